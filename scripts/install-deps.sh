@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package needed to build, test, benchmark and run the demo.
+# Idempotent: packages already present are left alone.
+set -euo pipefail
+
+PKGS=(
+  build-essential cmake ninja-build pkg-config clang clang-tidy clang-format libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  libgif-dev libjpeg62-turbo-dev giflib-tools libjpeg-turbo-progs imagemagick
+  libgtest-dev libgmock-dev libbenchmark-dev
+  nginx-light tinyproxy apache2-utils curl
+  xvfb xdotool openbox wmctrl x11-utils xauth
+  fonts-dejavu-core procps psmisc
+)
+
+missing=()
+for p in "${PKGS[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Debian starts services it installs; the tests run their own instances on free ports.
+for svc in nginx tinyproxy; do
+  if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl stop "$svc" >/dev/null 2>&1 || true; fi
+  $SUDO service "$svc" stop >/dev/null 2>&1 || true
+done
+echo "install-deps: installed ${missing[*]}"

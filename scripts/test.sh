@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the normal build, the sanitizer build and a
+# short run of each fuzz target. Usage: scripts/test.sh [--quick] (quick: normal build only)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+
+bash scripts/install-deps.sh
+
+echo "== build (tests) =="
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPANELWICK_TESTS=ON >/dev/null
+cmake --build build -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+[ "${1:-}" = "--quick" ] && exit 0
+
+echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer) =="
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPANELWICK_TESTS=ON -DPANELWICK_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j "$jobs" --timeout 600)
+
+if [ -f fuzz/CMakeLists.txt ]; then
+  echo "== fuzz targets (clang, libFuzzer) =="
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPANELWICK_TESTS=OFF -DPANELWICK_FUZZ=ON >/dev/null
+  cmake --build build-fuzz -j "$jobs"
+  seconds=${PANELWICK_FUZZ_SECONDS:-60}
+  for target in build-fuzz/fuzz/fuzz_*; do
+    [ -x "$target" ] || continue
+    name=$(basename "$target")
+    corpus="$root/fuzz/corpus/${name#fuzz_}"
+    work=$(mktemp -d)
+    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+    echo "-- $name for ${seconds}s"
+    ASAN_OPTIONS=detect_leaks=0 "$target" -max_total_time="$seconds" -rss_limit_mb=2048 \
+      -print_final_stats=1 "$work" 2>&1 | tail -n 3
+    rm -rf "$work"
+  done
+fi
+echo "all test stages passed"

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDateTime>
+#include <functional>
+
+namespace pw::platform {
+
+// Durations and the clock that tests (and the demo) shorten or replace; the program
+// keeps the values below.
+struct Tunables {
+    static inline int NoticeMs = 3000;
+    static inline int JobTimeoutMs = 60000;
+    static inline int DailyTickMs = 1000;
+    static inline std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+
+    // Applies PANELWICK_JOB_TIMEOUT_MS when it holds a positive number.
+    static void ReadEnvironment();
+};
+
+} // namespace pw::platform

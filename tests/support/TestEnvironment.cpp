@@ -1,0 +1,24 @@
+#include "TestEnvironment.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <cstdlib>
+#include <string>
+
+namespace pw::test {
+
+void IsolateHome()
+{
+    std::string templ = QDir::tempPath().toStdString() + "/panelwick-home-XXXXXX";
+    char* dir = mkdtemp(templ.data());
+    if (!dir)
+        return;
+    const std::string home(dir);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+}
+
+} // namespace pw::test

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace pw::test {
+
+// Points HOME and the XDG folders at a fresh temporary folder so no test touches the
+// user's files. Called by the test mains before anything else.
+void IsolateHome();
+
+} // namespace pw::test
