@@ -1,0 +1,43 @@
+#pragma once
+
+#include "TComicStrip.h"
+
+#include <QString>
+#include <optional>
+
+namespace pw::comics {
+
+class TComicInfo;
+
+// The strip store: one folder per comic under Dir, strips named by date, and the
+// <Name>.unr unread marker file (one FileName per CR LF line, oldest addition first).
+// Nothing is cached: every lookup lists the comic's folder.
+class TComicStripsDB {
+public:
+    // Creates the folder (one level) when missing, ignoring failure; Dir gets a trailing "/".
+    explicit TComicStripsDB(const QString& folder);
+
+    const QString& Dir() const { return dir_; }
+    QString ComicFolder(const QString& comicName) const; // Dir + name (no trailing "/")
+    QString MarkerPath(const QString& comicName) const;  // Dir + name + "/" + name + ".unr"
+
+    static bool IsLater(const TComicStrip& a, const TComicStrip& b);
+
+    // Throw platform::Exception when the marker file cannot be written.
+    void MarkUnread(const TComicStrip& strip) const;
+    void MarkRead(const TComicStrip& strip) const;
+
+    std::optional<TComicStrip> FirstUnreadStrip(const QString& comicName) const;
+    std::optional<TComicStrip> NewestStrip(const QString& comicName) const;
+    std::optional<TComicStrip> NextStrip(const TComicInfo& comic) const;
+    std::optional<TComicStrip> PreviousStrip(const TComicInfo& comic) const;
+
+    // True when the comic's folder holds an entry named <comicName><datePart> followed
+    // by nothing or by "." and anything (the update job's "<Name><date>.*" check).
+    bool HasEntryFor(const QString& comicName, const QString& datePart) const;
+
+private:
+    QString dir_;
+};
+
+} // namespace pw::comics

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "TComicInfo.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+namespace pw::platform {
+class TIniFile;
+}
+
+namespace pw::comics {
+
+class TComicStripsDB;
+
+// An ordered list of catalogue entries. The catalogue (AllComics) owns its entries;
+// the chosen and not-chosen lists only refer to them.
+class TComicsList {
+public:
+    TComicsList() = default;
+    TComicsList(const TComicsList&) = delete;
+    TComicsList& operator=(const TComicsList&) = delete;
+
+    // Reads Comics.urls (CR LF, LF or CR; name before the first TAB, address after it;
+    // nothing trimmed, duplicates and empty lines kept) and gives each entry its
+    // CurrentStrip (first unread, else newest). Throws platform::Exception when the file
+    // cannot be read.
+    void LoadCatalogue(const QString& path, const TComicStripsDB& db);
+    // Pure parse of the catalogue bytes into (name, address) pairs.
+    static std::vector<std::pair<QString, QString>> ParseCatalogue(const QByteArray& bytes);
+
+    TComicInfo* FindByName(const QString& name) const; // first exact match or nullptr
+    int Count() const { return static_cast<int>(items_.size()); }
+    TComicInfo* GetItem(int index) const { return items_.at(static_cast<size_t>(index)); }
+    int IndexOf(const TComicInfo* comic) const; // by identity; -1 when absent
+    void AddUnique(TComicInfo* comic);
+    void Clear() { items_.clear(); }
+    QStringList Names() const; // in list order, for list controls
+
+    // Called on the catalogue: every entry, in order, to toGet when its [Comics] key
+    // (named as the entry) reads true (default false), else to notToGet.
+    void SplitChosen(const platform::TIniFile& ini, TComicsList& toGet, TComicsList& notToGet) const;
+
+    // Appends an entry owned by this list (the catalogue).
+    TComicInfo* AddOwned(std::unique_ptr<TComicInfo> comic);
+
+private:
+    std::vector<TComicInfo*> items_;
+    std::vector<std::unique_ptr<TComicInfo>> owned_;
+};
+
+} // namespace pw::comics
