@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Starts the real panelwick in an X window (Xvfb + openbox), presses keys with xdotool,
+# closes the window through the window manager and checks the files it wrote.
+# Usage: run-smoke.sh PANELWICK_BINARY IMAGES_DIR
+set -euo pipefail
+bin=$1
+images=$2
+work=$(mktemp -d /tmp/panelwick-smoke-XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  [ "${KEEP_SMOKE:-0}" = 1 ] || rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; [ -f "$work/panelwick.log" ] && cat "$work/panelwick.log" >&2; exit 1; }
+
+# A free display number.
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+export DISPLAY=":$n"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/home"
+mkdir -p "$HOME"
+unset QT_QPA_PLATFORM
+
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+wmctrl -m >/dev/null 2>&1 || fail "openbox did not answer"
+
+# Program folder: two chosen comics, one of them with an unread strip.
+prog="$work/prog"
+mkdir -p "$prog/Comics/Alpha" "$prog/Comics/Beta"
+printf 'Alpha\thttp://127.0.0.1:9/alpha/\r\nBeta\thttp://127.0.0.1:9/beta/\r\nGamma\thttp://127.0.0.1:9/gamma/\r\n' >"$prog/Comics.urls"
+printf '[Comics]\r\nAlpha=1\r\nBeta=1\r\nGamma=0\r\nCurrentComic=Alpha\r\n[Updates]\r\nUpdateProgramStart=0\r\n[Misc]\r\nAutoStart=0\r\n' >"$prog/panelwick.ini"
+cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010101.gif"
+cp "$images/smoke-b.jpg" "$prog/Comics/Alpha/Alpha20010102.jpg"
+cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010103.gif"
+cp "$images/smoke-b.jpg" "$prog/Comics/Beta/Beta20020202.jpg"
+printf 'Alpha20010102.jpg\r\n' >"$prog/Comics/Alpha/Alpha.unr"
+
+start_panelwick() {
+  "$bin" --program-folder "$prog" >"$work/panelwick.log" 2>&1 &
+  app=$!
+  pids+=($app)
+  wid=""
+  for _ in $(seq 150); do
+    wid=$(xdotool search --onlyvisible --name '^Panelwick$' 2>/dev/null | head -n 1 || true)
+    [ -n "$wid" ] && break
+    kill -0 "$app" 2>/dev/null || fail "panelwick ended at start"
+    sleep 0.1
+  done
+  [ -n "$wid" ] || fail "no Panelwick window appeared"
+  sleep 0.5
+}
+
+wait_exit() {
+  for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || return 0; sleep 0.1; done
+  fail "panelwick did not end"
+}
+
+ini_value() { # section key
+  awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} {sub(/\r$/,"")} /^\[/{in_s=(tolower($0)==tolower(s))} in_s && tolower($0) ~ "^"tolower(k)"=" {sub(/^[^=]*=/,""); print; exit}' "$prog/panelwick.ini"
+}
+
+# First run: the unread strip is shown first and marked read; keys move; the frame's close saves.
+start_panelwick
+[ -s "$prog/Comics/Alpha/Alpha.unr" ] && fail "the unread strip was not marked read"
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+xdotool key --window "$wid" Right
+sleep 0.3
+xdotool key --window "$wid" Down
+sleep 0.5
+[ -f "$prog/Comics/Beta/Beta.unr" ] || fail "Down did not show the next comic"
+xdotool windowmove "$wid" 40 60
+xdotool windowsize "$wid" 700 520
+sleep 0.5
+[ -n "${SMOKE_SCREENSHOT:-}" ] && import -window root "$SMOKE_SCREENSHOT" 2>/dev/null || true
+wmctrl -i -c "$wid"
+wait_exit
+[ "$(ini_value Comics CurrentComic)" = "Beta" ] || fail "CurrentComic not saved as Beta: $(ini_value Comics CurrentComic)"
+[ "$(ini_value Window Maximized)" = "0" ] || fail "Maximized not saved"
+left=$(ini_value Window LeftPos); width=$(ini_value Window Width)
+[ -n "$left" ] && [ "$left" -gt 1 ] || fail "LeftPos not saved ($left)"
+[ -n "$width" ] && [ "$width" -ge 516 ] || fail "Width not saved ($width)"
+grep -q $'\r$' "$prog/panelwick.ini" || fail "panelwick.ini lost its CR LF endings"
+
+# Second run: Up back to Alpha, move the window and leave with Ctrl+X: nothing is saved.
+start_panelwick
+before=$(md5sum <"$prog/panelwick.ini")
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+xdotool key --window "$wid" Up
+xdotool windowmove "$wid" 300 300
+sleep 0.3
+xdotool key --window "$wid" ctrl+x
+wait_exit
+[ "$(md5sum <"$prog/panelwick.ini")" = "$before" ] || fail "E&xit changed panelwick.ini"
+echo "smoke: 1 passed, 0 failed"
