@@ -9,6 +9,11 @@ namespace pw::imaging {
 // GIF decoding through giflib; the first frame of an animation. Returns a null QImage
 // for anything that is not a readable GIF (missing, empty, truncated, corrupt): callers
 // treat that as "no bitmap". Never throws.
+//
+// The result is a QImage::Format_RGB32 picture of the logical screen with the first
+// frame drawn at its position. Transparent pixels and the screen outside the frame are
+// white, the background of the strip area, so every consumer (display, wallpaper,
+// clipboard, printing) sees the same opaque picture.
 class TGifDecoder {
 public:
     static QImage GetGIFFile(const QString& path);
