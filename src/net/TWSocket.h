@@ -1,0 +1,14 @@
+#pragma once
+
+#include "net/TCustomSyncWSocket.h"
+
+namespace pw::net {
+
+// The socket the HTTP client instantiates: TCustomWSocket -> TCustomSocksWSocket ->
+// TCustomLineWSocket -> TCustomSyncWSocket -> TWSocket, everything public.
+class TWSocket : public TCustomSyncWSocket {
+public:
+    using TCustomSyncWSocket::TCustomSyncWSocket;
+};
+
+} // namespace pw::net
