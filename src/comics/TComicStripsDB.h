@@ -22,6 +22,9 @@ public:
     QString MarkerPath(const QString& comicName) const;  // Dir + name + "/" + name + ".unr"
 
     static bool IsLater(const TComicStrip& a, const TComicStrip& b);
+    // False for names that would leave the comics folder or nest in it ("a/b", ".", "..");
+    // such comics have no strips, and marking one of their strips throws.
+    static bool IsUsableName(const QString& comicName);
 
     // Throw platform::Exception when the marker file cannot be written.
     void MarkUnread(const TComicStrip& strip) const;

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
 
 namespace pw::platform {
 
@@ -21,12 +25,28 @@ public:
     int ReadInteger(const QString& section, const QString& key, int def) const;
     // Read as an integer: non-zero is true; absent, empty or not a number gives def.
     bool ReadBool(const QString& section, const QString& key, bool def) const;
+    // ReadBool for many keys of one section with a single read of the file.
+    std::vector<bool> ReadBools(const QString& section, const QStringList& keys, bool def) const;
 
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value); // "1" / "0"
 
+    // The pure operations on the file's bytes that the members above are built on.
+    // Longest string a read returns.
+    static constexpr int MaxStringLength = 2047;
+    // The value of section/key in the file's bytes (not yet cut), or nullopt when absent.
+    static std::optional<QString> FindValue(const QByteArray& text, const QString& section,
+                                            const QString& key);
+    // The file's bytes with section/key set to value; every other line is kept as it is.
+    static QByteArray WithValue(const QByteArray& text, const QString& section, const QString& key,
+                                const QString& value);
+    // Integer conventions of the file: decimal, "0x" hexadecimal, anything else gives def.
+    static int ParseInteger(const QString& text, int def);
+
 private:
+    QByteArray ReadBytes() const;
+
     QString path_;
 };
 

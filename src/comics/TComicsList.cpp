@@ -1,0 +1,97 @@
+#include "comics/TComicsList.h"
+
+#include "comics/TComicStripsDB.h"
+#include "comics/TextLines.h"
+#include "platform/Exception.h"
+#include "platform/IniFile.h"
+
+#include <QFile>
+#include <algorithm>
+
+namespace pw::comics {
+
+std::vector<std::pair<QString, QString>> TComicsList::ParseCatalogue(const QByteArray& bytes)
+{
+    std::vector<std::pair<QString, QString>> entries;
+    const std::vector<std::string_view> lines = SplitLines(bytes);
+    entries.reserve(lines.size());
+    for (const std::string_view line : lines) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string_view::npos) {
+            entries.emplace_back(QString(),
+                                 QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size())));
+            continue;
+        }
+        const std::string_view name = line.substr(0, tab);
+        const std::string_view address = line.substr(tab + 1);
+        entries.emplace_back(QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size())),
+                             QString::fromLocal8Bit(address.data(), static_cast<qsizetype>(address.size())));
+    }
+    return entries;
+}
+
+void TComicsList::LoadCatalogue(const QString& path, const TComicStripsDB& db)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw platform::Exception(
+            QStringLiteral("Unable to read the comic list %1: %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw platform::Exception(
+            QStringLiteral("Unable to read the comic list %1: %2").arg(path, file.errorString()));
+
+    for (auto& [name, address] : ParseCatalogue(bytes)) {
+        auto comic = std::make_unique<TComicInfo>(std::move(name), std::move(address));
+        comic->CurrentStrip = db.FirstUnreadStrip(comic->Name);
+        if (!comic->CurrentStrip)
+            comic->CurrentStrip = db.NewestStrip(comic->Name);
+        AddOwned(std::move(comic));
+    }
+}
+
+TComicInfo* TComicsList::FindByName(const QString& name) const
+{
+    const auto it =
+        std::find_if(items_.begin(), items_.end(), [&](const TComicInfo* c) { return c->Name == name; });
+    return it == items_.end() ? nullptr : *it;
+}
+
+int TComicsList::IndexOf(const TComicInfo* comic) const
+{
+    const auto it = std::find(items_.begin(), items_.end(), comic);
+    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void TComicsList::AddUnique(TComicInfo* comic)
+{
+    if (IndexOf(comic) < 0)
+        items_.push_back(comic);
+}
+
+QStringList TComicsList::Names() const
+{
+    QStringList names;
+    names.reserve(Count());
+    for (const TComicInfo* comic : items_)
+        names.append(comic->Name);
+    return names;
+}
+
+void TComicsList::SplitChosen(const platform::TIniFile& ini, TComicsList& toGet, TComicsList& notToGet) const
+{
+    // One read of the file for the whole split: the same answers as one read per key.
+    const std::vector<bool> chosen = ini.ReadBools(QStringLiteral("Comics"), Names(), false);
+    for (size_t i = 0; i < items_.size(); ++i)
+        (chosen[i] ? toGet : notToGet).AddUnique(items_[i]);
+}
+
+TComicInfo* TComicsList::AddOwned(std::unique_ptr<TComicInfo> comic)
+{
+    TComicInfo* raw = comic.get();
+    owned_.push_back(std::move(comic));
+    items_.push_back(raw);
+    return raw;
+}
+
+} // namespace pw::comics

@@ -1,0 +1,24 @@
+#include "comics/TextLines.h"
+
+namespace pw::comics {
+
+std::vector<std::string_view> SplitLines(const QByteArray& bytes)
+{
+    std::vector<std::string_view> lines;
+    const std::string_view text(bytes.constData(), static_cast<size_t>(bytes.size()));
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+} // namespace pw::comics

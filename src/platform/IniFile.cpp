@@ -1,0 +1,405 @@
+#include "platform/IniFile.h"
+
+#include "platform/Exception.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+namespace pw::platform {
+
+namespace {
+
+// One line of the file: where its text lies and how many bytes end it (0, 1 or 2).
+struct Line {
+    qsizetype begin = 0;
+    qsizetype length = 0;
+    qsizetype endingLength = 0;
+};
+
+// Lines end in CR LF, LF or a lone CR; every byte belongs to exactly one line, so the
+// file can be put back together unchanged.
+std::vector<Line> SplitLines(std::string_view text)
+{
+    std::vector<Line> lines;
+    const auto n = static_cast<qsizetype>(text.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = text[static_cast<size_t>(i)];
+        if (c != '\n' && c != '\r')
+            continue;
+        const qsizetype ending = (c == '\r' && i + 1 < n && text[static_cast<size_t>(i + 1)] == '\n') ? 2 : 1;
+        lines.push_back({start, i - start, ending});
+        i += ending - 1;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.push_back({start, n - start, 0});
+    return lines;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trimmed(std::string_view v)
+{
+    while (!v.empty() && IsBlank(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && IsBlank(v.back()))
+        v.remove_suffix(1);
+    return v;
+}
+
+enum class Kind { Other, Section, Key };
+
+struct Parsed {
+    Kind kind = Kind::Other;
+    std::string_view name;
+    std::string_view value;
+    size_t equalsAt = 0; // position of "=" in the untrimmed line (keys only)
+};
+
+// "[name]" is a section header only when the bracket closes the line, so that a key
+// such as "[x]=1" stays a key. Any other line with "=" is a key; the rest is kept as is.
+Parsed Classify(std::string_view line)
+{
+    const std::string_view t = Trimmed(line);
+    if (t.size() >= 2 && t.front() == '[' && t.back() == ']')
+        return {Kind::Section, Trimmed(t.substr(1, t.size() - 2)), {}, 0};
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return {};
+    return {Kind::Key, Trimmed(line.substr(0, eq)), Trimmed(line.substr(eq + 1)), eq};
+}
+
+QString FoldName(std::string_view bytes)
+{
+    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size())).toCaseFolded();
+}
+
+QString FoldQuery(const QString& name)
+{
+    return name.trimmed().toCaseFolded();
+}
+
+// Values are stored trimmed; one pair of double quotes around a value is taken off, so a
+// value with outer blanks or outer quotes is written quoted and reads back unchanged.
+QString DecodeValue(std::string_view v)
+{
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+        v = v.substr(1, v.size() - 2);
+    return QString::fromLocal8Bit(v.data(), static_cast<qsizetype>(v.size()));
+}
+
+// Line breaks inside a name or value would split the line and inject other keys.
+QByteArray OneLine(const QString& s)
+{
+    QByteArray bytes = s.toLocal8Bit();
+    bytes.replace('\r', ' ').replace('\n', ' ');
+    return bytes;
+}
+
+QByteArray EncodeValue(const QString& value)
+{
+    const QByteArray bytes = OneLine(value);
+    if (bytes.isEmpty())
+        return bytes;
+    const bool outerBlank = IsBlank(bytes.front()) || IsBlank(bytes.back());
+    const bool outerQuotes = bytes.size() >= 2 && bytes.front() == '"' && bytes.back() == '"';
+    if (outerBlank || outerQuotes)
+        return '"' + bytes + '"';
+    return bytes;
+}
+
+QByteArray EncodeName(const QString& name)
+{
+    const QByteArray bytes = OneLine(name);
+    const std::string_view t =
+        Trimmed(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return QByteArray(t.data(), static_cast<qsizetype>(t.size()));
+}
+
+std::string_view View(const QByteArray& text, const Line& line)
+{
+    return std::string_view(text.constData() + line.begin, static_cast<size_t>(line.length));
+}
+
+// Walks the file's lines and tells for each whether it lies in a section named `section`.
+template <class Fn>
+void ForEachLineInSection(const QByteArray& text, const std::vector<Line>& lines, const QString& folded,
+                          Fn fn)
+{
+    bool inSection = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Parsed p = Classify(View(text, lines[i]));
+        if (p.kind == Kind::Section)
+            inSection = FoldName(p.name) == folded;
+        if (!fn(i, p, inSection))
+            return;
+    }
+}
+
+int HexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+QString CutString(QString s)
+{
+    if (s.size() <= TIniFile::MaxStringLength)
+        return s;
+    qsizetype n = TIniFile::MaxStringLength;
+    if (s.at(n - 1).isHighSurrogate())
+        --n; // never leave half a character
+    s.truncate(n);
+    return s;
+}
+
+} // namespace
+
+TIniFile::TIniFile(QString path) : path_(std::move(path)) {}
+
+QByteArray TIniFile::ReadBytes() const
+{
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+std::optional<QString> TIniFile::FindValue(const QByteArray& text, const QString& section, const QString& key)
+{
+    const QString foldedSection = FoldQuery(section);
+    const QString foldedKey = FoldQuery(key);
+    std::optional<QString> found;
+    const std::vector<Line> lines =
+        SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    ForEachLineInSection(text, lines, foldedSection, [&](size_t, const Parsed& p, bool inSection) {
+        if (inSection && p.kind == Kind::Key && FoldName(p.name) == foldedKey) {
+            found = DecodeValue(p.value);
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
+QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, const QString& key,
+                               const QString& value)
+{
+    const std::vector<Line> lines =
+        SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    const QString foldedSection = FoldQuery(section);
+    const QString foldedKey = FoldQuery(key);
+    const QByteArray encoded = EncodeValue(value);
+
+    QByteArray newline = "\r\n";
+    for (const Line& l : lines) {
+        if (l.endingLength > 0) {
+            newline = text.mid(l.begin + l.length, l.endingLength);
+            break;
+        }
+    }
+
+    // The line to change, or the line after which the new key goes.
+    std::optional<size_t> replace;
+    std::optional<size_t> insertAfter;
+    bool seenSection = false;
+    bool firstSectionOpen = false;
+    ForEachLineInSection(text, lines, foldedSection, [&](size_t i, const Parsed& p, bool inSection) {
+        if (p.kind == Kind::Section) {
+            firstSectionOpen = inSection && !seenSection;
+            if (inSection && !seenSection) {
+                seenSection = true;
+                insertAfter = i;
+            }
+            return true;
+        }
+        if (!inSection)
+            return true;
+        if (p.kind == Kind::Key && FoldName(p.name) == foldedKey) {
+            replace = i;
+            return false;
+        }
+        // New keys go after the last non-blank line of the first such section.
+        if (firstSectionOpen && !Trimmed(View(text, lines[i])).empty())
+            insertAfter = i;
+        return true;
+    });
+
+    QByteArray out;
+    out.reserve(text.size() + encoded.size() + 64);
+    auto appendLine = [&](size_t i) {
+        out.append(text.constData() + lines[i].begin, lines[i].length + lines[i].endingLength);
+    };
+    auto endLine = [&](size_t i) {
+        if (lines[i].endingLength == 0)
+            out.append(newline);
+    };
+
+    if (replace) {
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (i != *replace) {
+                appendLine(i);
+                continue;
+            }
+            const Parsed p = Classify(View(text, lines[i]));
+            out.append(text.constData() + lines[i].begin, static_cast<qsizetype>(p.equalsAt) + 1);
+            out.append(encoded);
+            out.append(text.constData() + lines[i].begin + lines[i].length, lines[i].endingLength);
+        }
+        return out;
+    }
+
+    const QByteArray keyLine = EncodeName(key) + '=' + encoded + newline;
+    if (insertAfter) {
+        for (size_t i = 0; i < lines.size(); ++i) {
+            appendLine(i);
+            if (i == *insertAfter) {
+                endLine(i);
+                out.append(keyLine);
+            }
+        }
+        return out;
+    }
+
+    out = text;
+    if (!lines.empty()) {
+        endLine(lines.size() - 1);
+        if (!Trimmed(View(text, lines.back())).empty())
+            out.append(newline); // a blank line between sections
+    }
+    out.append('[' + EncodeName(section) + ']' + newline);
+    out.append(keyLine);
+    return out;
+}
+
+int TIniFile::ParseInteger(const QString& text, int def)
+{
+    const QString t = text.trimmed();
+    if (t.size() > 2 && (t.startsWith(QLatin1String("0x")) || t.startsWith(QLatin1String("0X")))) {
+        // Up to 32 bits, as the file's writers on other systems store them ("0xFFFFFFFF" is -1).
+        std::uint64_t v = 0;
+        for (qsizetype i = 2; i < t.size(); ++i) {
+            const int digit = HexDigit(t.at(i));
+            if (digit < 0)
+                return def;
+            v = v * 16 + static_cast<std::uint64_t>(digit);
+            if (v > 0xFFFFFFFFULL)
+                return def;
+        }
+        return static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+    }
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < t.size() && (t.at(i) == QLatin1Char('-') || t.at(i) == QLatin1Char('+'))) {
+        negative = t.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    if (i == t.size())
+        return def;
+    std::int64_t v = 0;
+    for (; i < t.size(); ++i) {
+        const char16_t c = t.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return def;
+        v = v * 10 + (c - u'0');
+        if (v > static_cast<std::int64_t>(std::numeric_limits<int>::max()) + 1)
+            return def;
+    }
+    if (negative)
+        v = -v;
+    if (v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
+        return def;
+    return static_cast<int>(v);
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const
+{
+    const std::optional<QString> value = FindValue(ReadBytes(), section, key);
+    return value ? CutString(*value) : def;
+}
+
+int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const
+{
+    const std::optional<QString> value = FindValue(ReadBytes(), section, key);
+    return value ? ParseInteger(*value, def) : def;
+}
+
+bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) const
+{
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+std::vector<bool> TIniFile::ReadBools(const QString& section, const QStringList& keys, bool def) const
+{
+    const QByteArray text = ReadBytes();
+    const std::vector<Line> lines =
+        SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    QHash<QString, QString> values; // first occurrence of each folded key wins
+    ForEachLineInSection(text, lines, FoldQuery(section), [&](size_t, const Parsed& p, bool inSection) {
+        if (inSection && p.kind == Kind::Key) {
+            const QString k = FoldName(p.name);
+            if (!values.contains(k))
+                values.insert(k, DecodeValue(p.value));
+        }
+        return true;
+    });
+    std::vector<bool> result;
+    result.reserve(static_cast<size_t>(keys.size()));
+    for (const QString& key : keys) {
+        const auto it = values.constFind(FoldQuery(key));
+        result.push_back(it == values.cend() ? def : ParseInteger(*it, def ? 1 : 0) != 0);
+    }
+    return result;
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    const QString failure = QStringLiteral("Unable to write to %1").arg(path_);
+    QFile current(path_);
+    QByteArray text;
+    if (current.open(QIODevice::ReadOnly)) {
+        text = current.readAll();
+        if (current.error() != QFileDevice::NoError)
+            throw Exception(failure);
+        current.close();
+    } else if (current.exists()) {
+        throw Exception(failure); // rewriting a file we cannot read would lose its other keys
+    }
+
+    const QByteArray updated = WithValue(text, section, key, value);
+    QSaveFile out(path_);
+    if (!out.open(QIODevice::WriteOnly))
+        throw Exception(failure);
+    if (out.write(updated) != updated.size()) {
+        out.cancelWriting();
+        throw Exception(failure);
+    }
+    if (!out.commit())
+        throw Exception(failure);
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, int value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+} // namespace pw::platform
