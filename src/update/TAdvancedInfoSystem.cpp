@@ -1,0 +1,96 @@
+#include "update/TAdvancedInfoSystem.h"
+
+#include "update/TComicDownloadInfo.h"
+
+namespace pw::update {
+
+namespace {
+const QString kFree = QStringLiteral("Free");
+const QString kIdle = QStringLiteral("Idle");
+} // namespace
+
+TAdvancedInfoSystem::TAdvancedInfoSystem()
+{
+    rows_.push_back({QStringLiteral("Slots"), QStringLiteral("Comic"), QStringLiteral("Action")});
+    SetSlotCount(0);
+}
+
+void TAdvancedInfoSystem::SetSlotCount(int n)
+{
+    n = std::max(n, 0);
+    // With no slot one empty row still shows.
+    rows_.resize(static_cast<size_t>(n == 0 ? 2 : n + 1));
+    for (int r = slotCount_ + 1; r <= n; ++r)
+        rows_[static_cast<size_t>(r)] = {QString::number(r), kFree, kIdle};
+    if (n == 0)
+        rows_[1] = {};
+    slotCount_ = n;
+    GridChanged();
+}
+
+void TAdvancedInfoSystem::ClearResults()
+{
+    results_.clear();
+    if (OnResultsCleared)
+        OnResultsCleared();
+}
+
+void TAdvancedInfoSystem::AssignSlot(const QString& comicName)
+{
+    for (int r = 1; r <= slotCount_; ++r) {
+        Row& row = rows_[static_cast<size_t>(r)];
+        if (row[1] == kFree) {
+            row[1] = comicName;
+            row[2] = QStringLiteral("Contacting host...");
+            GridChanged();
+            return;
+        }
+    }
+}
+
+void TAdvancedInfoSystem::ShowStatus(const QString& comicName, const QString& statusText, int state)
+{
+    for (int r = 1; r <= slotCount_; ++r) {
+        Row& row = rows_[static_cast<size_t>(r)];
+        if (row[1] != comicName)
+            continue;
+        row[2] = statusText;
+        if (TComicDownloadInfo::IsFinal(state)) {
+            const QString message = comicName + QStringLiteral(": ") + statusText;
+            results_.append(message);
+            if (OnResultAdded)
+                OnResultAdded(message);
+            row[1] = kFree;
+            row[2] = kIdle;
+        }
+        GridChanged();
+        return;
+    }
+}
+
+void TAdvancedInfoSystem::AssignSlot(const TComicDownloadInfo& job)
+{
+    AssignSlot(job.ComicName());
+}
+
+void TAdvancedInfoSystem::ShowStatus(const TComicDownloadInfo& job)
+{
+    ShowStatus(job.ComicName(), job.StatusText(), job.State());
+}
+
+TResultColour TAdvancedInfoSystem::ResultColour(const QString& message)
+{
+    if (message.contains(QLatin1String("No updated strip found")))
+        return TResultColour::Red;
+    if (message.contains(QLatin1String("New strip updated")))
+        return TResultColour::Blue;
+    return TResultColour::Normal;
+}
+
+void TAdvancedInfoSystem::GridChanged()
+{
+    if (OnGridChanged)
+        OnGridChanged();
+}
+
+} // namespace pw::update

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace pw::update {
+
+class TComicDownloadInfo;
+
+enum class TResultColour { Normal, Red, Blue };
+
+// What the Advanced Info window shows: one row per update slot (comic and status) and
+// the result messages of finished comics. Holds the cells itself so that it works, and
+// can be tested, without the window; the window mirrors it through the callbacks.
+class TAdvancedInfoSystem {
+public:
+    using Row = std::array<QString, 3>; // slot number, comic or "Free", action or "Idle"
+
+    TAdvancedInfoSystem();
+
+    void SetSlotCount(int n);
+    int SlotCount() const { return slotCount_; }
+    void ClearResults();
+
+    void AssignSlot(const QString& comicName);
+    void ShowStatus(const QString& comicName, const QString& statusText, int state);
+    void AssignSlot(const TComicDownloadInfo& job);
+    void ShowStatus(const TComicDownloadInfo& job);
+
+    // Row 0 is the header; the grid has RowCount() rows.
+    int RowCount() const { return static_cast<int>(rows_.size()); }
+    const Row& RowAt(int row) const { return rows_.at(static_cast<size_t>(row)); }
+    const QStringList& Results() const { return results_; }
+
+    static TResultColour ResultColour(const QString& message);
+
+    std::function<void()> OnGridChanged;
+    std::function<void(const QString&)> OnResultAdded;
+    std::function<void()> OnResultsCleared;
+
+private:
+    void GridChanged();
+
+    std::vector<Row> rows_;
+    QStringList results_;
+    int slotCount_ = 0;
+};
+
+} // namespace pw::update

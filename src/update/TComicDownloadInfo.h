@@ -1,0 +1,120 @@
+#pragma once
+
+#include "update/LastModified.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QFile;
+class QBuffer;
+
+namespace pw::comics {
+class TComicInfo;
+class TComicStripsDB;
+} // namespace pw::comics
+
+namespace pw::platform {
+class TIniFile;
+class Timer;
+} // namespace pw::platform
+
+namespace pw::net {
+class THttpCli;
+}
+
+namespace pw::update {
+
+// Brings one comic up to date: asks its page, compares the page's Last-modified date
+// with the stored strips, and when the date is new reads the page, finds the strip
+// image and downloads it into the comic's folder. Every job ends in a final state.
+class TComicDownloadInfo : public QObject {
+    Q_OBJECT
+public:
+    // State codes; 4 and above are final.
+    static constexpr int kQueued = -1;
+    static constexpr int kContacting = 0;
+    static constexpr int kLooking = 1;
+    static constexpr int kNewStripFound = -3;
+    static constexpr int kNoNewStripAborting = -4;
+    static constexpr int kGettingInfo = 2;
+    static constexpr int kGettingStrip = 3;
+    static constexpr int kNoStripInInfo = -5;
+    static constexpr int kAbortRequested = -2;
+    static constexpr int kNewStrip = 4;
+    static constexpr int kAborted = 5;
+    static constexpr int kNoUpdate = 6;
+    static constexpr int kTimedOut = 7;
+    static constexpr int kFailed = 8; // host unreachable, bad response, no strip, ...
+
+    static constexpr qint64 kMaxPageBytes = 8 * 1024 * 1024;
+
+    static bool IsFinal(int state) { return state >= kNewStrip && state <= kFailed; }
+
+    TComicDownloadInfo(comics::TComicInfo& comic, const comics::TComicStripsDB& db, const platform::TIniFile& ini,
+                       QObject* parent = nullptr);
+    ~TComicDownloadInfo() override;
+
+    void Start();
+    void Abort();
+
+    int State() const { return state_; }
+    const QString& StatusText() const { return statusText_; }
+    const QString& ComicName() const { return comicName_; }
+    comics::TComicInfo* Comic() const { return comic_; }
+    qint64 DownloadedSize() const { return downloadedSize_; }
+    const QString& Extension() const { return extension_; }
+    bool TimedOut() const { return timedOut_; }
+    quint16 Year() const { return year_; }
+    quint16 Month() const { return month_; }
+    quint16 Day() const { return day_; }
+
+    QString StripFileName() const; // empty until the date and extension are known
+    QString StripFilePath() const; // empty when StripFileName is
+    net::THttpCli& HttpCli() { return *http_; }
+
+    std::function<void(TComicDownloadInfo&)> OnStatusChange;
+    // Debug log lines ("<comic>: <header line>"); skipped when empty.
+    std::function<void(const QString&)> OnLog;
+
+private:
+    void SetState(int state, const QString& text);
+    void Notify();
+    void Log(const QString& text);
+    void HeaderBegin();
+    void HeaderData();
+    void DocBegin();
+    void DocData();
+    void RequestDone(unsigned error);
+    void TimeoutExpired();
+    void RestartTimer();
+    void StartImageRequest(const QString& address);
+    bool CompletedCleanly(unsigned error) const;
+    QString FailureReason(unsigned error) const;
+    void DiscardStreams();
+    QString PartPath() const;
+
+    comics::TComicInfo* comic_;
+    const comics::TComicStripsDB& db_;
+    const platform::TIniFile& ini_;
+    QString comicName_;
+    std::unique_ptr<net::THttpCli> http_;
+    platform::Timer* timeoutTimer_;
+    std::unique_ptr<QBuffer> page_;
+    std::unique_ptr<QFile> stripFile_;
+    int state_ = kQueued;
+    QString statusText_ = QStringLiteral("Queued.");
+    QString extension_;
+    quint16 year_ = 0;
+    quint16 month_ = 0;
+    quint16 day_ = 0;
+    qint64 downloadedSize_ = 0;
+    bool timedOut_ = false;
+    bool examineHeaders_ = true;
+    bool tooLarge_ = false;
+    QString failure_;
+};
+
+} // namespace pw::update
