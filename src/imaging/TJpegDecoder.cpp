@@ -90,7 +90,8 @@ bool ReadHeader(JpegJob& job, const unsigned char* data, unsigned long size)
     jpeg_read_header(&job.cinfo, TRUE);
     if (!ImageSizeAllowed(job.cinfo.image_width, job.cinfo.image_height)) {
         std::snprintf(job.message, sizeof job.message, "picture too large (%u x %u)",
-                      static_cast<unsigned>(job.cinfo.image_width), static_cast<unsigned>(job.cinfo.image_height));
+                      static_cast<unsigned>(job.cinfo.image_width),
+                      static_cast<unsigned>(job.cinfo.image_height));
         return false;
     }
     if (job.cinfo.jpeg_color_space == JCS_CMYK || job.cinfo.jpeg_color_space == JCS_YCCK) {
@@ -179,7 +180,8 @@ QImage TJpegDecoder::Decode(const QByteArray& data, const QString& what)
         }
     }
     if (!ok)
-        throw platform::Exception(QStringLiteral("Cannot read %1: %2").arg(what, QString::fromLocal8Bit(job->message)));
+        throw platform::Exception(
+            QStringLiteral("Cannot read %1: %2").arg(what, QString::fromLocal8Bit(job->message)));
     return image;
 }
 
