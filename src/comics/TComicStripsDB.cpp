@@ -81,7 +81,9 @@ void WriteMarker(const QString& path, const std::vector<QByteArray>& lines)
     for (const QByteArray& line : lines)
         bytes += line + "\r\n";
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    // Unbuffered: a buffered QSaveFile renames even when its final flush fails.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() &&
+        file.commit())
         return;
     const QString reason = file.errorString();
     file.cancelWriting();

@@ -381,8 +381,10 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     }
 
     const QByteArray updated = WithValue(text, section, key, value);
+    // Unbuffered: a buffered QSaveFile renames even when its final flush fails (a full
+    // disk), which would replace the file with a cut-off one.
     QSaveFile out(path_);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Exception(failure);
     if (out.write(updated) != updated.size()) {
         out.cancelWriting();
