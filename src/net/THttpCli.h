@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/HttpLocation.h"
 #include "platform/Exception.h"
 
 #include <QByteArray>
@@ -55,6 +56,7 @@ inline constexpr std::uint16_t HeaderTooLarge = 5;     // more than MaxHeaderLin
 inline constexpr std::uint16_t TooManyRedirects = 6;   // more than MaxRedirects Location hops
 inline constexpr std::uint16_t IncompleteHeader = 7;   // connection ended before the header did
 inline constexpr std::uint16_t IncompleteBody = 8;     // connection ended before Content-Length bytes
+inline constexpr std::uint16_t WriteFailed = 9;        // the receive stream refused the body
 } // namespace HttpError
 
 // Asynchronous HTTP/1.0 client: one request at a time, directly or through an HTTP
@@ -72,7 +74,8 @@ inline constexpr std::uint16_t IncompleteBody = 8;     // connection ended befor
 class THttpCli {
 public:
     static constexpr int LineBufferSize = 8192;
-    static constexpr int MaxHeaderLines = 1000;
+    static constexpr int MaxHeaderLines = 1000;      // per response
+    static constexpr int MaxHeaderBytes = 256 * 1024; // per response
     static constexpr int MaxRedirects = 20;
 
     // Private messages to the client's own hidden window.
@@ -176,9 +179,12 @@ private:
     enum class ClosedHandler { Normal, Redirect };
 
     void StartRequest(THttpRequest kind);
+    void ResetResponse();
     void SetState(THttpState state); // the one place ClientState changes
+    bool Still(std::uintptr_t serial, THttpState state) const { return serial_ == serial && state_ == state; }
+    bool Receiving() const;
     void StartLookup();
-    void HandleMessage(unsigned msg, std::uintptr_t wParam);
+    void HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
     // Socket events
     void SocketDnsLookupDone(std::uint16_t error);
@@ -190,10 +196,9 @@ private:
     void SendRequest();
     void SendPostChunk();
     void ProcessBuffer();
-    bool Receiving() const;
-    void HandleHeaderLine(QByteArray line);
-    void HandleBody(const char* data, qint64 len);
+    void HandleHeaderLine(QByteArrayView line, QByteArrayView raw);
     void HeaderEnded();
+    void HandleBody(const char* data, qint64 len);
     void ApplyLocation(const QString& location);
     void Fail(int status, const QString& reason, std::uint16_t error);
     void FailAndClose(std::uint16_t error, const QString& reason);
@@ -220,9 +225,12 @@ private:
     bool locationReceived_ = false;
     bool connected_ = false;
     bool allowSending_ = false;
-    bool headerEnded_ = false;
+    bool closedByClient_ = false; // we closed on purpose: the close says nothing about success
+    bool ended_ = false;          // connection end ran for this connection
+    HttpTarget target_;
     int redirectCount_ = 0;
     int headerLines_ = 0;
+    qint64 headerBytes_ = 0;
     int bodyChunks_ = 0;
 
     int responseStatus_ = 0;

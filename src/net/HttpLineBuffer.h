@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <vector>
+
+namespace pw::net {
+
+// The client's receive buffer: bytes come in at the end, complete lines (ending in LF,
+// a CR before the LF dropped) are taken from the front. Its size caps a line's length.
+class HttpLineBuffer {
+public:
+    explicit HttpLineBuffer(int capacity);
+
+    char* FreeSpace() { return data_.data() + fill_; }
+    int FreeSize() const { return static_cast<int>(data_.size()) - fill_; }
+    void Commit(int count) { fill_ += count; }
+    bool Full() const { return start_ == 0 && fill_ == static_cast<int>(data_.size()); }
+
+    // Next complete line, as a view valid until the next call that changes the buffer.
+    // raw also covers the line end. False (and the unread rest moved to the front) when
+    // no complete line is held.
+    bool TakeLine(QByteArrayView& line, QByteArrayView& raw);
+
+    // Bytes not yet taken.
+    QByteArrayView Pending() const { return {data_.data() + start_, fill_ - start_}; }
+    void Clear() { start_ = fill_ = scanned_ = 0; }
+
+private:
+    std::vector<char> data_;
+    int start_ = 0; // first byte not yet taken
+    int fill_ = 0;  // end of the received bytes
+    int scanned_ = 0; // bytes from start_ known to hold no LF
+};
+
+} // namespace pw::net

@@ -1,0 +1,708 @@
+#include "net/THttpCli.h"
+
+#include "net/HttpLineBuffer.h"
+#include "net/HttpRequestText.h"
+#include "net/HttpResponseLine.h"
+#include "net/HttpUrl.h"
+#include "net/TWSocket.h"
+#include "net/WSocketLibrary.h"
+#include "platform/MessageTarget.h"
+
+#include <QIODevice>
+#include <QtDebug>
+#include <cstring>
+#include <iterator>
+
+namespace pw::net {
+
+// The client's hidden window: its three messages come back to the client.
+class HttpMessageTarget : public platform::MessageTarget {
+public:
+    explicit HttpMessageTarget(THttpCli* client) : client_(client) {}
+
+protected:
+    void Dispatch(unsigned msg, platform::WParam wParam, platform::LParam lParam) override
+    {
+        client_->HandleMessage(msg, wParam, lParam);
+    }
+
+private:
+    THttpCli* client_;
+};
+
+namespace {
+
+bool TransitionAllowed(THttpState from, THttpState to)
+{
+    using S = THttpState;
+    if (to == S::Aborting || to == S::Ready)
+        return from != S::Ready;
+    switch (from) {
+    case S::Ready: return to == S::Preparing;
+    case S::Preparing: return to == S::ResolvingHost;
+    case S::ResolvingHost: return to == S::HostResolved;
+    case S::HostResolved: return to == S::Connected;
+    case S::Connected: return to == S::ReadingHeader;
+    case S::ReadingHeader: return to == S::ReadingBody || to == S::ResolvingHost;
+    default: return false;
+    }
+}
+
+QString ErrorWithNumber(int error)
+{
+    return SocketErrorText(error) + QStringLiteral(" (Error #") + QString::number(error) + QLatin1Char(')');
+}
+
+std::intptr_t PackDone(THttpRequest kind, std::uint16_t error)
+{
+    return (static_cast<std::intptr_t>(kind) << 16) | error;
+}
+
+} // namespace
+
+const char* HttpStateName(THttpState state)
+{
+    static const char* const names[] = {"Ready",        "Preparing",     "Connected",   "ResolvingHost",
+                                        "HostResolved", "ReadingHeader", "ReadingBody", "Aborting"};
+    const auto i = static_cast<unsigned>(state);
+    return i < std::size(names) ? names[i] : "?";
+}
+
+THttpCli::THttpCli()
+    : socket_(std::make_unique<TWSocket>()), window_(std::make_unique<HttpMessageTarget>(this)),
+      lineBuffer_(std::make_unique<HttpLineBuffer>(LineBufferSize))
+{
+    socket_->OnDnsLookupDone = [this](TCustomWSocket*, std::uint16_t e) { SocketDnsLookupDone(e); };
+    socket_->OnSessionConnected = [this](TCustomWSocket*, std::uint16_t e) { SocketSessionConnected(e); };
+    socket_->OnDataAvailable = [this](TCustomWSocket*, std::uint16_t e) { SocketDataAvailable(e); };
+    socket_->OnDataSent = [this](TCustomWSocket*, std::uint16_t e) { SocketDataSent(e); };
+    socket_->OnSessionClosed = [this](TCustomWSocket*, std::uint16_t e) { SocketSessionClosed(e); };
+}
+
+THttpCli::~THttpCli()
+{
+    socket_->OnDnsLookupDone = nullptr;
+    socket_->OnSessionConnected = nullptr;
+    socket_->OnDataAvailable = nullptr;
+    socket_->OnDataSent = nullptr;
+    socket_->OnSessionClosed = nullptr;
+    window_->DiscardPosted();
+}
+
+void THttpCli::StartGet() { StartRequest(THttpRequest::Get); }
+void THttpCli::StartPost() { StartRequest(THttpRequest::Post); }
+void THttpCli::StartHead() { StartRequest(THttpRequest::Head); }
+
+void THttpCli::SetState(THttpState state)
+{
+    if (state == state_)
+        return;
+    if (!TransitionAllowed(state_, state) && !(testing_ && state == THttpState::ReadingHeader))
+        qWarning("THttpCli: unexpected state change %s -> %s", HttpStateName(state_), HttpStateName(state));
+    Q_ASSERT(TransitionAllowed(state_, state) || testing_);
+    state_ = state;
+    // Captured before the event: a handler may already start the next request.
+    const std::uintptr_t serial = serial_;
+    const std::intptr_t done = PackDone(requestKind_, completionError_);
+    if (OnStateChange)
+        OnStateChange(this);
+    if (state == THttpState::Ready)
+        window_->Post(MsgRequestDone, serial, done);
+}
+
+void THttpCli::ResetResponse()
+{
+    responseStatus_ = 0;
+    responseReason_.clear();
+    responseLength_ = -1;
+    responseType_.clear();
+    headerLines_ = 0;
+    headerBytes_ = 0;
+    bodyChunks_ = 0;
+    location_.clear();
+    locationReceived_ = false;
+    closedByClient_ = false;
+    ended_ = false;
+    lineBuffer_->Clear();
+}
+
+void THttpCli::StartRequest(THttpRequest kind)
+{
+    if (state_ != THttpState::Ready)
+        throw EHttpException(QStringLiteral("HTTP component is busy"), HttpError::Busy);
+    if (kind == THttpRequest::Post && !PostStream)
+        throw EHttpException(QStringLiteral("HTTP component has nothing to post"), HttpError::NothingToPost);
+
+    const std::uintptr_t serial = ++serial_;
+    responseHeader_.clear();
+    challenges_.clear();
+    requestKind_ = kind;
+    completionError_ = 0;
+    closedHandler_ = ClosedHandler::Normal;
+    testing_ = false;
+    connected_ = false;
+    redirectCount_ = 0;
+    ResetResponse();
+    SetState(THttpState::Preparing);
+    if (!Still(serial, THttpState::Preparing))
+        return;
+    documentName_.clear();
+    bodyBytes_ = 0;
+    sentCount_ = 0;
+    allowSending_ = false;
+
+    const HttpUrlParts url = SplitUrl(URL);
+    target_ = TargetFromUrl(url);
+    if (!url.User.isEmpty()) {
+        Username = url.User;
+        Password = url.Password;
+    }
+    hostHeader_ = url.Host;
+    if (Proxy.isEmpty()) {
+        requestTarget_ = url.Path;
+        connectHost_ = url.Host;
+        connectPort_ = url.Port.isEmpty() ? QStringLiteral("80") : url.Port;
+    } else {
+        requestTarget_ = AbsoluteAddress(target_);
+        const HttpUrlParts proxy = SplitUrl(Proxy);
+        connectHost_ = proxy.Host;
+        connectPort_ = proxy.Port.isEmpty() ? ProxyPort : proxy.Port;
+    }
+    if (requestTarget_.isEmpty())
+        requestTarget_ = QStringLiteral("/");
+    documentName_ = DocumentNameFromPath(url.Path);
+    StartLookup();
+}
+
+void THttpCli::StartLookup()
+{
+    const std::uintptr_t serial = serial_;
+    SetState(THttpState::ResolvingHost);
+    if (!Still(serial, THttpState::ResolvingHost))
+        return;
+    try {
+        socket_->DnsLookup(connectHost_);
+    } catch (const std::exception&) {
+        // An empty or unusable name: no lookup started, so no completion will come.
+        if (Still(serial, THttpState::ResolvingHost))
+            SocketDnsLookupDone(WSAEINVAL);
+    }
+}
+
+void THttpCli::SocketDnsLookupDone(std::uint16_t error)
+{
+    if (state_ != THttpState::ResolvingHost)
+        return; // cancelled by Abort, or from an earlier request
+    if (error != 0) {
+        Fail(404, QStringLiteral("can't resolve hostname to IP address"), error);
+        ConnectionEnd(0);
+        return;
+    }
+    const std::uintptr_t serial = serial_;
+    SetState(THttpState::HostResolved);
+    if (!Still(serial, THttpState::HostResolved))
+        return;
+    try {
+        socket_->SetMultiThreaded(MultiThreaded);
+        socket_->SetAddr(socket_->DnsResult());
+        socket_->SetPort(connectPort_);
+        socket_->SetProto(QStringLiteral("tcp"));
+        socket_->Connect();
+    } catch (const std::exception&) {
+        // A failure that set no socket error (a bad port text) still has to fail.
+        const int code = socket_->LastError() != 0 ? socket_->LastError() : WSAEINVAL;
+        Fail(404, QStringLiteral("can't connect: ") + ErrorWithNumber(code), static_cast<std::uint16_t>(code));
+        closedByClient_ = true;
+        CloseSocket();
+        ConnectionEnd(0);
+    }
+}
+
+void THttpCli::SocketSessionConnected(std::uint16_t error)
+{
+    if (state_ != THttpState::HostResolved)
+        return;
+    if (error != 0) {
+        Fail(404, ErrorWithNumber(error), error);
+        ConnectionEnd(0);
+        return;
+    }
+    const std::uintptr_t serial = serial_;
+    connected_ = true;
+    SetState(THttpState::Connected);
+    if (!Still(serial, THttpState::Connected))
+        return;
+    if (OnSessionConnected)
+        OnSessionConnected(this);
+    if (!Still(serial, THttpState::Connected))
+        return;
+    SetState(THttpState::ReadingHeader);
+    if (!Still(serial, THttpState::ReadingHeader))
+        return;
+    try {
+        SendRequest();
+    } catch (const std::exception&) {
+        if (serial != serial_)
+            return;
+        const int code = socket_->LastError() != 0 ? socket_->LastError() : WSAENOTCONN;
+        FailAndClose(static_cast<std::uint16_t>(code), ErrorWithNumber(code));
+        return;
+    }
+    if (requestKind_ == THttpRequest::Post && Still(serial, THttpState::ReadingHeader)) {
+        if (OnSendBegin)
+            OnSendBegin(this);
+        allowSending_ = true;
+        SendPostChunk();
+    }
+}
+
+void THttpCli::SendRequest()
+{
+    static const char* const methods[] = {"", "GET", "POST", "HEAD"};
+    QByteArray header;
+    const auto line = [&](QByteArray text) {
+        if (OnCommand)
+            OnCommand(this, text);
+        if (!text.isEmpty())
+            header += text;
+        header += "\r\n";
+    };
+    const auto field = [&](const char* name, const QString& value) {
+        if (!value.isEmpty())
+            line(QByteArray(name) + ": " + value.toUtf8());
+    };
+
+    if (OnRequestHeaderBegin)
+        OnRequestHeaderBegin(this);
+    line(QByteArray(methods[static_cast<int>(requestKind_)]) + ' ' + requestTarget_.toUtf8() + " HTTP/1.0");
+    field("From", Sender);
+    field("Accept", Accept);
+    field("Referer", Reference);
+    if (requestKind_ == THttpRequest::Post)
+        field("Content-Type", ContentTypePost);
+    field("User-Agent", Agent);
+    line("Host: " + hostHeader_.toUtf8());
+    if (NoCache)
+        line("Pragma: no-cache");
+    if (requestKind_ == THttpRequest::Post)
+        line("Content-Length: " + QByteArray::number(PostStream->size()));
+    if (ModifiedSince.isValid())
+        line("If-Modified-Since: " + FormatHttpDate(ModifiedSince));
+    if (!Username.isEmpty())
+        line("Authorization: " + BasicAuthorization(Username, Password));
+    if (!Proxy.isEmpty() && !ProxyUsername.isEmpty())
+        line("Proxy-Authorization: " + BasicAuthorization(ProxyUsername, ProxyPassword));
+    field("Cookie", Cookie);
+    if (!ContentRangeBegin.isEmpty() || !ContentRangeEnd.isEmpty()) {
+        line("Range: bytes=" + ContentRangeBegin.toUtf8() + '-' + ContentRangeEnd.toUtf8());
+        ContentRangeBegin.clear();
+        ContentRangeEnd.clear();
+    }
+    acceptRanges_.clear();
+    if (OnRequestHeaderEnd)
+        OnRequestHeaderEnd(this);
+    header += "\r\n";
+    if (!testing_)
+        socket_->Send(header.constData(), static_cast<int>(header.size()));
+}
+
+void THttpCli::SocketDataSent(std::uint16_t)
+{
+    if (allowSending_)
+        SendPostChunk();
+}
+
+void THttpCli::SendPostChunk()
+{
+    if (!PostStream) {
+        allowSending_ = false;
+        return;
+    }
+    char chunk[8193];
+    const qint64 n = PostStream->read(chunk, sizeof chunk);
+    if (n > 0) {
+        sentCount_ += n;
+        if (OnSendData)
+            OnSendData(this, chunk, n);
+        socket_->Send(chunk, static_cast<int>(n));
+    }
+    if (n <= 0 || PostStream->atEnd()) {
+        allowSending_ = false;
+        if (OnSendEnd)
+            OnSendEnd(this);
+    }
+}
+
+bool THttpCli::Receiving() const
+{
+    return connected_ && (state_ == THttpState::ReadingHeader || state_ == THttpState::ReadingBody);
+}
+
+void THttpCli::SocketDataAvailable(std::uint16_t)
+{
+    // Always read: data left unread would be delivered again at once.
+    if (lineBuffer_->FreeSize() == 0)
+        lineBuffer_->Clear();
+    const int n = socket_->Receive(lineBuffer_->FreeSpace(), lineBuffer_->FreeSize());
+    if (n <= 0)
+        return;
+    lineBuffer_->Commit(n);
+    ProcessBuffer();
+}
+
+void THttpCli::ProcessBuffer()
+{
+    const std::uintptr_t serial = serial_;
+    if (Receiving() && state_ == THttpState::ReadingBody) {
+        const QByteArrayView chunk = lineBuffer_->Pending();
+        HandleBody(chunk.data(), chunk.size());
+        if (serial == serial_)
+            lineBuffer_->Clear();
+        return;
+    }
+    QByteArrayView line;
+    QByteArrayView raw;
+    while (serial == serial_ && Receiving() && state_ == THttpState::ReadingHeader && lineBuffer_->TakeLine(line, raw))
+        HandleHeaderLine(line, raw);
+    if (serial != serial_)
+        return;
+    if (!Receiving()) {
+        lineBuffer_->Clear(); // nothing more is wanted from this connection
+        return;
+    }
+    // A line that fills the whole buffer can never end: give up instead of waiting.
+    if (state_ == THttpState::ReadingHeader && lineBuffer_->Full())
+        FailAndClose(HttpError::LineTooLong, QStringLiteral("HTTP line too long"));
+}
+
+void THttpCli::HandleHeaderLine(QByteArrayView line, QByteArrayView raw)
+{
+    const std::uintptr_t serial = serial_;
+    if (headerLines_ == 0 && OnHeaderBegin) {
+        OnHeaderBegin(this);
+        if (!Still(serial, THttpState::ReadingHeader) || !connected_)
+            return;
+    }
+    ++headerLines_;
+    const HttpResponseLine parsed = ParseResponseLine(line);
+    if (parsed.kind == HttpResponseLine::Kind::Html) {
+        // A document without header: the line and what follows it are the body, as sent.
+        if (responseType_.isEmpty())
+            responseType_ = QStringLiteral("text/html");
+        SetState(THttpState::ReadingBody);
+        if (!Still(serial, THttpState::ReadingBody))
+            return;
+        if (OnHeaderEnd)
+            OnHeaderEnd(this);
+        if (!Still(serial, THttpState::ReadingBody) || !connected_)
+            return;
+        const QByteArrayView rest = lineBuffer_->Pending();
+        QByteArray first = raw.toByteArray();
+        first += rest;
+        lineBuffer_->Clear();
+        HandleBody(first.constData(), first.size());
+        return;
+    }
+    if (parsed.kind == HttpResponseLine::Kind::Empty) {
+        HeaderEnded();
+        return;
+    }
+
+    headerBytes_ += line.size();
+    if (headerLines_ > MaxHeaderLines || headerBytes_ > MaxHeaderBytes) {
+        FailAndClose(HttpError::HeaderTooLarge, QStringLiteral("HTTP header too large"));
+        return;
+    }
+    responseHeader_.append(QString::fromLatin1(line));
+    if (parsed.kind == HttpResponseLine::Kind::Status) {
+        responseStatus_ = parsed.Status;
+        responseReason_ = parsed.Reason;
+    } else if (parsed.kind == HttpResponseLine::Kind::Field) {
+        const QByteArray& name = parsed.Name;
+        if (name == "location") {
+            location_ = parsed.Value;
+            locationReceived_ = !parsed.Value.trimmed().isEmpty();
+        } else if (name == "content-length") {
+            responseLength_ = ParseContentLength(parsed.Value);
+        } else if (name == "content-range") {
+            const HttpContentRange range = ParseContentRange(parsed.Value);
+            ContentRangeBegin = range.Begin;
+            ContentRangeEnd = range.End;
+        } else if (name == "accept-ranges") {
+            acceptRanges_ = parsed.Value;
+        } else if (name == "content-type") {
+            responseType_ = parsed.Value.toLower();
+        } else if (name == "www-authenticate") {
+            if (challenges_.size() < 64)
+                challenges_.append(parsed.Value);
+        } else if (name == "set-cookie" && OnCookie) {
+            bool accept = true;
+            OnCookie(this, parsed.Value, accept);
+            if (!Still(serial, THttpState::ReadingHeader) || !connected_)
+                return;
+        }
+    }
+    currentLine_ = line.toByteArray();
+    if (OnHeaderData)
+        OnHeaderData(this);
+    if (!Still(serial, THttpState::ReadingHeader) || !connected_)
+        return;
+    if (responseStatus_ >= 400) {
+        // The rest of an error response is not read.
+        closedByClient_ = true;
+        CloseSocket();
+        ConnectionEnd(0);
+    }
+}
+
+void THttpCli::HeaderEnded()
+{
+    const std::uintptr_t serial = serial_;
+    if (locationReceived_) {
+        if (++redirectCount_ > MaxRedirects) {
+            FailAndClose(HttpError::TooManyRedirects, QStringLiteral("Too many redirections"));
+            return;
+        }
+        if (OnHeaderEnd)
+            OnHeaderEnd(this);
+        if (!Still(serial, THttpState::ReadingHeader) || !connected_)
+            return;
+        lineBuffer_->Clear();
+        headerLines_ = 0;
+        bodyChunks_ = 0;
+        headerBytes_ = 0;
+        locationReceived_ = false;
+        ApplyLocation(location_);
+        closedHandler_ = ClosedHandler::Redirect;
+        closedByClient_ = true;
+        CloseSocket();
+        if (closedHandler_ == ClosedHandler::Redirect && serial == serial_)
+            RedirectClosed(); // the socket had nothing left to close
+        return;
+    }
+    if (documentName_.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) &&
+        responseType_ == QLatin1String("text/html")) {
+        documentName_.chop(3);
+        documentName_ += QLatin1String("htm");
+    }
+    SetState(THttpState::ReadingBody);
+    if (!Still(serial, THttpState::ReadingBody))
+        return;
+    if (OnHeaderEnd)
+        OnHeaderEnd(this);
+    if (!Still(serial, THttpState::ReadingBody) || !connected_)
+        return;
+    const QByteArrayView rest = lineBuffer_->Pending();
+    if (!rest.isEmpty())
+        HandleBody(rest.data(), rest.size());
+    if (serial == serial_)
+        lineBuffer_->Clear();
+}
+
+void THttpCli::HandleBody(const char* data, qint64 len)
+{
+    const std::uintptr_t serial = serial_;
+    if (bodyChunks_ == 0 && OnDocBegin) {
+        OnDocBegin(this);
+        if (!Still(serial, THttpState::ReadingBody) || !connected_)
+            return;
+    }
+    ++bodyChunks_;
+    bodyBytes_ += len;
+    if (ReceiveStream && ReceiveStream->write(data, len) != len) {
+        FailAndClose(HttpError::WriteFailed,
+                     QStringLiteral("Can't write the document: ") + ReceiveStream->errorString());
+        return;
+    }
+    if (OnDocData) {
+        currentLine_ = QByteArray::fromRawData(data, len); // no copy of the body
+        OnDocData(this, data, len);
+        if (serial == serial_)
+            currentLine_.clear();
+    }
+}
+
+void THttpCli::ApplyLocation(const QString& location)
+{
+    target_ = ResolveLocation(target_, location);
+    hostHeader_ = target_.Host;
+    if (Proxy.isEmpty()) {
+        connectHost_ = target_.Host;
+        connectPort_ = target_.Port.isEmpty() ? QStringLiteral("80") : target_.Port;
+        requestTarget_ = target_.Path;
+    } else {
+        requestTarget_ = AbsoluteAddress(target_);
+    }
+}
+
+void THttpCli::Fail(int status, const QString& reason, std::uint16_t error)
+{
+    responseStatus_ = status;
+    responseReason_ = reason;
+    completionError_ = error;
+}
+
+void THttpCli::FailAndClose(std::uint16_t error, const QString& reason)
+{
+    Fail(404, reason, error);
+    closedByClient_ = true;
+    CloseSocket();
+    ConnectionEnd(0);
+}
+
+void THttpCli::CloseSocket()
+{
+    if (socket_->State() == wsClosed)
+        return;
+    try {
+        socket_->Close();
+    } catch (const std::exception&) {
+        // The handle is gone either way; the request ends below.
+    }
+}
+
+void THttpCli::SocketSessionClosed(std::uint16_t error)
+{
+    if (closedHandler_ == ClosedHandler::Redirect) {
+        RedirectClosed();
+        return;
+    }
+    ConnectionEnd(error);
+}
+
+void THttpCli::ConnectionEnd(std::uint16_t closeError)
+{
+    if (ended_ || state_ == THttpState::Ready)
+        return;
+    ended_ = true;
+    const bool wasConnected = connected_;
+    connected_ = false;
+    if (completionError_ == 0 && !closedByClient_ && wasConnected) {
+        const bool bodyless = requestKind_ == THttpRequest::Head || responseStatus_ == 204 ||
+                              responseStatus_ == 304 || (responseStatus_ >= 100 && responseStatus_ < 200);
+        if (closeError != 0)
+            Fail(404, ErrorWithNumber(closeError), closeError);
+        else if (state_ == THttpState::ReadingHeader)
+            Fail(404, QStringLiteral("Connection closed before the end of the header"), HttpError::IncompleteHeader);
+        else if (state_ == THttpState::ReadingBody && !bodyless && responseLength_ >= 0 &&
+                 bodyBytes_ < responseLength_)
+            Fail(404, QStringLiteral("Connection closed before the end of the document"), HttpError::IncompleteBody);
+    }
+    const std::uintptr_t serial = serial_;
+    if (bodyChunks_ > 0 && OnDocEnd)
+        OnDocEnd(this);
+    if (serial == serial_)
+        window_->Post(MsgSetReady, serial);
+}
+
+void THttpCli::RedirectClosed()
+{
+    const std::uintptr_t serial = serial_;
+    connected_ = false;
+    closedHandler_ = ClosedHandler::Normal;
+    if (OnLocationChange)
+        OnLocationChange(this);
+    if (Still(serial, THttpState::ReadingHeader))
+        window_->Post(MsgRestart, serial);
+}
+
+void THttpCli::Abort()
+{
+    if (state_ == THttpState::Ready) {
+        closedByClient_ = true;
+        CloseSocket();
+        return;
+    }
+    const THttpState old = state_;
+    const std::uintptr_t serial = serial_;
+    SetState(THttpState::Aborting);
+    if (!Still(serial, THttpState::Aborting))
+        return;
+    if (old == THttpState::ResolvingHost) {
+        try {
+            socket_->CancelDnsLookup();
+        } catch (const std::exception&) {
+        }
+    }
+    Fail(404, QStringLiteral("Connection aborted on request"), HttpError::Aborted);
+    closedByClient_ = true;
+    closedHandler_ = ClosedHandler::Normal;
+    if (old == THttpState::ResolvingHost)
+        ConnectionEnd(0);
+    else
+        CloseSocket();
+    connected_ = false;
+    if (Still(serial, THttpState::Aborting))
+        SetState(THttpState::Ready);
+}
+
+void THttpCli::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    switch (msg) {
+    case MsgRequestDone:
+        // Fired even when a newer request already started, with the values of its own
+        // request. Nothing of this object is touched afterwards: the handler may free it.
+        if (OnRequestDone)
+            OnRequestDone(this, static_cast<THttpRequest>(lParam >> 16), static_cast<std::uint16_t>(lParam & 0xFFFF));
+        return;
+    case MsgSetReady:
+        if (wParam == serial_ && state_ != THttpState::Ready)
+            SetState(THttpState::Ready);
+        return;
+    case MsgRestart:
+        if (wParam != serial_ || state_ != THttpState::ReadingHeader)
+            return;
+        ResetResponse();
+        if (testing_) {
+            connected_ = true; // the next fed bytes are the next response
+            return;
+        }
+        StartLookup();
+        return;
+    default:
+        return;
+    }
+}
+
+void THttpCli::BeginResponseForTesting(THttpRequest kind)
+{
+    if (state_ != THttpState::Ready)
+        throw EHttpException(QStringLiteral("HTTP component is busy"), HttpError::Busy);
+    ++serial_;
+    responseHeader_.clear();
+    challenges_.clear();
+    requestKind_ = kind;
+    completionError_ = 0;
+    closedHandler_ = ClosedHandler::Normal;
+    redirectCount_ = 0;
+    bodyBytes_ = 0;
+    ResetResponse();
+    target_ = TargetFromUrl(SplitUrl(URL));
+    hostHeader_ = target_.Host;
+    requestTarget_ = target_.Path;
+    documentName_ = DocumentNameFromPath(SplitUrl(URL).Path);
+    testing_ = true;
+    connected_ = true;
+    SetState(THttpState::ReadingHeader);
+}
+
+void THttpCli::FeedResponseForTesting(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty() && Receiving()) {
+        const int n = static_cast<int>(qMin<qsizetype>(bytes.size(), lineBuffer_->FreeSize()));
+        if (n == 0)
+            break;
+        std::memcpy(lineBuffer_->FreeSpace(), bytes.data(), static_cast<size_t>(n));
+        lineBuffer_->Commit(n);
+        bytes = bytes.sliced(n);
+        ProcessBuffer();
+    }
+}
+
+void THttpCli::EndResponseForTesting(std::uint16_t closeError)
+{
+    if (testing_ && (Receiving() || closedHandler_ == ClosedHandler::Redirect))
+        SocketSessionClosed(closeError);
+}
+
+} // namespace pw::net
