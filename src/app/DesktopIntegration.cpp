@@ -1,0 +1,14 @@
+#include "app/DesktopIntegration.h"
+
+namespace pw::app {
+
+TDesktopIntegration::~TDesktopIntegration() = default;
+
+void TDesktopIntegration::SetAutostart(bool /*on*/) {}
+void TDesktopIntegration::SetTrayStartMinimized(bool /*on*/) {}
+void TDesktopIntegration::SetTrayMinimizeToTray(bool /*on*/) {}
+void TDesktopIntegration::CopyCurrentStrip() {}
+void TDesktopIntegration::SetStripAsWallpaper() {}
+void TDesktopIntegration::ToggleWallpaperComic() {}
+
+} // namespace pw::app

@@ -1,0 +1,21 @@
+#pragma once
+
+namespace pw::app {
+
+// Tray icon, autostart, wallpaper and clipboard: the one place the main window and the
+// settings dialog reach the desktop. Until the desktop parts are connected these do
+// nothing (the tray icon does not exist yet).
+class TDesktopIntegration {
+public:
+    virtual ~TDesktopIntegration();
+
+    virtual void SetAutostart(bool on);
+    virtual void SetTrayStartMinimized(bool on);
+    virtual void SetTrayMinimizeToTray(bool on);
+
+    virtual void CopyCurrentStrip();
+    virtual void SetStripAsWallpaper();
+    virtual void ToggleWallpaperComic(); // "Always set the latest strip of this comic..."
+};
+
+} // namespace pw::app

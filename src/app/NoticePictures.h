@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace pw::app {
+
+// The GIF data of the two notices and the program icon, compiled into the program.
+struct NoticePictures {
+    QByteArray EndOfStrips;
+    QByteArray EndOfComics;
+
+    static NoticePictures Load();
+    static const char* IconPath();
+};
+
+} // namespace pw::app

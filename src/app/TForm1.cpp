@@ -1,0 +1,194 @@
+#include "app/TForm1.h"
+
+#include "app/DesktopIntegration.h"
+#include "app/PrintHooks.h"
+#include "app/TfrmSettings.h"
+#include "app/UpdateHooks.h"
+#include "comics/TComicInfo.h"
+#include "comics/TComicStripsDB.h"
+#include "platform/Exception.h"
+#include "platform/ExceptionGuard.h"
+#include "platform/IniFile.h"
+#include "platform/MessageBoxService.h"
+#include "platform/MessageTarget.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QShowEvent>
+
+namespace pw::app {
+
+using platform::MessageBoxService;
+
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), updates_(std::make_unique<UpdateHooks>()),
+      desktop_(std::make_unique<TDesktopIntegration>()), print_(std::make_unique<PrintHooks>())
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Panelwick"));
+    resize(705, 507);
+    setMinimumWidth(516);
+    CreateControls();
+    CreateMenus();
+    ConnectCommands();
+
+    startupTarget_ = new platform::MessageTarget(this);
+    startupTarget_->OnMessage = [this](unsigned msg, platform::WParam, platform::LParam) {
+        if (msg == kStartupMessage)
+            FormStartupMessage();
+    };
+    QuitLoop = [] { QCoreApplication::exit(0); };
+}
+
+TForm1::~TForm1()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+void TForm1::SetUpdateHooks(std::unique_ptr<UpdateHooks> hooks)
+{
+    updates_ = hooks ? std::move(hooks) : std::make_unique<UpdateHooks>();
+}
+
+void TForm1::SetDesktopIntegration(std::unique_ptr<TDesktopIntegration> desktop)
+{
+    desktop_ = desktop ? std::move(desktop) : std::make_unique<TDesktopIntegration>();
+}
+
+void TForm1::SetPrintHooks(std::unique_ptr<PrintHooks> print)
+{
+    print_ = print ? std::move(print) : std::make_unique<PrintHooks>();
+}
+
+bool TForm1::FormCreate(const TStartupOptions& options)
+{
+    // 1. Program folder and file layout.
+    options_ = options;
+    // 2. The notice pictures.
+    notices_ = NoticePictures::Load();
+    // 3. The configuration file: nothing is read yet.
+    ini_ = std::make_unique<platform::TIniFile>(options_.IniPath);
+    // 4. The settings dialog, hidden until the Settings command.
+    settings_ = new TfrmSettings(*ini_, comicsToGet_, comicsNotToGet_, [this]() -> TDesktopIntegration& {
+        return *desktop_;
+    }, this);
+    // 5. Flags.
+    restoredFromTray_ = false;
+    ctrlHeld_ = false;
+    // 6. The strip store. An empty ComicsDir names no folder: use the default one.
+    QString comicsDir = ini_->ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"),
+                                         options_.DefaultComicsDir());
+    if (comicsDir.isEmpty())
+        comicsDir = options_.DefaultComicsDir();
+    stripsDB_ = std::make_unique<comics::TComicStripsDB>(comicsDir);
+    // 7. The catalogue; the program cannot run without it.
+    const QString catalogue = options_.CataloguePath();
+    try {
+        allComics_.LoadCatalogue(catalogue, *stripsDB_);
+    } catch (const std::exception& e) {
+        const auto* pe = dynamic_cast<const platform::Exception*>(&e);
+        const QString reason = pe ? pe->Message() : QString::fromLocal8Bit(e.what());
+        MessageBoxService::Error(QStringLiteral("Couldn't read the comic catalogue %1 (%2). "
+                                                "Please reinstall the program.")
+                                     .arg(catalogue, reason));
+        return false;
+    }
+    if (allComics_.Count() == 0) {
+        MessageBoxService::Error(QStringLiteral("The comic catalogue %1 lists no comics, so there is "
+                                                "nothing to choose. Please reinstall the program.")
+                                     .arg(catalogue));
+        return false;
+    }
+    // 8. Chosen and not-chosen comics.
+    allComics_.SplitChosen(*ini_, comicsToGet_, comicsNotToGet_);
+    // 9. GIF decoding is linked in: nothing to load.
+    // 10. The current comic.
+    currentComic_ = allComics_.FindByName(
+        ini_->ReadString(QStringLiteral("Comics"), QStringLiteral("CurrentComic"), QString()));
+    if (!currentComic_ && comicsToGet_.Count() > 0)
+        currentComic_ = comicsToGet_.GetItem(0);
+    // 11. First start: the user chooses comics before any window shows.
+    if (comicsToGet_.Count() == 0) {
+        MessageBoxService::Information(
+            QStringLiteral("Please select at least one comic and configure the program."));
+        Settings1Click();
+        if (comicsToGet_.Count() == 0)
+            return false; // the dialog only closes with a comic chosen; nothing to show otherwise
+    }
+    // 12. Start minimised: only the tray icon.
+    if (ini_->ReadBool(QStringLiteral("Misc"), QStringLiteral("StartMinimized"), false)) {
+        showAtStart_ = false;
+        desktop_->SetTrayStartMinimized(true);
+        desktop_->SetTrayMinimizeToTray(true);
+        setWindowState(windowState() | Qt::WindowMinimized);
+    }
+    qApp->installEventFilter(this); // the window sees keys before its controls
+    return true;
+}
+
+void TForm1::FormStartupMessage()
+{
+    FillComicSelector();
+    const int index = currentComic_ ? comicsToGet_.IndexOf(currentComic_) : -1;
+    comboComics->setCurrentIndex(index >= 0 ? index : 0);
+    ShowComic(comboComics->currentText());
+    desktop_->SetTrayMinimizeToTray(true);
+    if (ini_->ReadBool(QStringLiteral("Updates"), QStringLiteral("UpdateProgramStart"), true))
+        updates_->UpdateAll();
+    if (ini_->ReadBool(QStringLiteral("Updates"), QStringLiteral("UpdateDaily"), false))
+        updates_->StartDailyTimer();
+}
+
+void TForm1::FormShow()
+{
+    if (restoredFromTray_ || !ini_)
+        return;
+    const QString w = QStringLiteral("Window");
+    if (ini_->ReadBool(w, QStringLiteral("Maximized"), false)) {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        return;
+    }
+    move(ini_->ReadInteger(w, QStringLiteral("LeftPos"), 1), ini_->ReadInteger(w, QStringLiteral("TopPos"), 1));
+    resize(ini_->ReadInteger(w, QStringLiteral("Width"), 630), ini_->ReadInteger(w, QStringLiteral("Height"), 470));
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        platform::Guarded([this] { FormShow(); });
+}
+
+void TForm1::FormClose()
+{
+    const QString w = QStringLiteral("Window");
+    if (isMaximized()) {
+        ini_->WriteBool(w, QStringLiteral("Maximized"), true);
+    } else {
+        ini_->WriteBool(w, QStringLiteral("Maximized"), false);
+        ini_->WriteInteger(w, QStringLiteral("LeftPos"), x());
+        ini_->WriteInteger(w, QStringLiteral("TopPos"), y());
+        ini_->WriteInteger(w, QStringLiteral("Width"), width());
+        ini_->WriteInteger(w, QStringLiteral("Height"), height());
+    }
+    ini_->WriteString(QStringLiteral("Comics"), QStringLiteral("CurrentComic"), comboComics->currentText());
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // A failed write is reported; the window still closes.
+    if (!exiting_ && ini_)
+        platform::Guarded([this] { FormClose(); });
+    event->accept();
+}
+
+void TForm1::Exit1Click()
+{
+    exiting_ = true;
+    if (QuitLoop)
+        QuitLoop();
+}
+
+} // namespace pw::app

@@ -1,0 +1,176 @@
+#pragma once
+
+#include "app/NoticePictures.h"
+#include "app/StartupOptions.h"
+#include "comics/TComicStrip.h"
+#include "comics/TComicsList.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QKeyEvent;
+
+namespace pw::platform {
+class MessageTarget;
+class TIniFile;
+class Timer;
+} // namespace pw::platform
+
+namespace pw::comics {
+class TComicInfo;
+class TComicStripsDB;
+} // namespace pw::comics
+
+namespace pw::app {
+
+class TDesktopIntegration;
+class TfrmSettings;
+class UpdateHooks;
+class PrintHooks;
+
+// The private message the Advanced Info window sends once its slot grid exists.
+inline constexpr unsigned kStartupMessage = 3072;
+
+// The main window: one strip of one comic, the comic selector, strip and comic
+// navigation, and the menus. It owns the program-wide objects made at start.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The start-up steps. False when the program cannot run; the user has been told.
+    bool FormCreate(const TStartupOptions& options);
+    // False when the program starts minimised (only the tray icon).
+    bool ShowAtStart() const { return showAtStart_; }
+
+    const TStartupOptions& Options() const { return options_; }
+    platform::TIniFile& Ini() const { return *ini_; }
+    comics::TComicStripsDB& StripsDB() const { return *stripsDB_; }
+    comics::TComicsList& AllComics() { return allComics_; }
+    comics::TComicsList& ComicsToGet() { return comicsToGet_; }
+    comics::TComicsList& ComicsNotToGet() { return comicsNotToGet_; }
+    comics::TComicInfo* CurrentComic() const { return currentComic_; }
+    TfrmSettings& Settings() const { return *settings_; }
+    // Where the start-up message arrives (sent, not posted).
+    platform::MessageTarget& StartupTarget() const { return *startupTarget_; }
+
+    // The other parts of the program plug in here.
+    void SetUpdateHooks(std::unique_ptr<UpdateHooks> hooks);
+    UpdateHooks& Updates() const { return *updates_; }
+    void SetDesktopIntegration(std::unique_ptr<TDesktopIntegration> desktop);
+    TDesktopIntegration& Desktop() const { return *desktop_; }
+    void SetPrintHooks(std::unique_ptr<PrintHooks> print);
+    PrintHooks& Print() const { return *print_; }
+
+    // Modal runs, replaceable so that nothing blocks in tests.
+    std::function<bool()> RunSettingsModal; // true when the dialog closed with OK
+    std::function<void()> RunAboutModal;
+    std::function<void()> QuitLoop; // ends the message loop at once
+
+    // Strip display and navigation.
+    void ShowComic(const QString& name);
+    void ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TComicStrip>& strip);
+    void btnPrevClick();
+    void btnNextClick();
+    void NextComic();
+    void PreviousComic();
+    void NoStripsTimerTimer(platform::Timer& fired);
+    void FormResize();
+    void FillComicSelector();
+    void comboComicsChange();
+
+    // Commands.
+    void Settings1Click();
+    void Exit1Click();
+    void TrayIcon1DblClick();
+    void Help2Click();
+    void Homepage1Click();
+    void About2Click();
+    void FormShow();
+
+    bool CtrlHeld() const { return ctrlHeld_; }
+    bool RestoredFromTray() const { return restoredFromTray_; }
+
+    // Controls, named as in the window.
+    QComboBox* comboComics = nullptr;
+    QPushButton* btnPrev = nullptr;
+    QLabel* lblCurrentDate = nullptr;
+    QPushButton* btnNext = nullptr;
+    QLabel* ProgressLabel = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QPushButton* bitbtnAbort = nullptr;
+    QPushButton* bitbtnAdvancedInfo = nullptr;
+    QLabel* Image1 = nullptr;
+    QMenu* StripPopUp = nullptr;
+    platform::Timer* NoStripsTimer = nullptr;
+    platform::Timer* NoComicsTimer = nullptr;
+
+    // Menu entries.
+    QAction* CopyCurrentStrip1 = nullptr;
+    QAction* PrintCurrentStrip1 = nullptr;
+    QAction* Settings1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* Updatecomicstrips1 = nullptr;
+    QAction* Updatecurrentcomic1 = nullptr;
+    QAction* Abortallupdates1 = nullptr;
+    QAction* SetStripAsWallpaper1 = nullptr;
+    QAction* AlwaysSetLatestStrip1 = nullptr;
+    QAction* Help2 = nullptr;
+    QAction* Homepage1 = nullptr;
+    QAction* About2 = nullptr;
+    QAction* PrintCurrentStrip2 = nullptr;
+    QAction* Updatecurrentcomic2 = nullptr;
+    QAction* SetStripAsWallpaper2 = nullptr;
+    QAction* AlwaysSetLatestStrip2 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    void ConnectCommands();
+    void FormStartupMessage();
+    void FormClose();
+    bool FormKeyDown(QKeyEvent* key);
+    void FormKeyUp(QKeyEvent* key);
+    void ShowNotice(const QByteArray& gif, platform::Timer& timer);
+    void SetPicture(const QImage& image);
+    void UpdateWallpaperCheck();
+    void WallpaperToggled();
+    void SelectRemembered(const QString& text);
+
+    TStartupOptions options_;
+    NoticePictures notices_;
+    std::unique_ptr<platform::TIniFile> ini_;
+    std::unique_ptr<comics::TComicStripsDB> stripsDB_;
+    comics::TComicsList allComics_;
+    comics::TComicsList comicsToGet_;
+    comics::TComicsList comicsNotToGet_;
+    comics::TComicInfo* currentComic_ = nullptr;
+    TfrmSettings* settings_ = nullptr;
+    platform::MessageTarget* startupTarget_ = nullptr;
+    std::unique_ptr<UpdateHooks> updates_;
+    std::unique_ptr<TDesktopIntegration> desktop_;
+    std::unique_ptr<PrintHooks> print_;
+    bool restoredFromTray_ = false;
+    bool ctrlHeld_ = false;
+    bool showAtStart_ = true;
+    bool exiting_ = false;  // E&xit: the window's close saves nothing any more
+    QString failedStrip_;   // a strip that could not be drawn; redraws on resize stay quiet
+};
+
+} // namespace pw::app

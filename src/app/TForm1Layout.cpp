@@ -1,0 +1,233 @@
+// The main window's controls and menus.
+#include "app/TForm1.h"
+
+#include "app/DesktopIntegration.h"
+#include "app/PrintHooks.h"
+#include "app/UpdateHooks.h"
+#include "platform/ExceptionGuard.h"
+#include "platform/Timer.h"
+#include "platform/Tunables.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+
+namespace pw::app {
+
+namespace {
+template <class W>
+W* Named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// Signals enter our code here: each entry passes the exception guard.
+template <class F>
+auto Guard(F f)
+{
+    return [f] { platform::Guarded(f); };
+}
+
+QAction* NewAction(QObject* parent, const char* name, const QString& caption, const QKeySequence& key = {})
+{
+    auto* a = new QAction(caption, parent);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    return a;
+}
+} // namespace
+
+void TForm1::CreateControls()
+{
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* topBar = Named(new QWidget(central), "Panel1");
+    topBar->setFixedHeight(41);
+    auto* bar = new QHBoxLayout(topBar);
+    bar->setContentsMargins(6, 4, 4, 4);
+    bar->setSpacing(6);
+
+    comboComics = Named(new QComboBox(topBar), "comboComics");
+    comboComics->setEditable(false);
+    comboComics->setMaxVisibleItems(30);
+    comboComics->setFixedWidth(145);
+    bar->addWidget(comboComics);
+
+    btnPrev = Named(new QPushButton(QStringLiteral("<---"), topBar), "btnPrev");
+    btnPrev->setToolTip(QStringLiteral("Previous Strip"));
+    btnPrev->setFocusPolicy(Qt::NoFocus);
+    bar->addWidget(btnPrev);
+
+    lblCurrentDate = Named(new QLabel(topBar), "lblCurrentDate");
+    lblCurrentDate->setAlignment(Qt::AlignCenter);
+    lblCurrentDate->setMinimumWidth(70);
+    bar->addWidget(lblCurrentDate);
+
+    btnNext = Named(new QPushButton(QStringLiteral("--->"), topBar), "btnNext");
+    btnNext->setToolTip(QStringLiteral("Next Strip"));
+    btnNext->setFocusPolicy(Qt::NoFocus);
+    bar->addWidget(btnNext);
+    bar->addStretch(1);
+
+    auto* progressPanel = Named(new QFrame(topBar), "Panel2");
+    progressPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    progressPanel->setFixedWidth(256);
+    auto* progress = new QHBoxLayout(progressPanel);
+    progress->setContentsMargins(3, 1, 3, 1);
+    progress->setSpacing(3);
+    auto* progressColumn = new QVBoxLayout;
+    progressColumn->setSpacing(0);
+    ProgressLabel = Named(new QLabel(progressPanel), "ProgressLabel");
+    ProgressBar = Named(new QProgressBar(progressPanel), "ProgressBar");
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setMaximumHeight(12);
+    progressColumn->addWidget(ProgressLabel);
+    progressColumn->addWidget(ProgressBar);
+    progress->addLayout(progressColumn, 1);
+    bitbtnAbort = Named(new QPushButton(progressPanel), "bitbtnAbort");
+    bitbtnAbort->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    bitbtnAbort->setToolTip(QStringLiteral("Abort Current Updates"));
+    bitbtnAbort->setEnabled(false);
+    bitbtnAbort->setFocusPolicy(Qt::NoFocus);
+    bitbtnAbort->setFixedSize(25, 25);
+    progress->addWidget(bitbtnAbort);
+    bitbtnAdvancedInfo = Named(new QPushButton(progressPanel), "bitbtnAdvancedInfo");
+    bitbtnAdvancedInfo->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    bitbtnAdvancedInfo->setToolTip(QStringLiteral("Show Advanced Info"));
+    bitbtnAdvancedInfo->setFocusPolicy(Qt::NoFocus);
+    bitbtnAdvancedInfo->setFixedSize(25, 25);
+    progress->addWidget(bitbtnAdvancedInfo);
+    bar->addWidget(progressPanel);
+    column->addWidget(topBar);
+
+    // The strip at its natural size, centred and cut off by the white area.
+    Image1 = Named(new QLabel(central), "Image1");
+    Image1->setAlignment(Qt::AlignCenter);
+    Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Image1->setAutoFillBackground(true);
+    QPalette white = Image1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Image1->setPalette(white);
+    Image1->setContextMenuPolicy(Qt::CustomContextMenu);
+    column->addWidget(Image1, 1);
+    setCentralWidget(central);
+
+    NoStripsTimer = new platform::Timer(this);
+    NoStripsTimer->setObjectName(QStringLiteral("NoStripsTimer"));
+    NoStripsTimer->SetInterval(platform::Tunables::NoticeMs);
+    NoComicsTimer = new platform::Timer(this);
+    NoComicsTimer->setObjectName(QStringLiteral("NoComicsTimer"));
+    NoComicsTimer->SetInterval(platform::Tunables::NoticeMs);
+}
+
+void TForm1::CreateMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    CopyCurrentStrip1 = NewAction(this, "CopyCurrentStrip1", QStringLiteral("&Copy Current Strip To Clipboard"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_C));
+    PrintCurrentStrip1 = NewAction(this, "PrintCurrentStrip1", QStringLiteral("&Print Current Strip..."),
+                                   QKeySequence(Qt::CTRL | Qt::Key_P));
+    Settings1 = NewAction(this, "Settings1", QStringLiteral("&Settings..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    Exit1 = NewAction(this, "Exit1", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    file->addAction(CopyCurrentStrip1);
+    file->addAction(PrintCurrentStrip1);
+    file->addSeparator();
+    file->addAction(Settings1);
+    file->addSeparator();
+    file->addAction(Exit1);
+
+    QMenu* update = menuBar()->addMenu(QStringLiteral("&Update"));
+    update->setObjectName(QStringLiteral("Update1"));
+    Updatecomicstrips1 = NewAction(this, "Updatecomicstrips1", QStringLiteral("&Update Comics"),
+                                   QKeySequence(Qt::CTRL | Qt::Key_U));
+    Updatecurrentcomic1 = NewAction(this, "Updatecurrentcomic1", QStringLiteral("Update &Current Comic"));
+    Abortallupdates1 = NewAction(this, "Abortallupdates1", QStringLiteral("&Abort All Updates"));
+    update->addAction(Updatecomicstrips1);
+    update->addAction(Updatecurrentcomic1);
+    update->addSeparator();
+    update->addAction(Abortallupdates1);
+
+    QMenu* wallpaper = menuBar()->addMenu(QStringLiteral("&Wallpaper"));
+    wallpaper->setObjectName(QStringLiteral("Wallpaper1"));
+    SetStripAsWallpaper1 = NewAction(this, "SetStripAsWallpaper1", QStringLiteral("&Set Strip As Wallpaper"));
+    AlwaysSetLatestStrip1 = NewAction(this, "AlwaysSetLatestStrip1",
+                                      QStringLiteral("&Always Set The Latest Strip Of This Comic As Wallpaper"));
+    AlwaysSetLatestStrip1->setCheckable(true);
+    wallpaper->addAction(SetStripAsWallpaper1);
+    wallpaper->addAction(AlwaysSetLatestStrip1);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    Help2 = NewAction(this, "Help2", QStringLiteral("&Help..."));
+    Homepage1 = NewAction(this, "Homepage1", QStringLiteral("Home&page..."));
+    About2 = NewAction(this, "About2", QStringLiteral("&About..."));
+    help->addAction(Help2);
+    help->addAction(Homepage1);
+    help->addAction(About2);
+
+    // The strip's context menu: the same commands as their main-menu twins.
+    StripPopUp = new QMenu(this);
+    StripPopUp->setObjectName(QStringLiteral("StripPopUp"));
+    PrintCurrentStrip2 = NewAction(this, "PrintCurrentStrip2", QStringLiteral("&Print Current Strip..."));
+    Updatecurrentcomic2 = NewAction(this, "Updatecurrentcomic2", QStringLiteral("Update &Current Comic"));
+    SetStripAsWallpaper2 = NewAction(this, "SetStripAsWallpaper2", QStringLiteral("&Set Strip As Wallpaper"));
+    AlwaysSetLatestStrip2 = NewAction(this, "AlwaysSetLatestStrip2",
+                                      QStringLiteral("&Always Set The Latest Strip Of This Comic As Wallpaper"));
+    AlwaysSetLatestStrip2->setCheckable(true);
+    StripPopUp->addAction(PrintCurrentStrip2);
+    StripPopUp->addSeparator();
+    StripPopUp->addAction(Updatecurrentcomic2);
+    StripPopUp->addSeparator();
+    StripPopUp->addAction(SetStripAsWallpaper2);
+    StripPopUp->addAction(AlwaysSetLatestStrip2);
+}
+
+void TForm1::ConnectCommands()
+{
+    connect(comboComics, &QComboBox::activated, this, Guard([this] { comboComicsChange(); }));
+    connect(btnPrev, &QPushButton::clicked, this, Guard([this] { btnPrevClick(); }));
+    connect(btnNext, &QPushButton::clicked, this, Guard([this] { btnNextClick(); }));
+    connect(bitbtnAbort, &QPushButton::clicked, this, Guard([this] { updates_->AbortAll(); }));
+    connect(bitbtnAdvancedInfo, &QPushButton::clicked, this, Guard([this] { updates_->ShowAdvancedInfo(); }));
+    NoStripsTimer->OnTimer = [this] { NoStripsTimerTimer(*NoStripsTimer); };
+    NoComicsTimer->OnTimer = [this] { NoStripsTimerTimer(*NoComicsTimer); };
+
+    connect(CopyCurrentStrip1, &QAction::triggered, this, Guard([this] { desktop_->CopyCurrentStrip(); }));
+    for (QAction* a : {PrintCurrentStrip1, PrintCurrentStrip2})
+        connect(a, &QAction::triggered, this, Guard([this] { print_->PrintCurrentStrip(); }));
+    connect(Settings1, &QAction::triggered, this, Guard([this] { Settings1Click(); }));
+    connect(Exit1, &QAction::triggered, this, Guard([this] { Exit1Click(); }));
+    connect(Updatecomicstrips1, &QAction::triggered, this, Guard([this] { updates_->UpdateAll(); }));
+    for (QAction* a : {Updatecurrentcomic1, Updatecurrentcomic2})
+        connect(a, &QAction::triggered, this, Guard([this] { updates_->UpdateCurrentComic(); }));
+    // "&Abort All Updates" has no action; the abort button stops updates.
+    for (QAction* a : {SetStripAsWallpaper1, SetStripAsWallpaper2})
+        connect(a, &QAction::triggered, this, Guard([this] { desktop_->SetStripAsWallpaper(); }));
+    for (QAction* a : {AlwaysSetLatestStrip1, AlwaysSetLatestStrip2})
+        connect(a, &QAction::triggered, this, Guard([this] { WallpaperToggled(); }));
+    connect(Help2, &QAction::triggered, this, Guard([this] { Help2Click(); }));
+    connect(Homepage1, &QAction::triggered, this, Guard([this] { Homepage1Click(); }));
+    connect(About2, &QAction::triggered, this, Guard([this] { About2Click(); }));
+
+    connect(Image1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        platform::Guarded([&] { UpdateWallpaperCheck(); });
+        StripPopUp->popup(Image1->mapToGlobal(pos));
+    });
+}
+
+} // namespace pw::app

@@ -1,0 +1,196 @@
+// Showing strips, stepping through strips and comics, and the two notices.
+#include "app/TForm1.h"
+
+#include "comics/TComicInfo.h"
+#include "comics/TComicStripsDB.h"
+#include "imaging/TGifDecoder.h"
+#include "imaging/TJpegDecoder.h"
+#include "platform/ExceptionGuard.h"
+#include "platform/IniFile.h"
+#include "platform/Timer.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPixmap>
+
+namespace pw::app {
+
+void TForm1::SetPicture(const QImage& image)
+{
+    if (image.isNull())
+        Image1->clear();
+    else
+        Image1->setPixmap(QPixmap::fromImage(image));
+}
+
+void TForm1::ShowComic(const QString& name)
+{
+    currentComic_ = allComics_.FindByName(name);
+    if (!currentComic_) {
+        // Nothing to show (an empty selector): no strip, rather than a stale one.
+        Image1->clear();
+        lblCurrentDate->setText(QStringLiteral("No strips yet"));
+        UpdateWallpaperCheck();
+        return;
+    }
+    std::optional<comics::TComicStrip> strip = stripsDB_->FirstUnreadStrip(name);
+    if (!strip)
+        strip = currentComic_->CurrentStrip ? currentComic_->CurrentStrip : stripsDB_->NewestStrip(name);
+    ShowStrip(*currentComic_, strip);
+    UpdateWallpaperCheck();
+}
+
+void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TComicStrip>& strip)
+{
+    comic.CurrentStrip = strip;
+    if (!strip) {
+        Image1->clear();
+        lblCurrentDate->setText(QStringLiteral("No strips yet"));
+        return;
+    }
+    stripsDB_->MarkRead(*strip);
+    lblCurrentDate->setText(comic.DateText());
+    const QString path = strip->StripPath();
+    if (strip->FileName.contains(QLatin1String(".jpg"))) {
+        try {
+            SetPicture(imaging::TJpegDecoder::LoadFromFile(path));
+            failedStrip_.clear();
+        } catch (...) {
+            // The old picture under the new date would be the wrong strip.
+            Image1->clear();
+            failedStrip_ = path;
+            throw;
+        }
+    } else if (strip->FileName.contains(QLatin1String(".gif"))) {
+        SetPicture(imaging::TGifDecoder::GetGIFFile(path)); // unreadable: an empty picture, no message
+        failedStrip_.clear();
+    }
+}
+
+void TForm1::ShowNotice(const QByteArray& gif, platform::Timer& timer)
+{
+    SetPicture(imaging::TGifDecoder::GetGIFBuffer(gif));
+    timer.SetEnabled(true);
+}
+
+void TForm1::btnPrevClick()
+{
+    if (!currentComic_)
+        return;
+    if (NoComicsTimer->Enabled())
+        NoComicsTimer->SetEnabled(false);
+    if (NoStripsTimer->Enabled()) {
+        NoStripsTimer->SetEnabled(false);
+        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+        return;
+    }
+    if (const auto strip = stripsDB_->PreviousStrip(*currentComic_))
+        ShowStrip(*currentComic_, strip);
+    else
+        ShowNotice(notices_.EndOfStrips, *NoStripsTimer);
+}
+
+void TForm1::btnNextClick()
+{
+    if (!currentComic_)
+        return;
+    if (NoComicsTimer->Enabled())
+        NoComicsTimer->SetEnabled(false);
+    if (NoStripsTimer->Enabled()) {
+        NoStripsTimer->SetEnabled(false);
+        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+        return;
+    }
+    if (const auto strip = stripsDB_->NextStrip(*currentComic_))
+        ShowStrip(*currentComic_, strip);
+    else
+        ShowNotice(notices_.EndOfStrips, *NoStripsTimer);
+}
+
+void TForm1::NextComic()
+{
+    if (NoStripsTimer->Enabled())
+        NoStripsTimer->SetEnabled(false);
+    if (NoComicsTimer->Enabled()) {
+        NoComicsTimer->SetEnabled(false);
+        if (currentComic_)
+            ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+        return;
+    }
+    const int index = comboComics->currentIndex();
+    if (index + 1 < comboComics->count()) {
+        comboComics->setCurrentIndex(index + 1);
+        ShowComic(comboComics->currentText());
+    } else {
+        ShowNotice(notices_.EndOfComics, *NoComicsTimer);
+    }
+}
+
+void TForm1::PreviousComic()
+{
+    if (NoStripsTimer->Enabled())
+        NoStripsTimer->SetEnabled(false);
+    if (NoComicsTimer->Enabled()) {
+        NoComicsTimer->SetEnabled(false);
+        if (currentComic_)
+            ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+        return;
+    }
+    const int index = comboComics->currentIndex();
+    if (index > 0) {
+        comboComics->setCurrentIndex(index - 1);
+        ShowComic(comboComics->currentText());
+    } else {
+        ShowNotice(notices_.EndOfComics, *NoComicsTimer);
+    }
+}
+
+void TForm1::NoStripsTimerTimer(platform::Timer& fired)
+{
+    fired.SetEnabled(false);
+    if (currentComic_)
+        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+}
+
+void TForm1::FormResize()
+{
+    if (!currentComic_ || !stripsDB_)
+        return;
+    // A strip that failed to draw was reported once; redrawing it at every size step
+    // must not pile up error boxes.
+    const QString before = failedStrip_;
+    try {
+        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+    } catch (...) {
+        if (before.isEmpty() || before != failedStrip_)
+            throw;
+    }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    platform::Guarded([this] { FormResize(); });
+}
+
+void TForm1::comboComicsChange() { ShowComic(comboComics->currentText()); }
+
+void TForm1::FillComicSelector()
+{
+    comboComics->clear();
+    comboComics->addItems(comicsToGet_.Names());
+}
+
+void TForm1::UpdateWallpaperCheck()
+{
+    if (!ini_)
+        return;
+    const bool on = currentComic_ &&
+                    ini_->ReadString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"), QString()) ==
+                        currentComic_->Name;
+    AlwaysSetLatestStrip1->setChecked(on);
+    AlwaysSetLatestStrip2->setChecked(on);
+}
+
+} // namespace pw::app

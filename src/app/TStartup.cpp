@@ -1,0 +1,78 @@
+#include "app/TStartup.h"
+
+#include "app/GuardedApplication.h"
+#include "app/NoticePictures.h"
+#include "app/QtMessageBoxes.h"
+#include "app/TAboutBox.h"
+#include "app/TForm1.h"
+#include "app/TForm2.h"
+#include "platform/MessageBoxService.h"
+#include "platform/MessageTarget.h"
+#include "platform/Tunables.h"
+
+#include <QIcon>
+
+namespace pw::app {
+
+TStartup::TStartup() : form1_(std::make_unique<TForm1>()) {}
+
+TStartup::~TStartup() = default;
+
+bool TStartup::Start(const TStartupOptions& options)
+{
+    // 1. The main window: its creation runs the start-up steps.
+    if (!form1_->FormCreate(options))
+        return false;
+    // 2. The debug log, hidden for good.
+    form2_ = std::make_unique<TForm2>();
+    // 3. The Advanced Info window; its creation sends the start-up message.
+    CreateAdvancedInfoWindow();
+    // 4. The print dialog.
+    CreatePrintDialog();
+    // 5. The About box.
+    aboutBox_ = std::make_unique<TAboutBox>(form1_.get());
+    if (!form1_->RunAboutModal)
+        form1_->RunAboutModal = [box = aboutBox_.get()] { box->exec(); };
+    // 6. Then the message loop, with the main window shown unless starting minimised.
+    if (form1_->ShowAtStart())
+        form1_->show();
+    return true;
+}
+
+void TStartup::CreateAdvancedInfoWindow()
+{
+    // The Advanced Info window is created here; once its slot grid exists it sends the
+    // main window the start-up message, synchronously. Until it exists, send it here.
+    form1_->StartupTarget().Send(kStartupMessage);
+}
+
+void TStartup::CreatePrintDialog()
+{
+    // The print dialog is created here once printing exists.
+}
+
+int RunPanelwick(int argc, char** argv)
+{
+    GuardedApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Panelwick"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Panelwick"));
+    QApplication::setWindowIcon(QIcon(QString::fromLatin1(NoticePictures::IconPath())));
+    platform::MessageBoxService::Install(std::make_unique<QtMessageBoxes>());
+    platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
+    platform::Tunables::ReadEnvironment();
+
+    QString error;
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    const auto options = TStartupOptions::Parse(arguments, QApplication::applicationFilePath(), &error);
+    if (!options) {
+        platform::MessageBoxService::Error(error);
+        return 2;
+    }
+    TStartup startup;
+    if (!startup.Start(*options))
+        return 1;
+    return QApplication::exec();
+}
+
+} // namespace pw::app

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/StartupOptions.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace pw::app {
+
+class TAboutBox;
+class TForm1;
+class TForm2;
+
+// Builds the program's windows in their fixed order. Owns them until the end.
+class TStartup {
+public:
+    TStartup();
+    ~TStartup();
+    TStartup(const TStartup&) = delete;
+    TStartup& operator=(const TStartup&) = delete;
+
+    // The main window, before its start-up steps run (tests plug in here).
+    TForm1& MainWindow() const { return *form1_; }
+
+    // Runs the start-up steps and creates the other windows; shows the main window unless
+    // the program starts minimised. False when the program must end (user told).
+    bool Start(const TStartupOptions& options);
+
+    TForm2& DebugLog() const { return *form2_; }
+    TAboutBox& AboutBox() const { return *aboutBox_; }
+
+private:
+    void CreateAdvancedInfoWindow();
+    void CreatePrintDialog();
+
+    std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<TAboutBox> aboutBox_;
+};
+
+// The process entry: application object, message boxes, windows, message loop.
+int RunPanelwick(int argc, char** argv);
+
+} // namespace pw::app

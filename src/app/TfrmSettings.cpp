@@ -1,0 +1,270 @@
+#include "app/TfrmSettings.h"
+
+#include "app/DesktopIntegration.h"
+#include "app/TimeOfDayText.h"
+#include "comics/TComicsList.h"
+#include "platform/ExceptionGuard.h"
+#include "platform/IniFile.h"
+#include "platform/MessageBoxService.h"
+#include "platform/Tunables.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QTimeEdit>
+
+namespace pw::app {
+
+using platform::MessageBoxService;
+
+namespace {
+const QString kComics = QStringLiteral("Comics");
+const QString kDownloads = QStringLiteral("Downloads");
+const QString kUpdates = QStringLiteral("Updates");
+const QString kMisc = QStringLiteral("Misc");
+const QString kProxy = QStringLiteral("Proxy");
+const QString kSelectOne = QStringLiteral("You have to select at least one comic");
+
+bool ValidMaxDownloads(const QString& text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= 1 && n <= 99;
+}
+
+// Empty when the port is acceptable, else the message that refuses it.
+QString PortProblem(const QString& text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok)
+        return QStringLiteral("Not a valid number");
+    if (n <= 0)
+        return QStringLiteral("Please enter a positive number");
+    return {};
+}
+} // namespace
+
+TfrmSettings::TfrmSettings(platform::TIniFile& ini, const comics::TComicsList& comicsToGet,
+                           const comics::TComicsList& comicsNotToGet, std::function<TDesktopIntegration&()> desktop,
+                           QWidget* parent)
+    : QDialog(parent), ini_(ini), comicsToGet_(comicsToGet), comicsNotToGet_(comicsNotToGet),
+      desktop_(std::move(desktop))
+{
+    CreateControls();
+    ConnectControls();
+    setModal(true);
+}
+
+void TfrmSettings::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        platform::Guarded([this] { FormShow(); });
+    QDialog::showEvent(event);
+}
+
+void TfrmSettings::InsertSorted(QListWidget* list, const QString& text)
+{
+    int row = list->count();
+    for (int i = 0; i < list->count(); ++i) {
+        if (QString::compare(text, list->item(i)->text(), Qt::CaseInsensitive) < 0) {
+            row = i;
+            break;
+        }
+    }
+    list->insertItem(row, text);
+}
+
+void TfrmSettings::SetFrequency(QRadioButton* radio, bool checked)
+{
+    if (!checked) {
+        radio->setChecked(false);
+        return;
+    }
+    for (QRadioButton* r : {radioUpdateManually, radioUpdateProgramStart, radioUpdateDaily})
+        r->setChecked(r == radio);
+}
+
+void TfrmSettings::FormShow()
+{
+    lstboxComicsNotToGet->clear();
+    lstboxComicsToGet->clear();
+    for (const QString& name : comicsNotToGet_.Names())
+        InsertSorted(lstboxComicsNotToGet, name);
+    lstboxComicsToGet->addItems(comicsToGet_.Names());
+    countAtOpening_ = lstboxComicsToGet->count();
+
+    MaxDownloadsEdit->setText(ini_.ReadString(kDownloads, QStringLiteral("MaxSimDownloads"), QStringLiteral("3")));
+
+    chkboxAdvancedInfo->setChecked(ini_.ReadBool(kUpdates, QStringLiteral("ShowAdvancedInfo"), false));
+    // All three may read false: then none is checked, which exclusive buttons cannot show.
+    for (QRadioButton* r : {radioUpdateManually, radioUpdateProgramStart, radioUpdateDaily})
+        r->setAutoExclusive(false);
+    SetFrequency(radioUpdateManually, ini_.ReadBool(kUpdates, QStringLiteral("UpdateOnlyManually"), false));
+    SetFrequency(radioUpdateProgramStart, ini_.ReadBool(kUpdates, QStringLiteral("UpdateProgramStart"), true));
+    SetFrequency(radioUpdateDaily, ini_.ReadBool(kUpdates, QStringLiteral("UpdateDaily"), false));
+    for (QRadioButton* r : {radioUpdateManually, radioUpdateProgramStart, radioUpdateDaily})
+        r->setAutoExclusive(true);
+
+    const auto time = TimeOfDayText::FromText(ini_.ReadString(kUpdates, QStringLiteral("UpdateTime"), QString()));
+    UpdateTime->setTime(time ? *time : platform::Tunables::Now().time());
+
+    chkboxAutoStart->setChecked(ini_.ReadBool(kMisc, QStringLiteral("AutoStart"), true));
+    chkboxStartMinimized->setChecked(ini_.ReadBool(kMisc, QStringLiteral("StartMinimized"), false));
+
+    chkboxUseProxy->setChecked(ini_.ReadBool(kProxy, QStringLiteral("UseProxy"), false));
+    editProxyIP->setText(ini_.ReadString(kProxy, QStringLiteral("ProxyIP"), QString()));
+    editProxyPort->setText(ini_.ReadString(kProxy, QStringLiteral("ProxyPort"), QStringLiteral("80")));
+    chkboxUseProxyClick();
+
+    cancelRefused_ = false;
+}
+
+void TfrmSettings::MoveSelected(QListWidget* from, QListWidget* to, bool sorted)
+{
+    int i = 0;
+    while (i < from->count()) {
+        QListWidgetItem* item = from->item(i);
+        if (!item->isSelected()) {
+            ++i;
+            continue;
+        }
+        const QString text = item->text();
+        delete from->takeItem(i);
+        if (sorted)
+            InsertSorted(to, text);
+        else
+            to->addItem(text);
+    }
+}
+
+void TfrmSettings::btnAddComicClick() { MoveSelected(lstboxComicsNotToGet, lstboxComicsToGet, false); }
+
+void TfrmSettings::btnDeleteComicClick() { MoveSelected(lstboxComicsToGet, lstboxComicsNotToGet, true); }
+
+void TfrmSettings::chkboxUseProxyClick()
+{
+    editProxyIP->setEnabled(chkboxUseProxy->isChecked());
+    editProxyPort->setEnabled(chkboxUseProxy->isChecked());
+}
+
+void TfrmSettings::Refuse(QWidget* field, const QString& message)
+{
+    checking_ = true; // the box itself takes the focus away from the field
+    MessageBoxService::Information(message);
+    for (QWidget* tab : {tabComics, tabUpdates, tabProxy, tabMisc}) {
+        if (tab->isAncestorOf(field))
+            PageControl1->setCurrentWidget(tab);
+    }
+    field->setFocus(Qt::OtherFocusReason);
+    checking_ = false;
+}
+
+bool TfrmSettings::MaxDownloadsEditExit()
+{
+    if (ValidMaxDownloads(MaxDownloadsEdit->text()))
+        return true;
+    Refuse(MaxDownloadsEdit, QStringLiteral("Please enter a number between 1 and 99."));
+    return false;
+}
+
+bool TfrmSettings::editProxyPortExit()
+{
+    const QString problem = PortProblem(editProxyPort->text());
+    if (problem.isEmpty())
+        return true;
+    Refuse(editProxyPort, problem);
+    return false;
+}
+
+bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut && !checking_ && isVisible()) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        QWidget* next = QApplication::focusWidget();
+        // Only a move to another field of this dialog leaves the field; Cancel never
+        // gets stuck on a value it will not write.
+        const bool leaving = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                             reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
+        if (leaving && next && next->window() == this && next != btnCancel) {
+            if (watched == MaxDownloadsEdit)
+                platform::Guarded([this] { MaxDownloadsEditExit(); });
+            else if (watched == editProxyPort)
+                platform::Guarded([this] { editProxyPortExit(); });
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmSettings::btnOkClick()
+{
+    // Values confirmed with Enter never left their field: check them here too, before
+    // anything is written.
+    if (!MaxDownloadsEditExit())
+        return;
+    if (chkboxUseProxy->isChecked() && !editProxyPortExit())
+        return;
+    // Writing the choice keys with nothing chosen would unchoose every comic in the
+    // file even if the user then cancels.
+    if (lstboxComicsToGet->count() == 0) {
+        FormCloseQuery();
+        return;
+    }
+
+    for (int i = 0; i < lstboxComicsNotToGet->count(); ++i)
+        ini_.WriteBool(kComics, lstboxComicsNotToGet->item(i)->text(), false);
+    for (int i = 0; i < lstboxComicsToGet->count(); ++i)
+        ini_.WriteBool(kComics, lstboxComicsToGet->item(i)->text(), true);
+    ini_.WriteString(kDownloads, QStringLiteral("MaxSimDownloads"), MaxDownloadsEdit->text());
+    ini_.WriteBool(kUpdates, QStringLiteral("ShowAdvancedInfo"), chkboxAdvancedInfo->isChecked());
+    ini_.WriteBool(kUpdates, QStringLiteral("UpdateOnlyManually"), radioUpdateManually->isChecked());
+    ini_.WriteBool(kUpdates, QStringLiteral("UpdateProgramStart"), radioUpdateProgramStart->isChecked());
+    ini_.WriteBool(kUpdates, QStringLiteral("UpdateDaily"), radioUpdateDaily->isChecked());
+    ini_.WriteString(kUpdates, QStringLiteral("UpdateTime"), TimeOfDayText::ToText(UpdateTime->time()));
+    ini_.WriteBool(kMisc, QStringLiteral("AutoStart"), chkboxAutoStart->isChecked());
+    desktop_().SetAutostart(chkboxAutoStart->isChecked());
+    ini_.WriteBool(kMisc, QStringLiteral("StartMinimized"), chkboxStartMinimized->isChecked());
+    desktop_().SetTrayStartMinimized(ini_.ReadBool(kMisc, QStringLiteral("StartMinimized"), false));
+    ini_.WriteBool(kProxy, QStringLiteral("UseProxy"), chkboxUseProxy->isChecked());
+    if (chkboxUseProxy->isChecked()) {
+        ini_.WriteString(kProxy, QStringLiteral("ProxyIP"), editProxyIP->text());
+        ini_.WriteString(kProxy, QStringLiteral("ProxyPort"), editProxyPort->text());
+    }
+    cancelRefused_ = false;
+    if (FormCloseQuery())
+        QDialog::done(QDialog::Accepted);
+}
+
+void TfrmSettings::btnCancelClick()
+{
+    if (countAtOpening_ == 0) {
+        // Nothing was chosen when the dialog opened: the program cannot go on without a comic.
+        cancelRefused_ = true;
+        MessageBoxService::Information(kSelectOne);
+        PageControl1->setCurrentWidget(tabComics);
+        return; // the close check would refuse, and only repeat the message
+    }
+    cancelRefused_ = false;
+    if (FormCloseQuery())
+        QDialog::done(QDialog::Rejected);
+}
+
+void TfrmSettings::reject() { btnCancelClick(); }
+
+bool TfrmSettings::FormCloseQuery()
+{
+    if (lstboxComicsToGet->count() == 0) {
+        MessageBoxService::Information(kSelectOne);
+        PageControl1->setCurrentWidget(tabComics);
+        return false;
+    }
+    return !cancelRefused_;
+}
+
+} // namespace pw::app

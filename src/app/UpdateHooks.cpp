@@ -1,0 +1,7 @@
+#include "app/UpdateHooks.h"
+
+namespace pw::app {
+
+UpdateHooks::~UpdateHooks() = default;
+
+} // namespace pw::app

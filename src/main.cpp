@@ -1,0 +1,3 @@
+#include "app/TStartup.h"
+
+int main(int argc, char** argv) { return pw::app::RunPanelwick(argc, argv); }
