@@ -1,5 +1,7 @@
 #include "update/LastModified.h"
 
+#include "update/StripNaming.h"
+
 #include <array>
 
 namespace pw::update {
@@ -41,8 +43,8 @@ bool TakeToken(QString& rest, QString& token)
 
 QString TLastModified::DatePart() const
 {
-    return QString::number(Year) + QStringLiteral("%1").arg(Month, 2, 10, QLatin1Char('0')) +
-           QStringLiteral("%1").arg(Day, 2, 10, QLatin1Char('0'));
+    // The same digits as the strip file name, so the check finds what was stored.
+    return StripFileNameFor(QString(), Year, Month, Day, QString());
 }
 
 bool IsLastModifiedLine(const QString& line)

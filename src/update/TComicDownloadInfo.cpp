@@ -1,0 +1,315 @@
+#include "update/TComicDownloadInfo.h"
+
+#include "comics/TComicInfo.h"
+#include "comics/TComicStripsDB.h"
+#include "net/THttpCli.h"
+#include "platform/IniFile.h"
+#include "platform/MessageBoxService.h"
+#include "platform/Timer.h"
+#include "platform/Tunables.h"
+#include "update/PageParser.h"
+#include "update/SiteAddress.h"
+#include "update/StripNaming.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTimer>
+
+namespace pw::update {
+
+TComicDownloadInfo::TComicDownloadInfo(comics::TComicInfo& comic, const comics::TComicStripsDB& db,
+                                       const platform::TIniFile& ini, QObject* parent)
+    : QObject(parent), comic_(&comic), db_(db), ini_(ini), comicName_(comic.Name),
+      http_(std::make_unique<net::THttpCli>()), timeoutTimer_(new platform::Timer(this))
+{
+    http_->URL = PageAddress(comic.PageURL);
+    http_->OnHeaderBegin = [this](net::THttpCli*) { HeaderBegin(); };
+    http_->OnHeaderData = [this](net::THttpCli*) { HeaderData(); };
+    http_->OnDocBegin = [this](net::THttpCli*) { DocBegin(); };
+    http_->OnDocData = [this](net::THttpCli*, const char*, qint64) { DocData(); };
+    http_->OnRequestDone = [this](net::THttpCli*, net::THttpRequest, std::uint16_t error) { RequestDone(error); };
+    timeoutTimer_->SetInterval(platform::Tunables::JobTimeoutMs);
+    timeoutTimer_->OnTimer = [this] { TimeoutExpired(); };
+}
+
+TComicDownloadInfo::~TComicDownloadInfo()
+{
+    http_->ReceiveStream = nullptr;
+    DiscardStreams();
+}
+
+QString TComicDownloadInfo::StripFileName() const
+{
+    if (year_ == 0 || month_ == 0 || day_ == 0 || extension_.isEmpty())
+        return {};
+    return StripFileNameFor(comicName_, year_, month_, day_, extension_);
+}
+
+QString TComicDownloadInfo::StripFilePath() const
+{
+    const QString name = StripFileName();
+    return name.isEmpty() ? QString() : db_.ComicFolder(comicName_) + QLatin1Char('/') + name;
+}
+
+void TComicDownloadInfo::SetState(int state, const QString& text)
+{
+    state_ = state;
+    statusText_ = text;
+}
+
+void TComicDownloadInfo::Notify()
+{
+    if (OnStatusChange)
+        OnStatusChange(*this);
+}
+
+void TComicDownloadInfo::Log(const QString& text)
+{
+    if (OnLog)
+        OnLog(comicName_ + QStringLiteral(": ") + text);
+}
+
+void TComicDownloadInfo::Start()
+{
+    SetState(kContacting, QStringLiteral("Contacting comic host..."));
+    Notify();
+
+    page_ = std::make_unique<QBuffer>();
+    page_->open(QIODevice::WriteOnly);
+    http_->ReceiveStream = page_.get();
+    if (ini_.ReadBool(QStringLiteral("Proxy"), QStringLiteral("UseProxy"), false)) {
+        http_->Proxy = ini_.ReadString(QStringLiteral("Proxy"), QStringLiteral("ProxyIP"), QString());
+        http_->ProxyPort = ini_.ReadString(QStringLiteral("Proxy"), QStringLiteral("ProxyPort"), QString());
+    } else {
+        http_->Proxy.clear();
+    }
+    timeoutTimer_->SetInterval(platform::Tunables::JobTimeoutMs);
+    timeoutTimer_->SetEnabled(true);
+    try {
+        http_->StartGet();
+    } catch (const platform::Exception& e) {
+        // No request runs, so no completion would come: end the job from the loop.
+        failure_ = e.Message();
+        QTimer::singleShot(0, this, [this] { RequestDone(0); });
+    }
+}
+
+void TComicDownloadInfo::HeaderBegin()
+{
+    if (state_ != kContacting)
+        return;
+    SetState(kLooking, QStringLiteral("Looking for a new strip..."));
+    Notify();
+}
+
+void TComicDownloadInfo::HeaderData()
+{
+    // Once a new strip was found the header lines no longer matter (redirects and the
+    // image request included).
+    if (!examineHeaders_)
+        return;
+    RestartTimer();
+    const QString line = http_->CurrentLineText();
+    Log(line);
+    if (!IsLastModifiedLine(line))
+        return;
+
+    const std::optional<TLastModified> date = ParseLastModified(line);
+    if (!date) {
+        // Shown from the loop, not from inside the client's parsing.
+        QTimer::singleShot(0, [] { platform::MessageBoxService::Error(QStringLiteral("Exception in OnHeaders")); });
+        return;
+    }
+    year_ = date->Year;
+    month_ = date->Month;
+    day_ = date->Day;
+    if (comicName_.isEmpty() || !comics::TComicStripsDB::IsUsableName(comicName_)) {
+        failure_ = QStringLiteral("the comic name cannot be used as a folder name");
+        examineHeaders_ = false;
+        http_->Abort();
+        return;
+    }
+    if (!db_.HasEntryFor(comicName_, date->DatePart())) {
+        examineHeaders_ = false;
+        SetState(kNewStripFound, QStringLiteral("New strip found, downloading info..."));
+    } else {
+        SetState(kNoNewStripAborting, QStringLiteral("No new strip found, aborting..."));
+        http_->Abort();
+    }
+    Notify();
+}
+
+void TComicDownloadInfo::DocBegin()
+{
+    // The count goes on through the body: a transfer that stalls still ends.
+    RestartTimer();
+    Log(QStringLiteral("onDataBegin"));
+    if (state_ == kNewStripFound) {
+        SetState(kGettingInfo, QStringLiteral("Getting strip info..."));
+        Notify();
+    }
+}
+
+void TComicDownloadInfo::DocData()
+{
+    RestartTimer();
+    if (page_ && http_->ReceiveStream == page_.get() && page_->size() > kMaxPageBytes && !tooLarge_) {
+        tooLarge_ = true;
+        failure_ = QStringLiteral("the page is larger than 8 MB");
+        http_->Abort();
+    }
+}
+
+void TComicDownloadInfo::RestartTimer()
+{
+    timeoutTimer_->SetEnabled(false);
+    timeoutTimer_->SetEnabled(true);
+}
+
+void TComicDownloadInfo::TimeoutExpired()
+{
+    timeoutTimer_->SetEnabled(false);
+    timedOut_ = true;
+    http_->Abort();
+}
+
+void TComicDownloadInfo::Abort()
+{
+    if (state_ != kNoNewStripAborting)
+        SetState(kAbortRequested, QStringLiteral("Aborted requested by user"));
+    timeoutTimer_->SetEnabled(false);
+    http_->Abort();
+}
+
+bool TComicDownloadInfo::CompletedCleanly(unsigned error) const
+{
+    const int status = http_->ResponseStatus();
+    const qint64 length = http_->ResponseLength();
+    return error == 0 && status >= 200 && status < 300 && (length < 0 || http_->BodyBytes() == length);
+}
+
+QString TComicDownloadInfo::FailureReason(unsigned error) const
+{
+    const int status = http_->ResponseStatus();
+    const QString& reason = http_->ResponseReason();
+    switch (error) {
+    case 0:
+        break;
+    case net::HttpError::IncompleteBody:
+        return QStringLiteral("the connection ended before the whole document arrived");
+    case net::HttpError::IncompleteHeader:
+        return QStringLiteral("the connection ended before the whole header arrived");
+    case net::HttpError::LineTooLong:
+        return QStringLiteral("a response line was too long");
+    case net::HttpError::HeaderTooLarge:
+        return QStringLiteral("the response header was too large");
+    case net::HttpError::TooManyRedirects:
+        return QStringLiteral("too many redirections");
+    default:
+        return reason.isEmpty() ? QStringLiteral("error #%1").arg(error) : reason;
+    }
+    if (status < 200 || status >= 300)
+        return QStringLiteral("the server answered %1 %2").arg(status).arg(reason).trimmed();
+    if (http_->ResponseLength() >= 0 && http_->BodyBytes() != http_->ResponseLength())
+        return QStringLiteral("the connection ended before the whole document arrived");
+    if (state_ == kContacting || state_ == kLooking)
+        return QStringLiteral("the page has no Last-modified date");
+    return QStringLiteral("the page has no body");
+}
+
+void TComicDownloadInfo::RequestDone(unsigned error)
+{
+    timeoutTimer_->SetEnabled(false);
+    const QString failed = QStringLiteral("Failed: ");
+    if (state_ == kAbortRequested) {
+        SetState(kAborted, QStringLiteral("Aborted by user"));
+    } else if (state_ == kNoNewStripAborting) {
+        SetState(kNoUpdate, QStringLiteral("No updated strip found"));
+    } else if (timedOut_) {
+        SetState(kTimedOut, QStringLiteral("Timed out"));
+    } else if (!failure_.isEmpty()) {
+        SetState(kFailed, failed + failure_);
+    } else if (state_ == kGettingInfo && CompletedCleanly(error)) {
+        QStringList lines = SplitPageLines(page_->data());
+        http_->ReceiveStream = nullptr;
+        page_.reset();
+        const QString address = FindStripAddress(lines, SiteBase());
+        http_->URL = address;
+        if (address.isEmpty())
+            SetState(kFailed, QStringLiteral("No strip found in strip info."));
+        else
+            StartImageRequest(address);
+    } else if (state_ == kGettingStrip && CompletedCleanly(error)) {
+        http_->ReceiveStream = nullptr;
+        const qint64 size = stripFile_->size();
+        const bool flushed = stripFile_->flush();
+        stripFile_->close();
+        const QString part = stripFile_->fileName();
+        stripFile_.reset();
+        const QString target = StripFilePath();
+        QFile::remove(target);
+        if (flushed && QFile::rename(part, target)) {
+            downloadedSize_ = size;
+            SetState(kNewStrip, QStringLiteral("New strip updated"));
+        } else {
+            QFile::remove(part);
+            SetState(kFailed, failed + QStringLiteral("cannot write %1").arg(target));
+        }
+    } else {
+        SetState(kFailed, failed + FailureReason(error));
+    }
+    if (IsFinal(state_)) {
+        http_->ReceiveStream = nullptr;
+        DiscardStreams();
+    }
+    Notify();
+}
+
+void TComicDownloadInfo::StartImageRequest(const QString& address)
+{
+    const QString extension = address.right(4);
+    if (!IsStripExtension(extension)) {
+        SetState(kFailed, QStringLiteral("Failed: the strip address has no usable extension"));
+        return;
+    }
+    extension_ = extension;
+    if (StripFileName().isEmpty()) {
+        extension_.clear();
+        SetState(kFailed, QStringLiteral("Failed: the page's date has no known month"));
+        return;
+    }
+    stripFile_ = std::make_unique<QFile>(PartPath());
+    if (!stripFile_->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        SetState(kFailed, QStringLiteral("Failed: cannot write %1").arg(stripFile_->fileName()));
+        extension_.clear();
+        stripFile_.reset();
+        return;
+    }
+    SetState(kGettingStrip, QStringLiteral("Getting new strip..."));
+    http_->ReceiveStream = stripFile_.get();
+    RestartTimer();
+    try {
+        http_->StartGet();
+    } catch (const platform::Exception& e) {
+        failure_ = e.Message();
+        QTimer::singleShot(0, this, [this] { RequestDone(0); });
+    }
+}
+
+QString TComicDownloadInfo::PartPath() const
+{
+    // A leading dot keeps a half-done download out of the "<name><date>.*" check.
+    return db_.ComicFolder(comicName_) + QStringLiteral("/.") + StripFileName() + QStringLiteral(".part");
+}
+
+void TComicDownloadInfo::DiscardStreams()
+{
+    page_.reset();
+    if (stripFile_) {
+        stripFile_->close();
+        QFile::remove(stripFile_->fileName());
+        stripFile_.reset();
+    }
+}
+
+} // namespace pw::update

@@ -1,0 +1,206 @@
+#include "update/TUpdateScheduler.h"
+
+#include "comics/TComicInfo.h"
+#include "comics/TComicStrip.h"
+#include "comics/TComicStripsDB.h"
+#include "comics/TComicsList.h"
+#include "platform/Exception.h"
+#include "platform/IniFile.h"
+#include "platform/MessageBoxService.h"
+#include "platform/Timer.h"
+#include "platform/Tunables.h"
+#include "update/IUpdateHost.h"
+#include "update/TAdvancedInfoSystem.h"
+#include "update/TComicDownloadInfo.h"
+#include "update/TDownloadProgress.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+#include <algorithm>
+
+namespace pw::update {
+
+TUpdateScheduler::TUpdateScheduler(platform::TIniFile& ini, const comics::TComicStripsDB& db,
+                                   const comics::TComicsList& comicsToGet, TAdvancedInfoSystem& info,
+                                   IUpdateHost& host, QObject* parent)
+    : QObject(parent), ini_(ini), db_(db), comicsToGet_(comicsToGet), info_(info), host_(host),
+      dailyTimer_(new platform::Timer(this))
+{
+    dailyTimer_->SetInterval(platform::Tunables::DailyTickMs);
+    dailyTimer_->OnTimer = [this] { DailyUpdateTimerTimer(); };
+}
+
+TUpdateScheduler::~TUpdateScheduler()
+{
+    // Jobs are children of this object; they go with it.
+    for (TComicDownloadInfo* job : findChildren<TComicDownloadInfo*>(Qt::FindDirectChildrenOnly))
+        job->OnStatusChange = nullptr;
+}
+
+int TUpdateScheduler::Limit() const
+{
+    // A hand-edited value outside 1..99 must not leave every job waiting forever.
+    return std::clamp(ini_.ReadInteger(QStringLiteral("Downloads"), QStringLiteral("MaxSimDownloads"), 3), 1, 99);
+}
+
+void TUpdateScheduler::UpdateComic(const QString& name)
+{
+    comics::TComicInfo* comic = comicsToGet_.FindByName(name);
+    if (!comic || active_.ContainsComic(comic) || queued_.ContainsComic(comic))
+        return;
+    host_.SetAbortEnabled(true);
+    if (ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false))
+        host_.ShowAdvancedInfo();
+    if (!progress_) {
+        progress_ = std::make_unique<TDownloadProgress>(
+            host_,
+            [this] {
+                std::vector<int> states;
+                for (int i = 0; i < active_.Count(); ++i)
+                    states.push_back(active_.Items(i)->State());
+                return states;
+            },
+            [this] { return queued_.Count(); });
+    }
+    progress_->AddComic();
+
+    auto* job = new TComicDownloadInfo(*comic, db_, ini_, this);
+    job->OnStatusChange = [this](TComicDownloadInfo& j) { DownloadStatusChanged(j); };
+    job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
+    if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty())
+        QDir().mkpath(db_.ComicFolder(comic->Name));
+
+    if (active_.Count() < Limit())
+        StartJob(job);
+    else
+        queued_.Add(job);
+}
+
+void TUpdateScheduler::UpdateAllComics()
+{
+    for (int i = 0; i < comicsToGet_.Count(); ++i)
+        UpdateComic(comicsToGet_.GetItem(i)->Name);
+}
+
+void TUpdateScheduler::StartJob(TComicDownloadInfo* job)
+{
+    active_.Add(job);
+    info_.AssignSlot(*job);
+    job->Start();
+}
+
+void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
+{
+    info_.ShowStatus(job);
+    const int state = job.State();
+    if (!TComicDownloadInfo::IsFinal(state)) {
+        if (state == TComicDownloadInfo::kLooking || state == TComicDownloadInfo::kGettingStrip)
+            progress_->Update(-1);
+        return;
+    }
+
+    bool timedOut = false;
+    const bool stored = state == TComicDownloadInfo::kNewStrip && job.DownloadedSize() > 0;
+    if (stored) {
+        RecordNewStrip(job);
+    } else if (state != TComicDownloadInfo::kNoUpdate) {
+        // Nothing of a failed job stays behind; a missing file is no error.
+        const QString path = job.StripFilePath();
+        if (!path.isEmpty())
+            QFile::remove(path);
+        timedOut = state == TComicDownloadInfo::kTimedOut;
+    }
+
+    active_.Remove(&job);
+    const int result = stored || state == TComicDownloadInfo::kNoUpdate ? state : TComicDownloadInfo::kAborted;
+    if (OnJobFinished)
+        OnJobFinished(job);
+    const QString comicName = job.ComicName();
+    job.OnStatusChange = nullptr;
+    job.deleteLater(); // we are inside the job's own handler
+    if (TComicDownloadInfo* next = queued_.PopFirst())
+        StartJob(next);
+    progress_->Update(result);
+
+    if (active_.Count() == 0) {
+        host_.SetUpdateCommandEnabled(true);
+        host_.SetAbortEnabled(false);
+        progress_->Finish();
+        if (OnBatchFinished)
+            OnBatchFinished();
+    }
+    if (timedOut) {
+        // Shown from the loop once the bookkeeping is done, so that a box left open
+        // holds up no other job.
+        const QString text = comicName + QStringLiteral(
+                                             " timed out while contacting the comic server. This could be caused for "
+                                             "several reason. For example, the server could be temporarily down, you "
+                                             "are not connected to the internet or your proxy settings are incorrect.");
+        QTimer::singleShot(0, this, [text] { platform::MessageBoxService::Error(text); });
+    }
+}
+
+void TUpdateScheduler::RecordNewStrip(TComicDownloadInfo& job)
+{
+    comics::TComicInfo* comic = job.Comic();
+    try {
+        const bool hadUnread = db_.FirstUnreadStrip(comic->Name).has_value();
+        const auto strip = comics::TComicStrip::FromFileName(job.StripFileName(), db_.Dir());
+        if (!strip)
+            return;
+        db_.MarkUnread(*strip);
+        if (comic == host_.ShownComic() && !hadUnread)
+            host_.ShowNewStrip(*comic, *strip);
+        if (ini_.ReadString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"), QString()) == comic->Name)
+            host_.SetStripAsWallpaper(*strip);
+    } catch (const platform::Exception& e) {
+        // The strip is stored; the job's slot must still be freed.
+        const QString text = e.Message();
+        QTimer::singleShot(0, this, [text] { platform::MessageBoxService::Error(text); });
+    }
+}
+
+void TUpdateScheduler::AbortAll()
+{
+    while (TComicDownloadInfo* job = queued_.PopFirst())
+        delete job; // never started: nothing of it is pending
+    const int n = active_.Count();
+    std::vector<TComicDownloadInfo*> running;
+    for (int i = 0; i < n; ++i)
+        running.push_back(active_.Items(i));
+    for (TComicDownloadInfo* job : running)
+        job->Abort();
+}
+
+void TUpdateScheduler::RunStartupTriggers()
+{
+    if (ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("UpdateProgramStart"), true))
+        UpdateAllComics();
+    if (ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("UpdateDaily"), false))
+        SetDailyTimerEnabled(true);
+}
+
+void TUpdateScheduler::SetDailyTimerEnabled(bool enabled)
+{
+    dailyTimer_->SetEnabled(enabled);
+}
+
+bool TUpdateScheduler::DailyTimerEnabled() const
+{
+    return dailyTimer_->Enabled();
+}
+
+void TUpdateScheduler::DailyUpdateTimerTimer()
+{
+    if (dailyTimer_->Interval() != platform::Tunables::DailyTickMs)
+        dailyTimer_->SetInterval(platform::Tunables::DailyTickMs);
+    const QTime target = TDailyUpdateRule::ParseUpdateTime(
+        ini_.ReadString(QStringLiteral("Updates"), QStringLiteral("UpdateTime"), QStringLiteral("00:00:00")));
+    if (!dailyRule_.Tick(platform::Tunables::Now().time(), target))
+        return;
+    dailyTimer_->SetInterval(5 * platform::Tunables::DailyTickMs);
+    UpdateAllComics();
+}
+
+} // namespace pw::update
