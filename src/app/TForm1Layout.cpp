@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -28,6 +29,24 @@ W* Named(W* widget, const char* name)
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
+
+// Places a child at its parent's right edge, 3 pixels in, whenever the parent resizes.
+class RightEdgeKeeper : public QObject {
+public:
+    RightEdgeKeeper(QWidget* child, QObject* parent) : QObject(parent), child_(child) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize) {
+            auto* p = static_cast<QWidget*>(watched);
+            child_->move(p->width() - child_->width() - 3, (p->height() - child_->height()) / 2);
+            child_->raise();
+        }
+        return false;
+    }
+
+private:
+    QWidget* child_;
+};
 
 // Signals enter our code here: each entry passes the exception guard.
 template <class F>
@@ -68,6 +87,7 @@ void TForm1::CreateControls()
     btnPrev = Named(new QPushButton(QStringLiteral("<---"), topBar), "btnPrev");
     btnPrev->setToolTip(QStringLiteral("Previous Strip"));
     btnPrev->setFocusPolicy(Qt::NoFocus);
+    btnPrev->setFixedWidth(50);
     bar->addWidget(btnPrev);
 
     lblCurrentDate = Named(new QLabel(topBar), "lblCurrentDate");
@@ -78,9 +98,12 @@ void TForm1::CreateControls()
     btnNext = Named(new QPushButton(QStringLiteral("--->"), topBar), "btnNext");
     btnNext->setToolTip(QStringLiteral("Next Strip"));
     btnNext->setFocusPolicy(Qt::NoFocus);
+    btnNext->setFixedWidth(50);
     bar->addWidget(btnNext);
     bar->addStretch(1);
 
+    // Kept at the right edge by hand, over the other controls when the window is narrow,
+    // so that it never holds the window wider than its minimum width.
     auto* progressPanel = Named(new QFrame(topBar), "Panel2");
     progressPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     progressPanel->setFixedWidth(256);
@@ -111,7 +134,8 @@ void TForm1::CreateControls()
     bitbtnAdvancedInfo->setFocusPolicy(Qt::NoFocus);
     bitbtnAdvancedInfo->setFixedSize(25, 25);
     progress->addWidget(bitbtnAdvancedInfo);
-    bar->addWidget(progressPanel);
+    progressPanel->setFixedHeight(35);
+    topBar->installEventFilter(new RightEdgeKeeper(progressPanel, topBar));
     column->addWidget(topBar);
 
     // The strip at its natural size, centred and cut off by the white area.

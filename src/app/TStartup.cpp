@@ -55,7 +55,6 @@ int RunPanelwick(int argc, char** argv)
 {
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Panelwick"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Panelwick"));
     QApplication::setWindowIcon(QIcon(QString::fromLatin1(NoticePictures::IconPath())));
     platform::MessageBoxService::Install(std::make_unique<QtMessageBoxes>());
     platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
