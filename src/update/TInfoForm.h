@@ -1,0 +1,55 @@
+#pragma once
+
+#include "update/TAdvancedInfoSystem.h"
+
+#include <QWidget>
+#include <functional>
+
+class QListWidget;
+class QPushButton;
+class QSplitter;
+class QTableWidget;
+
+namespace pw::platform {
+class TIniFile;
+}
+
+namespace pw::update {
+
+// The "Advanced Info" window: the update slots and the result messages of finished
+// comics. It mirrors a TAdvancedInfoSystem, which the scheduler feeds.
+class TInfoForm : public QWidget {
+    Q_OBJECT
+public:
+    // Sets the slots to Downloads/MaxSimDownloads, clears the results, then calls
+    // startupMessage (the main window's start-up step) once the grid exists.
+    TInfoForm(platform::TIniFile& ini, const std::function<void()>& startupMessage = {}, QWidget* parent = nullptr);
+
+    TAdvancedInfoSystem& AdvancedInfoSystem() { return system_; }
+    bool IsShowing() const { return isShowing_; }
+    // Shows the window, or closes it when it is showing.
+    void Toggle();
+
+    QTableWidget* StringGrid1 = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QPushButton* btnClose = nullptr;
+    QSplitter* Splitter = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void MirrorGrid();
+    void FitColumns();
+    void SaveGeometry();
+
+    platform::TIniFile& ini_;
+    TAdvancedInfoSystem system_;
+    bool isShowing_ = false;
+};
+
+} // namespace pw::update

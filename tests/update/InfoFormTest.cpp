@@ -1,0 +1,92 @@
+#include "platform/IniFile.h"
+#include "update/TInfoForm.h"
+
+#include <QListWidget>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pw;
+
+namespace {
+
+struct FormFixture : ::testing::Test {
+    QTemporaryDir dir;
+    platform::TIniFile ini{dir.filePath("panelwick.ini")};
+};
+
+} // namespace
+
+TEST_F(FormFixture, StartupMessageComesOnceTheGridExists)
+{
+    ini.WriteInteger("Downloads", "MaxSimDownloads", 4);
+    int calls = 0;
+    int gridRowsAtStartup = -1;
+    QTableWidget* grid = nullptr;
+    update::TInfoForm created(ini, [&] {
+        ++calls;
+        // The grid must already be filled when the main window's start-up step runs.
+        grid = created.StringGrid1;
+        gridRowsAtStartup = grid ? grid->rowCount() : -1;
+    });
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(gridRowsAtStartup, 4);
+    EXPECT_EQ(created.StringGrid1->horizontalHeaderItem(1)->text(), "Comic");
+    EXPECT_EQ(created.StringGrid1->item(3, 1)->text(), "Free");
+    EXPECT_EQ(created.windowTitle(), "Advanced Info");
+    EXPECT_FALSE(created.IsShowing());
+}
+
+TEST_F(FormFixture, GridAndListFollowTheSystem)
+{
+    update::TInfoForm form(ini);
+    auto& s = form.AdvancedInfoSystem();
+    s.AssignSlot("Alpha");
+    EXPECT_EQ(form.StringGrid1->item(0, 1)->text(), "Alpha");
+    EXPECT_EQ(form.StringGrid1->item(0, 2)->text(), "Contacting host...");
+    s.ShowStatus("Alpha", "New strip updated", 4);
+    EXPECT_EQ(form.StringGrid1->item(0, 1)->text(), "Free");
+    ASSERT_EQ(form.ListBox1->count(), 1);
+    EXPECT_EQ(form.ListBox1->item(0)->text(), "Alpha: New strip updated");
+    s.SetSlotCount(1);
+    EXPECT_EQ(form.StringGrid1->rowCount(), 1);
+    // No cell can be selected.
+    form.StringGrid1->setCurrentCell(0, 1);
+    EXPECT_TRUE(form.StringGrid1->selectedItems().isEmpty());
+}
+
+TEST_F(FormFixture, GeometryIsSavedOnCloseAndRestoredOnShow)
+{
+    {
+        update::TInfoForm form(ini);
+        form.Toggle();
+        EXPECT_TRUE(form.IsShowing());
+        form.setGeometry(100, 120, 400, 500);
+        form.StringGrid1->setColumnWidth(0, 44);
+        form.StringGrid1->setColumnWidth(1, 150);
+        QTest::keyClick(&form, Qt::Key_Escape);
+        EXPECT_FALSE(form.IsShowing());
+    }
+    EXPECT_EQ(ini.ReadInteger("AdvancedInfo", "Width", 0), 400);
+    EXPECT_EQ(ini.ReadInteger("AdvancedInfo", "Height", 0), 500);
+    EXPECT_EQ(ini.ReadInteger("AdvancedInfo", "XPos", 0), 100);
+    EXPECT_EQ(ini.ReadInteger("AdvancedInfo", "YPos", 0), 120);
+    EXPECT_EQ(ini.ReadInteger("AdvancedInfo", "SlotCol", 0), 44);
+    EXPECT_EQ(ini.ReadInteger("AdvancedInfo", "ComicCol", 0), 150);
+    EXPECT_GT(ini.ReadInteger("AdvancedInfo", "SplitPos", 0), 0);
+
+    ini.WriteInteger("AdvancedInfo", "SplitPos", 200);
+    update::TInfoForm again(ini);
+    again.Toggle();
+    EXPECT_EQ(again.width(), 400);
+    EXPECT_EQ(again.height(), 500);
+    EXPECT_EQ(again.StringGrid1->columnWidth(0), 44);
+    EXPECT_EQ(again.Splitter->sizes().value(0), 200);
+    // The last column takes what the first two leave.
+    EXPECT_EQ(again.StringGrid1->columnWidth(2),
+              std::max(again.StringGrid1->width() - 44 - 150 - 5, 20));
+    again.Toggle();
+    EXPECT_FALSE(again.IsShowing());
+}
