@@ -140,6 +140,10 @@ protected:
     virtual void TriggerDataAvailable(std::uint16_t Error);
     virtual int DoRecv(void* Buffer, int BufferSize, int Flags);
     virtual int GetRcvdCount();
+    void TriggerDataSent(std::uint16_t Error);
+    void TriggerSendData(int BytesSent);
+    void TriggerSessionAvailable(std::uint16_t Error);
+    void TriggerDnsLookupDone(std::uint16_t Error);
 
     void ChangeState(TSocketState NewState);
     void ReportError(const QString& Msg);
@@ -156,10 +160,12 @@ protected:
     void HandleLookupDone(unsigned Msg, std::uintptr_t WParam, std::intptr_t LParam);
     void HandleBackGroundException(const std::exception& E);
     int StartSelect(unsigned Mask);
-    void AdoptHandle(TSocket Handle);
+    void NewHandle(TSocket Handle);
+    bool IsCurrent(std::uintptr_t WParam, std::intptr_t LParam) const;
 
 private:
-    void ResolveForConnect(const QString& Prefix);
+    struct ResolveFailed {};
+    void ResolveForConnect(const QString& Prefix); // reports, then throws ResolveFailed
 
     QString dnsResult_;
     QStringList dnsResultList_;
@@ -200,6 +206,8 @@ private:
     bool terminated_ = false;
     bool destroying_ = false;
     int dispatchDepth_ = 0;
+    unsigned recvCalls_ = 0;                                       // reads made, to tell a handler that read
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // false once destroyed
     sockaddr_in sin_{};
 };
 
