@@ -14,6 +14,8 @@ public:
     char* FreeSpace() { return data_.data() + fill_; }
     int FreeSize() const { return static_cast<int>(data_.size()) - fill_; }
     void Commit(int count) { fill_ += count; }
+    // After TakeLine returned false: one unfinished line fills the whole buffer.
+    // After TakeLine returned false: one unfinished line fills the whole buffer.
     bool Full() const { return start_ == 0 && fill_ == static_cast<int>(data_.size()); }
 
     // Next complete line, as a view valid until the next call that changes the buffer.
