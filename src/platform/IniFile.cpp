@@ -82,11 +82,6 @@ QString FoldName(std::string_view bytes)
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size())).toCaseFolded();
 }
 
-QString FoldQuery(const QString& name)
-{
-    return name.trimmed().toCaseFolded();
-}
-
 // Values are stored trimmed; one pair of double quotes around a value is taken off, so a
 // value with outer blanks or outer quotes is written quoted and reads back unchanged.
 QString DecodeValue(std::string_view v)
@@ -111,7 +106,9 @@ QByteArray EncodeValue(const QString& value)
         return bytes;
     const bool outerBlank = IsBlank(bytes.front()) || IsBlank(bytes.back());
     const bool outerQuotes = bytes.size() >= 2 && bytes.front() == '"' && bytes.back() == '"';
-    if (outerBlank || outerQuotes)
+    // "[k]=v]" would read as a section header.
+    const bool closesBracket = bytes.back() == ']';
+    if (outerBlank || outerQuotes || closesBracket)
         return '"' + bytes + '"';
     return bytes;
 }
@@ -122,6 +119,13 @@ QByteArray EncodeName(const QString& name)
     const std::string_view t =
         Trimmed(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     return QByteArray(t.data(), static_cast<qsizetype>(t.size()));
+}
+
+// A name asked for is matched as it would be written, so what one writes one can read.
+QString FoldQuery(const QString& name)
+{
+    const QByteArray bytes = EncodeName(name);
+    return FoldName(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 std::string_view View(const QByteArray& text, const Line& line)
@@ -263,26 +267,35 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
         return out;
     }
 
-    const QByteArray keyLine = EncodeName(key) + '=' + encoded + newline;
+    // New lines take the ending of the line they follow: after a lone CR, an LF would
+    // only complete that line's ending instead of ending the new line.
+    auto endingAfter = [&](size_t i) {
+        return lines[i].endingLength > 0 ? text.mid(lines[i].begin + lines[i].length, lines[i].endingLength)
+                                         : newline;
+    };
+    const QByteArray keyLine = EncodeName(key) + '=' + encoded;
     if (insertAfter) {
+        const QByteArray ending = endingAfter(*insertAfter);
         for (size_t i = 0; i < lines.size(); ++i) {
             appendLine(i);
             if (i == *insertAfter) {
                 endLine(i);
-                out.append(keyLine);
+                out.append(keyLine + ending);
             }
         }
         return out;
     }
 
     out = text;
+    QByteArray ending = newline;
     if (!lines.empty()) {
+        ending = endingAfter(lines.size() - 1);
         endLine(lines.size() - 1);
         if (!Trimmed(View(text, lines.back())).empty())
-            out.append(newline); // a blank line between sections
+            out.append(ending); // a blank line between sections
     }
-    out.append('[' + EncodeName(section) + ']' + newline);
-    out.append(keyLine);
+    out.append('[' + EncodeName(section) + ']' + ending);
+    out.append(keyLine + ending);
     return out;
 }
 

@@ -217,6 +217,10 @@ TEST_F(IniFileTest, KeysThatLookLikeSectionsStayKeys)
     EXPECT_TRUE(ini.ReadBool("Comics", "", false));
     EXPECT_FALSE(ini.ReadBool("Weird", "Normal", false));
     EXPECT_EQ(Bytes(), QByteArray("[Comics]\r\n[Weird]=1\r\nNormal=1\r\n=1\r\n"));
+    // A value closing the bracket would turn the line into a section header.
+    ini.WriteString("Comics", "[Weird]", "x]");
+    EXPECT_EQ(ini.ReadString("Comics", "[Weird]", ""), "x]");
+    EXPECT_TRUE(ini.ReadBool("Comics", "Normal", false));
 }
 
 TEST_F(IniFileTest, RefusedWriteNamesThePathAndChangesNothing)

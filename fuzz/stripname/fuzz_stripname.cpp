@@ -1,0 +1,34 @@
+// Strip file names and catalogue lines come from the file system and from a text file:
+// any bytes must parse without crashing, and what parses must hold together.
+#include "comics/TComicStrip.h"
+#include "comics/TComicsList.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace pw::comics;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+
+    const QString name = QFile::decodeName(bytes);
+    if (const auto strip = TComicStrip::FromFileName(name, QStringLiteral("/comics/"))) {
+        if (strip->FileName != name || strip->ComicName + name.right(12) != name || !strip->Date.isValid())
+            std::abort();
+        if (!strip->StripPath().startsWith(QStringLiteral("/comics/")) || !strip->StripPath().endsWith(name))
+            std::abort();
+    }
+
+    qsizetype total = 0;
+    for (const auto& [comic, address] : TComicsList::ParseCatalogue(bytes)) {
+        total += comic.size() + address.size();
+        (void)TComicStrip::FromFileName(comic, QString());
+    }
+    // Decoding never makes more characters than there are bytes.
+    if (total > bytes.size())
+        std::abort();
+    return 0;
+}
