@@ -92,12 +92,3 @@ TEST(DataFiles, HelpPageLinksPointAtItsOwnSections)
     }
     EXPECT_GT(links, 10);
 }
-
-TEST(DataFiles, DesktopEntryStartsTheProgram)
-{
-    const QString entry = QString::fromUtf8(ReadAll(DataPath("panelwick.desktop")));
-    EXPECT_TRUE(entry.startsWith(QStringLiteral("[Desktop Entry]\n")));
-    for (const char* line : {"Type=Application\n", "Name=Panelwick\n", "Exec=panelwick\n", "Icon=panelwick\n",
-                             "Categories=Network;Graphics;\n"})
-        EXPECT_TRUE(entry.contains(QLatin1String(line))) << line;
-}

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <utility>
 
 using pw::imaging::TJpegDecoder;
 using pw::platform::Exception;
@@ -84,28 +85,20 @@ TEST(JpegDecoder, DecodesAdobeCmyk)
     ExpectQuadrants(TJpegDecoder::LoadFromFile(Image("cmyk.jpg")), 24);
 }
 
-TEST(JpegDecoder, BrokenFilesThrowAMessageNamingTheFile)
+TEST(JpegDecoder, BrokenFilesThrowAMessageNamingTheFileAndTheReason)
 {
-    for (const char* name : {"empty.jpg", "truncated.jpg", "header-only.jpg", "garbage.jpg",
-                             "corrupt-data.jpg", "huge.jpg", "quadrants.gif", "does-not-exist.jpg"}) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"empty.jpg", "Empty input file"},         {"truncated.jpg", "Premature end of JPEG file"},
+        {"header-only.jpg", "Premature end"},      {"garbage.jpg", "Not a JPEG file"},
+        {"corrupt-data.jpg", "Corrupt JPEG data"}, {"huge.jpg", "60000 x 60000"},
+        {"quadrants.gif", "Not a JPEG file"},      {"does-not-exist.jpg", "No such file"}};
+    for (const auto& [name, reason] : cases) {
         const QString message = MessageOf(name);
         EXPECT_TRUE(
             message.startsWith(QStringLiteral("Cannot read JPEG file ") + Image(name) + QStringLiteral(": ")))
             << name << ": " << message.toStdString();
-        // Something after the colon says why.
-        EXPECT_GT(message.size(), QStringLiteral("Cannot read JPEG file ").size() + Image(name).size() + 4)
-            << name;
+        EXPECT_TRUE(message.contains(QLatin1String(reason))) << name << ": " << message.toStdString();
     }
-}
-
-TEST(JpegDecoder, MessagesSayWhatWentWrong)
-{
-    EXPECT_TRUE(MessageOf("empty.jpg").endsWith(QStringLiteral("Empty input file")))
-        << MessageOf("empty.jpg").toStdString();
-    EXPECT_TRUE(MessageOf("truncated.jpg").contains(QStringLiteral("Premature end of JPEG file")));
-    EXPECT_TRUE(MessageOf("garbage.jpg").contains(QStringLiteral("Not a JPEG file")));
-    EXPECT_TRUE(MessageOf("huge.jpg").contains(QStringLiteral("60000 x 60000")));
-    EXPECT_TRUE(MessageOf("does-not-exist.jpg").contains(QStringLiteral("No such file")));
 }
 
 TEST(JpegDecoder, BrokenBuffersThrowToo)
