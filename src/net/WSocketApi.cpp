@@ -129,8 +129,12 @@ int WSocketApi::Send(TSocket s, const void* data, int len, int flags)
 {
     EnsureLoaded();
     const ssize_t n = ::send(s, data, static_cast<size_t>(len), flags | MSG_NOSIGNAL);
-    if (n >= 0)
+    if (n >= 0) {
+        // A short write means the rest would have blocked: report when room comes.
+        if (n < len)
+            SocketReadiness::Rearm(s, SocketReadiness::Write);
         return static_cast<int>(n);
+    }
     if (errno == EAGAIN || errno == EWOULDBLOCK)
         SocketReadiness::Rearm(s, SocketReadiness::Write);
     return Fail();
