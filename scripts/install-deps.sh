@@ -10,7 +10,7 @@ PKGS=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light tinyproxy apache2-utils curl
   xvfb xdotool openbox wmctrl x11-utils xauth
-  fonts-dejavu-core procps psmisc
+  fonts-dejavu-core procps psmisc bc time
 )
 
 missing=()
