@@ -32,6 +32,18 @@ TCustomWSocket::~TCustomWSocket()
 {
     destroying_ = true;
     *alive_ = false;
+    // Owners usually destroy their socket from their own destructor: nothing may call
+    // back into them from here.
+    OnChangeState = nullptr;
+    OnDnsLookupDone = nullptr;
+    OnSessionConnected = nullptr;
+    OnDataAvailable = nullptr;
+    OnSendData = nullptr;
+    OnDataSent = nullptr;
+    OnSessionClosed = nullptr;
+    OnSessionAvailable = nullptr;
+    OnError = nullptr;
+    OnBgException = nullptr;
     try {
         CancelDnsLookup();
     } catch (...) {

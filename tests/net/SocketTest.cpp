@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <memory>
 #include <stdexcept>
 
 using namespace pw::net;
@@ -379,4 +380,23 @@ TEST(Socket, FreeLaterDestroysTheSocketFromTheLoop)
     s->FreeLater();
     EXPECT_EQ(WSocketApi::LiveSockets(), before + 1);
     ASSERT_TRUE(WaitFor([&] { return WSocketApi::LiveSockets() == before; }));
+}
+
+TEST(Socket, DestroyingAConnectedSocketCallsNobodyBack)
+{
+    PeerListener listener;
+    auto s = std::make_unique<TWSocket>();
+    auto log = std::make_unique<EventLog>(*s);
+    ConnectTo(*s, listener.PortText());
+    const int peer = listener.Accept();
+    ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
+    log->events.clear();
+    QStringList afterwards;
+    s->OnChangeState = [&](TCustomWSocket*, TSocketState, TSocketState) { afterwards << QStringLiteral("state"); };
+    s->OnSessionClosed = [&](TCustomWSocket*, std::uint16_t) { afterwards << QStringLiteral("closed"); };
+    s.reset();
+    EXPECT_TRUE(afterwards.isEmpty()) << afterwards.join(QLatin1Char(',')).toStdString();
+    // The peer sees the connection end.
+    EXPECT_TRUE(ReadPeer(peer, 1, 2000).isEmpty());
+    ::close(peer);
 }
