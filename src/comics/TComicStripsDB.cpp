@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <memory>
@@ -19,9 +20,9 @@ struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 
-// Calls fn(entry name) for every entry of `folder` whose name begins with `prefix`
-// (exact bytes), of every kind, in the order the file system lists them. No stat: a
-// folder of thousands of strips is read in one pass.
+// Calls fn(entry name, the bytes after the prefix) for every entry of `folder` whose name
+// begins with `prefix` (exact bytes), of every kind, in the order the file system lists
+// them. No stat: a folder of thousands of strips is read in one pass.
 template <class Fn> void ForEachEntry(const QString& folder, const QString& prefix, Fn&& fn)
 {
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(QFile::encodeName(folder).constData()));
@@ -29,8 +30,10 @@ template <class Fn> void ForEachEntry(const QString& folder, const QString& pref
         return;
     const QByteArray pre = QFile::encodeName(prefix);
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (std::strncmp(entry->d_name, pre.constData(), static_cast<size_t>(pre.size())) == 0)
-            fn(QFile::decodeName(entry->d_name));
+        if (std::strncmp(entry->d_name, pre.constData(), static_cast<size_t>(pre.size())) != 0)
+            continue;
+        const std::string_view name(entry->d_name);
+        fn(name, name.substr(static_cast<size_t>(pre.size())));
     }
 }
 
@@ -49,6 +52,57 @@ std::optional<TComicStrip> StripOf(const QString& entry, const QString& name, co
         return std::nullopt;
     return strip;
 }
+
+int DateKey(const QDate& d)
+{
+    return d.year() * 10000 + d.month() * 100 + d.day();
+}
+
+// The date (as yyyymmdd) of a listed entry that is a strip of comic `name`, or 0. `rest` is
+// what follows the comic's name; plain ASCII names, the usual case, are read without
+// building any string.
+int EntryDate(std::string_view entry, std::string_view rest, const QString& name, const QString& dir)
+{
+    const bool ascii =
+        std::all_of(rest.begin(), rest.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) {
+        const auto strip = StripOf(
+            QFile::decodeName(QByteArray(entry.data(), static_cast<qsizetype>(entry.size()))), name, dir);
+        return strip ? DateKey(strip->Date) : 0;
+    }
+    if (rest.size() != 12)
+        return 0;
+    int value[3] = {0, 0, 0};
+    const int widths[3] = {4, 2, 2};
+    size_t at = 0;
+    for (int part = 0; part < 3; ++part) {
+        for (int i = 0; i < widths[part]; ++i, ++at) {
+            if (rest[at] < '0' || rest[at] > '9')
+                return 0;
+            value[part] = value[part] * 10 + (rest[at] - '0');
+        }
+    }
+    if (!QDate::isValid(value[0], value[1], value[2]))
+        return 0;
+    return value[0] * 10000 + value[1] * 100 + value[2];
+}
+
+// The best entry so far; the strip is made only for the winner.
+struct Best {
+    int date = 0;
+    QByteArray entry;
+    void Take(int d, std::string_view e)
+    {
+        date = d;
+        entry = QByteArray(e.data(), static_cast<qsizetype>(e.size()));
+    }
+    std::optional<TComicStrip> Strip(const QString& dir) const
+    {
+        if (date == 0)
+            return std::nullopt;
+        return TComicStrip::FromFileName(QFile::decodeName(entry), dir);
+    }
+};
 
 QByteArray ReadWhole(const QString& path, bool* unreadable)
 {
@@ -171,65 +225,65 @@ std::optional<TComicStrip> TComicStripsDB::FirstUnreadStrip(const QString& comic
 
 std::optional<TComicStrip> TComicStripsDB::NewestStrip(const QString& comicName) const
 {
-    std::optional<TComicStrip> best;
     if (!IsUsableName(comicName))
-        return best;
-    ForEachEntry(ListingFolder(dir_, comicName), comicName, [&](const QString& entry) {
-        const QStringView ext = QStringView(entry).mid(entry.lastIndexOf(QLatin1Char('.')) + 1);
-        if (!entry.contains(QLatin1Char('.')) || (ext != u"gif" && ext != u"jpg"))
-            return;
-        std::optional<TComicStrip> strip = StripOf(entry, comicName, dir_);
-        if (strip && (!best || IsLater(*strip, *best)))
-            best = std::move(strip);
-    });
-    return best;
+        return std::nullopt;
+    Best best;
+    ForEachEntry(ListingFolder(dir_, comicName), comicName,
+                 [&](std::string_view entry, std::string_view rest) {
+                     // Only "gif" and "jpg" after the last "." count, in exactly this case.
+                     const size_t dot = entry.rfind('.');
+                     if (dot == std::string_view::npos)
+                         return;
+                     const std::string_view ext = entry.substr(dot + 1);
+                     if (ext != "gif" && ext != "jpg")
+                         return;
+                     const int date = EntryDate(entry, rest, comicName, dir_);
+                     if (date > best.date)
+                         best.Take(date, entry);
+                 });
+    return best.Strip(dir_);
 }
 
 std::optional<TComicStrip> TComicStripsDB::NextStrip(const TComicInfo& comic) const
 {
-    std::optional<TComicStrip> best;
-    if (!comic.CurrentStrip || !IsUsableName(comic.Name))
-        return best;
-    const TComicStrip& current = *comic.CurrentStrip;
-    const QString marker = comic.Name + QStringLiteral(".unr");
-    ForEachEntry(ListingFolder(dir_, comic.Name), comic.Name, [&](const QString& entry) {
-        if (entry == marker)
-            return;
-        std::optional<TComicStrip> strip = StripOf(entry, comic.Name, dir_);
-        if (strip && IsLater(*strip, current) && (!best || IsLater(*best, *strip)))
-            best = std::move(strip);
-    });
-    return best;
+    return Neighbour(comic, true);
 }
 
 std::optional<TComicStrip> TComicStripsDB::PreviousStrip(const TComicInfo& comic) const
 {
-    std::optional<TComicStrip> best;
+    return Neighbour(comic, false);
+}
+
+std::optional<TComicStrip> TComicStripsDB::Neighbour(const TComicInfo& comic, bool later) const
+{
     if (!comic.CurrentStrip || !IsUsableName(comic.Name))
-        return best;
-    const TComicStrip& current = *comic.CurrentStrip;
-    const QString marker = comic.Name + QStringLiteral(".unr");
-    ForEachEntry(ListingFolder(dir_, comic.Name), comic.Name, [&](const QString& entry) {
-        if (entry == marker)
-            return;
-        std::optional<TComicStrip> strip = StripOf(entry, comic.Name, dir_);
-        if (strip && IsLater(current, *strip) && (!best || IsLater(*strip, *best)))
-            best = std::move(strip);
-    });
-    return best;
+        return std::nullopt;
+    const int current = DateKey(comic.CurrentStrip->Date);
+    Best best;
+    ForEachEntry(ListingFolder(dir_, comic.Name), comic.Name,
+                 [&](std::string_view entry, std::string_view rest) {
+                     if (rest == ".unr")
+                         return; // the marker file
+                     const int date = EntryDate(entry, rest, comic.Name, dir_);
+                     if (date == 0)
+                         return;
+                     // The nearest date beyond the current one; the first listed wins a tie.
+                     if (later ? (date > current && (best.date == 0 || date < best.date))
+                               : (date < current && date > best.date))
+                         best.Take(date, entry);
+                 });
+    return best.Strip(dir_);
 }
 
 bool TComicStripsDB::HasEntryFor(const QString& comicName, const QString& datePart) const
 {
     if (!IsUsableName(comicName))
         return false;
-    const QString wanted = comicName + datePart;
     bool found = false;
-    ForEachEntry(ListingFolder(dir_, comicName), wanted, [&](const QString& entry) {
-        if (entry.startsWith(wanted) &&
-            (entry.size() == wanted.size() || entry.at(wanted.size()) == QLatin1Char('.')))
-            found = true;
-    });
+    ForEachEntry(ListingFolder(dir_, comicName), comicName + datePart,
+                 [&](std::string_view, std::string_view rest) {
+                     found = found || rest.empty() || rest.front() == '.';
+                 });
     return found;
 }
 

@@ -40,6 +40,8 @@ public:
     bool HasEntryFor(const QString& comicName, const QString& datePart) const;
 
 private:
+    std::optional<TComicStrip> Neighbour(const TComicInfo& comic, bool later) const;
+
     QString dir_;
 };
 

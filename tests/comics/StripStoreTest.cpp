@@ -150,6 +150,26 @@ TEST_F(StripStoreTest, ExtensionCaseAndOddEntries)
     EXPECT_EQ(backward, QStringList({"X20011207.png", "X20011206.GIF", "X20011204.gif"}));
 }
 
+TEST_F(StripStoreTest, NonAsciiNamesAndExtensions)
+{
+    const QString cafe = QString::fromUtf8("Café");
+    Touch(cafe + "/" + cafe + "20011204.gif");
+    Touch(cafe + "/" + cafe + QString::fromUtf8("20011205.gïf"));  // a strip, but not a "gif"
+    Touch(cafe + "/" + cafe + QString::fromUtf8("ä20011206.gif")); // another comic's name
+    Touch(cafe + "/" + cafe + QString::fromUtf8("2001120ä.gif"));  // no date
+    TComicStripsDB db(root);
+    EXPECT_EQ(NameOf(db.NewestStrip(cafe)), cafe + "20011204.gif");
+    TComicInfo comic(cafe, "");
+    comic.CurrentStrip = db.NewestStrip(cafe);
+    const auto next = db.NextStrip(comic);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->FileName, cafe + QString::fromUtf8("20011205.gïf"));
+    EXPECT_EQ(next->StripPath(), root + "/" + cafe + "/" + next->FileName);
+    comic.CurrentStrip = next;
+    EXPECT_EQ(db.NextStrip(comic), std::nullopt);
+    EXPECT_TRUE(db.HasEntryFor(cafe, "20011205"));
+}
+
 TEST_F(StripStoreTest, ComicNameEndingInADateDoesNotTakeTheMarkerForAStrip)
 {
     // "Y20011204.unr" would read as a strip of comic "Y"; as this comic's marker it is skipped.
