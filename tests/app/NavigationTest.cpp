@@ -1,0 +1,234 @@
+#include "AppFixture.h"
+#include "MessageBoxRecorder.h"
+
+#include "app/NoticePictures.h"
+#include "app/TForm1.h"
+#include "comics/TComicInfo.h"
+#include "imaging/TGifDecoder.h"
+#include "platform/Timer.h"
+#include "platform/Tunables.h"
+#include "TestPaths.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QPushButton>
+#include <QLabel>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pw;
+using pw::test::MessageBoxRecorder;
+using pw::test::ProgramFolder;
+
+namespace {
+
+QString Date(int y, int m, int d) { return QLocale::system().toString(QDate(y, m, d), QLocale::ShortFormat); }
+
+// Selector: Gamma (no strips), Alpha (red, lime, blue), Beta (yellow, cyan).
+class Navigation : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::Tunables::NoticeMs = 60000; // notices end by keys here, not by time
+        folder.WriteCatalogue("Gamma\thttp://x/g/\r\nAlpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\n");
+        folder.WriteIni("[Comics]\r\nAlpha=1\r\nBeta=1\r\nGamma=1\r\nCurrentComic=Alpha\r\n"
+                        "[Updates]\r\nUpdateProgramStart=0\r\n");
+        folder.AddGif("Alpha", "20010101", "red");
+        folder.AddGif("Alpha", "20010102", "lime");
+        folder.AddGif("Alpha", "20010103", "blue");
+        folder.AddGif("Beta", "20020202", "yellow");
+        folder.AddGif("Beta", "20020203", "cyan");
+        const app::NoticePictures notices = app::NoticePictures::Load();
+        stripsNotice = imaging::TGifDecoder::GetGIFBuffer(notices.EndOfStrips);
+        comicsNotice = imaging::TGifDecoder::GetGIFBuffer(notices.EndOfComics);
+    }
+    void TearDown() override { platform::Tunables::NoticeMs = 3000; }
+
+    app::TForm1& Start()
+    {
+        startup = std::make_unique<test::TestProgram>();
+        log = startup->log;
+        EXPECT_TRUE(startup->Start(folder.Options()));
+        form().activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&form()));
+        return form();
+    }
+    app::TForm1& form() { return startup->form; }
+    QWidget* target() { return &form(); }
+    void Key(int key, Qt::KeyboardModifiers m = Qt::NoModifier) { test::Press(target(), key, m); }
+    bool ShowsNotice(const QImage& notice) { return test::SameImage(test::Shown(form()), notice); }
+
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    std::unique_ptr<test::TestProgram> startup;
+    std::shared_ptr<test::HookLog> log;
+    QImage stripsNotice, comicsNotice;
+};
+
+TEST_F(Navigation, LeftAndRightStepThroughStripsAndEndInANotice)
+{
+    app::TForm1& f = Start();
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 3));
+    Key(Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::green));
+    EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Alpha20010102.gif");
+    Key(Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::red));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 1));
+
+    Key(Qt::Key_Left); // no earlier strip
+    EXPECT_TRUE(ShowsNotice(stripsNotice));
+    EXPECT_TRUE(f.NoStripsTimer->Enabled());
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 1)); // the label keeps its text
+    Key(Qt::Key_Left); // only ends the notice
+    EXPECT_FALSE(f.NoStripsTimer->Enabled());
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::red));
+
+    f.btnNext->click();
+    f.btnNext->click();
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    Key(Qt::Key_Right); // newest: notice
+    EXPECT_TRUE(ShowsNotice(stripsNotice));
+    Key(Qt::Key_Right); // within the notice: the strip comes back at once
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    EXPECT_FALSE(f.NoStripsTimer->Enabled());
+}
+
+TEST_F(Navigation, UpAndDownChangeComicsWithoutWrappingAround)
+{
+    app::TForm1& f = Start();
+    Key(Qt::Key_Down);
+    EXPECT_EQ(f.comboComics->currentText(), "Beta");
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
+    Key(Qt::Key_Down); // last comic
+    EXPECT_EQ(f.comboComics->currentText(), "Beta");
+    EXPECT_TRUE(ShowsNotice(comicsNotice));
+    EXPECT_TRUE(f.NoComicsTimer->Enabled());
+    Key(Qt::Key_Left); // ends the comic notice and moves to the previous strip of Beta
+    EXPECT_FALSE(f.NoComicsTimer->Enabled());
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::yellow));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2002, 2, 2));
+
+    Key(Qt::Key_Up);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(f.comboComics->currentText(), "Gamma");
+    EXPECT_EQ(f.lblCurrentDate->text(), "No strips yet");
+    EXPECT_TRUE(test::Shown(f).isNull());
+    Key(Qt::Key_Up); // first comic
+    EXPECT_EQ(f.comboComics->currentIndex(), 0);
+    EXPECT_TRUE(ShowsNotice(comicsNotice));
+    Key(Qt::Key_Up); // ends the notice
+    EXPECT_TRUE(test::Shown(f).isNull());
+    EXPECT_EQ(f.lblCurrentDate->text(), "No strips yet");
+
+    Key(Qt::Key_Down); // Alpha again shows the strip it showed last
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::green));
+}
+
+TEST_F(Navigation, ArrowsNeverReachTheComicSelector)
+{
+    app::TForm1& f = Start();
+    f.comboComics->setFocus();
+    ASSERT_EQ(f.comboComics->currentIndex(), 1);
+    for (const Qt::KeyboardModifiers m : {Qt::KeyboardModifiers(Qt::NoModifier),
+                                          Qt::KeyboardModifiers(Qt::AltModifier),
+                                          Qt::KeyboardModifiers(Qt::ShiftModifier | Qt::ControlModifier)}) {
+        test::Press(f.comboComics, Qt::Key_Up, m);
+        EXPECT_EQ(f.comboComics->currentIndex(), 0);
+        EXPECT_EQ(f.CurrentComic()->Name, "Gamma");
+        test::Press(f.comboComics, Qt::Key_Down, m);
+        EXPECT_EQ(f.comboComics->currentIndex(), 1) << "one step per key, by the window only";
+        EXPECT_EQ(f.CurrentComic()->Name, "Alpha");
+        EXPECT_FALSE(f.comboComics->view()->isVisible()) << "Alt+Down must not open the list";
+        test::Press(f.comboComics, Qt::Key_Left, m);
+        EXPECT_EQ(test::ShownColour(f), QColor(Qt::green));
+        test::Press(f.comboComics, Qt::Key_Right, m);
+        EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    }
+}
+
+TEST_F(Navigation, ChoosingInTheSelectorShowsThatComic)
+{
+    app::TForm1& f = Start();
+    f.comboComics->setCurrentIndex(2);
+    emit f.comboComics->activated(2);
+    EXPECT_EQ(f.CurrentComic()->Name, "Beta");
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
+}
+
+TEST_F(Navigation, NoticeEndsByItselfAndTheStripComesBack)
+{
+    platform::Tunables::NoticeMs = 50;
+    app::TForm1& f = Start();
+    Key(Qt::Key_Right);
+    EXPECT_TRUE(ShowsNotice(stripsNotice));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.NoStripsTimer->Enabled(); }, 5000));
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    EXPECT_TRUE(ShowsNotice(comicsNotice));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.NoComicsTimer->Enabled(); }, 5000));
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
+}
+
+TEST_F(Navigation, ResizeDuringANoticeRedrawsTheStripAndTheTimerGoesOn)
+{
+    app::TForm1& f = Start();
+    Key(Qt::Key_Right);
+    ASSERT_TRUE(ShowsNotice(stripsNotice));
+    f.resize(f.width() + 40, f.height() + 30);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    EXPECT_TRUE(f.NoStripsTimer->Enabled());
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 3));
+}
+
+TEST_F(Navigation, UnreadStripsComeFirstOnePerSelection)
+{
+    folder.WriteUnread("Alpha", {"Alpha20010101.gif", "Alpha20010102.gif"});
+    app::TForm1& f = Start();
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::red));
+    EXPECT_EQ(folder.Unread("Alpha"), QStringList{"Alpha20010102.gif"});
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::green));
+    EXPECT_TRUE(folder.Unread("Alpha").isEmpty());
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::green)); // the strip it showed last
+}
+
+TEST_F(Navigation, UnreadableJpegReportsAnErrorButAGifFailsQuietly)
+{
+    folder.AddJpeg("Beta", "20020204", QColor(200, 0, 0));
+    folder.AddFile("Beta", "Beta20020205.jpg", "not a jpeg at all");
+    folder.AddFile("Beta", "Beta20020206.gif", "GIF89a broken");
+    app::TForm1& f = Start();
+    Key(Qt::Key_Down);
+    EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Beta20020206.gif");
+    EXPECT_TRUE(test::Shown(f).isNull());
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2002, 2, 6));
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+
+    Key(Qt::Key_Left); // the broken JPEG
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].kind, platform::BoxKind::Error);
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2002, 2, 5));
+    EXPECT_TRUE(test::Shown(f).isNull()) << "no earlier strip under the new date";
+
+    f.resize(f.width() + 10, f.height()); // the same failure is not reported again
+    f.resize(f.width() + 10, f.height());
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+
+    Key(Qt::Key_Left); // a good JPEG
+    const QColor c = test::ShownColour(f);
+    EXPECT_NEAR(c.red(), 200, 12);
+    EXPECT_LT(c.green() + c.blue(), 30);
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+} // namespace

@@ -1,0 +1,310 @@
+#include "AppFixture.h"
+#include "MessageBoxRecorder.h"
+
+#include "app/TfrmSettings.h"
+#include "app/TimeOfDayText.h"
+#include "comics/TComicInfo.h"
+#include "comics/TComicsList.h"
+#include "platform/IniFile.h"
+#include "platform/Tunables.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <gtest/gtest.h>
+
+using namespace pw;
+using pw::test::MessageBoxRecorder;
+using pw::test::ProgramFolder;
+
+namespace {
+
+QStringList Items(const QListWidget* list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->item(i)->text();
+    return items;
+}
+
+void Select(QListWidget* list, const QStringList& names)
+{
+    for (int i = 0; i < list->count(); ++i)
+        list->item(i)->setSelected(names.contains(list->item(i)->text()));
+}
+
+// The keys of the configuration file in file order, "Section/Key=value".
+QStringList Keys(const QString& ini)
+{
+    QStringList keys;
+    QString section;
+    for (const QString& line : ini.split(QRegularExpression("\r\n|\n"), Qt::SkipEmptyParts)) {
+        if (line.startsWith('['))
+            section = line.mid(1, line.size() - 2);
+        else
+            keys << section + "/" + line;
+    }
+    return keys;
+}
+
+class SettingsDialog : public ::testing::Test {
+protected:
+    void Open(const QByteArray& iniText, const QStringList& catalogue)
+    {
+        if (!iniText.isNull())
+            folder.WriteIni(iniText);
+        ini = std::make_unique<platform::TIniFile>(folder.IniPath());
+        for (const QString& name : catalogue)
+            all.AddOwned(std::make_unique<comics::TComicInfo>(name, "http://x/" + name));
+        all.SplitChosen(*ini, toGet, notToGet);
+        log = std::make_shared<test::HookLog>();
+        desktop = std::make_unique<test::RecordingDesktop>(log);
+        dlg = std::make_unique<app::TfrmSettings>(*ini, toGet, notToGet,
+                                                  [this]() -> app::TDesktopIntegration& { return *desktop; });
+        dlg->show();
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    }
+    void TearDown() override { platform::Tunables::Now = [] { return QDateTime::currentDateTime(); }; }
+
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    std::unique_ptr<platform::TIniFile> ini;
+    comics::TComicsList all, toGet, notToGet;
+    std::shared_ptr<test::HookLog> log;
+    std::unique_ptr<test::RecordingDesktop> desktop;
+    std::unique_ptr<app::TfrmSettings> dlg;
+};
+
+TEST_F(SettingsDialog, FillsFromTheConfigurationFileAtEveryShowing)
+{
+    Open("[Comics]\r\nzeta=1\r\nBravo=1\r\n[Proxy]\r\nUseProxy=1\r\nProxyIP=10.0.0.1\r\n"
+         "[Updates]\r\nUpdateTime=06:07:08\r\n",
+         {"zeta", "delta", "Alpha", "charlie", "Bravo"});
+    EXPECT_EQ(dlg->windowTitle(), "Settings");
+    EXPECT_EQ(dlg->size(), QSize(346, 401));
+    EXPECT_EQ(Items(dlg->lstboxComicsNotToGet), (QStringList{"Alpha", "charlie", "delta"}));
+    EXPECT_EQ(Items(dlg->lstboxComicsToGet), (QStringList{"zeta", "Bravo"})); // catalogue order
+    EXPECT_EQ(dlg->MaxDownloadsEdit->text(), "3");
+    EXPECT_TRUE(dlg->radioUpdateProgramStart->isChecked());
+    EXPECT_FALSE(dlg->radioUpdateManually->isChecked() || dlg->radioUpdateDaily->isChecked());
+    EXPECT_EQ(dlg->UpdateTime->time(), QTime(6, 7, 8));
+    EXPECT_TRUE(dlg->chkboxAutoStart->isChecked());
+    EXPECT_FALSE(dlg->chkboxStartMinimized->isChecked());
+    EXPECT_EQ(dlg->editProxyIP->text(), "10.0.0.1");
+    EXPECT_EQ(dlg->editProxyPort->text(), "80");
+    EXPECT_TRUE(dlg->editProxyPort->isEnabled());
+    dlg->chkboxUseProxy->click();
+    EXPECT_FALSE(dlg->editProxyIP->isEnabled());
+    EXPECT_FALSE(dlg->editProxyPort->isEnabled());
+
+    // The next showing reads the file again and keeps the tab it was left on.
+    dlg->PageControl1->setCurrentWidget(dlg->tabProxy);
+    dlg->hide();
+    folder.WriteIni("[Comics]\r\nzeta=1\r\n[Updates]\r\nUpdateOnlyManually=0\r\nUpdateProgramStart=0\r\n"
+                    "UpdateDaily=0\r\nUpdateTime=garbage\r\n[Downloads]\r\nMaxSimDownloads=7\r\n");
+    platform::Tunables::Now = [] { return QDateTime(QDate(2020, 1, 1), QTime(17, 18, 19)); };
+    dlg->show();
+    EXPECT_EQ(dlg->PageControl1->currentWidget(), dlg->tabProxy);
+    EXPECT_EQ(dlg->MaxDownloadsEdit->text(), "7");
+    EXPECT_FALSE(dlg->radioUpdateManually->isChecked() || dlg->radioUpdateProgramStart->isChecked() ||
+                 dlg->radioUpdateDaily->isChecked());
+    EXPECT_EQ(dlg->UpdateTime->time(), QTime(17, 18, 19)); // unreadable: the time of day
+    EXPECT_FALSE(dlg->chkboxUseProxy->isChecked());
+    EXPECT_FALSE(dlg->editProxyPort->isEnabled());
+}
+
+TEST_F(SettingsDialog, LastFrequencyReadAsTrueWins)
+{
+    Open("[Updates]\r\nUpdateOnlyManually=1\r\nUpdateProgramStart=1\r\nUpdateDaily=1\r\n", {"A"});
+    EXPECT_TRUE(dlg->radioUpdateDaily->isChecked());
+    EXPECT_FALSE(dlg->radioUpdateManually->isChecked() || dlg->radioUpdateProgramStart->isChecked());
+    dlg->radioUpdateManually->click(); // still one group for the user
+    EXPECT_FALSE(dlg->radioUpdateDaily->isChecked());
+}
+
+TEST_F(SettingsDialog, MovingComicsBothWays)
+{
+    Open("[Comics]\r\nb=1\r\nD=1\r\nc=1\r\nE=1\r\n", {"b", "D", "c", "E", "a", "F"});
+    Select(dlg->lstboxComicsToGet, {"b", "c", "E"});
+    dlg->btnDeleteComic->click();
+    EXPECT_EQ(Items(dlg->lstboxComicsToGet), QStringList{"D"});
+    EXPECT_EQ(Items(dlg->lstboxComicsNotToGet), (QStringList{"a", "b", "c", "E", "F"}));
+
+    Select(dlg->lstboxComicsNotToGet, {"F", "a"});
+    dlg->btnAddComic->click();
+    EXPECT_EQ(Items(dlg->lstboxComicsToGet), (QStringList{"D", "a", "F"})); // appended, in list order
+
+    Select(dlg->lstboxComicsNotToGet, {});
+    QListWidgetItem* c = dlg->lstboxComicsNotToGet->item(1);
+    ASSERT_EQ(c->text(), "c");
+    c->setSelected(true);
+    emit dlg->lstboxComicsNotToGet->itemDoubleClicked(c);
+    EXPECT_EQ(Items(dlg->lstboxComicsToGet), (QStringList{"D", "a", "F", "c"}));
+    Select(dlg->lstboxComicsToGet, {"D"});
+    emit dlg->lstboxComicsToGet->itemDoubleClicked(dlg->lstboxComicsToGet->item(0));
+    EXPECT_EQ(Items(dlg->lstboxComicsNotToGet), (QStringList{"b", "D", "E"}));
+    EXPECT_TRUE(log->calls.isEmpty());
+}
+
+TEST_F(SettingsDialog, CancelIsRefusedWhileNoComicWasChosenAtOpening)
+{
+    Open(QByteArray(), {"Alpha", "Beta"});
+    dlg->PageControl1->setCurrentWidget(dlg->tabMisc);
+    dlg->btnCancel->click();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(boxes.Texts(), QStringList{"You have to select at least one comic"});
+    EXPECT_EQ(dlg->PageControl1->currentWidget(), dlg->tabComics);
+    Select(dlg->lstboxComicsNotToGet, {"Beta"});
+    dlg->btnAddComic->click();
+    QTest::keyClick(dlg.get(), Qt::Key_Escape); // Esc is Cancel: still refused
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->close() == false);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_FALSE(folder.IniExists());
+
+    dlg->btnOk->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_TRUE(folder.ReadIni().contains("Beta=1"));
+}
+
+TEST_F(SettingsDialog, EmptyChoiceKeepsTheDialogOpenAndWritesNothing)
+{
+    const QByteArray original = "[Comics]\r\nAlpha=1\r\n";
+    Open(original, {"Alpha", "Beta"});
+    Select(dlg->lstboxComicsToGet, {"Alpha"});
+    dlg->btnDeleteComic->click();
+    dlg->btnCancel->click();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(boxes.Texts(), QStringList{"You have to select at least one comic"});
+    dlg->btnOk->click(); // nothing chosen: OK writes nothing either
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(boxes.Texts().size(), 2);
+    EXPECT_EQ(folder.ReadIni().toLatin1(), original);
+
+    Select(dlg->lstboxComicsNotToGet, {"Beta"});
+    dlg->btnAddComic->click();
+    dlg->btnCancel->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+    EXPECT_EQ(folder.ReadIni().toLatin1(), original);
+    EXPECT_TRUE(log->calls.isEmpty());
+}
+
+TEST_F(SettingsDialog, OkWritesEveryKeyInOrder)
+{
+    Open(QByteArray(), {"Bravo", "alpha", "Charlie"});
+    Select(dlg->lstboxComicsNotToGet, {"Charlie", "alpha"});
+    dlg->btnAddComic->click();
+    dlg->MaxDownloadsEdit->setText("12");
+    dlg->chkboxAdvancedInfo->setChecked(true);
+    dlg->radioUpdateDaily->click();
+    dlg->UpdateTime->setTime(QTime(12, 0, 30));
+    dlg->chkboxAutoStart->setChecked(false);
+    dlg->chkboxStartMinimized->setChecked(true);
+    dlg->chkboxUseProxy->setChecked(true);
+    dlg->editProxyIP->setText("127.0.0.1");
+    dlg->editProxyPort->setText("8080");
+    dlg->btnOk->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("|").toStdString();
+    const QString time = app::TimeOfDayText::ToText(QTime(12, 0, 30));
+    EXPECT_EQ(Keys(folder.ReadIni()),
+              (QStringList{"Comics/Bravo=0", "Comics/alpha=1", "Comics/Charlie=1", "Downloads/MaxSimDownloads=12",
+                           "Updates/ShowAdvancedInfo=1", "Updates/UpdateOnlyManually=0",
+                           "Updates/UpdateProgramStart=0", "Updates/UpdateDaily=1", "Updates/UpdateTime=" + time,
+                           "Misc/AutoStart=0", "Misc/StartMinimized=1", "Proxy/UseProxy=1",
+                           "Proxy/ProxyIP=127.0.0.1", "Proxy/ProxyPort=8080"}));
+    EXPECT_EQ(log->calls, (QStringList{"SetAutostart 0", "SetTrayStartMinimized 1"}));
+
+    // Shown again: the written time reads back.
+    dlg->show();
+    EXPECT_EQ(dlg->UpdateTime->time(), QTime(12, 0, 30));
+    EXPECT_TRUE(dlg->radioUpdateDaily->isChecked());
+}
+
+TEST_F(SettingsDialog, UncheckedProxyKeepsTheStoredAddress)
+{
+    Open("[Comics]\r\nA=1\r\n[Proxy]\r\nUseProxy=1\r\nProxyIP=1.2.3.4\r\nProxyPort=3128\r\n", {"A"});
+    dlg->editProxyIP->setText("9.9.9.9");
+    dlg->editProxyPort->setText("x"); // never checked while the proxy is off
+    dlg->chkboxUseProxy->setChecked(false);
+    dlg->btnOk->click();
+    EXPECT_FALSE(dlg->isVisible());
+    const QString ini = folder.ReadIni();
+    EXPECT_TRUE(ini.contains("UseProxy=0")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("ProxyIP=1.2.3.4"));
+    EXPECT_TRUE(ini.contains("ProxyPort=3128"));
+}
+
+TEST_F(SettingsDialog, FieldsAreCheckedWhenTheFocusLeavesThem)
+{
+    Open("[Comics]\r\nA=1\r\n[Proxy]\r\nUseProxy=1\r\n", {"A"});
+    dlg->PageControl1->setCurrentWidget(dlg->tabUpdates);
+    for (const char* bad : {"0", "abc", ""}) {
+        boxes.Clear();
+        dlg->MaxDownloadsEdit->setFocus();
+        dlg->MaxDownloadsEdit->setText(bad);
+        QTest::keyClick(dlg->MaxDownloadsEdit, Qt::Key_Tab);
+        EXPECT_EQ(boxes.Texts(), QStringList{"Please enter a number between 1 and 99."}) << bad;
+        EXPECT_TRUE(dlg->MaxDownloadsEdit->hasFocus()) << bad;
+    }
+    boxes.Clear();
+    dlg->MaxDownloadsEdit->setText("99");
+    QTest::keyClick(dlg->MaxDownloadsEdit, Qt::Key_Tab);
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+    EXPECT_FALSE(dlg->MaxDownloadsEdit->hasFocus());
+    EXPECT_EQ(dlg->MaxDownloadsEdit->maxLength(), 2);
+
+    dlg->PageControl1->setCurrentWidget(dlg->tabProxy);
+    const std::pair<const char*, const char*> cases[] = {
+        {"8o", "Not a valid number"}, {"0", "Please enter a positive number"}, {"-5", "Please enter a positive number"}};
+    for (const auto& [text, message] : cases) {
+        boxes.Clear();
+        dlg->editProxyPort->setFocus();
+        dlg->editProxyPort->setText(text);
+        QTest::keyClick(dlg->editProxyPort, Qt::Key_Backtab);
+        EXPECT_EQ(boxes.Texts(), QStringList{message}) << text;
+        EXPECT_TRUE(dlg->editProxyPort->hasFocus()) << text;
+    }
+    // Cancel is reachable whatever the field holds.
+    dlg->btnCancel->setFocus(Qt::MouseFocusReason);
+    dlg->btnCancel->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_FALSE(folder.ReadIni().contains("ProxyPort"));
+}
+
+TEST_F(SettingsDialog, EnterWithAnOutOfRangeValueIsCheckedBeforeWriting)
+{
+    const QByteArray original = "[Comics]\r\nA=1\r\n";
+    Open(original, {"A"});
+    dlg->PageControl1->setCurrentWidget(dlg->tabUpdates);
+    dlg->MaxDownloadsEdit->setFocus();
+    dlg->MaxDownloadsEdit->setText("0");
+    QTest::keyClick(dlg->MaxDownloadsEdit, Qt::Key_Return); // the default button: "Ok"
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(boxes.Texts(), QStringList{"Please enter a number between 1 and 99."});
+    EXPECT_TRUE(dlg->MaxDownloadsEdit->hasFocus());
+    EXPECT_EQ(folder.ReadIni().toLatin1(), original);
+
+    boxes.Clear();
+    dlg->MaxDownloadsEdit->setText("4");
+    dlg->chkboxUseProxy->setChecked(true);
+    dlg->editProxyPort->setText("0");
+    dlg->PageControl1->setCurrentWidget(dlg->tabMisc);
+    dlg->btnOk->click();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(boxes.Texts(), QStringList{"Please enter a positive number"});
+    EXPECT_EQ(dlg->PageControl1->currentWidget(), dlg->tabProxy);
+    EXPECT_EQ(folder.ReadIni().toLatin1(), original);
+}
+
+} // namespace

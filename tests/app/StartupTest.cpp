@@ -1,0 +1,247 @@
+#include "AppFixture.h"
+#include "MessageBoxRecorder.h"
+
+#include "app/TAboutBox.h"
+#include "app/TForm1.h"
+#include "app/TForm2.h"
+#include "app/TStartup.h"
+#include "app/TfrmSettings.h"
+#include "app/TimeOfDayText.h"
+#include "comics/TComicStripsDB.h"
+#include "platform/Tunables.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using namespace pw;
+using pw::test::MessageBoxRecorder;
+using pw::test::ProgramFolder;
+
+TEST(StartupOptions, ProgramFolderArgumentReplacesTheExecutablesFolder)
+{
+    const auto o = app::TStartupOptions::Parse({"--program-folder", "/srv/pw"}, "/opt/bin/panelwick");
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->ProgramFolder, "/srv/pw/");
+    EXPECT_EQ(o->IniPath, "/srv/pw/panelwick.ini");
+    EXPECT_EQ(o->CataloguePath(), "/srv/pw/Comics.urls");
+    EXPECT_EQ(o->DefaultComicsDir(), "/srv/pw/Comics/");
+    EXPECT_EQ(o->HelpPath(), "/srv/pw/Help/index.html");
+
+    const auto plain = app::TStartupOptions::Parse({"--batch-update"}, "/opt/bin/panelwick");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->ProgramFolder, "/opt/bin/");
+    EXPECT_EQ(plain->IniPath, "/opt/bin/panelwick.ini");
+    EXPECT_EQ(plain->Remaining, QStringList{"--batch-update"});
+    EXPECT_EQ(app::TStartupOptions::Parse({}, "/opt/bin/pw.bin")->IniPath, "/opt/bin/pw.ini");
+
+    QString error;
+    EXPECT_FALSE(app::TStartupOptions::Parse({"--program-folder"}, "/opt/bin/panelwick", &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(TimeOfDayText, WrittenTimeReadsBackWithItsSeconds)
+{
+    for (const QTime t : {QTime(0, 0, 0), QTime(13, 5, 7), QTime(23, 59, 59), QTime(9, 30, 1)}) {
+        const QString text = app::TimeOfDayText::ToText(t);
+        const auto back = app::TimeOfDayText::FromText(text);
+        ASSERT_TRUE(back) << text.toStdString();
+        EXPECT_EQ(*back, t) << text.toStdString();
+    }
+    EXPECT_EQ(app::TimeOfDayText::FromText("12:00:30"), QTime(12, 0, 30));
+    EXPECT_FALSE(app::TimeOfDayText::FromText("noon"));
+    EXPECT_FALSE(app::TimeOfDayText::FromText(""));
+    EXPECT_FALSE(app::TimeOfDayText::FromText("25:00:00"));
+}
+
+using Started = test::TestProgram;
+
+TEST(Startup, CreatesTheHiddenDebugLogAndTheAboutBoxAndShowsTheWindow)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    folder.AddGif("Alpha", "20010101", "red");
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(folder.Options()));
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("|").toStdString();
+    EXPECT_TRUE(startup.MainWindow().isVisible());
+    EXPECT_EQ(startup.MainWindow().comboComics->currentText(), "Alpha");
+    EXPECT_EQ(test::ShownColour(startup.MainWindow()), QColor(Qt::red));
+    EXPECT_EQ(startup.DebugLog().windowTitle(), "Form2");
+    EXPECT_FALSE(startup.DebugLog().isVisible());
+    startup.DebugLog().Append("HTTP/1.0 200 OK");
+    EXPECT_EQ(startup.DebugLog().Memo1->toPlainText(), "HTTP/1.0 200 OK");
+    EXPECT_EQ(startup.AboutBox().windowTitle(), "About");
+    EXPECT_EQ(startup.AboutBox().Version->text(), "v1.1");
+}
+
+TEST(Startup, ShowsTheRememberedComicAndRunsTheStartupTriggers)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\nGamma\thttp://x/g/\r\n");
+    folder.WriteIni("[Comics]\r\nGamma=1\r\nAlpha=1\r\nCurrentComic=Gamma\r\n");
+    folder.AddGif("Gamma", "20040506", "red");
+    folder.AddGif("Gamma", "20040507", "blue");
+
+    Started s;
+    ASSERT_TRUE(s.Start(folder.Options()));
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("|").toStdString();
+    ASSERT_EQ(s.form.comboComics->count(), 2);
+    EXPECT_EQ(s.form.comboComics->itemText(0), "Alpha"); // catalogue order, not file order
+    EXPECT_EQ(s.form.comboComics->itemText(1), "Gamma");
+    EXPECT_EQ(s.form.comboComics->currentIndex(), 1);
+    EXPECT_EQ(s.form.CurrentComic()->Name, "Gamma");
+    EXPECT_EQ(s.form.lblCurrentDate->text(), QLocale::system().toString(QDate(2004, 5, 7), QLocale::ShortFormat));
+    EXPECT_EQ(test::ShownColour(s.form), QColor(Qt::blue));
+    EXPECT_TRUE(s.form.isVisible());
+    EXPECT_EQ(s.form.windowTitle(), "Panelwick");
+    EXPECT_EQ(s.log->calls, (QStringList{"SetTrayMinimizeToTray 1", "UpdateAll"}));
+}
+
+TEST(Startup, DailyUpdatesStartTheTimerInsteadOfAnUpdate)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\nUpdateDaily=1\r\n");
+    Started s;
+    ASSERT_TRUE(s.Start(folder.Options()));
+    EXPECT_EQ(s.log->calls, (QStringList{"SetTrayMinimizeToTray 1", "StartDailyTimer"}));
+    EXPECT_EQ(s.form.lblCurrentDate->text(), "No strips yet");
+    EXPECT_TRUE(test::Shown(s.form).isNull());
+}
+
+TEST(Startup, RememberedComicThatIsNotChosenGivesWayToTheFirstChosen)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\nGamma\thttp://x/g/\r\n");
+    folder.WriteIni("[Comics]\r\nBeta=1\r\nGamma=1\r\nCurrentComic=Alpha\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    folder.AddGif("Beta", "20010101", "lime");
+    Started s;
+    ASSERT_TRUE(s.Start(folder.Options()));
+    EXPECT_EQ(s.form.comboComics->currentIndex(), 0);
+    EXPECT_EQ(s.form.CurrentComic()->Name, "Beta");
+    EXPECT_EQ(test::ShownColour(s.form), QColor(Qt::green));
+}
+
+TEST(Startup, MissingOrEmptyCatalogueEndsWithAMessageNamingTheFile)
+{
+    {
+        MessageBoxRecorder boxes;
+        ProgramFolder folder;
+        Started s;
+        EXPECT_FALSE(s.Start(folder.Options()));
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].kind, platform::BoxKind::Error);
+        EXPECT_TRUE(boxes.Texts()[0].contains(folder.Path() + "Comics.urls")) << boxes.Texts()[0].toStdString();
+        EXPECT_FALSE(s.form.isVisible());
+        EXPECT_FALSE(folder.IniExists());
+    }
+    {
+        MessageBoxRecorder boxes;
+        ProgramFolder folder;
+        folder.WriteCatalogue("");
+        Started s;
+        EXPECT_FALSE(s.Start(folder.Options()));
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_TRUE(boxes.Texts()[0].contains(folder.Path() + "Comics.urls"));
+        EXPECT_FALSE(s.log->calls.contains("Settings")); // no dialog that could never be left
+        EXPECT_FALSE(s.form.isVisible());
+    }
+}
+
+TEST(Startup, EmptyComicsDirFallsBackToTheDefaultFolder)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    folder.WriteIni("[Comics]\r\nComicsDir=\r\nAlpha=1\r\n");
+    folder.AddGif("Alpha", "20010101", "red");
+    Started s;
+    ASSERT_TRUE(s.Start(folder.Options()));
+    EXPECT_EQ(s.form.StripsDB().Dir(), folder.Path() + "Comics/");
+    EXPECT_EQ(test::ShownColour(s.form), QColor(Qt::red));
+
+    ProgramFolder other;
+    other.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    other.WriteIni(("[Comics]\r\nComicsDir=" + folder.Path() + "Comics\r\nAlpha=1\r\n").toLocal8Bit());
+    Started t;
+    ASSERT_TRUE(t.Start(other.Options()));
+    EXPECT_EQ(t.form.StripsDB().Dir(), folder.Path() + "Comics/");
+    EXPECT_EQ(test::ShownColour(t.form), QColor(Qt::red));
+}
+
+TEST(Startup, FirstStartAsksForComicsBeforeAnyWindowShows)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Beta\thttp://x/b/\r\nAlpha\thttp://x/a/\r\n");
+    folder.AddGif("Alpha", "20010101", "red");
+    Started s;
+    bool ran = false;
+    s.form.RunSettingsModal = [&] {
+        ran = true;
+        EXPECT_EQ(boxes.Texts(), QStringList{"Please select at least one comic and configure the program."});
+        EXPECT_FALSE(s.form.isVisible());
+        app::TfrmSettings& dlg = s.form.Settings();
+        dlg.show();
+        EXPECT_EQ(dlg.lstboxComicsToGet->count(), 0);
+        dlg.btnCancel->click(); // refused: nothing chosen yet
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(boxes.Texts().last(), "You have to select at least one comic");
+        dlg.lstboxComicsNotToGet->item(0)->setSelected(true); // "Alpha", sorted first
+        dlg.btnAddComic->click();
+        dlg.btnOk->click();
+        EXPECT_FALSE(dlg.isVisible());
+        return dlg.result() == QDialog::Accepted;
+    };
+    ASSERT_TRUE(s.Start(folder.Options()));
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(s.form.isVisible());
+    EXPECT_EQ(s.form.pos(), QPoint(1, 1));
+    EXPECT_EQ(s.form.size(), QSize(630, 470));
+    ASSERT_EQ(s.form.comboComics->count(), 1);
+    EXPECT_EQ(s.form.comboComics->currentText(), "Alpha");
+    EXPECT_EQ(test::ShownColour(s.form), QColor(Qt::red));
+    EXPECT_TRUE(folder.ReadIni().contains("Alpha=1"));
+    EXPECT_TRUE(folder.ReadIni().contains("Beta=0"));
+}
+
+TEST(Startup, FirstStartLeftWithoutAComicEndsInOrder)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    Started s; // the injected dialog closes without OK
+    EXPECT_FALSE(s.Start(folder.Options()));
+    EXPECT_TRUE(s.log->calls.contains("Settings"));
+    EXPECT_FALSE(s.form.isVisible());
+}
+
+TEST(Startup, StartMinimizedShowsNoWindowUntilTheTrayRestoresIt)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\n[Misc]\r\nStartMinimized=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n"
+                    "[Window]\r\nLeftPos=33\r\nTopPos=44\r\nWidth=600\r\nHeight=400\r\n");
+    Started s;
+    ASSERT_TRUE(s.Start(folder.Options()));
+    EXPECT_FALSE(s.form.isVisible());
+    EXPECT_TRUE(s.form.windowState() & Qt::WindowMinimized);
+    EXPECT_EQ(s.log->calls,
+              (QStringList{"SetTrayStartMinimized 1", "SetTrayMinimizeToTray 1", "SetTrayMinimizeToTray 1"}));
+
+    s.form.TrayIcon1DblClick();
+    EXPECT_TRUE(s.form.isVisible());
+    EXPECT_TRUE(s.form.RestoredFromTray());
+    EXPECT_EQ(s.form.pos(), QPoint(33, 44));
+    EXPECT_EQ(s.form.size(), QSize(600, 400));
+}
