@@ -21,8 +21,9 @@ QString ExceptionText(const std::exception& e)
 
 TCustomWSocket::TCustomWSocket()
 {
-    window_ = std::make_unique<WSocketWindow>(
-        [this](unsigned msg, platform::WParam wParam, platform::LParam lParam) { WndProc(msg, wParam, lParam); });
+    window_ =
+        std::make_unique<WSocketWindow>([this](unsigned msg, platform::WParam wParam,
+                                               platform::LParam lParam) { WndProc(msg, wParam, lParam); });
     sin_.sin_family = AF_INET;
     AssignDefaultValue();
     WSocketApi::SocketCreated();
@@ -218,7 +219,10 @@ QString TCustomWSocket::PeerPort()
     return QString::number(ntohs(peer.sin_port));
 }
 
-int TCustomWSocket::RcvdCount() { return GetRcvdCount(); }
+int TCustomWSocket::RcvdCount()
+{
+    return GetRcvdCount();
+}
 
 int TCustomWSocket::GetRcvdCount()
 {
@@ -243,9 +247,14 @@ TSocketSendFlags TCustomWSocket::SendFlags()
 void TCustomWSocket::SetSendFlags(TSocketSendFlags Value)
 {
     switch (Value) {
-    case wsSendNormal: sendFlags_ = 0; break;
-    case wsSendUrgent: sendFlags_ = MSG_OOB; break;
-    default: ReportError(QStringLiteral("Invalid SendFlags"));
+    case wsSendNormal:
+        sendFlags_ = 0;
+        break;
+    case wsSendUrgent:
+        sendFlags_ = MSG_OOB;
+        break;
+    default:
+        ReportError(QStringLiteral("Invalid SendFlags"));
     }
 }
 
@@ -325,8 +334,8 @@ void TCustomWSocket::Connect()
     const int on = 1;
     if (type_ == SOCK_DGRAM) {
         BindLocal();
-        if (sin_.sin_addr.s_addr == INADDR_BROADCAST
-            && WSocketApi::SetSockOpt(hSocket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
+        if (sin_.sin_addr.s_addr == INADDR_BROADCAST &&
+            WSocketApi::SetSockOpt(hSocket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
             ReportSocketError(QStringLiteral("setsockopt(SO_BROADCAST)"));
             return;
         }
@@ -491,7 +500,10 @@ void TCustomWSocket::Dup(TSocket NewHSocket)
 
 // ---- closing ----
 
-void TCustomWSocket::Close() { InternalClose(true, 0); }
+void TCustomWSocket::Close()
+{
+    InternalClose(true, 0);
+}
 
 void TCustomWSocket::Abort()
 {
@@ -510,9 +522,15 @@ void TCustomWSocket::Shutdown(int How)
         WSocketApi::Shutdown(hSocket_, How);
 }
 
-void TCustomWSocket::CloseLater() { window_->Post(MsgCloseLater); }
+void TCustomWSocket::CloseLater()
+{
+    window_->Post(MsgCloseLater);
+}
 
-void TCustomWSocket::FreeLater() { window_->Post(MsgFreeLater); }
+void TCustomWSocket::FreeLater()
+{
+    window_->Post(MsgFreeLater);
+}
 
 void TCustomWSocket::InternalClose(bool bShut, std::uint16_t Error)
 {
@@ -552,7 +570,10 @@ void TCustomWSocket::InternalClose(bool bShut, std::uint16_t Error)
     }
 }
 
-void TCustomWSocket::DeleteBufferedData() { bufList_.clear(); }
+void TCustomWSocket::DeleteBufferedData()
+{
+    bufList_.clear();
+}
 
 void TCustomWSocket::Pause()
 {

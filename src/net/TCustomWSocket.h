@@ -206,7 +206,7 @@ private:
     bool terminated_ = false;
     bool destroying_ = false;
     int dispatchDepth_ = 0;
-    unsigned recvCalls_ = 0;                                       // reads made, to tell a handler that read
+    unsigned recvCalls_ = 0;                                     // reads made, to tell a handler that read
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // false once destroyed
     sockaddr_in sin_{};
 };

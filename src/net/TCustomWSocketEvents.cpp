@@ -45,7 +45,10 @@ int TCustomWSocket::Send(const void* Data, int Len)
     return Len;
 }
 
-int TCustomWSocket::SendString(const QByteArray& Str) { return Send(Str.constData(), static_cast<int>(Str.size())); }
+int TCustomWSocket::SendString(const QByteArray& Str)
+{
+    return Send(Str.constData(), static_cast<int>(Str.size()));
+}
 
 void TCustomWSocket::TryToSend()
 {
@@ -70,8 +73,8 @@ void TCustomWSocket::TryToSend()
             return;
         if (count < 0) {
             const int err = WSocketApi::GetLastError();
-            if (err == WSAEINVAL || err == WSAENOTSOCK || err == WSAECONNABORTED || err == WSAECONNRESET
-                || err == WSAENOTCONN) {
+            if (err == WSAEINVAL || err == WSAENOTSOCK || err == WSAECONNABORTED || err == WSAECONNRESET ||
+                err == WSAENOTCONN) {
                 closeInvoked_ = true;
                 Close();
                 if (*alive)
@@ -241,7 +244,9 @@ void TCustomWSocket::DnsLookup(const QString& HostName)
     }
     dnsLookupHandle_ = WSocketApi::AsyncGetHostByName(window_.get(), MsgHostLookupDone, HostName);
     if (dnsLookupHandle_ == 0)
-        ReportError(QStringLiteral("%1: can't start DNS lookup, error #%2").arg(HostName).arg(WSocketApi::GetLastError()));
+        ReportError(QStringLiteral("%1: can't start DNS lookup, error #%2")
+                        .arg(HostName)
+                        .arg(WSocketApi::GetLastError()));
 }
 
 void TCustomWSocket::ReverseDnsLookup(const QString& HostAddr)
@@ -260,7 +265,9 @@ void TCustomWSocket::ReverseDnsLookup(const QString& HostAddr)
     const std::uint32_t addr = WSocketApi::InetAddr(HostAddr.left(256));
     dnsLookupHandle_ = WSocketApi::AsyncGetHostByAddr(window_.get(), MsgAddrLookupDone, addr);
     if (dnsLookupHandle_ == 0)
-        ReportError(QStringLiteral("%1: can't start DNS lookup, error #%2").arg(HostAddr).arg(WSocketApi::GetLastError()));
+        ReportError(QStringLiteral("%1: can't start DNS lookup, error #%2")
+                        .arg(HostAddr)
+                        .arg(WSocketApi::GetLastError()));
 }
 
 void TCustomWSocket::CancelDnsLookup()
@@ -300,8 +307,8 @@ void TCustomWSocket::HandleLookupDone(unsigned Msg, std::uintptr_t WParam, std::
 
 bool TCustomWSocket::IsCurrent(std::uintptr_t WParam, std::intptr_t LParam) const
 {
-    return hSocket_ != INVALID_SOCKET && static_cast<TSocket>(WParam) == hSocket_
-           && static_cast<std::uint32_t>(static_cast<std::uint64_t>(LParam) >> 32) == cookie_;
+    return hSocket_ != INVALID_SOCKET && static_cast<TSocket>(WParam) == hSocket_ &&
+           static_cast<std::uint32_t>(static_cast<std::uint64_t>(LParam) >> 32) == cookie_;
 }
 
 void TCustomWSocket::HandleSocketEvent(std::uintptr_t WParam, std::intptr_t LParam)
@@ -365,13 +372,23 @@ void TCustomWSocket::WndProc(unsigned Msg, std::uintptr_t WParam, std::intptr_t 
     ++dispatchDepth_;
     try {
         switch (Msg) {
-        case MsgSocketEvent: HandleSocketEvent(WParam, LParam); break;
+        case MsgSocketEvent:
+            HandleSocketEvent(WParam, LParam);
+            break;
         case MsgHostLookupDone:
-        case MsgAddrLookupDone: HandleLookupDone(Msg, WParam, LParam); break;
-        case MsgCloseLater: Close(); break;
-        case MsgFreeLater: delete this; return;
-        case MsgTestException: throw ESocketException(QStringLiteral("Test exception in WSocket"));
-        default: break;
+        case MsgAddrLookupDone:
+            HandleLookupDone(Msg, WParam, LParam);
+            break;
+        case MsgCloseLater:
+            Close();
+            break;
+        case MsgFreeLater:
+            delete this;
+            return;
+        case MsgTestException:
+            throw ESocketException(QStringLiteral("Test exception in WSocket"));
+        default:
+            break;
         }
     } catch (const std::exception& e) {
         if (*alive)

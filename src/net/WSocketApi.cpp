@@ -35,7 +35,10 @@ void WSocketApi::EnsureLoaded()
     gLoaded = true;
 }
 
-bool WSocketApi::Loaded() { return gLoaded; }
+bool WSocketApi::Loaded()
+{
+    return gLoaded;
+}
 
 void WSocketApi::Release()
 {
@@ -43,9 +46,15 @@ void WSocketApi::Release()
     gLiveSockets = 0;
 }
 
-int WSocketApi::LiveSockets() { return gLiveSockets; }
+int WSocketApi::LiveSockets()
+{
+    return gLiveSockets;
+}
 
-void WSocketApi::SocketCreated() { ++gLiveSockets; }
+void WSocketApi::SocketCreated()
+{
+    ++gLiveSockets;
+}
 
 void WSocketApi::SocketDestroyed()
 {
@@ -53,9 +62,15 @@ void WSocketApi::SocketDestroyed()
         Release();
 }
 
-int WSocketApi::GetLastError() { return tLastError; }
+int WSocketApi::GetLastError()
+{
+    return tLastError;
+}
 
-void WSocketApi::SetLastError(int code) { tLastError = code; }
+void WSocketApi::SetLastError(int code)
+{
+    tLastError = code;
+}
 
 TSocket WSocketApi::Socket(int family, int type, int protocol)
 {
@@ -236,13 +251,15 @@ int WSocketApi::AsyncSelect(TSocket s, platform::MessageTarget* target, unsigned
     return 0;
 }
 
-std::uint64_t WSocketApi::AsyncGetHostByName(platform::MessageTarget* target, unsigned msg, const QString& name)
+std::uint64_t WSocketApi::AsyncGetHostByName(platform::MessageTarget* target, unsigned msg,
+                                             const QString& name)
 {
     EnsureLoaded();
     return platform::AsyncResolver::StartHostByName(target, msg, name);
 }
 
-std::uint64_t WSocketApi::AsyncGetHostByAddr(platform::MessageTarget* target, unsigned msg, std::uint32_t addr)
+std::uint64_t WSocketApi::AsyncGetHostByAddr(platform::MessageTarget* target, unsigned msg,
+                                             std::uint32_t addr)
 {
     EnsureLoaded();
     return platform::AsyncResolver::StartHostByAddr(target, msg, addr);
@@ -257,6 +274,9 @@ int WSocketApi::CancelAsyncRequest(std::uint64_t handle)
     return SOCKET_ERROR;
 }
 
-QStringList WSocketApi::TakeLookupResult(std::uint64_t handle) { return platform::AsyncResolver::TakeResult(handle); }
+QStringList WSocketApi::TakeLookupResult(std::uint64_t handle)
+{
+    return platform::AsyncResolver::TakeResult(handle);
+}
 
 } // namespace pw::net

@@ -71,8 +71,10 @@ public:
 
     // Asynchronous lookups: a non-zero handle, completion posted as msg with wParam = handle
     // and the error in the high word of lParam. The result is fetched with TakeLookupResult.
-    static std::uint64_t AsyncGetHostByName(platform::MessageTarget* target, unsigned msg, const QString& name);
-    static std::uint64_t AsyncGetHostByAddr(platform::MessageTarget* target, unsigned msg, std::uint32_t addr);
+    static std::uint64_t AsyncGetHostByName(platform::MessageTarget* target, unsigned msg,
+                                            const QString& name);
+    static std::uint64_t AsyncGetHostByAddr(platform::MessageTarget* target, unsigned msg,
+                                            std::uint32_t addr);
     static int CancelAsyncRequest(std::uint64_t handle);
     static QStringList TakeLookupResult(std::uint64_t handle);
 };

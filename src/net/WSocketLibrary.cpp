@@ -11,7 +11,10 @@ namespace pw::net {
 
 namespace {
 
-bool IsBlank(QChar c) { return c == QLatin1Char(' '); }
+bool IsBlank(QChar c)
+{
+    return c == QLatin1Char(' ');
+}
 
 // Leading blanks skipped, digits accumulated up to the first non-digit.
 unsigned long LeadingNumber(const QString& s)
@@ -41,58 +44,110 @@ bool StartsWithDigit(const QString& s)
 QString SocketErrorText(int ErrCode)
 {
     switch (ErrCode) {
-    case 0: return QStringLiteral("No Error");
-    case WSAEINTR: return QStringLiteral("Interrupted system call");
-    case WSAEBADF: return QStringLiteral("Bad file number");
-    case WSAEACCES: return QStringLiteral("Permission denied");
-    case WSAEFAULT: return QStringLiteral("Bad address");
-    case WSAEINVAL: return QStringLiteral("Invalid argument");
-    case WSAEMFILE: return QStringLiteral("Too many open files");
-    case WSAEWOULDBLOCK: return QStringLiteral("Operation would block");
-    case WSAEINPROGRESS: return QStringLiteral("Operation now in progress");
-    case WSAEALREADY: return QStringLiteral("Operation already in progress");
-    case WSAENOTSOCK: return QStringLiteral("Socket operation on non-socket");
-    case WSAEDESTADDRREQ: return QStringLiteral("Destination address required");
-    case WSAEMSGSIZE: return QStringLiteral("Message too long");
-    case WSAEPROTOTYPE: return QStringLiteral("Protocol wrong type for socket");
-    case WSAENOPROTOOPT: return QStringLiteral("Protocol not available");
-    case WSAEPROTONOSUPPORT: return QStringLiteral("Protocol not supported");
-    case WSAESOCKTNOSUPPORT: return QStringLiteral("Socket type not supported");
-    case WSAEOPNOTSUPP: return QStringLiteral("Operation not supported on socket");
-    case WSAEPFNOSUPPORT: return QStringLiteral("Protocol family not supported");
-    case WSAEAFNOSUPPORT: return QStringLiteral("Address family not supported by protocol family");
-    case WSAEADDRINUSE: return QStringLiteral("Address already in use");
-    case WSAEADDRNOTAVAIL: return QStringLiteral("Address not available");
-    case WSAENETDOWN: return QStringLiteral("Network is down");
-    case WSAENETUNREACH: return QStringLiteral("Network is unreachable");
-    case WSAENETRESET: return QStringLiteral("Network dropped connection on reset");
-    case WSAECONNABORTED: return QStringLiteral("Connection aborted");
-    case WSAECONNRESET: return QStringLiteral("Connection reset by peer");
-    case WSAENOBUFS: return QStringLiteral("No buffer space available");
-    case WSAEISCONN: return QStringLiteral("Socket is already connected");
-    case WSAENOTCONN: return QStringLiteral("Socket is not connected");
-    case WSAESHUTDOWN: return QStringLiteral("Can't send after socket shutdown");
-    case WSAETOOMANYREFS: return QStringLiteral("Too many references: can't splice");
-    case WSAETIMEDOUT: return QStringLiteral("Connection timed out");
-    case WSAECONNREFUSED: return QStringLiteral("Connection refused");
-    case WSAELOOP: return QStringLiteral("Too many levels of symbolic links");
-    case WSAENAMETOOLONG: return QStringLiteral("File name too long");
-    case WSAEHOSTDOWN: return QStringLiteral("Host is down");
-    case WSAEHOSTUNREACH: return QStringLiteral("No route to host");
-    case WSAENOTEMPTY: return QStringLiteral("Directory not empty");
-    case WSAEPROCLIM: return QStringLiteral("Too many processes");
-    case WSAEUSERS: return QStringLiteral("Too many users");
-    case WSAEDQUOT: return QStringLiteral("Disc quota exceeded");
-    case WSAESTALE: return QStringLiteral("Stale NFS file handle");
-    case WSAEREMOTE: return QStringLiteral("Too many levels of remote in path");
-    case WSASYSNOTREADY: return QStringLiteral("Network sub-system is unusable");
-    case WSAVERNOTSUPPORTED: return QStringLiteral("WinSock DLL cannot support this application");
-    case WSANOTINITIALISED: return QStringLiteral("WinSock not initialized");
-    case WSAHOST_NOT_FOUND: return QStringLiteral("Host not found");
-    case WSATRY_AGAIN: return QStringLiteral("Non-authoritative host not found");
-    case WSANO_RECOVERY: return QStringLiteral("Non-recoverable error");
-    case WSANO_DATA: return QStringLiteral("No Data");
-    default: return QStringLiteral("Not a WinSock error");
+    case 0:
+        return QStringLiteral("No Error");
+    case WSAEINTR:
+        return QStringLiteral("Interrupted system call");
+    case WSAEBADF:
+        return QStringLiteral("Bad file number");
+    case WSAEACCES:
+        return QStringLiteral("Permission denied");
+    case WSAEFAULT:
+        return QStringLiteral("Bad address");
+    case WSAEINVAL:
+        return QStringLiteral("Invalid argument");
+    case WSAEMFILE:
+        return QStringLiteral("Too many open files");
+    case WSAEWOULDBLOCK:
+        return QStringLiteral("Operation would block");
+    case WSAEINPROGRESS:
+        return QStringLiteral("Operation now in progress");
+    case WSAEALREADY:
+        return QStringLiteral("Operation already in progress");
+    case WSAENOTSOCK:
+        return QStringLiteral("Socket operation on non-socket");
+    case WSAEDESTADDRREQ:
+        return QStringLiteral("Destination address required");
+    case WSAEMSGSIZE:
+        return QStringLiteral("Message too long");
+    case WSAEPROTOTYPE:
+        return QStringLiteral("Protocol wrong type for socket");
+    case WSAENOPROTOOPT:
+        return QStringLiteral("Protocol not available");
+    case WSAEPROTONOSUPPORT:
+        return QStringLiteral("Protocol not supported");
+    case WSAESOCKTNOSUPPORT:
+        return QStringLiteral("Socket type not supported");
+    case WSAEOPNOTSUPP:
+        return QStringLiteral("Operation not supported on socket");
+    case WSAEPFNOSUPPORT:
+        return QStringLiteral("Protocol family not supported");
+    case WSAEAFNOSUPPORT:
+        return QStringLiteral("Address family not supported by protocol family");
+    case WSAEADDRINUSE:
+        return QStringLiteral("Address already in use");
+    case WSAEADDRNOTAVAIL:
+        return QStringLiteral("Address not available");
+    case WSAENETDOWN:
+        return QStringLiteral("Network is down");
+    case WSAENETUNREACH:
+        return QStringLiteral("Network is unreachable");
+    case WSAENETRESET:
+        return QStringLiteral("Network dropped connection on reset");
+    case WSAECONNABORTED:
+        return QStringLiteral("Connection aborted");
+    case WSAECONNRESET:
+        return QStringLiteral("Connection reset by peer");
+    case WSAENOBUFS:
+        return QStringLiteral("No buffer space available");
+    case WSAEISCONN:
+        return QStringLiteral("Socket is already connected");
+    case WSAENOTCONN:
+        return QStringLiteral("Socket is not connected");
+    case WSAESHUTDOWN:
+        return QStringLiteral("Can't send after socket shutdown");
+    case WSAETOOMANYREFS:
+        return QStringLiteral("Too many references: can't splice");
+    case WSAETIMEDOUT:
+        return QStringLiteral("Connection timed out");
+    case WSAECONNREFUSED:
+        return QStringLiteral("Connection refused");
+    case WSAELOOP:
+        return QStringLiteral("Too many levels of symbolic links");
+    case WSAENAMETOOLONG:
+        return QStringLiteral("File name too long");
+    case WSAEHOSTDOWN:
+        return QStringLiteral("Host is down");
+    case WSAEHOSTUNREACH:
+        return QStringLiteral("No route to host");
+    case WSAENOTEMPTY:
+        return QStringLiteral("Directory not empty");
+    case WSAEPROCLIM:
+        return QStringLiteral("Too many processes");
+    case WSAEUSERS:
+        return QStringLiteral("Too many users");
+    case WSAEDQUOT:
+        return QStringLiteral("Disc quota exceeded");
+    case WSAESTALE:
+        return QStringLiteral("Stale NFS file handle");
+    case WSAEREMOTE:
+        return QStringLiteral("Too many levels of remote in path");
+    case WSASYSNOTREADY:
+        return QStringLiteral("Network sub-system is unusable");
+    case WSAVERNOTSUPPORTED:
+        return QStringLiteral("WinSock DLL cannot support this application");
+    case WSANOTINITIALISED:
+        return QStringLiteral("WinSock not initialized");
+    case WSAHOST_NOT_FOUND:
+        return QStringLiteral("Host not found");
+    case WSATRY_AGAIN:
+        return QStringLiteral("Non-authoritative host not found");
+    case WSANO_RECOVERY:
+        return QStringLiteral("Non-recoverable error");
+    case WSANO_DATA:
+        return QStringLiteral("No Data");
+    default:
+        return QStringLiteral("Not a WinSock error");
     }
 }
 
@@ -137,7 +192,8 @@ std::uint32_t WSocketResolveHost(const QString& InAddr)
     if (IsDottedAddress(InAddr)) {
         const std::uint32_t addr = WSocketApi::InetAddr(text);
         if (addr == INADDR_NONE && text != QLatin1String("255.255.255.255"))
-            throw ESocketException(QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(InAddr));
+            throw ESocketException(
+                QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(InAddr));
         return addr;
     }
     WSocketApi::EnsureLoaded();
@@ -149,9 +205,10 @@ std::uint32_t WSocketResolveHost(const QString& InAddr)
     const int rc = name.contains('\0') ? EAI_NONAME : ::getaddrinfo(name.constData(), nullptr, &hints, &list);
     if (rc != 0 || !list) {
         WSocketApi::SetLastError(rc != 0 ? platform::SocketErrorFromGai(rc, errno) : WSANO_DATA);
-        throw ESocketException(QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2")
-                                   .arg(InAddr)
-                                   .arg(WSocketApi::GetLastError()));
+        throw ESocketException(
+            QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2")
+                .arg(InAddr)
+                .arg(WSocketApi::GetLastError()));
     }
     const std::uint32_t addr = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
     ::freeaddrinfo(list);

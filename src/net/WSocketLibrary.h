@@ -17,7 +17,10 @@ QString SocketErrorText(int ErrCode);
 // True for exactly four dot-separated decimal numbers of at most 255, blanks allowed
 // around the whole text.
 bool IsDottedAddress(const QString& S);
-inline bool WSocket_IsDottedAddress(const QString& S) { return IsDottedAddress(S); }
+inline bool WSocket_IsDottedAddress(const QString& S)
+{
+    return IsDottedAddress(S);
+}
 
 // Address in network byte order; a host name is looked up (blocking).
 // Raises ESocketException on failure.

@@ -67,8 +67,8 @@ int LookUpAddress(std::uint32_t address, QStringList& out)
     sin.sin_family = AF_INET;
     sin.sin_addr.s_addr = address;
     char host[NI_MAXHOST] = {};
-    const int rc = ::getnameinfo(reinterpret_cast<const sockaddr*>(&sin), sizeof sin, host, sizeof host, nullptr, 0,
-                                 NI_NAMEREQD);
+    const int rc = ::getnameinfo(reinterpret_cast<const sockaddr*>(&sin), sizeof sin, host, sizeof host,
+                                 nullptr, 0, NI_NAMEREQD);
     if (rc != 0)
         return SocketErrorFromGai(rc, errno);
     out << QString::fromLocal8Bit(host);
@@ -149,7 +149,7 @@ private:
             it->second.result = std::move(result);
             // Posted under the lock, so a target cannot go away between the check and the post.
             it->second.target->Post(it->second.msg, static_cast<WParam>(job.handle),
-                                    static_cast<LParam>(static_cast<std::uint32_t>(error & 0xFFFF) << 16));
+                                    static_cast<LParam>(static_cast<std::uint64_t>(error & 0xFFFF) << 16));
         }
     }
 
@@ -169,15 +169,25 @@ AsyncResolver::Handle AsyncResolver::StartHostByName(MessageTarget* target, unsi
     return Resolver::Instance().Start(target, msg, false, name.toUtf8(), 0);
 }
 
-AsyncResolver::Handle AsyncResolver::StartHostByAddr(MessageTarget* target, unsigned msg, std::uint32_t address)
+AsyncResolver::Handle AsyncResolver::StartHostByAddr(MessageTarget* target, unsigned msg,
+                                                     std::uint32_t address)
 {
     return Resolver::Instance().Start(target, msg, true, {}, address);
 }
 
-bool AsyncResolver::Cancel(Handle handle) { return Resolver::Instance().Cancel(handle); }
+bool AsyncResolver::Cancel(Handle handle)
+{
+    return Resolver::Instance().Cancel(handle);
+}
 
-QStringList AsyncResolver::TakeResult(Handle handle) { return Resolver::Instance().Take(handle); }
+QStringList AsyncResolver::TakeResult(Handle handle)
+{
+    return Resolver::Instance().Take(handle);
+}
 
-int AsyncResolver::Outstanding() { return Resolver::Instance().Outstanding(); }
+int AsyncResolver::Outstanding()
+{
+    return Resolver::Instance().Outstanding();
+}
 
 } // namespace pw::platform

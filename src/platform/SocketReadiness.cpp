@@ -32,9 +32,9 @@ struct Watch {
     {
         if (!target)
             return;
-        const auto lParam = static_cast<std::uint64_t>(bits & 0xFFFFu)
-                            | (static_cast<std::uint64_t>(error & 0xFFFF) << 16)
-                            | (static_cast<std::uint64_t>(cookie) << 32);
+        const auto lParam = static_cast<std::uint64_t>(bits & 0xFFFFu) |
+                            (static_cast<std::uint64_t>(error & 0xFFFF) << 16) |
+                            (static_cast<std::uint64_t>(cookie) << 32);
         target->Post(msg, static_cast<WParam>(fd), static_cast<LParam>(lParam));
     }
 
@@ -42,7 +42,8 @@ struct Watch {
     {
         if (listening)
             return (mask & SocketReadiness::Accept) != 0;
-        return (mask & (SocketReadiness::Read | SocketReadiness::Close)) != 0 && !connecting && !closeReported;
+        return (mask & (SocketReadiness::Read | SocketReadiness::Close)) != 0 && !connecting &&
+               !closeReported;
     }
 
     void ArmRead(bool on)
@@ -151,7 +152,8 @@ void SocketReadiness::Select(int fd, MessageTarget* target, unsigned msg, unsign
         w->listening = SocketOption(fd, SO_ACCEPTCONN, acceptConn) && acceptConn != 0;
         w->readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         w->readNotifier->setEnabled(false);
-        QObject::connect(w->readNotifier.get(), &QSocketNotifier::activated, [w] { Guarded([w] { w->ReadReady(); }); });
+        QObject::connect(w->readNotifier.get(), &QSocketNotifier::activated,
+                         [w] { Guarded([w] { w->ReadReady(); }); });
         w->writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
         w->writeNotifier->setEnabled(false);
         QObject::connect(w->writeNotifier.get(), &QSocketNotifier::activated,
@@ -204,8 +206,14 @@ void SocketReadiness::Rearm(int fd, unsigned bits)
         w->ArmWrite(true);
 }
 
-void SocketReadiness::Forget(int fd) { Watches().erase(fd); }
+void SocketReadiness::Forget(int fd)
+{
+    Watches().erase(fd);
+}
 
-int SocketReadiness::Watched() { return static_cast<int>(Watches().size()); }
+int SocketReadiness::Watched()
+{
+    return static_cast<int>(Watches().size());
+}
 
 } // namespace pw::platform

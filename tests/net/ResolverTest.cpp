@@ -56,7 +56,9 @@ TEST(SocketDnsLookup, EmptyNameRaisesOrReportsThroughOnError)
 
     std::vector<QString> order;
     s.OnError = [&](TCustomWSocket*) { order.push_back(QStringLiteral("error")); };
-    s.OnDnsLookupDone = [&](TCustomWSocket*, std::uint16_t e) { order.push_back(QStringLiteral("done %1").arg(e)); };
+    s.OnDnsLookupDone = [&](TCustomWSocket*, std::uint16_t e) {
+        order.push_back(QStringLiteral("done %1").arg(e));
+    };
     s.DnsLookup(QString());
     EXPECT_EQ(order, std::vector<QString>({QStringLiteral("error"), QStringLiteral("done 10022")}));
     order.clear();

@@ -15,8 +15,7 @@ using namespace pw::net;
 namespace {
 
 // Runs f, which must raise ESocketException; returns its message.
-template <class F>
-QString RaisedText(F&& f)
+template <class F> QString RaisedText(F&& f)
 {
     try {
         f();
@@ -30,7 +29,8 @@ QString RaisedText(F&& f)
 
 TEST(SocketLibrary, DottedAddressesAreRecognisedStrictly)
 {
-    for (const char* good : {"1.2.3.4", "  1.2.3.4  ", "0.0.0.0", "255.255.255.255", "10.0.0.001", "1.2.3.4 "})
+    for (const char* good :
+         {"1.2.3.4", "  1.2.3.4  ", "0.0.0.0", "255.255.255.255", "10.0.0.001", "1.2.3.4 "})
         EXPECT_TRUE(IsDottedAddress(QString::fromLatin1(good))) << good;
     for (const char* bad : {".1.2.3", "1.2.3", "1.2.3.4.5", "1..2.3", "1.2.3.256", "1.2.3.", "1.2.3.4x", "",
                             "   ", "256.1.1.1", "1.2.3.4 x", "a.b.c.d", "1.2.3.99999999999999999999"})
@@ -61,7 +61,8 @@ TEST(SocketLibrary, ProtocolsAndHostsResolve)
     EXPECT_EQ(WSocketResolveProto(QStringLiteral("tcp")), 6);
     EXPECT_EQ(WSocketResolveProto(QStringLiteral(" udp ")), 17);
     EXPECT_EQ(WSocketResolveProto(QStringLiteral("17x")), 17);
-    EXPECT_EQ(RaisedText([] { WSocketResolveProto(QString()); }), QStringLiteral("WSocketResolveProto: Invalid Protocol."));
+    EXPECT_EQ(RaisedText([] { WSocketResolveProto(QString()); }),
+              QStringLiteral("WSocketResolveProto: Invalid Protocol."));
     EXPECT_EQ(RaisedText([] { WSocketResolveProto(QString(32, QLatin1Char('x'))); }),
               QStringLiteral("WSocketResolveProto: Invalid Protocol."));
     EXPECT_EQ(RaisedText([] { WSocketResolveProto(QStringLiteral("nosuchproto")); }),
@@ -69,16 +70,20 @@ TEST(SocketLibrary, ProtocolsAndHostsResolve)
 
     EXPECT_EQ(WSocketResolveHost(QStringLiteral("127.0.0.1")), htonl(INADDR_LOOPBACK));
     EXPECT_EQ(WSocketResolveHost(QStringLiteral(" 10.1.2.3 ")), htonl(0x0A010203u));
-    EXPECT_EQ(WSocketResolveHost(QStringLiteral("255.255.255.255")), 0xFFFFFFFFu); // broadcast, not "no address"
+    EXPECT_EQ(WSocketResolveHost(QStringLiteral("255.255.255.255")),
+              0xFFFFFFFFu); // broadcast, not "no address"
     EXPECT_EQ(WSocketResolveHost(QStringLiteral("localhost")), htonl(INADDR_LOOPBACK));
-    EXPECT_EQ(RaisedText([] { WSocketResolveHost(QString()); }), QStringLiteral("WSocketResolveHost: '' Invalid Hostname."));
-    EXPECT_EQ(RaisedText([] { WSocketResolveHost(QString(257, QLatin1Char('a'))); }),
-              QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(QString(257, QLatin1Char('a'))));
+    EXPECT_EQ(RaisedText([] { WSocketResolveHost(QString()); }),
+              QStringLiteral("WSocketResolveHost: '' Invalid Hostname."));
+    EXPECT_EQ(
+        RaisedText([] { WSocketResolveHost(QString(257, QLatin1Char('a'))); }),
+        QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(QString(257, QLatin1Char('a'))));
     // Leading zeros are octal to the address conversion, and 09 is no octal number.
     EXPECT_EQ(RaisedText([] { WSocketResolveHost(QStringLiteral("1.2.3.09")); }),
               QStringLiteral("WSocketResolveHost: '1.2.3.09' Invalid IP address."));
     EXPECT_EQ(RaisedText([] { WSocketResolveHost(QStringLiteral("nonexistent.invalid")); }),
-              QStringLiteral("WSocketResolveHost: Cannot convert host address 'nonexistent.invalid', Error #11001"));
+              QStringLiteral(
+                  "WSocketResolveHost: Cannot convert host address 'nonexistent.invalid', Error #11001"));
 }
 
 TEST(SocketLibrary, ErrorTextsAndPlatformErrorNumbers)
@@ -110,8 +115,8 @@ TEST(SocketLibrary, ErrorTextsAndPlatformErrorNumbers)
     EXPECT_EQ(SocketErrorFromGai(EAI_NODATA, 0), 11004);
     EXPECT_EQ(SocketErrorFromGai(EAI_SYSTEM, ECONNREFUSED), 10061);
     // Every mapped number has a text of its own.
-    for (int e : {EBADF, EACCES, EINVAL, EMFILE, EALREADY, ENOTSOCK, EMSGSIZE, EADDRNOTAVAIL, ENETDOWN, ECONNABORTED,
-                  ENOBUFS, EISCONN, ESHUTDOWN, EHOSTDOWN})
+    for (int e : {EBADF, EACCES, EINVAL, EMFILE, EALREADY, ENOTSOCK, EMSGSIZE, EADDRNOTAVAIL, ENETDOWN,
+                  ECONNABORTED, ENOBUFS, EISCONN, ESHUTDOWN, EHOSTDOWN})
         EXPECT_NE(SocketErrorText(SocketErrorFromErrno(e)), QStringLiteral("Not a WinSock error")) << e;
 }
 

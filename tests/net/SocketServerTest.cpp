@@ -12,8 +12,7 @@ using namespace pw::test;
 
 namespace {
 
-template <class F>
-QString RaisedText(F&& f)
+template <class F> QString RaisedText(F&& f)
 {
     try {
         f();
@@ -62,7 +61,9 @@ TEST(SocketServer, ListenAcceptAndDupCarryDataBothWays)
 
     TWSocket session;
     std::vector<TSocketState> sessionStates;
-    session.OnChangeState = [&](TCustomWSocket*, TSocketState, TSocketState n) { sessionStates.push_back(n); };
+    session.OnChangeState = [&](TCustomWSocket*, TSocketState, TSocketState n) {
+        sessionStates.push_back(n);
+    };
     QByteArray received;
     session.OnDataAvailable = [&](TCustomWSocket* sender, std::uint16_t) {
         char buf[256];
@@ -110,10 +111,13 @@ TEST(SocketServer, ListeningMistakesAreReported)
               QStringLiteral("Error 10022 in function listen: address not assigned\r\nInvalid argument"));
     EXPECT_EQ(RaisedText([&] { s.Accept(); }),
               QStringLiteral("Error 10022 in function not a listening socket\r\nInvalid argument"));
-    EXPECT_EQ(RaisedText([&] { s.Dup(INVALID_SOCKET); }), QStringLiteral("Error 10022 in function Dup\r\nInvalid argument"));
+    EXPECT_EQ(RaisedText([&] { s.Dup(INVALID_SOCKET); }),
+              QStringLiteral("Error 10022 in function Dup\r\nInvalid argument"));
     s.SetAddr(QStringLiteral("nonexistent.invalid"));
-    EXPECT_EQ(RaisedText([&] { s.Listen(); }),
-              QStringLiteral("listen: WSocketResolveHost: Cannot convert host address 'nonexistent.invalid', Error #11001"));
+    EXPECT_EQ(
+        RaisedText([&] { s.Listen(); }),
+        QStringLiteral(
+            "listen: WSocketResolveHost: Cannot convert host address 'nonexistent.invalid', Error #11001"));
     EXPECT_EQ(s.State(), wsClosed);
 }
 

@@ -16,7 +16,8 @@ namespace {
 
 QString StateName(TSocketState s)
 {
-    static const char* names[] = {"Invalid", "Opened", "Bound", "Connecting", "Connected", "Accepting", "Listening", "Closed"};
+    static const char* names[] = {"Invalid",   "Opened",    "Bound",     "Connecting",
+                                  "Connected", "Accepting", "Listening", "Closed"};
     return QString::fromLatin1(names[s]);
 }
 
@@ -30,9 +31,15 @@ struct EventLog {
         s.OnChangeState = [this](TCustomWSocket*, TSocketState o, TSocketState n) {
             events << QStringLiteral("state %1>%2").arg(StateName(o), StateName(n));
         };
-        s.OnSessionConnected = [this](TCustomWSocket*, std::uint16_t e) { events << QStringLiteral("connected %1").arg(e); };
-        s.OnSessionClosed = [this](TCustomWSocket*, std::uint16_t e) { events << QStringLiteral("closed %1").arg(e); };
-        s.OnDataSent = [this](TCustomWSocket*, std::uint16_t e) { events << QStringLiteral("sent %1").arg(e); };
+        s.OnSessionConnected = [this](TCustomWSocket*, std::uint16_t e) {
+            events << QStringLiteral("connected %1").arg(e);
+        };
+        s.OnSessionClosed = [this](TCustomWSocket*, std::uint16_t e) {
+            events << QStringLiteral("closed %1").arg(e);
+        };
+        s.OnDataSent = [this](TCustomWSocket*, std::uint16_t e) {
+            events << QStringLiteral("sent %1").arg(e);
+        };
         s.OnSendData = [this](TCustomWSocket*, int n) { events << QStringLiteral("senddata %1").arg(n); };
         if (readData)
             s.OnDataAvailable = [this](TCustomWSocket* sender, std::uint16_t e) {
@@ -60,8 +67,7 @@ void ConnectTo(TWSocket& s, const QString& port)
     s.Connect();
 }
 
-template <class F>
-QString RaisedText(F&& f)
+template <class F> QString RaisedText(F&& f)
 {
     try {
         f();
@@ -81,8 +87,9 @@ TEST(Socket, RefusedConnectionEventOrder)
     EXPECT_EQ(s.State(), wsConnecting);
     ASSERT_TRUE(WaitFor([&] { return log.Count(QStringLiteral("closed")) > 0; }));
     RunLoopFor(50);
-    EXPECT_EQ(log.events, QStringList({"state Closed>Opened", "state Opened>Connecting", "state Connecting>Connected",
-                                       "connected 10061", "state Connected>Closed", "closed 0"}));
+    EXPECT_EQ(log.events,
+              QStringList({"state Closed>Opened", "state Opened>Connecting", "state Connecting>Connected",
+                           "connected 10061", "state Connected>Closed", "closed 0"}));
     EXPECT_EQ(s.State(), wsClosed);
     EXPECT_EQ(s.HSocket(), INVALID_SOCKET);
 }
@@ -186,7 +193,8 @@ TEST(Socket, PeerResetClosesWithTheResetError)
     ResetAndClose(peer);
     ASSERT_TRUE(WaitFor([&] { return s.State() == wsClosed; }));
     EXPECT_EQ(log.Count(QStringLiteral("closed")), 1);
-    EXPECT_TRUE(log.events.contains(QStringLiteral("closed 10054"))) << log.events.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(log.events.contains(QStringLiteral("closed 10054")))
+        << log.events.join(QLatin1Char('|')).toStdString();
 }
 
 TEST(Socket, DataWithoutHandlerIsDrainedAndTheCloseStillReported)
@@ -214,10 +222,14 @@ TEST(Socket, PropertiesAreGuardedWhileConnected)
     s.SetAddr(QStringLiteral(" 127.0.0.1 ")); // the same value is accepted silently
     s.SetPort(listener.PortText());
     s.SetProto(QStringLiteral("tcp"));
-    EXPECT_EQ(RaisedText([&] { s.SetAddr(QStringLiteral("127.0.0.2")); }), QStringLiteral("Cannot change Addr if not closed"));
-    EXPECT_EQ(RaisedText([&] { s.SetPort(QStringLiteral("81")); }), QStringLiteral("Cannot change Port if not closed"));
-    EXPECT_EQ(RaisedText([&] { s.SetProto(QStringLiteral("udp")); }), QStringLiteral("Cannot change Proto if not closed"));
-    EXPECT_EQ(RaisedText([&] { s.SetLocalPort(QStringLiteral("0")); }), QStringLiteral("Cannot change LocalPort if not closed"));
+    EXPECT_EQ(RaisedText([&] { s.SetAddr(QStringLiteral("127.0.0.2")); }),
+              QStringLiteral("Cannot change Addr if not closed"));
+    EXPECT_EQ(RaisedText([&] { s.SetPort(QStringLiteral("81")); }),
+              QStringLiteral("Cannot change Port if not closed"));
+    EXPECT_EQ(RaisedText([&] { s.SetProto(QStringLiteral("udp")); }),
+              QStringLiteral("Cannot change Proto if not closed"));
+    EXPECT_EQ(RaisedText([&] { s.SetLocalPort(QStringLiteral("0")); }),
+              QStringLiteral("Cannot change LocalPort if not closed"));
     EXPECT_EQ(RaisedText([&] { s.SetLocalAddr(QStringLiteral("0.0.0.0")); }),
               QStringLiteral("Cannot change LocalAddr if not closed"));
     EXPECT_EQ(RaisedText([&] { s.Connect(); }), QStringLiteral("Connect: Socket already in use"));
@@ -245,16 +257,19 @@ TEST(Socket, PropertiesAreGuardedWhileConnected)
     EXPECT_EQ(RaisedText([&] { s.Connect(); }), QStringLiteral("Connect: No Protocol Specified"));
     s.SetProto(QStringLiteral("tcp"));
     s.SetPort(QStringLiteral("nosuchservice"));
-    EXPECT_EQ(RaisedText([&] { s.Connect(); }),
-              QStringLiteral("connect: WSocketResolvePort: Cannot convert port 'nosuchservice', Error #11004"));
+    EXPECT_EQ(
+        RaisedText([&] { s.Connect(); }),
+        QStringLiteral("connect: WSocketResolvePort: Cannot convert port 'nosuchservice', Error #11004"));
     EXPECT_EQ(s.State(), wsClosed);
 
-    EXPECT_EQ(RaisedText([&] { s.SetLocalAddr(QStringLiteral("1.2.3.x")); }), QStringLiteral("SetLocalAddr(): Invalid IP address"));
+    EXPECT_EQ(RaisedText([&] { s.SetLocalAddr(QStringLiteral("1.2.3.x")); }),
+              QStringLiteral("SetLocalAddr(): Invalid IP address"));
     s.SetLocalAddr(QStringLiteral(" 127.1 "));
     EXPECT_EQ(s.LocalAddr(), QStringLiteral("127.0.0.1"));
     s.SetLocalAddr(QString());
     EXPECT_EQ(s.LocalAddr(), QStringLiteral("0.0.0.0"));
-    EXPECT_EQ(RaisedText([&] { s.SetSendFlags(static_cast<TSocketSendFlags>(5)); }), QStringLiteral("Invalid SendFlags"));
+    EXPECT_EQ(RaisedText([&] { s.SetSendFlags(static_cast<TSocketSendFlags>(5)); }),
+              QStringLiteral("Invalid SendFlags"));
     s.SetSendFlags(wsSendUrgent);
     EXPECT_EQ(s.SendFlags(), wsSendUrgent);
     ::close(peer);
@@ -392,7 +407,9 @@ TEST(Socket, DestroyingAConnectedSocketCallsNobodyBack)
     ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
     log->events.clear();
     QStringList afterwards;
-    s->OnChangeState = [&](TCustomWSocket*, TSocketState, TSocketState) { afterwards << QStringLiteral("state"); };
+    s->OnChangeState = [&](TCustomWSocket*, TSocketState, TSocketState) {
+        afterwards << QStringLiteral("state");
+    };
     s->OnSessionClosed = [&](TCustomWSocket*, std::uint16_t) { afterwards << QStringLiteral("closed"); };
     s.reset();
     EXPECT_TRUE(afterwards.isEmpty()) << afterwards.join(QLatin1Char(',')).toStdString();

@@ -98,7 +98,8 @@ inline bool SendAll(int fd, const QByteArray& data)
 {
     qsizetype done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::send(fd, data.constData() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(fd, data.constData() + done, static_cast<size_t>(data.size() - done), MSG_NOSIGNAL);
         if (n <= 0)
             return false;
         done += n;
@@ -147,8 +148,8 @@ inline double ProcessCpuSeconds()
 {
     rusage u{};
     ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
-           + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 inline int OpenDescriptors()
