@@ -6,6 +6,7 @@
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
+#include "app/UpdateEngine.h"
 #include "platform/MessageBoxService.h"
 #include "platform/MessageTarget.h"
 #include "platform/Tunables.h"
@@ -42,8 +43,11 @@ bool TStartup::Start(const TStartupOptions& options)
 void TStartup::CreateAdvancedInfoWindow()
 {
     // The Advanced Info window is created here; once its slot grid exists it sends the
-    // main window the start-up message, synchronously. Until it exists, send it here.
-    form1_->StartupTarget().Send(kStartupMessage);
+    // main window the start-up message, synchronously, whose updates need the engine.
+    auto engine = std::make_unique<UpdateEngine>(*form1_, *form2_);
+    UpdateEngine& created = *engine;
+    form1_->SetUpdateHooks(std::move(engine));
+    created.CreateInfoForm();
 }
 
 void TStartup::CreatePrintDialog()

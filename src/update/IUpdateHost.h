@@ -15,7 +15,7 @@ class IUpdateHost : public IProgressDisplay {
 public:
     virtual void SetAbortEnabled(bool) {}
     virtual void SetUpdateCommandEnabled(bool) {}
-    virtual void ShowAdvancedInfo() {}
+    virtual void ShowAdvancedInfoWindow() {}
     // The comic on screen, or nullptr.
     virtual comics::TComicInfo* ShownComic() const { return nullptr; }
     // Shows a newly stored strip of the comic on screen.

@@ -63,10 +63,11 @@ QLabel* BoldLabel(const QString& text, QWidget* parent)
 
 } // namespace
 
-TInfoForm::TInfoForm(platform::TIniFile& ini, const std::function<void()>& startupMessage, QWidget* parent)
+TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, const std::function<void()>& startupMessage,
+                     QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::CustomizeWindowHint),
-      ini_(ini)
+      ini_(ini), system_(system)
 {
     setWindowTitle(QStringLiteral("Advanced Info"));
     setGeometry(290, 229, 293, 393);
@@ -136,6 +137,13 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, const std::function<void()>& start
     FitColumns();
     if (startupMessage)
         startupMessage();
+}
+
+TInfoForm::~TInfoForm()
+{
+    system_.OnGridChanged = nullptr;
+    system_.OnResultAdded = nullptr;
+    system_.OnResultsCleared = nullptr;
 }
 
 void TInfoForm::MirrorGrid()

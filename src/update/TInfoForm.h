@@ -17,13 +17,15 @@ class TIniFile;
 namespace pw::update {
 
 // The "Advanced Info" window: the update slots and the result messages of finished
-// comics. It mirrors a TAdvancedInfoSystem, which the scheduler feeds.
+// comics. It mirrors a TAdvancedInfoSystem (owned outside, fed by the scheduler).
 class TInfoForm : public QWidget {
     Q_OBJECT
 public:
     // Sets the slots to Downloads/MaxSimDownloads, clears the results, then calls
     // startupMessage (the main window's start-up step) once the grid exists.
-    TInfoForm(platform::TIniFile& ini, const std::function<void()>& startupMessage = {}, QWidget* parent = nullptr);
+    TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, const std::function<void()>& startupMessage = {},
+              QWidget* parent = nullptr);
+    ~TInfoForm() override;
 
     TAdvancedInfoSystem& AdvancedInfoSystem() { return system_; }
     bool IsShowing() const { return isShowing_; }
@@ -48,7 +50,7 @@ private:
     void SaveGeometry();
 
     platform::TIniFile& ini_;
-    TAdvancedInfoSystem system_;
+    TAdvancedInfoSystem& system_;
     bool isShowing_ = false;
 };
 

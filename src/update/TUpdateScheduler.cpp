@@ -51,7 +51,7 @@ void TUpdateScheduler::UpdateComic(const QString& name)
         return;
     host_.SetAbortEnabled(true);
     if (ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false))
-        host_.ShowAdvancedInfo();
+        host_.ShowAdvancedInfoWindow();
     if (!progress_) {
         progress_ = std::make_unique<TDownloadProgress>(
             host_,

@@ -15,6 +15,7 @@ namespace {
 struct FormFixture : ::testing::Test {
     QTemporaryDir dir;
     platform::TIniFile ini{dir.filePath("panelwick.ini")};
+    update::TAdvancedInfoSystem system;
 };
 
 } // namespace
@@ -25,7 +26,7 @@ TEST_F(FormFixture, StartupMessageComesOnceTheGridExists)
     int calls = 0;
     int gridRowsAtStartup = -1;
     QTableWidget* grid = nullptr;
-    update::TInfoForm created(ini, [&] {
+    update::TInfoForm created(ini, system, [&] {
         ++calls;
         // The grid must already be filled when the main window's start-up step runs.
         grid = created.StringGrid1;
@@ -41,7 +42,7 @@ TEST_F(FormFixture, StartupMessageComesOnceTheGridExists)
 
 TEST_F(FormFixture, GridAndListFollowTheSystem)
 {
-    update::TInfoForm form(ini);
+    update::TInfoForm form(ini, system);
     auto& s = form.AdvancedInfoSystem();
     s.AssignSlot("Alpha");
     EXPECT_EQ(form.StringGrid1->item(0, 1)->text(), "Alpha");
@@ -60,7 +61,7 @@ TEST_F(FormFixture, GridAndListFollowTheSystem)
 TEST_F(FormFixture, GeometryIsSavedOnCloseAndRestoredOnShow)
 {
     {
-        update::TInfoForm form(ini);
+        update::TInfoForm form(ini, system);
         form.Toggle();
         EXPECT_TRUE(form.IsShowing());
         form.setGeometry(100, 120, 400, 500);
@@ -78,7 +79,7 @@ TEST_F(FormFixture, GeometryIsSavedOnCloseAndRestoredOnShow)
     EXPECT_GT(ini.ReadInteger("AdvancedInfo", "SplitPos", 0), 0);
 
     ini.WriteInteger("AdvancedInfo", "SplitPos", 200);
-    update::TInfoForm again(ini);
+    update::TInfoForm again(ini, system);
     again.Toggle();
     EXPECT_EQ(again.width(), 400);
     EXPECT_EQ(again.height(), 500);

@@ -2,6 +2,7 @@
 
 #include "MessageBoxRecorder.h"
 #include "MisbehavingServer.h"
+#include "QStringPrinter.h"
 #include "NginxServer.h"
 #include "TestPaths.h"
 #include "TinyproxyServer.h"

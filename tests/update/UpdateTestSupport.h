@@ -33,7 +33,7 @@ public:
     void SetProgressText(const QString& t) override { text = t; }
     QString ProgressText() const override { return text; }
     void SetAbortEnabled(bool e) override { abortEnabled = e; }
-    void ShowAdvancedInfo() override { ++advancedInfoShown; }
+    void ShowAdvancedInfoWindow() override { ++advancedInfoShown; }
     comics::TComicInfo* ShownComic() const override { return shown; }
     void ShowNewStrip(comics::TComicInfo&, const comics::TComicStrip& s) override { shownStrips << s.FileName; }
     void SetStripAsWallpaper(const comics::TComicStrip& s) override { wallpapers << s.FileName; }

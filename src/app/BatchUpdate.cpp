@@ -1,0 +1,121 @@
+#include "app/BatchUpdate.h"
+
+#include "comics/TComicInfo.h"
+#include "comics/TComicStripsDB.h"
+#include "comics/TComicsList.h"
+#include "platform/Exception.h"
+#include "platform/GuardedCoreApplication.h"
+#include "platform/IniFile.h"
+#include "platform/MessageBoxService.h"
+#include "platform/Tunables.h"
+#include "update/IUpdateHost.h"
+#include "update/TAdvancedInfoSystem.h"
+#include "update/TComicDownloadInfo.h"
+#include "update/TUpdateScheduler.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <cstring>
+
+namespace pw::app {
+
+namespace {
+
+const char* const kOption = "--batch-update";
+
+// The progress label and bar without a window: only the text matters here.
+class BatchHost : public update::IUpdateHost {
+public:
+    void SetProgressMaximum(int) override {}
+    void SetProgressPosition(int) override {}
+    void SetProgressText(const QString& text) override { text_ = text; }
+    QString ProgressText() const override { return text_; }
+
+private:
+    QString text_;
+};
+
+} // namespace
+
+bool BatchUpdate::Requested(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], kOption) == 0)
+            return true;
+    return false;
+}
+
+int BatchUpdate::Main(int argc, char** argv)
+{
+    platform::GuardedCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Panelwick"));
+    platform::MessageBoxService::Install(std::make_unique<platform::StderrMessageBoxes>());
+    platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
+    platform::Tunables::ReadEnvironment();
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    QString error;
+    const auto options = TStartupOptions::Parse(arguments, QCoreApplication::applicationFilePath(), &error);
+    if (!options) {
+        platform::MessageBoxService::Error(error);
+        return 2;
+    }
+    for (const QString& a : options->Remaining) {
+        if (a != QLatin1String(kOption)) {
+            platform::MessageBoxService::Error(QStringLiteral("Unknown argument %1.").arg(a));
+            return 2;
+        }
+    }
+    QTextStream out(stdout);
+    return Run(*options, out);
+}
+
+int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
+{
+    platform::TIniFile ini(options.IniPath);
+    QString comicsDir = ini.ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"), options.DefaultComicsDir());
+    if (comicsDir.isEmpty())
+        comicsDir = options.DefaultComicsDir();
+    comics::TComicStripsDB db(comicsDir);
+    comics::TComicsList all;
+    comics::TComicsList chosen;
+    comics::TComicsList notChosen;
+    try {
+        all.LoadCatalogue(options.CataloguePath(), db);
+    } catch (const platform::Exception& e) {
+        platform::MessageBoxService::Error(
+            QStringLiteral("Couldn't read the comic catalogue %1 (%2).").arg(options.CataloguePath(), e.Message()));
+        return 2;
+    }
+    all.SplitChosen(ini, chosen, notChosen);
+    if (chosen.Count() == 0) {
+        platform::MessageBoxService::Error(
+            QStringLiteral("No comic is chosen in %1, so there is nothing to update.").arg(options.IniPath));
+        return 2;
+    }
+
+    update::TAdvancedInfoSystem info;
+    info.SetSlotCount(ini.ReadInteger(QStringLiteral("Downloads"), QStringLiteral("MaxSimDownloads"), 3));
+    BatchHost host;
+    update::TUpdateScheduler scheduler(ini, db, chosen, info, host);
+    QEventLoop loop;
+    int failed = 0;
+    scheduler.OnJobFinished = [&](const update::TComicDownloadInfo& job) {
+        const bool ok = (job.State() == update::TComicDownloadInfo::kNewStrip && job.DownloadedSize() > 0) ||
+                        job.State() == update::TComicDownloadInfo::kNoUpdate;
+        if (!ok)
+            ++failed;
+        out << job.ComicName() << ": " << job.StatusText() << Qt::endl;
+    };
+    scheduler.OnBatchFinished = [&] { loop.quit(); };
+    scheduler.UpdateAllComics();
+    if (scheduler.Busy())
+        loop.exec();
+    // Boxes posted by the last jobs (time-outs) are shown before the summary.
+    QCoreApplication::processEvents();
+    out << host.ProgressText() << Qt::endl;
+    return failed > 0 ? 1 : 0;
+}
+
+} // namespace pw::app

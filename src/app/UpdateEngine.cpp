@@ -1,0 +1,123 @@
+#include "app/UpdateEngine.h"
+
+#include "app/TForm1.h"
+#include "app/TForm2.h"
+#include "comics/TComicInfo.h"
+#include "platform/ExceptionGuard.h"
+#include "platform/MessageTarget.h"
+#include "update/TInfoForm.h"
+#include "update/TUpdateScheduler.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace pw::app {
+
+UpdateEngine::UpdateEngine(TForm1& form, TForm2& debugLog)
+    : form_(form), debugLog_(debugLog),
+      scheduler_(std::make_unique<update::TUpdateScheduler>(form.Ini(), form.StripsDB(), form.ComicsToGet(), info_,
+                                                            *this))
+{
+    // "&Abort All Updates" does what the abort button does.
+    QObject::connect(form_.Abortallupdates1, &QAction::triggered, scheduler_.get(),
+                     [this] { platform::Guarded([this] { AbortAll(); }); });
+}
+
+UpdateEngine::~UpdateEngine()
+{
+    infoForm_.reset();
+    scheduler_.reset();
+}
+
+void UpdateEngine::CreateInfoForm()
+{
+    infoForm_ = std::make_unique<update::TInfoForm>(
+        form_.Ini(), info_, [this] { form_.StartupTarget().Send(kStartupMessage); });
+}
+
+void UpdateEngine::UpdateAll()
+{
+    scheduler_->UpdateAllComics();
+}
+
+void UpdateEngine::UpdateCurrentComic()
+{
+    if (comics::TComicInfo* comic = form_.CurrentComic())
+        scheduler_->UpdateComic(comic->Name);
+}
+
+void UpdateEngine::AbortAll()
+{
+    scheduler_->AbortAll();
+}
+
+void UpdateEngine::ShowAdvancedInfo()
+{
+    if (infoForm_)
+        infoForm_->Toggle();
+}
+
+void UpdateEngine::StartDailyTimer()
+{
+    scheduler_->SetDailyTimerEnabled(true);
+}
+
+void UpdateEngine::SetSlotCount(int count)
+{
+    info_.SetSlotCount(count);
+}
+
+void UpdateEngine::SetProgressMaximum(int max)
+{
+    form_.ProgressBar->setMaximum(max);
+}
+
+void UpdateEngine::SetProgressPosition(int position)
+{
+    form_.ProgressBar->setValue(std::clamp(position, 0, form_.ProgressBar->maximum()));
+}
+
+void UpdateEngine::SetProgressText(const QString& text)
+{
+    form_.ProgressLabel->setText(text);
+}
+
+QString UpdateEngine::ProgressText() const
+{
+    return form_.ProgressLabel->text();
+}
+
+void UpdateEngine::SetAbortEnabled(bool enabled)
+{
+    form_.bitbtnAbort->setEnabled(enabled);
+}
+
+void UpdateEngine::SetUpdateCommandEnabled(bool enabled)
+{
+    form_.Updatecomicstrips1->setEnabled(enabled);
+}
+
+void UpdateEngine::ShowAdvancedInfoWindow()
+{
+    if (infoForm_ && !infoForm_->IsShowing())
+        infoForm_->show();
+}
+
+comics::TComicInfo* UpdateEngine::ShownComic() const
+{
+    return form_.CurrentComic();
+}
+
+void UpdateEngine::ShowNewStrip(comics::TComicInfo& comic, const comics::TComicStrip& strip)
+{
+    form_.ShowStrip(comic, strip);
+}
+
+void UpdateEngine::AppendDebugLog(const QString& line)
+{
+    debugLog_.Append(line);
+}
+
+} // namespace pw::app

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/UpdateHooks.h"
+#include "update/IUpdateHost.h"
+#include "update/TAdvancedInfoSystem.h"
+
+#include <memory>
+
+namespace pw::update {
+class TInfoForm;
+class TUpdateScheduler;
+} // namespace pw::update
+
+namespace pw::app {
+
+class TForm1;
+class TForm2;
+
+// Connects the update engine to the main window: the window's update commands reach
+// the scheduler, and the scheduler reaches the window's progress panel, strip display
+// and debug log.
+class UpdateEngine : public UpdateHooks, public update::IUpdateHost {
+public:
+    UpdateEngine(TForm1& form, TForm2& debugLog);
+    ~UpdateEngine() override;
+
+    // Creates the Advanced Info window; its creation sends the main window the
+    // start-up message, so this engine must already be the window's hooks.
+    void CreateInfoForm();
+    update::TInfoForm* InfoForm() const { return infoForm_.get(); }
+    update::TUpdateScheduler& Scheduler() const { return *scheduler_; }
+
+    // UpdateHooks
+    void UpdateAll() override;
+    void UpdateCurrentComic() override;
+    void AbortAll() override;
+    void ShowAdvancedInfo() override;
+    void StartDailyTimer() override;
+    void SetSlotCount(int count) override;
+
+    // update::IUpdateHost
+    void SetProgressMaximum(int max) override;
+    void SetProgressPosition(int position) override;
+    void SetProgressText(const QString& text) override;
+    QString ProgressText() const override;
+    void SetAbortEnabled(bool enabled) override;
+    void SetUpdateCommandEnabled(bool enabled) override;
+    void ShowAdvancedInfoWindow() override;
+    comics::TComicInfo* ShownComic() const override;
+    void ShowNewStrip(comics::TComicInfo& comic, const comics::TComicStrip& strip) override;
+    void AppendDebugLog(const QString& line) override;
+
+private:
+    TForm1& form_;
+    TForm2& debugLog_;
+    update::TAdvancedInfoSystem info_;
+    std::unique_ptr<update::TUpdateScheduler> scheduler_;
+    std::unique_ptr<update::TInfoForm> infoForm_;
+};
+
+} // namespace pw::app
