@@ -27,8 +27,7 @@ if [ -f fuzz/CMakeLists.txt ]; then
     -DPANELWICK_TESTS=OFF -DPANELWICK_FUZZ=ON >/dev/null
   cmake --build build-fuzz -j "$jobs"
   seconds=${PANELWICK_FUZZ_SECONDS:-60}
-  for target in build-fuzz/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+  for target in $(find build-fuzz/fuzz -type f -name 'fuzz_*' -perm -u+x | sort); do
     name=$(basename "$target")
     corpus="$root/fuzz/corpus/${name#fuzz_}"
     work=$(mktemp -d)
