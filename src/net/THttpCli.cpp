@@ -340,6 +340,15 @@ bool THttpCli::Receiving() const
 
 void THttpCli::SocketDataAvailable(std::uint16_t)
 {
+    if (Receiving() && state_ == THttpState::ReadingBody) {
+        // Body bytes need no line splitting: read them in large pieces.
+        if (bodyBuffer_.empty())
+            bodyBuffer_.resize(BodyBufferSize);
+        const int n = socket_->Receive(bodyBuffer_.data(), static_cast<int>(bodyBuffer_.size()));
+        if (n > 0)
+            HandleBody(bodyBuffer_.data(), n);
+        return;
+    }
     // Always read: data left unread would be delivered again at once.
     if (lineBuffer_->FreeSize() == 0)
         lineBuffer_->Clear();

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QIODevice;
 
@@ -76,6 +77,7 @@ public:
     static constexpr int LineBufferSize = 8192;
     static constexpr int MaxHeaderLines = 1000;      // per response
     static constexpr int MaxHeaderBytes = 256 * 1024; // per response
+    static constexpr int BodyBufferSize = 64 * 1024;  // body reads need no line splitting
     static constexpr int MaxRedirects = 20;
 
     // Private messages to the client's own hidden window.
@@ -209,6 +211,7 @@ private:
     std::unique_ptr<TWSocket> socket_;
     std::unique_ptr<HttpMessageTarget> window_;
     std::unique_ptr<HttpLineBuffer> lineBuffer_;
+    std::vector<char> bodyBuffer_;
 
     THttpState state_ = THttpState::Ready;
     THttpRequest requestKind_ = THttpRequest::None;
