@@ -9,7 +9,7 @@ PKGS=(
   libgif-dev libjpeg62-turbo-dev giflib-tools libjpeg-turbo-progs imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light tinyproxy apache2-utils curl
-  xvfb xdotool openbox wmctrl x11-utils xauth
+  xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
   fonts-dejavu-core procps psmisc bc time
 )
 
