@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <functional>
 
 namespace pw::net {
 
@@ -15,5 +16,32 @@ QByteArray FormatHttpDate(const QDateTime& when);
 
 // Value of an Authorization header: "Basic " + Base64 of user ":" password.
 QByteArray BasicAuthorization(const QString& user, const QString& password);
+
+// What goes into a request header; empty texts are left out.
+struct HttpRequestFields {
+    QByteArray Method;        // "GET", "POST", "HEAD"
+    QString Target;           // path, or absolute address through a proxy
+    QString Sender;           // From
+    QString Accept;
+    QString Reference;        // Referer
+    QString ContentType;      // POST only
+    QString Agent;            // User-Agent
+    QString Host;             // always sent
+    bool NoCache = false;
+    qint64 ContentLength = -1; // POST only
+    QDateTime ModifiedSince;   // invalid: not sent
+    QString Username;
+    QString Password;
+    QString ProxyUsername;    // only when a proxy is used
+    QString ProxyPassword;
+    QString Cookie;
+    QString RangeBegin;
+    QString RangeEnd;
+};
+
+// The request header lines, each passed through onCommand (which may change or empty
+// it; an emptied line still ends in CR LF), without the blank line that ends the header.
+QByteArray BuildRequestHeader(const HttpRequestFields& fields,
+                              const std::function<void(QByteArray& line)>& onCommand = {});
 
 } // namespace pw::net

@@ -259,45 +259,38 @@ void THttpCli::SocketSessionConnected(std::uint16_t error)
 void THttpCli::SendRequest()
 {
     static const char* const methods[] = {"", "GET", "POST", "HEAD"};
-    QByteArray header;
-    const auto line = [&](QByteArray text) {
-        if (OnCommand)
-            OnCommand(this, text);
-        if (!text.isEmpty())
-            header += text;
-        header += "\r\n";
-    };
-    const auto field = [&](const char* name, const QString& value) {
-        if (!value.isEmpty())
-            line(QByteArray(name) + ": " + value.toUtf8());
-    };
-
     if (OnRequestHeaderBegin)
         OnRequestHeaderBegin(this);
-    line(QByteArray(methods[static_cast<int>(requestKind_)]) + ' ' + requestTarget_.toUtf8() + " HTTP/1.0");
-    field("From", Sender);
-    field("Accept", Accept);
-    field("Referer", Reference);
-    if (requestKind_ == THttpRequest::Post)
-        field("Content-Type", ContentTypePost);
-    field("User-Agent", Agent);
-    line("Host: " + hostHeader_.toUtf8());
-    if (NoCache)
-        line("Pragma: no-cache");
-    if (requestKind_ == THttpRequest::Post)
-        line("Content-Length: " + QByteArray::number(PostStream->size()));
-    if (ModifiedSince.isValid())
-        line("If-Modified-Since: " + FormatHttpDate(ModifiedSince));
-    if (!Username.isEmpty())
-        line("Authorization: " + BasicAuthorization(Username, Password));
-    if (!Proxy.isEmpty() && !ProxyUsername.isEmpty())
-        line("Proxy-Authorization: " + BasicAuthorization(ProxyUsername, ProxyPassword));
-    field("Cookie", Cookie);
-    if (!ContentRangeBegin.isEmpty() || !ContentRangeEnd.isEmpty()) {
-        line("Range: bytes=" + ContentRangeBegin.toUtf8() + '-' + ContentRangeEnd.toUtf8());
-        ContentRangeBegin.clear();
-        ContentRangeEnd.clear();
+    const bool post = requestKind_ == THttpRequest::Post;
+    HttpRequestFields fields;
+    fields.Method = methods[static_cast<int>(requestKind_)];
+    fields.Target = requestTarget_;
+    fields.Sender = Sender;
+    fields.Accept = Accept;
+    fields.Reference = Reference;
+    if (post) {
+        fields.ContentType = ContentTypePost;
+        fields.ContentLength = PostStream->size();
     }
+    fields.Agent = Agent;
+    fields.Host = hostHeader_;
+    fields.NoCache = NoCache;
+    fields.ModifiedSince = ModifiedSince;
+    fields.Username = Username;
+    fields.Password = Password;
+    if (!Proxy.isEmpty()) {
+        fields.ProxyUsername = ProxyUsername;
+        fields.ProxyPassword = ProxyPassword;
+    }
+    fields.Cookie = Cookie;
+    fields.RangeBegin = ContentRangeBegin;
+    fields.RangeEnd = ContentRangeEnd;
+    QByteArray header = BuildRequestHeader(fields, [this](QByteArray& line) {
+        if (OnCommand)
+            OnCommand(this, line);
+    });
+    ContentRangeBegin.clear(); // a range is asked for once
+    ContentRangeEnd.clear();
     acceptRanges_.clear();
     if (OnRequestHeaderEnd)
         OnRequestHeaderEnd(this);

@@ -183,3 +183,37 @@ TEST_F(Faults, ServerClosingWithoutAnswer)
     EXPECT_EQ(log.lastError, HttpError::IncompleteHeader);
     EXPECT_EQ(client.ResponseStatus(), 404);
 }
+
+TEST_F(Faults, PostSendsItsWholeBodyAfterTheHeader)
+{
+    EXPECT_THROW(client.StartPost(), net::EHttpException); // nothing to post
+    EXPECT_EQ(client.ClientState(), net::THttpState::Ready);
+
+    QByteArray form(20000, 'f');
+    form.prepend("name=value&");
+    QBuffer post(&form);
+    post.open(QIODevice::ReadOnly);
+    client.PostStream = &post;
+    qint64 reported = 0;
+    int ends = 0;
+    client.OnSendData = [&](THttpCli*, const char*, qint64 len) { reported += len; };
+    client.OnSendEnd = [&](THttpCli*) { ++ends; };
+    server.SetScript(MisbehavingServer::Respond("HTTP/1.0 200 OK\r\n\r\nthanks"));
+    ASSERT_TRUE(server.Start());
+    body.open(QIODevice::WriteOnly);
+    client.ReceiveStream = &body;
+    client.URL = server.Url("/form");
+    client.StartPost();
+    ASSERT_TRUE(test::WaitFor([&] { return log.done == 1; }));
+    EXPECT_EQ(log.lastKind, net::THttpRequest::Post);
+    EXPECT_EQ(log.lastError, 0);
+    EXPECT_EQ(body.data(), "thanks");
+    EXPECT_EQ(reported, form.size());
+    EXPECT_EQ(client.SentCount(), form.size());
+    EXPECT_EQ(ends, 1);
+    const QByteArray request = server.Request(0);
+    EXPECT_TRUE(request.startsWith("POST /form HTTP/1.0\r\n"));
+    EXPECT_TRUE(request.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
+    EXPECT_TRUE(request.contains("\r\nContent-Length: " + QByteArray::number(form.size()) + "\r\n"));
+    EXPECT_TRUE(request.endsWith("\r\n\r\n" + form));
+}
