@@ -417,3 +417,19 @@ TEST(Socket, DestroyingAConnectedSocketCallsNobodyBack)
     EXPECT_TRUE(ReadPeer(peer, 1, 2000).isEmpty());
     ::close(peer);
 }
+
+TEST(Socket, WritingToAShutConnectionClosesItWithoutSigpipe)
+{
+    PeerListener listener;
+    TWSocket s;
+    EventLog log(s);
+    ConnectTo(s, listener.PortText());
+    const int peer = listener.Accept();
+    ASSERT_TRUE(WaitFor([&] { return s.State() == wsConnected; }));
+    log.events.clear();
+    s.Shutdown(SHUT_WR);
+    EXPECT_EQ(s.SendString("too late"), 8); // queued; the write fails underneath
+    EXPECT_EQ(s.State(), wsClosed);
+    EXPECT_EQ(log.events, QStringList({"state Connected>Closed", "closed 10054"}));
+    ::close(peer);
+}
