@@ -110,6 +110,28 @@ void BM_LoadCatalogue1000(benchmark::State& state)
 }
 BENCHMARK(BM_LoadCatalogue1000)->Unit(benchmark::kMillisecond);
 
+void BM_LoadCatalogue100000Lines(benchmark::State& state)
+{
+    static QTemporaryDir tmp;
+    const QString urls = tmp.path() + "/Comics.urls";
+    if (!QFile::exists(urls)) {
+        QByteArray text;
+        for (int i = 0; i < 100000; ++i)
+            text += "Comic " + QByteArray::number(i) + "\thttp://comics.example/" + QByteArray::number(i) +
+                    "/\r\n";
+        QFile f(urls);
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+    }
+    TComicStripsDB db(tmp.path() + "/Comics");
+    for (auto _ : state) {
+        TComicsList all;
+        all.LoadCatalogue(urls, db);
+        benchmark::DoNotOptimize(all.Count());
+    }
+}
+BENCHMARK(BM_LoadCatalogue100000Lines)->Unit(benchmark::kMillisecond);
+
 void BM_SplitChosen1000(benchmark::State& state)
 {
     TComicStripsDB db(Catalogue().dir);

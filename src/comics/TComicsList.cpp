@@ -5,7 +5,9 @@
 #include "platform/Exception.h"
 #include "platform/IniFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSet>
 #include <algorithm>
 
 namespace pw::comics {
@@ -41,11 +43,19 @@ void TComicsList::LoadCatalogue(const QString& path, const TComicStripsDB& db)
         throw platform::Exception(
             QStringLiteral("Unable to read the comic list %1: %2").arg(path, file.errorString()));
 
+    // One listing of the comics folder spares two failing look-ups for every comic that
+    // has no folder yet (most of a large catalogue).
+    const QStringList listed =
+        QDir(db.Dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QSet<QString> present(listed.begin(), listed.end());
+
     for (auto& [name, address] : ParseCatalogue(bytes)) {
         auto comic = std::make_unique<TComicInfo>(std::move(name), std::move(address));
-        comic->CurrentStrip = db.FirstUnreadStrip(comic->Name);
-        if (!comic->CurrentStrip)
-            comic->CurrentStrip = db.NewestStrip(comic->Name);
+        if (comic->Name.isEmpty() || present.contains(comic->Name)) {
+            comic->CurrentStrip = db.FirstUnreadStrip(comic->Name);
+            if (!comic->CurrentStrip)
+                comic->CurrentStrip = db.NewestStrip(comic->Name);
+        }
         AddOwned(std::move(comic));
     }
 }

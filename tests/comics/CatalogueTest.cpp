@@ -77,7 +77,8 @@ protected:
 
 TEST_F(CatalogueTest, LoadGivesEveryEntryItsFirstUnreadElseNewestStrip)
 {
-    Put(urls, "Dilbert\thttp://d/\r\nGarfield\thttp://g/\r\nNone\thttp://n/\r\nDilbert\thttp://d2/\r\n");
+    Put(urls, "Dilbert\thttp://d/\r\nGarfield\thttp://g/\r\nNone\thttp://n/\r\nDilbert\thttp://d2/\r\n\r\n");
+    Put(db.Dir() + "20011201.gif", "x"); // the unnamed comic's strip, in the comics folder itself
     Put(db.Dir() + "Dilbert/Dilbert20011204.gif", "x");
     Put(db.Dir() + "Dilbert/Dilbert20011205.gif", "x");
     Put(db.MarkerPath("Dilbert"), "Dilbert20011204.gif\r\n");
@@ -87,8 +88,8 @@ TEST_F(CatalogueTest, LoadGivesEveryEntryItsFirstUnreadElseNewestStrip)
 
     TComicsList all;
     all.LoadCatalogue(urls, db);
-    ASSERT_EQ(all.Count(), 4);
-    EXPECT_EQ(all.Names(), QStringList({"Dilbert", "Garfield", "None", "Dilbert"}));
+    ASSERT_EQ(all.Count(), 5);
+    EXPECT_EQ(all.Names(), QStringList({"Dilbert", "Garfield", "None", "Dilbert", ""}));
     EXPECT_EQ(all.GetItem(0)->PageURL, "http://d/");
     ASSERT_TRUE(all.GetItem(0)->CurrentStrip);
     EXPECT_EQ(all.GetItem(0)->CurrentStrip->FileName, "Dilbert20011204.gif");
@@ -97,10 +98,13 @@ TEST_F(CatalogueTest, LoadGivesEveryEntryItsFirstUnreadElseNewestStrip)
     EXPECT_FALSE(all.GetItem(2)->CurrentStrip);
     ASSERT_TRUE(all.GetItem(3)->CurrentStrip); // duplicates are entries of their own
     EXPECT_NE(all.GetItem(3), all.GetItem(0));
+    ASSERT_TRUE(all.GetItem(4)->CurrentStrip);
+    EXPECT_EQ(all.GetItem(4)->CurrentStrip->StripPath(), db.Dir() + "20011201.gif");
 
     EXPECT_EQ(all.FindByName("Dilbert"), all.GetItem(0));
     EXPECT_EQ(all.FindByName("dilbert"), nullptr);
-    EXPECT_EQ(all.FindByName(""), nullptr);
+    EXPECT_EQ(all.FindByName(""), all.GetItem(4));
+    EXPECT_EQ(all.FindByName("Nobody"), nullptr);
 }
 
 TEST_F(CatalogueTest, MissingOrUnreadableCatalogueThrowsNamingTheFile)
