@@ -139,3 +139,59 @@ TEST(SocketServer, ABusyPortFailsWithoutLeakingTheHandle)
     s.Close();
     EXPECT_EQ(OpenDescriptors(), before);
 }
+
+TEST(SocketServer, DatagramsGoBothWays)
+{
+    // A plain UDP peer on loopback.
+    const int peer = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in peerAddr = Loopback(0);
+    ASSERT_EQ(::bind(peer, reinterpret_cast<sockaddr*>(&peerAddr), sizeof peerAddr), 0);
+    const std::uint16_t peerPort = LocalPortOf(peer);
+
+    TWSocket server;
+    std::vector<TSocketState> states;
+    server.OnChangeState = [&](TCustomWSocket*, TSocketState, TSocketState n) { states.push_back(n); };
+    int connected = 0;
+    server.OnSessionConnected = [&](TCustomWSocket*, std::uint16_t e) { connected += e == 0 ? 1 : 100; };
+    QByteArray got;
+    server.OnDataAvailable = [&](TCustomWSocket* sender, std::uint16_t) {
+        char buf[512];
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const int n = sender->ReceiveFrom(buf, sizeof buf, from, len);
+        if (n > 0)
+            got.append(buf, n);
+    };
+    server.SetAddr(QStringLiteral("127.0.0.1"));
+    server.SetPort(QStringLiteral("0"));
+    server.SetProto(QStringLiteral("udp"));
+    server.Listen();
+    EXPECT_EQ(states, std::vector<TSocketState>({wsBound, wsListening, wsConnected}));
+    EXPECT_EQ(connected, 1);
+    const sockaddr_in to = Loopback(static_cast<std::uint16_t>(server.BoundPortText().toInt()));
+    ASSERT_EQ(::sendto(peer, "one", 3, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to), 3);
+    ASSERT_EQ(::sendto(peer, "two", 3, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to), 3);
+    ASSERT_TRUE(WaitFor([&] { return got == "onetwo"; }));
+
+    // The client side is connected before Connect returns and sends to its Addr/Port.
+    TWSocket client;
+    int clientConnected = 0;
+    client.OnSessionConnected = [&](TCustomWSocket*, std::uint16_t e) {
+        clientConnected += e == 0 ? 1 : 100;
+    };
+    client.SetAddr(QStringLiteral("127.0.0.1"));
+    client.SetPort(QString::number(peerPort));
+    client.SetProto(QStringLiteral("17"));
+    client.Connect();
+    EXPECT_EQ(clientConnected, 1);
+    EXPECT_EQ(client.State(), wsConnected);
+    EXPECT_EQ(client.SendString("datagram"), 8);
+    char buf[64] = {};
+    pollfd p{peer, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_EQ(::recv(peer, buf, sizeof buf, 0), 8);
+    EXPECT_EQ(QByteArray(buf), QByteArray("datagram"));
+    client.Close();
+    server.Close();
+    ::close(peer);
+}
