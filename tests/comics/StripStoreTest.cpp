@@ -114,6 +114,12 @@ TEST_F(StripStoreTest, SameDateGifAndJpegFirstListedWinsAndNeitherStepsToTheOthe
     comic.CurrentStrip = TComicStrip::FromFileName("X20011204.gif", db.Dir());
     EXPECT_EQ(db.NextStrip(comic), std::nullopt);
     EXPECT_EQ(db.PreviousStrip(comic), std::nullopt);
+
+    // Stepping onto such a pair also lands on the first listed.
+    comic.CurrentStrip = TComicStrip::FromFileName("X20011203.gif", db.Dir());
+    EXPECT_EQ(NameOf(db.NextStrip(comic)), first);
+    comic.CurrentStrip = TComicStrip::FromFileName("X20011205.gif", db.Dir());
+    EXPECT_EQ(NameOf(db.PreviousStrip(comic)), first);
 }
 
 TEST_F(StripStoreTest, ExtensionCaseAndOddEntries)
