@@ -4,7 +4,10 @@
 
 #ifdef PANELWICK_HAVE_RESOURCES
 // Q_INIT_RESOURCE must run outside any namespace.
-static void InitPanelwickResources() { Q_INIT_RESOURCE(panelwick); }
+static void InitPanelwickResources()
+{
+    Q_INIT_RESOURCE(panelwick);
+}
 #else
 static void InitPanelwickResources() {}
 #endif

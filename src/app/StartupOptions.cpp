@@ -14,8 +14,8 @@ QString WithSlash(QString folder)
 }
 } // namespace
 
-std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& arguments, const QString& executablePath,
-                                                      QString* error)
+std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& arguments,
+                                                      const QString& executablePath, QString* error)
 {
     TStartupOptions options;
     QString folderArg;

@@ -71,15 +71,14 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // 3. The configuration file: nothing is read yet.
     ini_ = std::make_unique<platform::TIniFile>(options_.IniPath);
     // 4. The settings dialog, hidden until the Settings command.
-    settings_ = new TfrmSettings(*ini_, comicsToGet_, comicsNotToGet_, [this]() -> TDesktopIntegration& {
-        return *desktop_;
-    }, this);
+    settings_ = new TfrmSettings(
+        *ini_, comicsToGet_, comicsNotToGet_, [this]() -> TDesktopIntegration& { return *desktop_; }, this);
     // 5. Flags.
     restoredFromTray_ = false;
     ctrlHeld_ = false;
     // 6. The strip store. An empty ComicsDir names no folder: use the default one.
-    QString comicsDir = ini_->ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"),
-                                         options_.DefaultComicsDir());
+    QString comicsDir =
+        ini_->ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"), options_.DefaultComicsDir());
     if (comicsDir.isEmpty())
         comicsDir = options_.DefaultComicsDir();
     stripsDB_ = std::make_unique<comics::TComicStripsDB>(comicsDir);
@@ -150,8 +149,10 @@ void TForm1::FormShow()
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
         return;
     }
-    move(ini_->ReadInteger(w, QStringLiteral("LeftPos"), 1), ini_->ReadInteger(w, QStringLiteral("TopPos"), 1));
-    resize(ini_->ReadInteger(w, QStringLiteral("Width"), 630), ini_->ReadInteger(w, QStringLiteral("Height"), 470));
+    move(ini_->ReadInteger(w, QStringLiteral("LeftPos"), 1),
+         ini_->ReadInteger(w, QStringLiteral("TopPos"), 1));
+    resize(ini_->ReadInteger(w, QStringLiteral("Width"), 630),
+           ini_->ReadInteger(w, QStringLiteral("Height"), 470));
 }
 
 void TForm1::showEvent(QShowEvent* event)

@@ -169,8 +169,8 @@ private:
     bool restoredFromTray_ = false;
     bool ctrlHeld_ = false;
     bool showAtStart_ = true;
-    bool exiting_ = false;  // E&xit: the window's close saves nothing any more
-    QString failedStrip_;   // a strip that could not be drawn; redraws on resize stay quiet
+    bool exiting_ = false; // E&xit: the window's close saves nothing any more
+    QString failedStrip_;  // a strip that could not be drawn; redraws on resize stay quiet
 };
 
 } // namespace pw::app

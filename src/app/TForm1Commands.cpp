@@ -55,9 +55,15 @@ void TForm1::TrayIcon1DblClick()
     restoredFromTray_ = true;
 }
 
-void TForm1::Help2Click() { platform::DesktopShell::Open(options_.HelpPath()); }
+void TForm1::Help2Click()
+{
+    platform::DesktopShell::Open(options_.HelpPath());
+}
 
-void TForm1::Homepage1Click() { platform::DesktopShell::Open(QString(comics::kHomePage)); }
+void TForm1::Homepage1Click()
+{
+    platform::DesktopShell::Open(QString(comics::kHomePage));
+}
 
 void TForm1::About2Click()
 {

@@ -23,8 +23,7 @@
 namespace pw::app {
 
 namespace {
-template <class W>
-W* Named(W* widget, const char* name)
+template <class W> W* Named(W* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -49,8 +48,7 @@ private:
 };
 
 // Signals enter our code here: each entry passes the exception guard.
-template <class F>
-auto Guard(F f)
+template <class F> auto Guard(F f)
 {
     return [f] { platform::Guarded(f); };
 }
@@ -162,11 +160,13 @@ void TForm1::CreateMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
-    CopyCurrentStrip1 = NewAction(this, "CopyCurrentStrip1", QStringLiteral("&Copy Current Strip To Clipboard"),
-                                  QKeySequence(Qt::CTRL | Qt::Key_C));
+    CopyCurrentStrip1 =
+        NewAction(this, "CopyCurrentStrip1", QStringLiteral("&Copy Current Strip To Clipboard"),
+                  QKeySequence(Qt::CTRL | Qt::Key_C));
     PrintCurrentStrip1 = NewAction(this, "PrintCurrentStrip1", QStringLiteral("&Print Current Strip..."),
                                    QKeySequence(Qt::CTRL | Qt::Key_P));
-    Settings1 = NewAction(this, "Settings1", QStringLiteral("&Settings..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    Settings1 =
+        NewAction(this, "Settings1", QStringLiteral("&Settings..."), QKeySequence(Qt::CTRL | Qt::Key_S));
     Exit1 = NewAction(this, "Exit1", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X));
     file->addAction(CopyCurrentStrip1);
     file->addAction(PrintCurrentStrip1);
@@ -189,8 +189,9 @@ void TForm1::CreateMenus()
     QMenu* wallpaper = menuBar()->addMenu(QStringLiteral("&Wallpaper"));
     wallpaper->setObjectName(QStringLiteral("Wallpaper1"));
     SetStripAsWallpaper1 = NewAction(this, "SetStripAsWallpaper1", QStringLiteral("&Set Strip As Wallpaper"));
-    AlwaysSetLatestStrip1 = NewAction(this, "AlwaysSetLatestStrip1",
-                                      QStringLiteral("&Always Set The Latest Strip Of This Comic As Wallpaper"));
+    AlwaysSetLatestStrip1 =
+        NewAction(this, "AlwaysSetLatestStrip1",
+                  QStringLiteral("&Always Set The Latest Strip Of This Comic As Wallpaper"));
     AlwaysSetLatestStrip1->setCheckable(true);
     wallpaper->addAction(SetStripAsWallpaper1);
     wallpaper->addAction(AlwaysSetLatestStrip1);
@@ -210,8 +211,9 @@ void TForm1::CreateMenus()
     PrintCurrentStrip2 = NewAction(this, "PrintCurrentStrip2", QStringLiteral("&Print Current Strip..."));
     Updatecurrentcomic2 = NewAction(this, "Updatecurrentcomic2", QStringLiteral("Update &Current Comic"));
     SetStripAsWallpaper2 = NewAction(this, "SetStripAsWallpaper2", QStringLiteral("&Set Strip As Wallpaper"));
-    AlwaysSetLatestStrip2 = NewAction(this, "AlwaysSetLatestStrip2",
-                                      QStringLiteral("&Always Set The Latest Strip Of This Comic As Wallpaper"));
+    AlwaysSetLatestStrip2 =
+        NewAction(this, "AlwaysSetLatestStrip2",
+                  QStringLiteral("&Always Set The Latest Strip Of This Comic As Wallpaper"));
     AlwaysSetLatestStrip2->setCheckable(true);
     StripPopUp->addAction(PrintCurrentStrip2);
     StripPopUp->addSeparator();

@@ -174,7 +174,10 @@ void TForm1::resizeEvent(QResizeEvent* event)
     platform::Guarded([this] { FormResize(); });
 }
 
-void TForm1::comboComicsChange() { ShowComic(comboComics->currentText()); }
+void TForm1::comboComicsChange()
+{
+    ShowComic(comboComics->currentText());
+}
 
 void TForm1::FillComicSelector()
 {
@@ -186,9 +189,8 @@ void TForm1::UpdateWallpaperCheck()
 {
     if (!ini_)
         return;
-    const bool on = currentComic_ &&
-                    ini_->ReadString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"), QString()) ==
-                        currentComic_->Name;
+    const bool on = currentComic_ && ini_->ReadString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"),
+                                                      QString()) == currentComic_->Name;
     AlwaysSetLatestStrip1->setChecked(on);
     AlwaysSetLatestStrip2->setChecked(on);
 }

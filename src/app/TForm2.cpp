@@ -20,6 +20,9 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window)
     layout->addWidget(Memo1);
 }
 
-void TForm2::Append(const QString& line) { Memo1->appendPlainText(line); }
+void TForm2::Append(const QString& line)
+{
+    Memo1->appendPlainText(line);
+}
 
 } // namespace pw::app

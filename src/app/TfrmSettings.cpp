@@ -52,8 +52,8 @@ QString PortProblem(const QString& text)
 } // namespace
 
 TfrmSettings::TfrmSettings(platform::TIniFile& ini, const comics::TComicsList& comicsToGet,
-                           const comics::TComicsList& comicsNotToGet, std::function<TDesktopIntegration&()> desktop,
-                           QWidget* parent)
+                           const comics::TComicsList& comicsNotToGet,
+                           std::function<TDesktopIntegration&()> desktop, QWidget* parent)
     : QDialog(parent), ini_(ini), comicsToGet_(comicsToGet), comicsNotToGet_(comicsNotToGet),
       desktop_(std::move(desktop))
 {
@@ -100,19 +100,22 @@ void TfrmSettings::FormShow()
     lstboxComicsToGet->addItems(comicsToGet_.Names());
     countAtOpening_ = lstboxComicsToGet->count();
 
-    MaxDownloadsEdit->setText(ini_.ReadString(kDownloads, QStringLiteral("MaxSimDownloads"), QStringLiteral("3")));
+    MaxDownloadsEdit->setText(
+        ini_.ReadString(kDownloads, QStringLiteral("MaxSimDownloads"), QStringLiteral("3")));
 
     chkboxAdvancedInfo->setChecked(ini_.ReadBool(kUpdates, QStringLiteral("ShowAdvancedInfo"), false));
     // All three may read false: then none is checked, which exclusive buttons cannot show.
     for (QRadioButton* r : {radioUpdateManually, radioUpdateProgramStart, radioUpdateDaily})
         r->setAutoExclusive(false);
     SetFrequency(radioUpdateManually, ini_.ReadBool(kUpdates, QStringLiteral("UpdateOnlyManually"), false));
-    SetFrequency(radioUpdateProgramStart, ini_.ReadBool(kUpdates, QStringLiteral("UpdateProgramStart"), true));
+    SetFrequency(radioUpdateProgramStart,
+                 ini_.ReadBool(kUpdates, QStringLiteral("UpdateProgramStart"), true));
     SetFrequency(radioUpdateDaily, ini_.ReadBool(kUpdates, QStringLiteral("UpdateDaily"), false));
     for (QRadioButton* r : {radioUpdateManually, radioUpdateProgramStart, radioUpdateDaily})
         r->setAutoExclusive(true);
 
-    const auto time = TimeOfDayText::FromText(ini_.ReadString(kUpdates, QStringLiteral("UpdateTime"), QString()));
+    const auto time =
+        TimeOfDayText::FromText(ini_.ReadString(kUpdates, QStringLiteral("UpdateTime"), QString()));
     UpdateTime->setTime(time ? *time : platform::Tunables::Now().time());
 
     chkboxAutoStart->setChecked(ini_.ReadBool(kMisc, QStringLiteral("AutoStart"), true));
@@ -144,9 +147,15 @@ void TfrmSettings::MoveSelected(QListWidget* from, QListWidget* to, bool sorted)
     }
 }
 
-void TfrmSettings::btnAddComicClick() { MoveSelected(lstboxComicsNotToGet, lstboxComicsToGet, false); }
+void TfrmSettings::btnAddComicClick()
+{
+    MoveSelected(lstboxComicsNotToGet, lstboxComicsToGet, false);
+}
 
-void TfrmSettings::btnDeleteComicClick() { MoveSelected(lstboxComicsToGet, lstboxComicsNotToGet, true); }
+void TfrmSettings::btnDeleteComicClick()
+{
+    MoveSelected(lstboxComicsToGet, lstboxComicsNotToGet, true);
+}
 
 void TfrmSettings::chkboxUseProxyClick()
 {
@@ -255,7 +264,10 @@ void TfrmSettings::btnCancelClick()
         QDialog::done(QDialog::Rejected);
 }
 
-void TfrmSettings::reject() { btnCancelClick(); }
+void TfrmSettings::reject()
+{
+    btnCancelClick();
+}
 
 bool TfrmSettings::FormCloseQuery()
 {

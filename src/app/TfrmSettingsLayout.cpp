@@ -19,8 +19,7 @@
 namespace pw::app {
 
 namespace {
-template <class W>
-W* Named(W* widget, const char* name)
+template <class W> W* Named(W* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -35,8 +34,7 @@ QLabel* BoldLabel(const QString& text, QWidget* parent)
     return label;
 }
 
-template <class F>
-auto Guard(F f)
+template <class F> auto Guard(F f)
 {
     return [f] { platform::Guarded(f); };
 }
@@ -46,7 +44,8 @@ void TfrmSettings::CreateControls()
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(346, 401);
 
     auto* column = new QVBoxLayout(this);
@@ -93,17 +92,20 @@ void TfrmSettings::CreateControls()
     updates->addWidget(speed);
     auto* info = new QGroupBox(QStringLiteral("Info"), tabUpdates);
     auto* infoRow = new QVBoxLayout(info);
-    chkboxAdvancedInfo = Named(new QCheckBox(QStringLiteral("Show advanced info when a new update is started"), info),
-                               "chkboxAdvancedInfo");
+    chkboxAdvancedInfo =
+        Named(new QCheckBox(QStringLiteral("Show advanced info when a new update is started"), info),
+              "chkboxAdvancedInfo");
     infoRow->addWidget(chkboxAdvancedInfo);
     updates->addWidget(info);
     auto* frequency = new QGroupBox(QStringLiteral("Update Frequency"), tabUpdates);
     auto* frequencyColumn = new QVBoxLayout(frequency);
-    radioUpdateManually = Named(new QRadioButton(QStringLiteral("Update only manually"), frequency),
-                                "radioUpdateManually");
-    radioUpdateProgramStart = Named(new QRadioButton(QStringLiteral("Update everytime the program starts"), frequency),
-                                    "radioUpdateProgramStart");
-    radioUpdateDaily = Named(new QRadioButton(QStringLiteral("Update daily at:"), frequency), "radioUpdateDaily");
+    radioUpdateManually =
+        Named(new QRadioButton(QStringLiteral("Update only manually"), frequency), "radioUpdateManually");
+    radioUpdateProgramStart =
+        Named(new QRadioButton(QStringLiteral("Update everytime the program starts"), frequency),
+              "radioUpdateProgramStart");
+    radioUpdateDaily =
+        Named(new QRadioButton(QStringLiteral("Update daily at:"), frequency), "radioUpdateDaily");
     UpdateTime = Named(new QTimeEdit(frequency), "UpdateTime");
     UpdateTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     frequencyColumn->addWidget(radioUpdateManually);
@@ -122,7 +124,8 @@ void TfrmSettings::CreateControls()
     auto* proxy = new QVBoxLayout(tabProxy);
     auto* server = new QGroupBox(QStringLiteral("HTTP Proxy Server"), tabProxy);
     auto* serverGrid = new QGridLayout(server);
-    chkboxUseProxy = Named(new QCheckBox(QStringLiteral("Use a HTTP proxy server"), server), "chkboxUseProxy");
+    chkboxUseProxy =
+        Named(new QCheckBox(QStringLiteral("Use a HTTP proxy server"), server), "chkboxUseProxy");
     serverGrid->addWidget(chkboxUseProxy, 0, 0, 1, 2);
     serverGrid->addWidget(new QLabel(QStringLiteral("IP:"), server), 1, 0);
     editProxyIP = Named(new QLineEdit(server), "editProxyIP");
@@ -143,8 +146,8 @@ void TfrmSettings::CreateControls()
     auto* startColumn = new QVBoxLayout(start);
     chkboxAutoStart = Named(new QCheckBox(QStringLiteral("Start the program when Windows starts"), start),
                             "chkboxAutoStart");
-    chkboxStartMinimized = Named(new QCheckBox(QStringLiteral("Start the program minimized"), start),
-                                 "chkboxStartMinimized");
+    chkboxStartMinimized =
+        Named(new QCheckBox(QStringLiteral("Start the program minimized"), start), "chkboxStartMinimized");
     startColumn->addWidget(chkboxAutoStart);
     startColumn->addWidget(chkboxStartMinimized);
     misc->addWidget(start);
@@ -166,8 +169,10 @@ void TfrmSettings::ConnectControls()
 {
     connect(btnAddComic, &QPushButton::clicked, this, Guard([this] { btnAddComicClick(); }));
     connect(btnDeleteComic, &QPushButton::clicked, this, Guard([this] { btnDeleteComicClick(); }));
-    connect(lstboxComicsNotToGet, &QListWidget::itemDoubleClicked, this, Guard([this] { btnAddComicClick(); }));
-    connect(lstboxComicsToGet, &QListWidget::itemDoubleClicked, this, Guard([this] { btnDeleteComicClick(); }));
+    connect(lstboxComicsNotToGet, &QListWidget::itemDoubleClicked, this,
+            Guard([this] { btnAddComicClick(); }));
+    connect(lstboxComicsToGet, &QListWidget::itemDoubleClicked, this,
+            Guard([this] { btnDeleteComicClick(); }));
     connect(chkboxUseProxy, &QCheckBox::toggled, this, Guard([this] { chkboxUseProxyClick(); }));
     connect(btnOk, &QPushButton::clicked, this, Guard([this] { btnOkClick(); }));
     connect(btnCancel, &QPushButton::clicked, this, Guard([this] { btnCancelClick(); }));

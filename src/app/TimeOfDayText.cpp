@@ -24,7 +24,10 @@ QString TimeOfDayText::Format()
     return out;
 }
 
-QString TimeOfDayText::ToText(const QTime& time) { return QLocale::system().toString(time, Format()); }
+QString TimeOfDayText::ToText(const QTime& time)
+{
+    return QLocale::system().toString(time, Format());
+}
 
 std::optional<QTime> TimeOfDayText::FromText(const QString& text)
 {
@@ -32,9 +35,12 @@ std::optional<QTime> TimeOfDayText::FromText(const QString& text)
     if (t.isEmpty())
         return std::nullopt;
     const QLocale locale = QLocale::system();
-    const QString formats[] = {Format(), locale.timeFormat(QLocale::LongFormat),
-                               locale.timeFormat(QLocale::ShortFormat), QStringLiteral("HH:mm:ss"),
-                               QStringLiteral("H:mm:ss"), QStringLiteral("HH:mm")};
+    const QString formats[] = {Format(),
+                               locale.timeFormat(QLocale::LongFormat),
+                               locale.timeFormat(QLocale::ShortFormat),
+                               QStringLiteral("HH:mm:ss"),
+                               QStringLiteral("H:mm:ss"),
+                               QStringLiteral("HH:mm")};
     for (const QString& f : formats) {
         const QTime time = locale.toTime(t, f);
         if (time.isValid())

@@ -13,9 +13,15 @@
 
 namespace pw::test {
 
-ProgramFolder::ProgramFolder() { EXPECT_TRUE(dir_.isValid()); }
+ProgramFolder::ProgramFolder()
+{
+    EXPECT_TRUE(dir_.isValid());
+}
 
-QString ProgramFolder::Path() const { return dir_.path() + QLatin1Char('/'); }
+QString ProgramFolder::Path() const
+{
+    return dir_.path() + QLatin1Char('/');
+}
 
 app::TStartupOptions ProgramFolder::Options() const
 {
@@ -33,9 +39,18 @@ void WriteFile(const QString& path, const QByteArray& bytes)
 }
 } // namespace
 
-void ProgramFolder::WriteCatalogue(const QByteArray& bytes) { WriteFile(Path() + "Comics.urls", bytes); }
-void ProgramFolder::WriteIni(const QByteArray& bytes) { WriteFile(IniPath(), bytes); }
-bool ProgramFolder::IniExists() const { return QFile::exists(IniPath()); }
+void ProgramFolder::WriteCatalogue(const QByteArray& bytes)
+{
+    WriteFile(Path() + "Comics.urls", bytes);
+}
+void ProgramFolder::WriteIni(const QByteArray& bytes)
+{
+    WriteFile(IniPath(), bytes);
+}
+bool ProgramFolder::IniExists() const
+{
+    return QFile::exists(IniPath());
+}
 
 QString ProgramFolder::ReadIni() const
 {
@@ -72,7 +87,8 @@ void ProgramFolder::AddFile(const QString& comic, const QString& fileName, const
 
 void ProgramFolder::WriteUnread(const QString& comic, const QStringList& fileNames)
 {
-    WriteFile(Path() + "Comics/" + comic + "/" + comic + ".unr", (fileNames.join("\r\n") + "\r\n").toLocal8Bit());
+    WriteFile(Path() + "Comics/" + comic + "/" + comic + ".unr",
+              (fileNames.join("\r\n") + "\r\n").toLocal8Bit());
 }
 
 QStringList ProgramFolder::Unread(const QString& comic) const

@@ -1,18 +1,18 @@
 #include "AppFixture.h"
 #include "MessageBoxRecorder.h"
 
+#include "TestPaths.h"
 #include "app/NoticePictures.h"
 #include "app/TForm1.h"
 #include "comics/TComicInfo.h"
 #include "imaging/TGifDecoder.h"
 #include "platform/Timer.h"
 #include "platform/Tunables.h"
-#include "TestPaths.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QPushButton>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -22,7 +22,10 @@ using pw::test::ProgramFolder;
 
 namespace {
 
-QString Date(int y, int m, int d) { return QLocale::system().toString(QDate(y, m, d), QLocale::ShortFormat); }
+QString Date(int y, int m, int d)
+{
+    return QLocale::system().toString(QDate(y, m, d), QLocale::ShortFormat);
+}
 
 // Selector: Gamma (no strips), Alpha (red, lime, blue), Beta (yellow, cyan).
 class Navigation : public ::testing::Test {
@@ -41,6 +44,9 @@ protected:
         const app::NoticePictures notices = app::NoticePictures::Load();
         stripsNotice = imaging::TGifDecoder::GetGIFBuffer(notices.EndOfStrips);
         comicsNotice = imaging::TGifDecoder::GetGIFBuffer(notices.EndOfComics);
+        ASSERT_FALSE(stripsNotice.isNull());
+        ASSERT_FALSE(comicsNotice.isNull());
+        ASSERT_FALSE(test::SameImage(stripsNotice, comicsNotice));
     }
     void TearDown() override { platform::Tunables::NoticeMs = 3000; }
 
@@ -81,7 +87,7 @@ TEST_F(Navigation, LeftAndRightStepThroughStripsAndEndInANotice)
     EXPECT_TRUE(ShowsNotice(stripsNotice));
     EXPECT_TRUE(f.NoStripsTimer->Enabled());
     EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 1)); // the label keeps its text
-    Key(Qt::Key_Left); // only ends the notice
+    Key(Qt::Key_Left);                                     // only ends the notice
     EXPECT_FALSE(f.NoStripsTimer->Enabled());
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::red));
 
@@ -135,9 +141,9 @@ TEST_F(Navigation, ArrowsNeverReachTheComicSelector)
     app::TForm1& f = Start();
     f.comboComics->setFocus();
     ASSERT_EQ(f.comboComics->currentIndex(), 1);
-    for (const Qt::KeyboardModifiers m : {Qt::KeyboardModifiers(Qt::NoModifier),
-                                          Qt::KeyboardModifiers(Qt::AltModifier),
-                                          Qt::KeyboardModifiers(Qt::ShiftModifier | Qt::ControlModifier)}) {
+    for (const Qt::KeyboardModifiers m :
+         {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::AltModifier),
+          Qt::KeyboardModifiers(Qt::ShiftModifier | Qt::ControlModifier)}) {
         test::Press(f.comboComics, Qt::Key_Up, m);
         EXPECT_EQ(f.comboComics->currentIndex(), 0);
         EXPECT_EQ(f.CurrentComic()->Name, "Gamma");

@@ -71,7 +71,10 @@ protected:
         dlg->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
     }
-    void TearDown() override { platform::Tunables::Now = [] { return QDateTime::currentDateTime(); }; }
+    void TearDown() override
+    {
+        platform::Tunables::Now = [] { return QDateTime::currentDateTime(); };
+    }
 
     MessageBoxRecorder boxes;
     ProgramFolder folder;
@@ -217,12 +220,13 @@ TEST_F(SettingsDialog, OkWritesEveryKeyInOrder)
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("|").toStdString();
     const QString time = app::TimeOfDayText::ToText(QTime(12, 0, 30));
-    EXPECT_EQ(Keys(folder.ReadIni()),
-              (QStringList{"Comics/Bravo=0", "Comics/alpha=1", "Comics/Charlie=1", "Downloads/MaxSimDownloads=12",
-                           "Updates/ShowAdvancedInfo=1", "Updates/UpdateOnlyManually=0",
-                           "Updates/UpdateProgramStart=0", "Updates/UpdateDaily=1", "Updates/UpdateTime=" + time,
-                           "Misc/AutoStart=0", "Misc/StartMinimized=1", "Proxy/UseProxy=1",
-                           "Proxy/ProxyIP=127.0.0.1", "Proxy/ProxyPort=8080"}));
+    EXPECT_EQ(
+        Keys(folder.ReadIni()),
+        (QStringList{"Comics/Bravo=0", "Comics/alpha=1", "Comics/Charlie=1", "Downloads/MaxSimDownloads=12",
+                     "Updates/ShowAdvancedInfo=1", "Updates/UpdateOnlyManually=0",
+                     "Updates/UpdateProgramStart=0", "Updates/UpdateDaily=1", "Updates/UpdateTime=" + time,
+                     "Misc/AutoStart=0", "Misc/StartMinimized=1", "Proxy/UseProxy=1",
+                     "Proxy/ProxyIP=127.0.0.1", "Proxy/ProxyPort=8080"}));
     EXPECT_EQ(log->calls, (QStringList{"SetAutostart 0", "SetTrayStartMinimized 1"}));
 
     // Shown again: the written time reads back.
@@ -265,8 +269,9 @@ TEST_F(SettingsDialog, FieldsAreCheckedWhenTheFocusLeavesThem)
     EXPECT_EQ(dlg->MaxDownloadsEdit->maxLength(), 2);
 
     dlg->PageControl1->setCurrentWidget(dlg->tabProxy);
-    const std::pair<const char*, const char*> cases[] = {
-        {"8o", "Not a valid number"}, {"0", "Please enter a positive number"}, {"-5", "Please enter a positive number"}};
+    const std::pair<const char*, const char*> cases[] = {{"8o", "Not a valid number"},
+                                                         {"0", "Please enter a positive number"},
+                                                         {"-5", "Please enter a positive number"}};
     for (const auto& [text, message] : cases) {
         boxes.Clear();
         dlg->editProxyPort->setFocus();

@@ -97,7 +97,8 @@ TEST(Startup, ShowsTheRememberedComicAndRunsTheStartupTriggers)
     EXPECT_EQ(s.form.comboComics->itemText(1), "Gamma");
     EXPECT_EQ(s.form.comboComics->currentIndex(), 1);
     EXPECT_EQ(s.form.CurrentComic()->Name, "Gamma");
-    EXPECT_EQ(s.form.lblCurrentDate->text(), QLocale::system().toString(QDate(2004, 5, 7), QLocale::ShortFormat));
+    EXPECT_EQ(s.form.lblCurrentDate->text(),
+              QLocale::system().toString(QDate(2004, 5, 7), QLocale::ShortFormat));
     EXPECT_EQ(test::ShownColour(s.form), QColor(Qt::blue));
     EXPECT_TRUE(s.form.isVisible());
     EXPECT_EQ(s.form.windowTitle(), "Panelwick");
@@ -122,7 +123,8 @@ TEST(Startup, RememberedComicThatIsNotChosenGivesWayToTheFirstChosen)
     MessageBoxRecorder boxes;
     ProgramFolder folder;
     folder.WriteCatalogue("Alpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\nGamma\thttp://x/g/\r\n");
-    folder.WriteIni("[Comics]\r\nBeta=1\r\nGamma=1\r\nCurrentComic=Alpha\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    folder.WriteIni(
+        "[Comics]\r\nBeta=1\r\nGamma=1\r\nCurrentComic=Alpha\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
     folder.AddGif("Beta", "20010101", "lime");
     Started s;
     ASSERT_TRUE(s.Start(folder.Options()));
@@ -140,7 +142,8 @@ TEST(Startup, MissingOrEmptyCatalogueEndsWithAMessageNamingTheFile)
         EXPECT_FALSE(s.Start(folder.Options()));
         ASSERT_EQ(boxes.Boxes().size(), 1u);
         EXPECT_EQ(boxes.Boxes()[0].kind, platform::BoxKind::Error);
-        EXPECT_TRUE(boxes.Texts()[0].contains(folder.Path() + "Comics.urls")) << boxes.Texts()[0].toStdString();
+        EXPECT_TRUE(boxes.Texts()[0].contains(folder.Path() + "Comics.urls"))
+            << boxes.Texts()[0].toStdString();
         EXPECT_FALSE(s.form.isVisible());
         EXPECT_FALSE(folder.IniExists());
     }
@@ -230,8 +233,9 @@ TEST(Startup, StartMinimizedShowsNoWindowUntilTheTrayRestoresIt)
     MessageBoxRecorder boxes;
     ProgramFolder folder;
     folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
-    folder.WriteIni("[Comics]\r\nAlpha=1\r\n[Misc]\r\nStartMinimized=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n"
-                    "[Window]\r\nLeftPos=33\r\nTopPos=44\r\nWidth=600\r\nHeight=400\r\n");
+    folder.WriteIni(
+        "[Comics]\r\nAlpha=1\r\n[Misc]\r\nStartMinimized=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n"
+        "[Window]\r\nLeftPos=33\r\nTopPos=44\r\nWidth=600\r\nHeight=400\r\n");
     Started s;
     ASSERT_TRUE(s.Start(folder.Options()));
     EXPECT_FALSE(s.form.isVisible());
