@@ -165,21 +165,4 @@ TEST_F(CatalogueTest, ChosenSplitFollowsTheConfigurationWithoutRegardToCase)
     EXPECT_EQ(all.Count(), 5); // Clear on the others leaves the catalogue alone
 }
 
-TEST_F(CatalogueTest, AddUniqueIsByIdentity)
-{
-    TComicsList all;
-    TComicInfo* one = all.AddOwned(std::make_unique<TComicInfo>("Same", "1"));
-    TComicInfo* two = all.AddOwned(std::make_unique<TComicInfo>("Same", "2"));
-    TComicsList list;
-    list.AddUnique(one);
-    list.AddUnique(two);
-    list.AddUnique(one);
-    EXPECT_EQ(list.Count(), 2);
-    EXPECT_EQ(list.IndexOf(two), 1);
-    EXPECT_EQ(list.FindByName("Same"), one);
-    list.Clear();
-    EXPECT_EQ(list.IndexOf(one), -1);
-    EXPECT_EQ(one->PageURL, "1");
-}
-
 } // namespace

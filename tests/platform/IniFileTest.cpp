@@ -66,7 +66,6 @@ TEST_F(IniFileTest, IntegersDecimalHexadecimalAndGarbage)
 {
     EXPECT_EQ(TIniFile::ParseInteger("42", 7), 42);
     EXPECT_EQ(TIniFile::ParseInteger("-5", 7), -5);
-    EXPECT_EQ(TIniFile::ParseInteger("+5", 7), 5);
     EXPECT_EQ(TIniFile::ParseInteger("0x10", 7), 16);
     EXPECT_EQ(TIniFile::ParseInteger("0X1f", 7), 31);
     EXPECT_EQ(TIniFile::ParseInteger("0xFFFFFFFF", 7), -1);
@@ -75,9 +74,6 @@ TEST_F(IniFileTest, IntegersDecimalHexadecimalAndGarbage)
     EXPECT_EQ(TIniFile::ParseInteger("0x0x10", 7), 7);
     EXPECT_EQ(TIniFile::ParseInteger("0x100000000", 7), 7);
     EXPECT_EQ(TIniFile::ParseInteger("12abc", 7), 7);
-    EXPECT_EQ(TIniFile::ParseInteger("", 7), 7);
-    EXPECT_EQ(TIniFile::ParseInteger("-", 7), 7);
-    EXPECT_EQ(TIniFile::ParseInteger("2147483647", 7), 2147483647);
     EXPECT_EQ(TIniFile::ParseInteger("-2147483648", 7), -2147483647 - 1);
     EXPECT_EQ(TIniFile::ParseInteger("2147483648", 7), 7);
     EXPECT_EQ(TIniFile::ParseInteger("99999999999999999999", 7), 7);
