@@ -19,7 +19,8 @@ public:
 
     const QString& Dir() const { return dir_; }
     QString ComicFolder(const QString& comicName) const; // Dir + name (no trailing "/")
-    QString MarkerPath(const QString& comicName) const;  // Dir + name + "/" + name + ".unr"
+    // Dir + name + "/" + name + ".unr"; Dir + ".unr" for the comic with the empty name.
+    QString MarkerPath(const QString& comicName) const;
 
     static bool IsLater(const TComicStrip& a, const TComicStrip& b);
     // False for names that would leave the comics folder or nest in it ("a/b", ".", "..");
@@ -30,6 +31,9 @@ public:
     void MarkUnread(const TComicStrip& strip) const;
     void MarkRead(const TComicStrip& strip) const;
 
+    // Lookups pass over names that hold no date and names that merely begin with the
+    // comic's name ("<Name>Extra20011204.gif"): only <Name> + date + extension is a strip
+    // of that comic. FirstUnreadStrip gives the first marker line that is such a strip.
     std::optional<TComicStrip> FirstUnreadStrip(const QString& comicName) const;
     std::optional<TComicStrip> NewestStrip(const QString& comicName) const;
     std::optional<TComicStrip> NextStrip(const TComicInfo& comic) const;
