@@ -46,9 +46,7 @@ int main(int argc, char** argv)
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        maxGap = std::max(maxGap, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout, [&] { maxGap = std::max(maxGap, sinceTick.restart()); });
 
     QElapsedTimer wall;
     qint64 bytes = 0;
@@ -116,7 +114,7 @@ int main(int argc, char** argv)
             QCoreApplication::exec();
     }
     const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-    std::printf("bytes=%lld seconds=%.3f failures=%d max_tick_gap_ms=%lld\n", static_cast<long long>(bytes), seconds,
-                failures, static_cast<long long>(maxGap));
+    std::printf("bytes=%lld seconds=%.3f failures=%d max_tick_gap_ms=%lld\n", static_cast<long long>(bytes),
+                seconds, failures, static_cast<long long>(maxGap));
     return failures == 0 ? 0 : 1;
 }

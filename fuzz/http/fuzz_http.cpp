@@ -14,7 +14,10 @@ using pw::net::THttpCli;
 namespace {
 QCoreApplication* app = nullptr;
 
-[[noreturn]] void Broken() { std::abort(); }
+[[noreturn]] void Broken()
+{
+    std::abort();
+}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)

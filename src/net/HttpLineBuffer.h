@@ -29,8 +29,8 @@ public:
 
 private:
     std::vector<char> data_;
-    int start_ = 0; // first byte not yet taken
-    int fill_ = 0;  // end of the received bytes
+    int start_ = 0;   // first byte not yet taken
+    int fill_ = 0;    // end of the received bytes
     int scanned_ = 0; // bytes from start_ known to hold no LF
 };
 

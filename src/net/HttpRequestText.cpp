@@ -28,8 +28,8 @@ QByteArray FormatHttpDate(const QDateTime& when)
     if (!d.isValid())
         return {};
     char text[64];
-    std::snprintf(text, sizeof text, "%s, %2.2d %s %4.4d %2.2d:%2.2d:%2.2d GMT", days[d.dayOfWeek() - 1], d.day(),
-                  months[d.month() - 1], d.year(), t.hour(), t.minute(), t.second());
+    std::snprintf(text, sizeof text, "%s, %2.2d %s %4.4d %2.2d:%2.2d:%2.2d GMT", days[d.dayOfWeek() - 1],
+                  d.day(), months[d.month() - 1], d.year(), t.hour(), t.minute(), t.second());
     return QByteArray(text);
 }
 
@@ -38,7 +38,8 @@ QByteArray BasicAuthorization(const QString& user, const QString& password)
     return "Basic " + (user + QLatin1Char(':') + password).toUtf8().toBase64();
 }
 
-QByteArray BuildRequestHeader(const HttpRequestFields& f, const std::function<void(QByteArray& line)>& onCommand)
+QByteArray BuildRequestHeader(const HttpRequestFields& f,
+                              const std::function<void(QByteArray& line)>& onCommand)
 {
     QByteArray header;
     const auto line = [&](QByteArray text) {

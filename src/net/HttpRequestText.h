@@ -19,20 +19,20 @@ QByteArray BasicAuthorization(const QString& user, const QString& password);
 
 // What goes into a request header; empty texts are left out.
 struct HttpRequestFields {
-    QByteArray Method;        // "GET", "POST", "HEAD"
-    QString Target;           // path, or absolute address through a proxy
-    QString Sender;           // From
+    QByteArray Method; // "GET", "POST", "HEAD"
+    QString Target;    // path, or absolute address through a proxy
+    QString Sender;    // From
     QString Accept;
-    QString Reference;        // Referer
-    QString ContentType;      // POST only
-    QString Agent;            // User-Agent
-    QString Host;             // always sent
+    QString Reference;   // Referer
+    QString ContentType; // POST only
+    QString Agent;       // User-Agent
+    QString Host;        // always sent
     bool NoCache = false;
     qint64 ContentLength = -1; // POST only
     QDateTime ModifiedSince;   // invalid: not sent
     QString Username;
     QString Password;
-    QString ProxyUsername;    // only when a proxy is used
+    QString ProxyUsername; // only when a proxy is used
     QString ProxyPassword;
     QString Cookie;
     QString RangeBegin;

@@ -5,8 +5,14 @@
 namespace pw::net {
 
 namespace {
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 } // namespace
 
 HttpResponseLine ParseResponseLine(QByteArrayView line)

@@ -17,10 +17,10 @@ struct HttpResponseLine {
         Other,  // anything else; only reported
     };
     Kind kind = Kind::Other;
-    int Status = 0;     // Status: the three digits, 0 when they are not digits
-    QString Reason;     // Status: the text after the code
-    QByteArray Name;    // Field: lower-cased name
-    QString Value;      // Field: value with leading blanks removed
+    int Status = 0;  // Status: the three digits, 0 when they are not digits
+    QString Reason;  // Status: the text after the code
+    QByteArray Name; // Field: lower-cased name
+    QString Value;   // Field: value with leading blanks removed
 };
 
 HttpResponseLine ParseResponseLine(QByteArrayView line);

@@ -38,13 +38,20 @@ bool TransitionAllowed(THttpState from, THttpState to)
     if (to == S::Aborting || to == S::Ready)
         return from != S::Ready;
     switch (from) {
-    case S::Ready: return to == S::Preparing;
-    case S::Preparing: return to == S::ResolvingHost;
-    case S::ResolvingHost: return to == S::HostResolved;
-    case S::HostResolved: return to == S::Connected;
-    case S::Connected: return to == S::ReadingHeader;
-    case S::ReadingHeader: return to == S::ReadingBody || to == S::ResolvingHost;
-    default: return false;
+    case S::Ready:
+        return to == S::Preparing;
+    case S::Preparing:
+        return to == S::ResolvingHost;
+    case S::ResolvingHost:
+        return to == S::HostResolved;
+    case S::HostResolved:
+        return to == S::Connected;
+    case S::Connected:
+        return to == S::ReadingHeader;
+    case S::ReadingHeader:
+        return to == S::ReadingBody || to == S::ResolvingHost;
+    default:
+        return false;
     }
 }
 
@@ -89,9 +96,18 @@ THttpCli::~THttpCli()
     window_->DiscardPosted();
 }
 
-void THttpCli::StartGet() { StartRequest(THttpRequest::Get); }
-void THttpCli::StartPost() { StartRequest(THttpRequest::Post); }
-void THttpCli::StartHead() { StartRequest(THttpRequest::Head); }
+void THttpCli::StartGet()
+{
+    StartRequest(THttpRequest::Get);
+}
+void THttpCli::StartPost()
+{
+    StartRequest(THttpRequest::Post);
+}
+void THttpCli::StartHead()
+{
+    StartRequest(THttpRequest::Head);
+}
 
 void THttpCli::SetState(THttpState state)
 {
@@ -211,7 +227,8 @@ void THttpCli::SocketDnsLookupDone(std::uint16_t error)
     } catch (const std::exception&) {
         // A failure that set no socket error (a bad port text) still has to fail.
         const int code = socket_->LastError() != 0 ? socket_->LastError() : WSAEINVAL;
-        Fail(404, QStringLiteral("can't connect: ") + ErrorWithNumber(code), static_cast<std::uint16_t>(code));
+        Fail(404, QStringLiteral("can't connect: ") + ErrorWithNumber(code),
+             static_cast<std::uint16_t>(code));
         closedByClient_ = true;
         CloseSocket();
         ConnectionEnd(0);
@@ -364,7 +381,8 @@ void THttpCli::ProcessBuffer()
     }
     QByteArrayView line;
     QByteArrayView raw;
-    while (serial == serial_ && Receiving() && state_ == THttpState::ReadingHeader && lineBuffer_->TakeLine(line, raw))
+    while (serial == serial_ && Receiving() && state_ == THttpState::ReadingHeader &&
+           lineBuffer_->TakeLine(line, raw))
         HandleHeaderLine(line, raw);
     if (serial != serial_)
         return;
@@ -585,10 +603,12 @@ void THttpCli::ConnectionEnd(std::uint16_t closeError)
         if (closeError != 0)
             Fail(404, ErrorWithNumber(closeError), closeError);
         else if (state_ == THttpState::ReadingHeader)
-            Fail(404, QStringLiteral("Connection closed before the end of the header"), HttpError::IncompleteHeader);
+            Fail(404, QStringLiteral("Connection closed before the end of the header"),
+                 HttpError::IncompleteHeader);
         else if (state_ == THttpState::ReadingBody && !bodyless && responseLength_ >= 0 &&
                  bodyBytes_ < responseLength_)
-            Fail(404, QStringLiteral("Connection closed before the end of the document"), HttpError::IncompleteBody);
+            Fail(404, QStringLiteral("Connection closed before the end of the document"),
+                 HttpError::IncompleteBody);
     }
     const std::uintptr_t serial = serial_;
     if (bodyChunks_ > 0 && OnDocEnd)
@@ -645,7 +665,8 @@ void THttpCli::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t 
         // Fired even when a newer request already started, with the values of its own
         // request. Nothing of this object is touched afterwards: the handler may free it.
         if (OnRequestDone)
-            OnRequestDone(this, static_cast<THttpRequest>(lParam >> 16), static_cast<std::uint16_t>(lParam & 0xFFFF));
+            OnRequestDone(this, static_cast<THttpRequest>(lParam >> 16),
+                          static_cast<std::uint16_t>(lParam & 0xFFFF));
         return;
     case MsgSetReady:
         if (wParam == serial_ && state_ != THttpState::Ready)

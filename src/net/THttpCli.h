@@ -49,15 +49,15 @@ public:
 // CompletionError values the client produces itself. Socket and lookup failures carry
 // the socket layer's numbers (10004 and up, 11001 and up) instead.
 namespace HttpError {
-inline constexpr std::uint16_t Busy = 1;          // "HTTP component is busy" (raised only)
-inline constexpr std::uint16_t NothingToPost = 2; // "HTTP component has nothing to post" (raised only)
-inline constexpr std::uint16_t Aborted = 3;       // Abort during a request
-inline constexpr std::uint16_t LineTooLong = 4;   // a response line filled the 8192-byte buffer
-inline constexpr std::uint16_t HeaderTooLarge = 5;     // more than MaxHeaderLines header lines
-inline constexpr std::uint16_t TooManyRedirects = 6;   // more than MaxRedirects Location hops
-inline constexpr std::uint16_t IncompleteHeader = 7;   // connection ended before the header did
-inline constexpr std::uint16_t IncompleteBody = 8;     // connection ended before Content-Length bytes
-inline constexpr std::uint16_t WriteFailed = 9;        // the receive stream refused the body
+inline constexpr std::uint16_t Busy = 1;             // "HTTP component is busy" (raised only)
+inline constexpr std::uint16_t NothingToPost = 2;    // "HTTP component has nothing to post" (raised only)
+inline constexpr std::uint16_t Aborted = 3;          // Abort during a request
+inline constexpr std::uint16_t LineTooLong = 4;      // a response line filled the 8192-byte buffer
+inline constexpr std::uint16_t HeaderTooLarge = 5;   // more than MaxHeaderLines header lines
+inline constexpr std::uint16_t TooManyRedirects = 6; // more than MaxRedirects Location hops
+inline constexpr std::uint16_t IncompleteHeader = 7; // connection ended before the header did
+inline constexpr std::uint16_t IncompleteBody = 8;   // connection ended before Content-Length bytes
+inline constexpr std::uint16_t WriteFailed = 9;      // the receive stream refused the body
 } // namespace HttpError
 
 // Asynchronous HTTP/1.0 client: one request at a time, directly or through an HTTP
@@ -75,7 +75,7 @@ inline constexpr std::uint16_t WriteFailed = 9;        // the receive stream ref
 class THttpCli {
 public:
     static constexpr int LineBufferSize = 8192;
-    static constexpr int MaxHeaderLines = 1000;      // per response
+    static constexpr int MaxHeaderLines = 1000;       // per response
     static constexpr int MaxHeaderBytes = 256 * 1024; // per response
     static constexpr int BodyBufferSize = 64 * 1024;  // body reads need no line splitting
     static constexpr int MaxRedirects = 20;
@@ -92,23 +92,23 @@ public:
 
     // ---- Properties (writable; read at the start of a request) ----
     QString URL;
-    QString Proxy;                 // host or host:port; empty = direct connection
+    QString Proxy; // host or host:port; empty = direct connection
     QString ProxyPort = QStringLiteral("80");
-    QString Sender;                // From
+    QString Sender; // From
     QString Agent = QStringLiteral("Mozilla/3.0 (compatible)");
     QString Accept = QStringLiteral("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
-    QString Reference;             // Referer
+    QString Reference; // Referer
     QString Username;
     QString Password;
     QString ProxyUsername;
     QString ProxyPassword;
     bool NoCache = false;
-    QDateTime ModifiedSince;       // invalid/null = not sent
+    QDateTime ModifiedSince; // invalid/null = not sent
     QString Cookie;
     QString ContentTypePost = QStringLiteral("application/x-www-form-urlencoded");
-    QString ContentRangeBegin;     // sent once as a Range header, then cleared
+    QString ContentRangeBegin; // sent once as a Range header, then cleared
     QString ContentRangeEnd;
-    bool MultiThreaded = false;    // passed on to the socket
+    bool MultiThreaded = false; // passed on to the socket
 
     // Body bytes are appended here (not owned; may be null).
     QIODevice* ReceiveStream = nullptr;

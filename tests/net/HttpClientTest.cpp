@@ -40,7 +40,8 @@ protected:
     static void SetUpTestSuite()
     {
         nginx = new test::NginxServer(Locations());
-        ASSERT_TRUE(nginx->WriteFile("page.html", kPage, QDateTime(QDate(2000, 3, 7), QTime(9, 15, 2), Qt::UTC)));
+        ASSERT_TRUE(
+            nginx->WriteFile("page.html", kPage, QDateTime(QDate(2000, 3, 7), QTime(9, 15, 2), Qt::UTC)));
         ASSERT_TRUE(nginx->WriteFile("private/secret.html", "members only\n"));
         ASSERT_EQ(QProcess::execute(QStringLiteral("htpasswd"),
                                     {"-bc", nginx->Folder() + "/htpasswd", "reader", "pa:ss word"}),
@@ -89,15 +90,26 @@ TEST_F(WithNginx, GetReportsEveryEventInOrderAndStoresThePage)
     EXPECT_EQ(client.ResponseType(), "text/html");
     EXPECT_EQ(client.ResponseLength(), kPage.size());
     EXPECT_EQ(client.DocumentName(), "page.html");
-    EXPECT_TRUE(log.headerLines.contains("Last-Modified: Tue, 07 Mar 2000 09:15:02 GMT")) << log.headerLines.join("\n").toStdString();
+    EXPECT_TRUE(log.headerLines.contains("Last-Modified: Tue, 07 Mar 2000 09:15:02 GMT"))
+        << log.headerLines.join("\n").toStdString();
     EXPECT_EQ(log.headerLines.value(0), "HTTP/1.1 200 OK");
     EXPECT_EQ(client.ClientState(), THttpState::Ready);
 
-    const QStringList expected = {"State:Preparing",    "State:ResolvingHost", "State:HostResolved",
-                                  "State:Connected",    "SessionConnected",    "State:ReadingHeader",
-                                  "RequestHeaderBegin", "RequestHeaderEnd",    "HeaderBegin",
-                                  "State:ReadingBody",  "HeaderEnd",           "DocBegin",
-                                  "DocEnd",             "State:Ready",         "Done:1:0"};
+    const QStringList expected = {"State:Preparing",
+                                  "State:ResolvingHost",
+                                  "State:HostResolved",
+                                  "State:Connected",
+                                  "SessionConnected",
+                                  "State:ReadingHeader",
+                                  "RequestHeaderBegin",
+                                  "RequestHeaderEnd",
+                                  "HeaderBegin",
+                                  "State:ReadingBody",
+                                  "HeaderEnd",
+                                  "DocBegin",
+                                  "DocEnd",
+                                  "State:Ready",
+                                  "Done:1:0"};
     EXPECT_EQ(log.Milestones(), expected);
     // The request lines pass OnCommand in order.
     QStringList commands;
@@ -309,7 +321,8 @@ TEST_F(WithNginx, ProxySettingWithAPortSendsAnAbsoluteRequest)
     EXPECT_EQ(Get(nginx->Url("/page.html")), kPage);
     EXPECT_EQ(log.lastError, 0);
     EXPECT_EQ(client.RequestTarget(), nginx->Url("/page.html"));
-    EXPECT_TRUE(nginx->AccessLog().contains("\"GET " + nginx->Url("/page.html").toUtf8() + " HTTP/1.0\" 200"));
+    EXPECT_TRUE(
+        nginx->AccessLog().contains("\"GET " + nginx->Url("/page.html").toUtf8() + " HTTP/1.0\" 200"));
 }
 
 class ThroughTinyproxy : public WithNginx {

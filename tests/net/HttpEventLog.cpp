@@ -6,20 +6,26 @@ using net::THttpCli;
 
 HttpEventLog::HttpEventLog(THttpCli& client)
 {
-    const auto note = [this](const char* name) { return [this, name](THttpCli*) { events << QString::fromLatin1(name); }; };
+    const auto note = [this](const char* name) {
+        return [this, name](THttpCli*) { events << QString::fromLatin1(name); };
+    };
     client.OnStateChange = [this](THttpCli* c) {
         events << QStringLiteral("State:") + QString::fromLatin1(net::HttpStateName(c->ClientState()));
     };
     client.OnSessionConnected = note("SessionConnected");
     client.OnRequestHeaderBegin = note("RequestHeaderBegin");
     client.OnRequestHeaderEnd = note("RequestHeaderEnd");
-    client.OnCommand = [this](THttpCli*, QByteArray& line) { events << QStringLiteral("Command:") + QString::fromLatin1(line); };
+    client.OnCommand = [this](THttpCli*, QByteArray& line) {
+        events << QStringLiteral("Command:") + QString::fromLatin1(line);
+    };
     client.OnHeaderBegin = note("HeaderBegin");
     client.OnHeaderData = [this](THttpCli* c) {
         headerLines << c->CurrentLineText();
         events << QStringLiteral("HeaderData:") + c->CurrentLineText();
     };
-    client.OnCookie = [this](THttpCli*, const QString& data, bool&) { events << QStringLiteral("Cookie:") + data; };
+    client.OnCookie = [this](THttpCli*, const QString& data, bool&) {
+        events << QStringLiteral("Cookie:") + data;
+    };
     client.OnHeaderEnd = note("HeaderEnd");
     client.OnDocBegin = note("DocBegin");
     client.OnDocData = [this](THttpCli* c, const char* data, qint64 len) {

@@ -9,8 +9,14 @@
 #include <ostream>
 
 // Readable gtest output for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']'; }
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os)
+{
+    *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']';
+}
 
 namespace pw::test {
 
@@ -21,9 +27,9 @@ public:
     explicit HttpEventLog(net::THttpCli& client);
 
     QStringList events;
-    QByteArray body;           // what OnDocData delivered
-    QStringList headerLines;   // CurrentLine during OnHeaderData
-    int done = 0;              // OnRequestDone count
+    QByteArray body;         // what OnDocData delivered
+    QStringList headerLines; // CurrentLine during OnHeaderData
+    int done = 0;            // OnRequestDone count
     std::uint16_t lastError = 0;
     net::THttpRequest lastKind = net::THttpRequest::None;
 

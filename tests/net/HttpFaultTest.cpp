@@ -127,10 +127,12 @@ TEST_F(Faults, HtmlWithoutHeader)
 
 TEST_F(Faults, OneByteAtATime)
 {
-    const QByteArray response = "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: 6\r\n\r\nGIF89a";
+    const QByteArray response =
+        "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: 6\r\n\r\nGIF89a";
     Run(MisbehavingServer::OneByteAtATime(response));
     EXPECT_EQ(log.lastError, 0);
-    EXPECT_EQ(log.headerLines, QStringList({"HTTP/1.0 200 OK", "Content-Type: image/gif", "Content-Length: 6"}));
+    EXPECT_EQ(log.headerLines,
+              QStringList({"HTTP/1.0 200 OK", "Content-Type: image/gif", "Content-Length: 6"}));
     EXPECT_EQ(body.data(), "GIF89a");
     EXPECT_EQ(log.Count("HeaderBegin"), 1);
     EXPECT_EQ(log.Count("DocBegin"), 1);
@@ -138,7 +140,8 @@ TEST_F(Faults, OneByteAtATime)
 
 TEST_F(Faults, LfOnlyLines)
 {
-    Run(MisbehavingServer::Respond("HTTP/1.0 200 OK\nLast-modified: Tue, 07 Mar 2000 09:15:02 GMT\n\nline\n"));
+    Run(MisbehavingServer::Respond(
+        "HTTP/1.0 200 OK\nLast-modified: Tue, 07 Mar 2000 09:15:02 GMT\n\nline\n"));
     EXPECT_EQ(log.lastError, 0);
     EXPECT_EQ(log.headerLines.value(1), "Last-modified: Tue, 07 Mar 2000 09:15:02 GMT");
     EXPECT_EQ(body.data(), "line\n");

@@ -6,15 +6,16 @@
 #include "net/HttpResponseLine.h"
 #include "net/HttpUrl.h"
 
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 
 using namespace pw::net;
 
 namespace {
 HttpUrlParts Parts(QString scheme, QString user, QString password, QString host, QString port, QString path)
 {
-    return {std::move(scheme), std::move(user), std::move(password), std::move(host), std::move(port), std::move(path)};
+    return {std::move(scheme), std::move(user), std::move(password),
+            std::move(host),   std::move(port), std::move(path)};
 }
 } // namespace
 
@@ -59,7 +60,8 @@ TEST(ResponseLine, StatusLinesOfBothVersionsOnly)
 
 TEST(ResponseLine, TruncatedOrGarbledStatusLinesGiveZeroWithoutReadingPastTheEnd)
 {
-    for (const char* text : {"HTTP/1.0", "HTTP/1.0 ", "HTTP/1.0 2", "HTTP/1.0 20", "HTTP/1.0 abc OK", "HTTP/1.0 2x0 OK"}) {
+    for (const char* text :
+         {"HTTP/1.0", "HTTP/1.0 ", "HTTP/1.0 2", "HTTP/1.0 20", "HTTP/1.0 abc OK", "HTTP/1.0 2x0 OK"}) {
         const auto l = ParseResponseLine(QByteArrayView(text, std::strlen(text)));
         EXPECT_EQ(l.kind, HttpResponseLine::Kind::Status) << text;
         EXPECT_EQ(l.Status, 0) << text;
@@ -167,14 +169,17 @@ TEST(Location, AbsoluteValuesReplaceTheTargetAndDefaultThePort)
     EXPECT_EQ(ResolveLocation(current, "http://other.example:81/x.gif"),
               (HttpTarget{"http", "other.example", "81", "/x.gif"}));
     // No port in an absolute value means the default port, not the old one.
-    EXPECT_EQ(ResolveLocation(current, "http://other.example"), (HttpTarget{"http", "other.example", "", "/"}));
-    EXPECT_EQ(ResolveLocation(current, "//cdn.example/s.gif"), (HttpTarget{"http", "cdn.example", "", "/s.gif"}));
+    EXPECT_EQ(ResolveLocation(current, "http://other.example"),
+              (HttpTarget{"http", "other.example", "", "/"}));
+    EXPECT_EQ(ResolveLocation(current, "//cdn.example/s.gif"),
+              (HttpTarget{"http", "cdn.example", "", "/s.gif"}));
 }
 
 TEST(Location, RelativeValuesKeepHostAndPort)
 {
     const HttpTarget current{"http", "site.example", "8080", "/comics/today.html?day=3"};
-    EXPECT_EQ(ResolveLocation(current, "/new/path"), (HttpTarget{"http", "site.example", "8080", "/new/path"}));
+    EXPECT_EQ(ResolveLocation(current, "/new/path"),
+              (HttpTarget{"http", "site.example", "8080", "/new/path"}));
     EXPECT_EQ(ResolveLocation(current, "strip.gif"),
               (HttpTarget{"http", "site.example", "8080", "/comics/strip.gif"}));
     EXPECT_EQ(ResolveLocation(current, "sub/strip.gif"),
@@ -201,7 +206,8 @@ TEST(RequestText, DocumentNames)
 TEST(RequestText, IfModifiedSinceDateUsesTheValueAsGiven)
 {
     EXPECT_EQ(FormatHttpDate(QDateTime(QDate(2000, 3, 7), QTime(9, 15, 2))), "Tue, 07 Mar 2000 09:15:02 GMT");
-    EXPECT_EQ(FormatHttpDate(QDateTime(QDate(2026, 12, 27), QTime(23, 0, 59))), "Sun, 27 Dec 2026 23:00:59 GMT");
+    EXPECT_EQ(FormatHttpDate(QDateTime(QDate(2026, 12, 27), QTime(23, 0, 59))),
+              "Sun, 27 Dec 2026 23:00:59 GMT");
     EXPECT_EQ(FormatHttpDate(QDateTime()), "");
 }
 

@@ -21,7 +21,8 @@ namespace {
 void Play(THttpCli& client, const QByteArray& response, int piece = 1 << 20, std::uint16_t closeError = 0)
 {
     for (qsizetype i = 0; i < response.size(); i += piece)
-        client.FeedResponseForTesting(QByteArrayView(response).sliced(i, qMin<qsizetype>(piece, response.size() - i)));
+        client.FeedResponseForTesting(
+            QByteArrayView(response).sliced(i, qMin<qsizetype>(piece, response.size() - i)));
     client.EndResponseForTesting(closeError);
 }
 
@@ -37,7 +38,10 @@ struct Fed : ::testing::Test {
         client.ReceiveStream = &body;
         client.BeginResponseForTesting();
     }
-    bool WaitDone() { return test::WaitFor([&] { return log.done > 0; }); }
+    bool WaitDone()
+    {
+        return test::WaitFor([&] { return log.done > 0; });
+    }
 };
 
 const QByteArray kPage = "HTTP/1.0 200 OK\r\n"
@@ -54,9 +58,10 @@ TEST_F(Fed, HeaderLinesAreReportedAsSentAndKnownNamesRecognisedInAnyCase)
 {
     Play(client, kPage);
     ASSERT_TRUE(WaitDone());
-    EXPECT_EQ(log.headerLines, QStringList({"HTTP/1.0 200 OK", "content-TYPE: Text/HTML; Charset=ISO-8859-1",
-                                            "CONTENT-LENGTH: 25", "Last-Modified: Tue, 07 Mar 2000 09:15:02 GMT",
-                                            "Set-Cookie: id=1"}));
+    EXPECT_EQ(
+        log.headerLines,
+        QStringList({"HTTP/1.0 200 OK", "content-TYPE: Text/HTML; Charset=ISO-8859-1", "CONTENT-LENGTH: 25",
+                     "Last-Modified: Tue, 07 Mar 2000 09:15:02 GMT", "Set-Cookie: id=1"}));
     EXPECT_EQ(client.ResponseHeader(), log.headerLines);
     EXPECT_EQ(client.ResponseStatus(), 200);
     EXPECT_EQ(client.ResponseReason(), "OK");
@@ -69,8 +74,8 @@ TEST_F(Fed, HeaderLinesAreReportedAsSentAndKnownNamesRecognisedInAnyCase)
     EXPECT_EQ(log.body, body.data());
     EXPECT_EQ(client.BodyBytes(), 25);
     EXPECT_EQ(log.Milestones(),
-              QStringList({"State:ReadingHeader", "HeaderBegin", "Cookie:id=1", "State:ReadingBody", "HeaderEnd", "DocBegin", "DocEnd",
-                           "State:Ready", "Done:1:0"}));
+              QStringList({"State:ReadingHeader", "HeaderBegin", "Cookie:id=1", "State:ReadingBody",
+                           "HeaderEnd", "DocBegin", "DocEnd", "State:Ready", "Done:1:0"}));
     EXPECT_EQ(log.Count("CurrentLineMismatch"), 0);
 }
 
@@ -244,7 +249,8 @@ TEST_F(Fed, ContentRangeAcceptRangesChallengesAndExeDocuments)
 TEST_F(Fed, RedirectsMoveTheTargetAndALoopEnds)
 {
     Play(client, "HTTP/1.0 302 Found\r\nLocation: archive/1.html\r\n\r\n");
-    ASSERT_TRUE(test::WaitFor([&] { return log.Count("LocationChange") == 1 && client.ResponseStatus() == 0; }));
+    ASSERT_TRUE(
+        test::WaitFor([&] { return log.Count("LocationChange") == 1 && client.ResponseStatus() == 0; }));
     EXPECT_EQ(client.RequestTarget(), "/strips/archive/1.html");
     EXPECT_EQ(client.ClientState(), THttpState::ReadingHeader);
     EXPECT_EQ(log.done, 0);
