@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -165,6 +166,53 @@ void SendWithSocket(long long total)
     Report("TWSocket send (1514-byte blocks)", queued, secs, cpu);
 }
 
+// Many sockets at once: a peer thread answers each connection with `each` bytes and
+// closes; all sockets are open together, driven by the one event loop.
+void ManyConnections(int count, int each)
+{
+    std::uint16_t port = 0;
+    const int listener = Listener(port);
+    ::listen(listener, 4096);
+    std::thread peer([=] {
+        std::vector<char> reply(each, 'z');
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::accept(listener, nullptr, nullptr);
+            if (fd < 0)
+                break;
+            ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+            ::close(fd);
+        }
+    });
+    std::vector<std::unique_ptr<TWSocket>> sockets;
+    long long got = 0;
+    int closed = 0;
+    std::vector<char> buf(8192);
+    QElapsedTimer t;
+    t.start();
+    const double cpu0 = CpuSeconds();
+    for (int i = 0; i < count; ++i) {
+        auto s = std::make_unique<TWSocket>();
+        s->OnDataAvailable = [&](TCustomWSocket* sender, std::uint16_t) {
+            const int n = sender->Receive(buf.data(), static_cast<int>(buf.size()));
+            if (n > 0)
+                got += n;
+        };
+        s->OnSessionClosed = [&](TCustomWSocket*, std::uint16_t) { ++closed; };
+        s->SetAddr(QStringLiteral("127.0.0.1"));
+        s->SetPort(QString::number(port));
+        s->Connect();
+        sockets.push_back(std::move(s));
+    }
+    while (closed < count)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double secs = t.nsecsElapsed() / 1e9;
+    const double cpu = CpuSeconds() - cpu0;
+    peer.join();
+    ::close(listener);
+    std::printf("%d parallel connections x %d bytes: %6.3f s, cpu %6.3f s, %lld bytes\n", count, each, secs,
+                cpu, got);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -178,5 +226,6 @@ int main(int argc, char** argv)
     ReceivePlain(total, 8192);
     ReceiveWithSocket(total, 8192);
     SendWithSocket(total);
+    ManyConnections(2000, 16384);
     return 0;
 }
