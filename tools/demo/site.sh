@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# The offline demo comic site: nginx on a free loopback port serving a few comics whose
+# pages follow the comic site's format, with GIF and JPEG strips made by ImageMagick and
+# dated through the pages' Last-Modified. A background loop publishes a new strip (the
+# next day's) every PANELWICK_DEMO_INTERVAL seconds (default 60), rotating over the comics.
+#
+# Usage: site.sh start SITE_DIR   (prints the base address; runs until stopped)
+#        site.sh stop SITE_DIR
+set -euo pipefail
+
+cmd=${1:?usage: site.sh start|stop SITE_DIR}
+site=${2:?usage: site.sh start|stop SITE_DIR}
+interval=${PANELWICK_DEMO_INTERVAL:-60}
+
+CONVERT=/usr/bin/convert
+[ -x "$CONVERT" ] || CONVERT=convert
+
+# name|slug|extension|background
+COMICS=(
+  "Pixel Cats|pixelcats|gif|#ffe9a8"
+  "Night Shift|nightshift|jpg|#b8d4ff"
+  "Garden Gnomes|gardengnomes|gif|#c8f0c0"
+  "Loop Street|loopstreet|jpg|#f4c6e4"
+  "Tea Break|teabreak|gif|#e0e0e0"
+)
+
+free_port() {
+  python3 - <<'PY'
+import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])
+s.close()
+PY
+}
+
+# publish SLUG EXT BG NAME DATE(YYYY-MM-DD): one strip and the page showing it.
+publish() {
+  local slug=$1 ext=$2 bg=$3 name=$4 day=$5
+  local stamp=${day//-/}
+  local image="archive/images/${slug}${stamp}.${ext}"
+  local format=GIF
+  [ "$ext" = jpg ] && format=JPEG
+  "$CONVERT" -size 600x180 "xc:$bg" -fill white -stroke black -strokewidth 2 \
+    -draw "rectangle 10,10 195,170" -draw "rectangle 205,10 395,170" -draw "rectangle 405,10 590,170" \
+    -stroke none -fill black -font DejaVu-Sans -pointsize 22 \
+    -annotate +25+50 "$name" -annotate +220+95 "strip of" -annotate +420+140 "$day" \
+    "$format:$site/html/$image.tmp" 2>/dev/null || "$CONVERT" -size 600x180 "xc:$bg" "$format:$site/html/$image.tmp"
+  mv "$site/html/$image.tmp" "$site/html/$image"
+  mkdir -p "$site/html/$slug"
+  cat > "$site/html/$slug/index.html.tmp" <<HTML
+<html><head><title>$name</title></head><body>
+<h1>$name</h1>
+<p><img src="/archive/images/SendAStrip.gif" alt="Send a strip to a friend"></p>
+<center><a href="/$image"><img src="/$image" alt="$name of $day"></a> <!-- archive/images --></center>
+</body></html>
+HTML
+  mv "$site/html/$slug/index.html.tmp" "$site/html/$slug/index.html"
+  touch -d "$day 12:00:00 UTC" "$site/html/$slug/index.html"
+  echo "$day" > "$site/state/$slug"
+}
+
+start() {
+  mkdir -p "$site/html/archive/images" "$site/logs" "$site/tmp" "$site/state"
+  local port
+  port=$(free_port)
+  local user_line=""
+  [ "$(id -u)" -eq 0 ] && user_line="user root;"
+  cat > "$site/nginx.conf" <<CONF
+$user_line
+daemon off;
+worker_processes 1;
+pid $site/nginx.pid;
+error_log $site/logs/error.log;
+events { worker_connections 1024; }
+http {
+  access_log $site/logs/access.log;
+  client_body_temp_path $site/tmp;
+  proxy_temp_path $site/tmp;
+  fastcgi_temp_path $site/tmp;
+  uwsgi_temp_path $site/tmp;
+  scgi_temp_path $site/tmp;
+  types { text/html html; image/gif gif; image/jpeg jpg; }
+  server {
+    listen 127.0.0.1:$port;
+    root $site/html;
+  }
+}
+CONF
+  # Each comic starts with a strip a few days back.
+  local i=0
+  for entry in "${COMICS[@]}"; do
+    IFS='|' read -r name slug ext bg <<<"$entry"
+    publish "$slug" "$ext" "$bg" "$name" "$(date -u -d "-$((10 + i)) days" +%F)"
+    i=$((i + 1))
+  done
+  nginx -c "$site/nginx.conf" -p "$site" >"$site/logs/nginx.out" 2>&1 &
+  echo $! > "$site/nginx.pid.demo"
+  echo "http://127.0.0.1:$port" > "$site/base"
+  # Wait until it answers.
+  for _ in $(seq 50); do
+    curl -fs -o /dev/null "http://127.0.0.1:$port/pixelcats/index.html" && break
+    sleep 0.1
+  done
+  (
+    n=0
+    while sleep "$interval"; do
+      entry=${COMICS[$((n % ${#COMICS[@]}))]}
+      IFS='|' read -r name slug ext bg <<<"$entry"
+      last=$(cat "$site/state/$slug")
+      publish "$slug" "$ext" "$bg" "$name" "$(date -u -d "$last + 1 day" +%F)"
+      n=$((n + 1))
+    done
+  ) >"$site/logs/publisher.out" 2>&1 &
+  echo $! > "$site/publisher.pid"
+  cat "$site/base"
+}
+
+stop() {
+  for f in publisher.pid nginx.pid.demo; do
+    if [ -f "$site/$f" ]; then
+      kill "$(cat "$site/$f")" 2>/dev/null || true
+      rm -f "$site/$f"
+    fi
+  done
+}
+
+case "$cmd" in
+  start) start ;;
+  stop) stop ;;
+  *) echo "usage: site.sh start|stop SITE_DIR" >&2; exit 2 ;;
+esac
