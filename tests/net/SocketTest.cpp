@@ -433,3 +433,21 @@ TEST(Socket, WritingToAShutConnectionClosesItWithoutSigpipe)
     EXPECT_EQ(log.events, QStringList({"state Connected>Closed", "closed 10054"}));
     ::close(peer);
 }
+
+TEST(Socket, PausedSocketHoldsItsNewsUntilResumed)
+{
+    PeerListener listener;
+    TWSocket s;
+    EventLog log(s);
+    ConnectTo(s, listener.PortText());
+    const int peer = listener.Accept();
+    ASSERT_TRUE(WaitFor([&] { return s.State() == wsConnected; }));
+    s.Pause();
+    ASSERT_TRUE(SendAll(peer, "held"));
+    RunLoopFor(100);
+    EXPECT_TRUE(log.received.isEmpty());
+    s.Resume();
+    ASSERT_TRUE(WaitFor([&] { return log.received == "held"; }));
+    ::close(peer);
+    ASSERT_TRUE(WaitFor([&] { return s.State() == wsClosed; }));
+}
