@@ -1,8 +1,9 @@
+// The request side of the client: start, lookup, connect, request header, POST body,
+// connection end, abort and its own messages.
 #include "net/THttpCli.h"
 
 #include "net/HttpLineBuffer.h"
 #include "net/HttpRequestText.h"
-#include "net/HttpResponseLine.h"
 #include "net/HttpUrl.h"
 #include "net/TWSocket.h"
 #include "net/WSocketLibrary.h"
@@ -10,7 +11,6 @@
 
 #include <QIODevice>
 #include <QtDebug>
-#include <cstring>
 #include <iterator>
 
 namespace pw::net {
@@ -343,218 +343,6 @@ void THttpCli::SendPostChunk()
     }
 }
 
-bool THttpCli::Receiving() const
-{
-    return connected_ && (state_ == THttpState::ReadingHeader || state_ == THttpState::ReadingBody);
-}
-
-void THttpCli::SocketDataAvailable(std::uint16_t)
-{
-    if (Receiving() && state_ == THttpState::ReadingBody) {
-        // Body bytes need no line splitting: read them in large pieces.
-        if (bodyBuffer_.empty())
-            bodyBuffer_.resize(BodyBufferSize);
-        const int n = socket_->Receive(bodyBuffer_.data(), static_cast<int>(bodyBuffer_.size()));
-        if (n > 0)
-            HandleBody(bodyBuffer_.data(), n);
-        return;
-    }
-    // Always read: data left unread would be delivered again at once.
-    if (lineBuffer_->FreeSize() == 0)
-        lineBuffer_->Clear();
-    const int n = socket_->Receive(lineBuffer_->FreeSpace(), lineBuffer_->FreeSize());
-    if (n <= 0)
-        return;
-    lineBuffer_->Commit(n);
-    ProcessBuffer();
-}
-
-void THttpCli::ProcessBuffer()
-{
-    const std::uintptr_t serial = serial_;
-    if (Receiving() && state_ == THttpState::ReadingBody) {
-        const QByteArrayView chunk = lineBuffer_->Pending();
-        HandleBody(chunk.data(), chunk.size());
-        if (serial == serial_)
-            lineBuffer_->Clear();
-        return;
-    }
-    QByteArrayView line;
-    QByteArrayView raw;
-    while (serial == serial_ && Receiving() && state_ == THttpState::ReadingHeader &&
-           lineBuffer_->TakeLine(line, raw))
-        HandleHeaderLine(line, raw);
-    if (serial != serial_)
-        return;
-    if (!Receiving()) {
-        lineBuffer_->Clear(); // nothing more is wanted from this connection
-        return;
-    }
-    // A line that fills the whole buffer can never end: give up instead of waiting.
-    if (state_ == THttpState::ReadingHeader && lineBuffer_->Full())
-        FailAndClose(HttpError::LineTooLong, QStringLiteral("HTTP line too long"));
-}
-
-void THttpCli::HandleHeaderLine(QByteArrayView line, QByteArrayView raw)
-{
-    const std::uintptr_t serial = serial_;
-    if (headerLines_ == 0 && OnHeaderBegin) {
-        OnHeaderBegin(this);
-        if (!Still(serial, THttpState::ReadingHeader) || !connected_)
-            return;
-    }
-    ++headerLines_;
-    const HttpResponseLine parsed = ParseResponseLine(line);
-    if (parsed.kind == HttpResponseLine::Kind::Html) {
-        // A document without header: the line and what follows it are the body, as sent.
-        if (responseType_.isEmpty())
-            responseType_ = QStringLiteral("text/html");
-        SetState(THttpState::ReadingBody);
-        if (!Still(serial, THttpState::ReadingBody))
-            return;
-        if (OnHeaderEnd)
-            OnHeaderEnd(this);
-        if (!Still(serial, THttpState::ReadingBody) || !connected_)
-            return;
-        const QByteArrayView rest = lineBuffer_->Pending();
-        QByteArray first = raw.toByteArray();
-        first += rest;
-        lineBuffer_->Clear();
-        HandleBody(first.constData(), first.size());
-        return;
-    }
-    if (parsed.kind == HttpResponseLine::Kind::Empty) {
-        HeaderEnded();
-        return;
-    }
-
-    headerBytes_ += line.size();
-    if (headerLines_ > MaxHeaderLines || headerBytes_ > MaxHeaderBytes) {
-        FailAndClose(HttpError::HeaderTooLarge, QStringLiteral("HTTP header too large"));
-        return;
-    }
-    responseHeader_.append(QString::fromLatin1(line));
-    if (parsed.kind == HttpResponseLine::Kind::Status) {
-        responseStatus_ = parsed.Status;
-        responseReason_ = parsed.Reason;
-    } else if (parsed.kind == HttpResponseLine::Kind::Field) {
-        const QByteArray& name = parsed.Name;
-        if (name == "location") {
-            location_ = parsed.Value;
-            locationReceived_ = !parsed.Value.trimmed().isEmpty();
-        } else if (name == "content-length") {
-            responseLength_ = ParseContentLength(parsed.Value);
-        } else if (name == "content-range") {
-            const HttpContentRange range = ParseContentRange(parsed.Value);
-            ContentRangeBegin = range.Begin;
-            ContentRangeEnd = range.End;
-        } else if (name == "accept-ranges") {
-            acceptRanges_ = parsed.Value;
-        } else if (name == "content-type") {
-            responseType_ = parsed.Value.toLower();
-        } else if (name == "www-authenticate") {
-            if (challenges_.size() < 64)
-                challenges_.append(parsed.Value);
-        } else if (name == "set-cookie" && OnCookie) {
-            bool accept = true;
-            OnCookie(this, parsed.Value, accept);
-            if (!Still(serial, THttpState::ReadingHeader) || !connected_)
-                return;
-        }
-    }
-    currentLine_ = line.toByteArray();
-    if (OnHeaderData)
-        OnHeaderData(this);
-    if (!Still(serial, THttpState::ReadingHeader) || !connected_)
-        return;
-    if (responseStatus_ >= 400) {
-        // The rest of an error response is not read.
-        closedByClient_ = true;
-        CloseSocket();
-        ConnectionEnd(0);
-    }
-}
-
-void THttpCli::HeaderEnded()
-{
-    const std::uintptr_t serial = serial_;
-    if (locationReceived_) {
-        if (++redirectCount_ > MaxRedirects) {
-            FailAndClose(HttpError::TooManyRedirects, QStringLiteral("Too many redirections"));
-            return;
-        }
-        if (OnHeaderEnd)
-            OnHeaderEnd(this);
-        if (!Still(serial, THttpState::ReadingHeader) || !connected_)
-            return;
-        lineBuffer_->Clear();
-        headerLines_ = 0;
-        bodyChunks_ = 0;
-        headerBytes_ = 0;
-        locationReceived_ = false;
-        ApplyLocation(location_);
-        closedHandler_ = ClosedHandler::Redirect;
-        closedByClient_ = true;
-        CloseSocket();
-        if (closedHandler_ == ClosedHandler::Redirect && serial == serial_)
-            RedirectClosed(); // the socket had nothing left to close
-        return;
-    }
-    if (documentName_.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) &&
-        responseType_ == QLatin1String("text/html")) {
-        documentName_.chop(3);
-        documentName_ += QLatin1String("htm");
-    }
-    SetState(THttpState::ReadingBody);
-    if (!Still(serial, THttpState::ReadingBody))
-        return;
-    if (OnHeaderEnd)
-        OnHeaderEnd(this);
-    if (!Still(serial, THttpState::ReadingBody) || !connected_)
-        return;
-    const QByteArrayView rest = lineBuffer_->Pending();
-    if (!rest.isEmpty())
-        HandleBody(rest.data(), rest.size());
-    if (serial == serial_)
-        lineBuffer_->Clear();
-}
-
-void THttpCli::HandleBody(const char* data, qint64 len)
-{
-    const std::uintptr_t serial = serial_;
-    if (bodyChunks_ == 0 && OnDocBegin) {
-        OnDocBegin(this);
-        if (!Still(serial, THttpState::ReadingBody) || !connected_)
-            return;
-    }
-    ++bodyChunks_;
-    bodyBytes_ += len;
-    if (ReceiveStream && ReceiveStream->write(data, len) != len) {
-        FailAndClose(HttpError::WriteFailed,
-                     QStringLiteral("Can't write the document: ") + ReceiveStream->errorString());
-        return;
-    }
-    if (OnDocData) {
-        currentLine_ = QByteArray::fromRawData(data, len); // no copy of the body
-        OnDocData(this, data, len);
-        if (serial == serial_)
-            currentLine_.clear();
-    }
-}
-
-void THttpCli::ApplyLocation(const QString& location)
-{
-    target_ = ResolveLocation(target_, location);
-    hostHeader_ = target_.Host;
-    if (Proxy.isEmpty()) {
-        connectHost_ = target_.Host;
-        connectPort_ = target_.Port.isEmpty() ? QStringLiteral("80") : target_.Port;
-        requestTarget_ = target_.Path;
-    } else {
-        requestTarget_ = AbsoluteAddress(target_);
-    }
-}
-
 void THttpCli::Fail(int status, const QString& reason, std::uint16_t error)
 {
     responseStatus_ = status;
@@ -685,47 +473,6 @@ void THttpCli::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t 
     default:
         return;
     }
-}
-
-void THttpCli::BeginResponseForTesting(THttpRequest kind)
-{
-    if (state_ != THttpState::Ready)
-        throw EHttpException(QStringLiteral("HTTP component is busy"), HttpError::Busy);
-    ++serial_;
-    responseHeader_.clear();
-    challenges_.clear();
-    requestKind_ = kind;
-    completionError_ = 0;
-    closedHandler_ = ClosedHandler::Normal;
-    redirectCount_ = 0;
-    bodyBytes_ = 0;
-    ResetResponse();
-    target_ = TargetFromUrl(SplitUrl(URL));
-    hostHeader_ = target_.Host;
-    requestTarget_ = target_.Path;
-    documentName_ = DocumentNameFromPath(SplitUrl(URL).Path);
-    testing_ = true;
-    connected_ = true;
-    SetState(THttpState::ReadingHeader);
-}
-
-void THttpCli::FeedResponseForTesting(QByteArrayView bytes)
-{
-    while (!bytes.isEmpty() && Receiving()) {
-        const int n = static_cast<int>(qMin<qsizetype>(bytes.size(), lineBuffer_->FreeSize()));
-        if (n == 0)
-            break;
-        std::memcpy(lineBuffer_->FreeSpace(), bytes.data(), static_cast<size_t>(n));
-        lineBuffer_->Commit(n);
-        bytes = bytes.sliced(n);
-        ProcessBuffer();
-    }
-}
-
-void THttpCli::EndResponseForTesting(std::uint16_t closeError)
-{
-    if (testing_ && (Receiving() || closedHandler_ == ClosedHandler::Redirect))
-        SocketSessionClosed(closeError);
 }
 
 } // namespace pw::net
