@@ -180,10 +180,18 @@ void TForm1::FormClose()
 void TForm1::closeEvent(QCloseEvent* event)
 {
     // A failed write is reported; the window still closes.
-    if (!exiting_ && ini_)
-        platform::Guarded([this] { FormClose(); });
     event->accept();
+    if (exiting_)
+        return;
+    if (ini_)
+        platform::Guarded([this] { FormClose(); });
+    // Closing the main window ends the program, whatever other window is still open.
+    exiting_ = true;
+    if (QuitLoop)
+        QuitLoop();
 }
+
+void TForm1::ClosePanelwick1Click() { Exit1Click(); }
 
 void TForm1::Exit1Click()
 {

@@ -91,6 +91,7 @@ public:
     // Commands.
     void Settings1Click();
     void Exit1Click();
+    void ClosePanelwick1Click(); // the tray menu's "Close Panelwick": like E&xit
     void TrayIcon1DblClick();
     void Help2Click();
     void Homepage1Click();

@@ -86,6 +86,7 @@ TEST_F(Window, ClosingThroughTheFrameSavesPlacementAndComic)
     test::Press(&f, Qt::Key_Down);
     ASSERT_EQ(f.comboComics->currentText(), "Gamma");
     EXPECT_TRUE(f.close());
+    EXPECT_EQ(log->calls, QStringList{"QuitLoop"}); // ends the program, other windows or not
     const QString ini = folder.ReadIni();
     EXPECT_TRUE(ini.contains("Maximized=0\r\nLeftPos=40\r\nTopPos=60\r\nWidth=700\r\nHeight=520\r\n"))
         << ini.toStdString();
