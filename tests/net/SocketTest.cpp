@@ -451,3 +451,26 @@ TEST(Socket, PausedSocketHoldsItsNewsUntilResumed)
     ::close(peer);
     ASSERT_TRUE(WaitFor([&] { return s.State() == wsClosed; }));
 }
+
+TEST(Socket, NewsOfAnEarlierConnectionNeverReachesTheNextOne)
+{
+    PeerListener listener;
+    TWSocket s;
+    ConnectTo(s, listener.PortText());
+    const int first = listener.Accept();
+    ASSERT_TRUE(WaitFor([&] { return s.State() == wsConnected; }));
+    RunLoopFor(20);
+    QStringList sentIn;
+    s.OnDataSent = [&](TCustomWSocket* sender, std::uint16_t) { sentIn << StateName(sender->State()); };
+    EXPECT_EQ(s.SendString("x"), 1); // posts its "all sent" news for this handle
+    const TSocket oldHandle = s.HSocket();
+    s.Abort();
+    ConnectTo(s, listener.PortText()); // the system hands out the same number again
+    EXPECT_EQ(s.HSocket(), oldHandle);
+    const int second = listener.Accept();
+    ASSERT_TRUE(WaitFor([&] { return s.State() == wsConnected; }));
+    RunLoopFor(50);
+    EXPECT_EQ(sentIn, QStringList({"Connected"})) << sentIn.join(QLatin1Char(',')).toStdString();
+    ::close(first);
+    ::close(second);
+}
