@@ -104,25 +104,29 @@ struct Best {
     }
 };
 
-QByteArray ReadWhole(const QString& path, bool* unreadable)
+// The file's bytes; a missing file reads as empty. `error` is set when the file exists but
+// cannot be read.
+QByteArray ReadWhole(const QString& path, QString* error)
 {
     QFile file(path);
-    *unreadable = false;
+    error->clear();
     if (!file.open(QIODevice::ReadOnly)) {
-        *unreadable = file.exists();
+        if (file.exists())
+            *error = file.errorString();
         return {};
     }
     QByteArray bytes = file.readAll();
-    *unreadable = file.error() != QFileDevice::NoError;
+    if (file.error() != QFileDevice::NoError)
+        *error = file.errorString();
     return bytes;
 }
 
 std::vector<QByteArray> ReadMarkerForRewrite(const QString& path)
 {
-    bool unreadable = false;
-    const QByteArray bytes = ReadWhole(path, &unreadable);
-    if (unreadable) // rewriting it would lose its lines
-        throw platform::Exception(QStringLiteral("Unable to read %1").arg(path));
+    QString error;
+    const QByteArray bytes = ReadWhole(path, &error);
+    if (!error.isEmpty()) // rewriting it would lose its lines
+        throw platform::Exception(QStringLiteral("Unable to read %1: %2").arg(path, error));
     std::vector<QByteArray> lines;
     for (const std::string_view line : SplitLines(bytes))
         lines.emplace_back(line.data(), static_cast<qsizetype>(line.size()));
@@ -212,8 +216,8 @@ std::optional<TComicStrip> TComicStripsDB::FirstUnreadStrip(const QString& comic
 {
     if (!IsUsableName(comicName))
         return std::nullopt;
-    bool unreadable = false;
-    const QByteArray bytes = ReadWhole(MarkerPath(comicName), &unreadable);
+    QString error; // an unreadable marker lists nothing
+    const QByteArray bytes = ReadWhole(MarkerPath(comicName), &error);
     // Lines that name no strip of this comic are passed over rather than shown as broken.
     for (const std::string_view line : SplitLines(bytes)) {
         const QString name = QFile::decodeName(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
