@@ -9,6 +9,7 @@
 #include "comics/ComicSite.h"
 #include "platform/Tunables.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -44,6 +45,19 @@ void Touch(const QString& path, const QDateTime& mtime)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     ASSERT_TRUE(f.setFileTime(mtime, QFileDevice::FileModificationTime));
+}
+
+int OpenDescriptors()
+{
+    return static_cast<int>(QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+}
+
+// Lets the freed jobs go (they are deleted from the loop), then counts descriptors.
+int DescriptorsAfterBatch()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    return OpenDescriptors();
 }
 
 QByteArray ReadAll(const QString& path)
@@ -132,6 +146,7 @@ TEST_F(SiteTest, FiveComicsWithLimitThreeThreeRunTwoWait)
     rig.ini.WriteBool("Updates", "ShowAdvancedInfo", true);
     for (const char* n : {"C1", "C2", "C3", "C4", "C5"})
         Comic(n, kMarch7);
+    const int descriptors = OpenDescriptors();
     rig.scheduler->UpdateAllComics();
     EXPECT_EQ(rig.scheduler->ActiveDownloads().Count(), 3);
     EXPECT_EQ(rig.scheduler->QueuedDownloads().Count(), 2);
@@ -148,6 +163,7 @@ TEST_F(SiteTest, FiveComicsWithLimitThreeThreeRunTwoWait)
     EXPECT_EQ(rig.finished.size(), 5);
     EXPECT_EQ(rig.host.text, "5 updated, 0 didn't need a update, 0 failed.");
     EXPECT_EQ(rig.batches, 1);
+    EXPECT_EQ(DescriptorsAfterBatch(), descriptors); // no socket or file left open
     for (const char* n : {"C1", "C2", "C3", "C4", "C5"})
         EXPECT_TRUE(QFile::exists(rig.StripPath(n, QString(n) + "20000307.gif"))) << n;
     // The waiting ones started in request order as slots were freed.
@@ -347,8 +363,10 @@ TEST_F(FaultTest, EveryFaultEndsAndFreesItsSlot)
         Add(n);
     rig.AddComic("Refused", QString("http://127.0.0.1:%1/x.html").arg(MisbehavingServer::RefusingPort()));
     rig.AddComic("NoHost", "http://no-such-host.invalid/x.html");
+    const int descriptors = OpenDescriptors();
     rig.scheduler->UpdateAllComics();
     ASSERT_TRUE(rig.RunBatch(30000)) << rig.finished.join("\n").toStdString();
+    EXPECT_EQ(DescriptorsAfterBatch(), descriptors);
     EXPECT_EQ(rig.finished.size(), 8);
     for (const QString& line : rig.finished)
         EXPECT_TRUE(line.contains(": Failed: ") || line.contains("No strip found")) << line.toStdString();
