@@ -394,6 +394,8 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     }
 
     const QByteArray updated = WithValue(text, section, key, value);
+    if (current.exists() && updated == text)
+        return; // already so: spare the rewrite and its sync (dialogs write every key on OK)
     // Unbuffered: a buffered QSaveFile renames even when its final flush fails (a full
     // disk), which would replace the file with a cut-off one.
     QSaveFile out(path_);

@@ -286,6 +286,23 @@ TEST_F(IniFileTest, RewriteKeepsTheFilePermissions)
     EXPECT_EQ(ini.ReadString("A", "k", ""), "2");
 }
 
+TEST_F(IniFileTest, WritingTheValueAlreadyThereLeavesTheFileAlone)
+{
+    Put("[A]\r\nk=1\r\n");
+    auto inode = [&] {
+        struct stat st {};
+        stat(QFile::encodeName(path).constData(), &st);
+        return st.st_ino;
+    };
+    const auto before = inode();
+    TIniFile ini(path);
+    ini.WriteBool("a", "K", true);
+    EXPECT_EQ(inode(), before);
+    ini.WriteBool("A", "k", false); // a real change goes through a new file
+    EXPECT_NE(inode(), before);
+    EXPECT_EQ(Bytes(), "[A]\r\nk=0\r\n");
+}
+
 TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow)
 {
     TIniFile ini(path);
