@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Start-up and navigation figures of the program.
+#   1. Right key to the next strip painted, one comic with 10,000 strips (in-process,
+#      offscreen), and the strip store's NextStrip alone on such a folder.
+#   2. Start-up to the main window shown and painted with a catalogue of 1,000 comics of
+#      which 100 are chosen, 3,650 strips each: in-process (offscreen) and the real
+#      program under Xvfb, timed from the outside (window mapped, first drawn into).
+#   3. Resident memory of the real program once its window is shown.
+# Goals: <= 16 ms per key press, <= 0.5 s start-up, <= 60 MB resident.
+# Usage: bench/app/run.sh [RUNS]  (RUNS whole-process starts, default 7). The program
+# folders are built once under /tmp/panelwick-bench-app and reused.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$root/build-bench
+runs=${1:-7}
+gif=$root/bench/imaging/strip.gif
+folders=/tmp/panelwick-bench-app
+
+make_folder() { # NAME ARGS...
+  local dir=$folders/$1 stamp
+  shift
+  stamp="$*"
+  if [ "$(cat "$dir.stamp" 2>/dev/null)" != "$stamp" ]; then
+    echo "building $dir ($stamp)"
+    rm -rf "$dir" "$dir.stamp"
+    python3 "$root/bench/app/make-bench-folder.py" "$dir" "$gif" "$@"
+    echo "$stamp" >"$dir.stamp"
+  fi
+}
+mkdir -p "$folders"
+make_folder strips 1 1 10000 --link-all
+make_folder startup 1000 100 3650
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPANELWICK_BENCH=ON \
+  -DPANELWICK_TESTS=OFF >/dev/null
+cmake --build "$build" -j 2 --target panelwick bench_app bench_comics pw_window_probe >/dev/null
+bench_app=$(find "$build/bench" -name bench_app -type f -perm -u+x | head -n1)
+bench_comics=$(find "$build/bench" -name bench_comics -type f -perm -u+x | head -n1)
+probe=$(find "$build/bench" -name pw_window_probe -type f -perm -u+x | head -n1)
+
+# The program's per-user files go to a throw-away home.
+work=$(mktemp -d)
+xvfb_pid=""
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share \
+  XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+echo "== load before the run: $(cut -d' ' -f1-3 /proc/loadavg) (2 cores shared)"
+echo
+echo "== strip store alone: NextStrip on a folder of 10,000 strips"
+"$bench_comics" --benchmark_filter='NextStrip10000' 2>&1 | grep -E '^(BM_|-|Benchmark)'
+echo
+echo "== in-process, offscreen platform"
+PANELWICK_BENCH_STRIPS_FOLDER=$folders/strips PANELWICK_BENCH_STARTUP_FOLDER=$folders/startup \
+  QT_QPA_PLATFORM=offscreen "$bench_app" 2>&1
+
+echo
+echo "== whole process: build-bench/panelwick under Xvfb, no window manager, $runs starts"
+display=""
+for n in $(seq 90 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free X display number"; exit 1; }
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -e "/tmp/.X11-unix/X$display" ] && break
+  sleep 0.05
+done
+export DISPLAY=:$display
+unset QT_QPA_PLATFORM
+# One untimed start warms the page cache, as for a user who has run the program before.
+"$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup" >/dev/null
+results=()
+for i in $(seq 1 "$runs"); do
+  line=$("$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup")
+  echo "run $i: $line"
+  results+=("$line")
+done
+printf '%s\n' "${results[@]}" | python3 -c '
+import statistics, sys
+rows = [dict(kv.split("=") for kv in l.split()) for l in sys.stdin if l.strip()]
+def col(k): return sorted(float(r[k]) for r in rows)
+for k, unit, scale in [("map_ms", "ms", 1), ("paint_ms", "ms", 1),
+                       ("rss_at_paint_kb", "MB", 1024), ("rss_idle_kb", "MB", 1024), ("hwm_kb", "MB", 1024)]:
+    v = [x / scale for x in col(k)]
+    print(f"{k:16s} median {statistics.median(v):8.1f} {unit}   min {v[0]:8.1f}   max {v[-1]:8.1f}")
+'
