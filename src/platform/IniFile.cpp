@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHash>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -121,12 +122,38 @@ QByteArray EncodeName(const QString& name)
     return QByteArray(t.data(), static_cast<qsizetype>(t.size()));
 }
 
-// A name asked for is matched as it would be written, so what one writes one can read.
-QString FoldQuery(const QString& name)
+char AsciiLower(char c)
 {
-    const QByteArray bytes = EncodeName(name);
-    return FoldName(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
+
+bool IsAscii(std::string_view v)
+{
+    return std::all_of(v.begin(), v.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// A name asked for, matched as it would be written, so that what one writes one can read.
+struct Name {
+    explicit Name(const QString& name)
+        : bytes(EncodeName(name)),
+          folded(FoldName(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))),
+          ascii(IsAscii(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))))
+    {
+    }
+    // Plain ASCII on both sides, the usual case, compares without building strings.
+    bool Matches(std::string_view other) const
+    {
+        if (ascii && IsAscii(other)) {
+            return other.size() == static_cast<size_t>(bytes.size()) &&
+                   std::equal(other.begin(), other.end(), bytes.begin(),
+                              [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+        }
+        return FoldName(other) == folded;
+    }
+    QByteArray bytes;
+    QString folded;
+    bool ascii;
+};
 
 std::string_view View(const QByteArray& text, const Line& line)
 {
@@ -135,14 +162,13 @@ std::string_view View(const QByteArray& text, const Line& line)
 
 // Walks the file's lines and tells for each whether it lies in a section named `section`.
 template <class Fn>
-void ForEachLineInSection(const QByteArray& text, const std::vector<Line>& lines, const QString& folded,
-                          Fn fn)
+void ForEachLineInSection(const QByteArray& text, const std::vector<Line>& lines, const Name& section, Fn fn)
 {
     bool inSection = false;
     for (size_t i = 0; i < lines.size(); ++i) {
         const Parsed p = Classify(View(text, lines[i]));
         if (p.kind == Kind::Section)
-            inSection = FoldName(p.name) == folded;
+            inSection = section.Matches(p.name);
         if (!fn(i, p, inSection))
             return;
     }
@@ -185,13 +211,13 @@ QByteArray TIniFile::ReadBytes() const
 
 std::optional<QString> TIniFile::FindValue(const QByteArray& text, const QString& section, const QString& key)
 {
-    const QString foldedSection = FoldQuery(section);
-    const QString foldedKey = FoldQuery(key);
+    const Name sectionName(section);
+    const Name keyName(key);
     std::optional<QString> found;
     const std::vector<Line> lines =
         SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    ForEachLineInSection(text, lines, foldedSection, [&](size_t, const Parsed& p, bool inSection) {
-        if (inSection && p.kind == Kind::Key && FoldName(p.name) == foldedKey) {
+    ForEachLineInSection(text, lines, sectionName, [&](size_t, const Parsed& p, bool inSection) {
+        if (inSection && p.kind == Kind::Key && keyName.Matches(p.name)) {
             found = DecodeValue(p.value);
             return false;
         }
@@ -205,8 +231,8 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
 {
     const std::vector<Line> lines =
         SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    const QString foldedSection = FoldQuery(section);
-    const QString foldedKey = FoldQuery(key);
+    const Name sectionName(section);
+    const Name keyName(key);
     const QByteArray encoded = EncodeValue(value);
 
     QByteArray newline = "\r\n";
@@ -222,7 +248,7 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
     std::optional<size_t> insertAfter;
     bool seenSection = false;
     bool firstSectionOpen = false;
-    ForEachLineInSection(text, lines, foldedSection, [&](size_t i, const Parsed& p, bool inSection) {
+    ForEachLineInSection(text, lines, sectionName, [&](size_t i, const Parsed& p, bool inSection) {
         if (p.kind == Kind::Section) {
             firstSectionOpen = inSection && !seenSection;
             if (inSection && !seenSection) {
@@ -233,7 +259,7 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
         }
         if (!inSection)
             return true;
-        if (p.kind == Kind::Key && FoldName(p.name) == foldedKey) {
+        if (p.kind == Kind::Key && keyName.Matches(p.name)) {
             replace = i;
             return false;
         }
@@ -362,7 +388,7 @@ std::vector<bool> TIniFile::ReadBools(const QString& section, const QStringList&
     const std::vector<Line> lines =
         SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
     QHash<QString, QString> values; // first occurrence of each folded key wins
-    ForEachLineInSection(text, lines, FoldQuery(section), [&](size_t, const Parsed& p, bool inSection) {
+    ForEachLineInSection(text, lines, Name(section), [&](size_t, const Parsed& p, bool inSection) {
         if (inSection && p.kind == Kind::Key) {
             const QString k = FoldName(p.name);
             if (!values.contains(k))
@@ -373,7 +399,7 @@ std::vector<bool> TIniFile::ReadBools(const QString& section, const QStringList&
     std::vector<bool> result;
     result.reserve(static_cast<size_t>(keys.size()));
     for (const QString& key : keys) {
-        const auto it = values.constFind(FoldQuery(key));
+        const auto it = values.constFind(Name(key).folded);
         result.push_back(it == values.cend() ? def : ParseInteger(*it, def ? 1 : 0) != 0);
     }
     return result;

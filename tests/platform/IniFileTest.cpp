@@ -60,6 +60,9 @@ TEST_F(IniFileTest, SectionAndKeyNamesIgnoreCaseAndBlanks)
     // The existing line is changed in place, keeping its spelling and indentation.
     EXPECT_EQ(Bytes(), QByteArray("[window]\r\n  leftpos =40\r\n"));
     EXPECT_EQ(ini.ReadInteger("window", "leftpos", 1), 40);
+    ini.WriteBool(QString::fromUtf8("Straße"), QString::fromUtf8("Zürich"), true);
+    EXPECT_TRUE(ini.ReadBool(QString::fromUtf8("STRAßE"), QString::fromUtf8("ZÜRICH"), false));
+    EXPECT_FALSE(ini.ReadBool(QString::fromUtf8("Strasse"), QString::fromUtf8("Zurich"), false));
 }
 
 TEST_F(IniFileTest, IntegersDecimalHexadecimalAndGarbage)
