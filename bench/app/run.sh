@@ -86,8 +86,14 @@ printf '%s\n' "${results[@]}" | python3 -c '
 import statistics, sys
 rows = [dict(kv.split("=") for kv in l.split()) for l in sys.stdin if l.strip()]
 def col(k): return sorted(float(r[k]) for r in rows)
-for k, unit, scale in [("map_ms", "ms", 1), ("paint_ms", "ms", 1),
-                       ("rss_at_paint_kb", "MB", 1024), ("rss_idle_kb", "MB", 1024), ("hwm_kb", "MB", 1024)]:
+for k, label, unit, scale in [("map_ms", "window mapped", "ms", 1), ("paint_ms", "first painted", "ms", 1),
+                              ("main_cpu_ms", "main thread CPU", "ms", 1),
+                              ("main_cpu_wait_ms", "waiting for a CPU", "ms", 1),
+                              ("rss_at_paint_kb", "VmRSS at paint", "MB", 1024),
+                              ("rss_idle_kb", "VmRSS when idle", "MB", 1024), ("hwm_kb", "VmHWM", "MB", 1024)]:
     v = [x / scale for x in col(k)]
-    print(f"{k:16s} median {statistics.median(v):8.1f} {unit}   min {v[0]:8.1f}   max {v[-1]:8.1f}")
+    print(f"{label:18s} median {statistics.median(v):7.1f} {unit}   min {v[0]:7.1f}   max {v[-1]:7.1f}")
 '
+echo "(map/paint: from fork to the window mapped / first drawn into; cpu_wait: time the main"
+echo " thread was ready but waited for a CPU, which an idle machine would not spend)"
+echo "== load after the run: $(cut -d' ' -f1-3 /proc/loadavg)"

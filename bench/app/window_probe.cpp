@@ -5,7 +5,9 @@
 //
 //   pw_window_probe TITLE PROGRAM [ARGS...]
 //
-// Prints "map_ms=... paint_ms=... rss_at_paint_kb=... rss_idle_kb=... hwm_kb=...".
+// Prints "map_ms=... paint_ms=... main_cpu_ms=... main_cpu_wait_ms=... rss_at_paint_kb=...
+// rss_idle_kb=... hwm_kb=...": times from the fork, the main thread's CPU time and
+// run-queue wait up to the first paint, resident memory in kB.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <utility>
 #include <string>
 #include <sys/select.h>
 #include <sys/wait.h>
@@ -62,6 +65,16 @@ long CpuTicks(pid_t pid)
     if (std::sscanf(p, "%ld %ld", &utime, &stime) != 2)
         return -1;
     return utime + stime;
+}
+
+// The main thread's time on a CPU and waiting for one, in ms (the machine is shared).
+std::pair<double, double> SchedMs(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/schedstat");
+    double cpuNs = -1e6;
+    double waitNs = -1e6;
+    in >> cpuNs >> waitNs;
+    return {cpuNs / 1e6, waitNs / 1e6};
 }
 
 bool TitleIs(Display* dpy, Window w, const std::string& title)
@@ -119,6 +132,7 @@ int main(int argc, char** argv)
     Clock::time_point mapped{};
     Clock::time_point painted{};
     long rssAtPaint = -1;
+    std::pair<double, double> schedAtPaint{-1, -1};
     const int fd = ConnectionNumber(dpy);
     while (painted == Clock::time_point{}) {
         if (Ms(t0, Clock::now()) > 30000) {
@@ -154,6 +168,7 @@ int main(int argc, char** argv)
             if (target && d->drawable == target) {
                 painted = Clock::now();
                 rssAtPaint = StatusKb(pid, "VmRSS");
+                schedAtPaint = SchedMs(pid);
             }
         }
     }
@@ -169,8 +184,9 @@ int main(int argc, char** argv)
     }
     const long rssIdle = StatusKb(pid, "VmRSS");
     const long hwm = StatusKb(pid, "VmHWM");
-    std::printf("map_ms=%.1f paint_ms=%.1f rss_at_paint_kb=%ld rss_idle_kb=%ld hwm_kb=%ld cpu_ticks=%ld\n",
-                Ms(t0, mapped), Ms(t0, painted), rssAtPaint, rssIdle, hwm, last);
+    std::printf("map_ms=%.1f paint_ms=%.1f main_cpu_ms=%.1f main_cpu_wait_ms=%.1f rss_at_paint_kb=%ld "
+                "rss_idle_kb=%ld hwm_kb=%ld\n",
+                Ms(t0, mapped), Ms(t0, painted), schedAtPaint.first, schedAtPaint.second, rssAtPaint, rssIdle, hwm);
     for (const auto& [w, d] : damages)
         XDamageDestroy(dpy, d);
     XCloseDisplay(dpy);
