@@ -18,12 +18,12 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <utility>
 #include <string>
 #include <sys/select.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -186,7 +186,8 @@ int main(int argc, char** argv)
     const long hwm = StatusKb(pid, "VmHWM");
     std::printf("map_ms=%.1f paint_ms=%.1f main_cpu_ms=%.1f main_cpu_wait_ms=%.1f rss_at_paint_kb=%ld "
                 "rss_idle_kb=%ld hwm_kb=%ld\n",
-                Ms(t0, mapped), Ms(t0, painted), schedAtPaint.first, schedAtPaint.second, rssAtPaint, rssIdle, hwm);
+                Ms(t0, mapped), Ms(t0, painted), schedAtPaint.first, schedAtPaint.second, rssAtPaint, rssIdle,
+                hwm);
     for (const auto& [w, d] : damages)
         XDamageDestroy(dpy, d);
     XCloseDisplay(dpy);
