@@ -10,6 +10,7 @@
 #include "platform/MessageTarget.h"
 
 #include <QIODevice>
+#include <QLoggingCategory>
 #include <QtDebug>
 #include <iterator>
 
@@ -31,6 +32,8 @@ private:
 };
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcHttp, "panelwick.http", QtWarningMsg)
 
 bool TransitionAllowed(THttpState from, THttpState to)
 {
@@ -114,7 +117,9 @@ void THttpCli::SetState(THttpState state)
     if (state == state_)
         return;
     if (!TransitionAllowed(state_, state) && !(testing_ && state == THttpState::ReadingHeader))
-        qWarning("THttpCli: unexpected state change %s -> %s", HttpStateName(state_), HttpStateName(state));
+        qCWarning(lcHttp, "unexpected state change %s -> %s", HttpStateName(state_), HttpStateName(state));
+    else
+        qCDebug(lcHttp, "%p %s -> %s", static_cast<void*>(this), HttpStateName(state_), HttpStateName(state));
     Q_ASSERT(TransitionAllowed(state_, state) || testing_);
     state_ = state;
     // Captured before the event: a handler may already start the next request.
