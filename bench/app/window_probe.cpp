@@ -77,8 +77,12 @@ std::pair<double, double> SchedMs(pid_t pid)
     return {cpuNs / 1e6, waitNs / 1e6};
 }
 
+// The program's own title on a real window: Qt also names its 1x1 helper windows so.
 bool TitleIs(Display* dpy, Window w, const std::string& title)
 {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(dpy, w, &attributes) || attributes.width < 100 || attributes.height < 100)
+        return false;
     char* name = nullptr;
     if (!XFetchName(dpy, w, &name) || !name)
         return false;
