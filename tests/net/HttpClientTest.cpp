@@ -376,3 +376,29 @@ TEST_F(ThroughTinyproxy, UnresolvableProxyFailsLikeAnUnresolvableHost)
     EXPECT_EQ(log.lastError, 11001);
     EXPECT_EQ(client.ResponseReason(), "can't resolve hostname to IP address");
 }
+
+TEST_F(WithNginx, RequestStartedRightAfterAnAbortIsNotEndedByTheOldOne)
+{
+    ASSERT_TRUE(nginx->WritePatternFile("first.bin", 4LL * 1024 * 1024));
+    QBuffer second;
+    second.open(QIODevice::WriteOnly);
+    std::vector<std::uint16_t> errors;
+    client.OnRequestDone = [&](THttpCli*, net::THttpRequest, std::uint16_t error) {
+        errors.push_back(error);
+    };
+    client.OnDocData = [&](THttpCli* c, const char*, qint64) {
+        if (c->URL.endsWith("first.bin")) {
+            c->Abort(); // the close of this connection is still to be reported
+            c->URL = nginx->Url("/page.html");
+            c->ReceiveStream = &second;
+            c->StartGet();
+        }
+    };
+    client.URL = nginx->Url("/first.bin");
+    client.StartGet();
+    ASSERT_TRUE(test::WaitFor([&] { return errors.size() == 2; }, 15000));
+    test::WaitFor([] { return false; }, 100);
+    EXPECT_EQ(errors, std::vector<std::uint16_t>({3, 0}));
+    EXPECT_EQ(second.data(), kPage);
+    EXPECT_EQ(client.ResponseStatus(), 200);
+}
