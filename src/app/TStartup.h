@@ -33,8 +33,9 @@ private:
     void CreateAdvancedInfoWindow();
     void CreatePrintDialog();
 
-    std::unique_ptr<TForm1> form1_;
+    // The debug log outlives the main window, whose update engine writes to it.
     std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TAboutBox> aboutBox_;
 };
 
