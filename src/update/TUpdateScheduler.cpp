@@ -46,11 +46,16 @@ int TUpdateScheduler::Limit() const
 
 void TUpdateScheduler::UpdateComic(const QString& name)
 {
+    UpdateComic(name, Limit(), ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false));
+}
+
+void TUpdateScheduler::UpdateComic(const QString& name, int limit, bool showAdvancedInfo)
+{
     comics::TComicInfo* comic = comicsToGet_.FindByName(name);
     if (!comic || active_.ContainsComic(comic) || queued_.ContainsComic(comic))
         return;
     host_.SetAbortEnabled(true);
-    if (ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false))
+    if (showAdvancedInfo)
         host_.ShowAdvancedInfoWindow();
     if (!progress_) {
         progress_ = std::make_unique<TDownloadProgress>(
@@ -71,7 +76,7 @@ void TUpdateScheduler::UpdateComic(const QString& name)
     if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty())
         QDir().mkpath(db_.ComicFolder(comic->Name));
 
-    if (active_.Count() < Limit())
+    if (active_.Count() < limit)
         StartJob(job);
     else
         queued_.Add(job);
@@ -79,8 +84,12 @@ void TUpdateScheduler::UpdateComic(const QString& name)
 
 void TUpdateScheduler::UpdateAllComics()
 {
+    // Nothing can change the settings while this loop runs: read them once, not once
+    // per comic (the file is read afresh on every read).
+    const int limit = Limit();
+    const bool showAdvancedInfo = ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false);
     for (int i = 0; i < comicsToGet_.Count(); ++i)
-        UpdateComic(comicsToGet_.GetItem(i)->Name);
+        UpdateComic(comicsToGet_.GetItem(i)->Name, limit, showAdvancedInfo);
 }
 
 void TUpdateScheduler::StartJob(TComicDownloadInfo* job)

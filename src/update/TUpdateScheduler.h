@@ -57,6 +57,7 @@ public:
     std::function<void()> OnBatchFinished;
 
 private:
+    void UpdateComic(const QString& name, int limit, bool showAdvancedInfo);
     void DownloadStatusChanged(TComicDownloadInfo& job);
     void StartJob(TComicDownloadInfo* job);
     void RecordNewStrip(TComicDownloadInfo& job);

@@ -1,0 +1,53 @@
+#!/usr/bin/env python3
+"""Writes the benchmark's comic site and program folder.
+
+make-site.py SITE_ROOT PROGRAM_FOLDER COUNT
+Pages of about 30 KB with one strip address, strips of about 50 KB, page dates set
+through the file times; every second comic already holds its page's date.
+"""
+import datetime
+import os
+import random
+import sys
+
+root, program, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
+rnd = random.Random(7)
+os.makedirs(os.path.join(root, "archive/images"), exist_ok=True)
+os.makedirs(program, exist_ok=True)
+filler = "".join("<p>Lorem ipsum dolor sit amet, consectetur adipiscing elit %d.</p>\r\n" % i for i in range(460))
+catalogue = []
+chosen = []
+urls = []
+base_date = datetime.datetime(2000, 1, 1, 12, 0, 0, tzinfo=datetime.timezone.utc)
+for i in range(count):
+    slug = "c%04d" % i
+    name = "Comic %04d" % i
+    ext = "gif" if i % 2 else "jpg"
+    image = "archive/images/%s.%s" % (slug, ext)
+    page = ("<html><head><title>%s</title></head><body>\r\n%s"
+            "<img src=\"/archive/images/SendAStrip.gif\">\r\n"
+            "<center><img src=\"/%s\" alt=\"strip\"> archive/images</center>\r\n%s</body></html>\r\n"
+            % (name, filler[: len(filler) // 2], image, filler[len(filler) // 2:]))
+    os.makedirs(os.path.join(root, slug), exist_ok=True)
+    page_path = os.path.join(root, slug, "index.html")
+    with open(page_path, "w") as f:
+        f.write(page)
+    day = base_date + datetime.timedelta(days=i)
+    os.utime(page_path, (day.timestamp(), day.timestamp()))
+    with open(os.path.join(root, image), "wb") as f:
+        f.write(b"GIF89a" + rnd.randbytes(50 * 1024 - 6))
+    catalogue.append("%s\thttp://comics.example/%s/index.html\r\n" % (name, slug))
+    chosen.append("%s=1\r\n" % name)
+    urls.append("/%s/index.html" % slug)
+    urls.append("/%s" % image)
+    if i % 2 == 0:  # already stored: no strip request
+        folder = os.path.join(program, "Comics", name)
+        os.makedirs(folder, exist_ok=True)
+        open(os.path.join(folder, "%s%s.%s" % (name, day.strftime("%Y%m%d"), ext)), "wb").close()
+with open(os.path.join(program, "Comics.urls"), "w", newline="") as f:
+    f.writelines(catalogue)
+with open(os.path.join(program, "panelwick.ini"), "w", newline="") as f:
+    f.write("[Comics]\r\n" + "".join(chosen) + "[Downloads]\r\nMaxSimDownloads=99\r\n"
+            "[Updates]\r\nUpdateProgramStart=1\r\n")
+with open(os.path.join(program, "..", "urls.txt"), "w") as f:
+    f.write("\n".join(urls) + "\n")
