@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 #include "MessageBoxRecorder.h"
 
+#include "TestPaths.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "app/TfrmSettings.h"
@@ -243,6 +244,51 @@ TEST_F(Window, SettingsOkRefillsTheSelectorInCatalogueOrder)
     f.Settings1->trigger();
     EXPECT_EQ(f.comboComics->count(), 2);
     EXPECT_TRUE(log->calls.isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Window, CtrlHeldEndsWhenTheWindowLosesTheKeyboard)
+{
+    app::TForm1& f = Start(kChosen);
+    QTest::keyPress(&f, Qt::Key_Control, Qt::ControlModifier);
+    ASSERT_TRUE(f.CtrlHeld());
+    QWidget other; // Ctrl is released while this window is active
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_FALSE(f.CtrlHeld());
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    test::Press(&f, Qt::Key_I);
+    EXPECT_TRUE(log->calls.isEmpty()) << log->calls.join(",").toStdString();
+}
+
+TEST_F(Window, StripContextMenuOpensWithTheWallpaperMark)
+{
+    app::TForm1& f = Start(kChosen + "[Wallpaper]\r\nComic=Beta\r\n");
+    f.AlwaysSetLatestStrip2->setChecked(false);
+    emit f.Image1->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_TRUE(test::WaitFor([&] { return f.StripPopUp->isVisible(); }, 2000));
+    EXPECT_TRUE(f.AlwaysSetLatestStrip2->isChecked());
+    f.StripPopUp->hide();
+}
+
+TEST_F(Window, AComicMissingFromTheCatalogueShowsNothingAndKeysStaySafe)
+{
+    app::TForm1& f = Start(kChosen);
+    f.ShowComic("Nobody");
+    EXPECT_EQ(f.CurrentComic(), nullptr);
+    EXPECT_EQ(f.lblCurrentDate->text(), "No strips yet");
+    EXPECT_TRUE(test::Shown(f).isNull());
+    for (int key : {Qt::Key_Left, Qt::Key_Right})
+        test::Press(&f, key);
+    f.resize(f.width() + 5, f.height());
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+    test::Press(&f, Qt::Key_Up); // the selector still works
+    EXPECT_EQ(f.CurrentComic()->Name, "Alpha");
 }
 
 } // namespace
