@@ -48,13 +48,20 @@ void TfrmSettings::CreateControls()
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(346, 401);
 
+    // The fixed size was laid out for a compact dialog font: keep the captions whole.
+    QFont compact = font();
+    compact.setPointSizeF(compact.pointSizeF() * 0.9);
+    setFont(compact);
+
     auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(6, 6, 6, 6);
     PageControl1 = Named(new QTabWidget(this), "PageControl1");
     column->addWidget(PageControl1, 1);
 
     // "Comics"
     tabComics = Named(new QWidget, "tabComics");
     auto* comicsGrid = new QGridLayout(tabComics);
+    comicsGrid->setContentsMargins(6, 6, 6, 6);
     comicsGrid->addWidget(BoldLabel(QStringLiteral("Available Comics:"), tabComics), 0, 0);
     lstboxComicsNotToGet = Named(new QListWidget(tabComics), "lstboxComicsNotToGet");
     lstboxComicsNotToGet->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -80,8 +87,10 @@ void TfrmSettings::CreateControls()
     // "Updates"
     tabUpdates = Named(new QWidget, "tabUpdates");
     auto* updates = new QVBoxLayout(tabUpdates);
+    updates->setContentsMargins(6, 6, 6, 6);
     auto* speed = new QGroupBox(QStringLiteral("Speed"), tabUpdates);
     auto* speedRow = new QHBoxLayout(speed);
+    speedRow->setContentsMargins(6, 6, 6, 6);
     speedRow->addWidget(new QLabel(QStringLiteral("Max "), speed));
     MaxDownloadsEdit = Named(new QLineEdit(speed), "MaxDownloadsEdit");
     MaxDownloadsEdit->setMaxLength(2);
@@ -92,6 +101,7 @@ void TfrmSettings::CreateControls()
     updates->addWidget(speed);
     auto* info = new QGroupBox(QStringLiteral("Info"), tabUpdates);
     auto* infoRow = new QVBoxLayout(info);
+    infoRow->setContentsMargins(6, 6, 6, 6);
     chkboxAdvancedInfo =
         Named(new QCheckBox(QStringLiteral("Show advanced info when a new update is started"), info),
               "chkboxAdvancedInfo");
@@ -99,6 +109,7 @@ void TfrmSettings::CreateControls()
     updates->addWidget(info);
     auto* frequency = new QGroupBox(QStringLiteral("Update Frequency"), tabUpdates);
     auto* frequencyColumn = new QVBoxLayout(frequency);
+    frequencyColumn->setContentsMargins(6, 6, 6, 6);
     radioUpdateManually =
         Named(new QRadioButton(QStringLiteral("Update only manually"), frequency), "radioUpdateManually");
     radioUpdateProgramStart =
@@ -122,8 +133,10 @@ void TfrmSettings::CreateControls()
     // "Proxy"
     tabProxy = Named(new QWidget, "tabProxy");
     auto* proxy = new QVBoxLayout(tabProxy);
+    proxy->setContentsMargins(6, 6, 6, 6);
     auto* server = new QGroupBox(QStringLiteral("HTTP Proxy Server"), tabProxy);
     auto* serverGrid = new QGridLayout(server);
+    serverGrid->setContentsMargins(6, 6, 6, 6);
     chkboxUseProxy =
         Named(new QCheckBox(QStringLiteral("Use a HTTP proxy server"), server), "chkboxUseProxy");
     serverGrid->addWidget(chkboxUseProxy, 0, 0, 1, 2);
@@ -142,8 +155,10 @@ void TfrmSettings::CreateControls()
     // "Misc"
     tabMisc = Named(new QWidget, "tabMisc");
     auto* misc = new QVBoxLayout(tabMisc);
+    misc->setContentsMargins(6, 6, 6, 6);
     auto* start = new QGroupBox(QStringLiteral("Program Start"), tabMisc);
     auto* startColumn = new QVBoxLayout(start);
+    startColumn->setContentsMargins(6, 6, 6, 6);
     chkboxAutoStart = Named(new QCheckBox(QStringLiteral("Start the program when Windows starts"), start),
                             "chkboxAutoStart");
     chkboxStartMinimized =
