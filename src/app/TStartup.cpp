@@ -7,6 +7,7 @@
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/UpdateEngine.h"
+#include "platform/ExceptionGuard.h"
 #include "platform/MessageBoxService.h"
 #include "platform/MessageTarget.h"
 #include "platform/Tunables.h"
@@ -73,7 +74,11 @@ int RunPanelwick(int argc, char** argv)
         return 2;
     }
     TStartup startup;
-    if (!startup.Start(*options))
+    bool started = false;
+    // An error during start-up (a configuration file that cannot be written, say) ends
+    // the program with its message instead of a crash.
+    platform::Guarded([&] { started = startup.Start(*options); });
+    if (!started)
         return 1;
     return QApplication::exec();
 }
