@@ -74,7 +74,8 @@ int BatchUpdate::Main(int argc, char** argv)
 int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
 {
     platform::TIniFile ini(options.IniPath);
-    QString comicsDir = ini.ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"), options.DefaultComicsDir());
+    QString comicsDir =
+        ini.ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"), options.DefaultComicsDir());
     if (comicsDir.isEmpty())
         comicsDir = options.DefaultComicsDir();
     comics::TComicStripsDB db(comicsDir);
@@ -84,8 +85,8 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
     try {
         all.LoadCatalogue(options.CataloguePath(), db);
     } catch (const platform::Exception& e) {
-        platform::MessageBoxService::Error(
-            QStringLiteral("Couldn't read the comic catalogue %1 (%2).").arg(options.CataloguePath(), e.Message()));
+        platform::MessageBoxService::Error(QStringLiteral("Couldn't read the comic catalogue %1 (%2).")
+                                               .arg(options.CataloguePath(), e.Message()));
         return 2;
     }
     all.SplitChosen(ini, chosen, notChosen);

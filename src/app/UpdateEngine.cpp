@@ -16,9 +16,8 @@
 namespace pw::app {
 
 UpdateEngine::UpdateEngine(TForm1& form, TForm2& debugLog)
-    : form_(form), debugLog_(debugLog),
-      scheduler_(std::make_unique<update::TUpdateScheduler>(form.Ini(), form.StripsDB(), form.ComicsToGet(), info_,
-                                                            *this))
+    : form_(form), debugLog_(debugLog), scheduler_(std::make_unique<update::TUpdateScheduler>(
+                                            form.Ini(), form.StripsDB(), form.ComicsToGet(), info_, *this))
 {
     // "&Abort All Updates" does what the abort button does.
     QObject::connect(form_.Abortallupdates1, &QAction::triggered, scheduler_.get(),
@@ -33,8 +32,8 @@ UpdateEngine::~UpdateEngine()
 
 void UpdateEngine::CreateInfoForm()
 {
-    infoForm_ = std::make_unique<update::TInfoForm>(
-        form_.Ini(), info_, [this] { form_.StartupTarget().Send(kStartupMessage); });
+    infoForm_ = std::make_unique<update::TInfoForm>(form_.Ini(), info_,
+                                                    [this] { form_.StartupTarget().Send(kStartupMessage); });
 }
 
 void UpdateEngine::UpdateAll()

@@ -7,11 +7,11 @@ namespace pw::update {
 
 // The date of a "Last-modified:" header line, as the update job uses it.
 struct TLastModified {
-    QString DayToken;   // padded to two characters
-    QString MonthName;  // as received
-    QString YearToken;  // as received
+    QString DayToken;  // padded to two characters
+    QString MonthName; // as received
+    QString YearToken; // as received
     quint16 Year = 0;
-    quint16 Month = 0;  // 0 for a month name outside Jan..Dec
+    quint16 Month = 0; // 0 for a month name outside Jan..Dec
     quint16 Day = 0;
 
     // YYYYMMDD as used in strip file names (year without leading zeros).

@@ -5,9 +5,8 @@ namespace pw::update {
 QString StripFileNameFor(const QString& comicName, quint16 year, quint16 month, quint16 day,
                          const QString& extension)
 {
-    return comicName + QString::number(year) + QStringLiteral("%1%2")
-                                                   .arg(month, 2, 10, QLatin1Char('0'))
-                                                   .arg(day, 2, 10, QLatin1Char('0')) +
+    return comicName + QString::number(year) +
+           QStringLiteral("%1%2").arg(month, 2, 10, QLatin1Char('0')).arg(day, 2, 10, QLatin1Char('0')) +
            extension;
 }
 

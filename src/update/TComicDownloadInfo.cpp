@@ -27,7 +27,9 @@ TComicDownloadInfo::TComicDownloadInfo(comics::TComicInfo& comic, const comics::
     http_->OnHeaderData = [this](net::THttpCli*) { HeaderData(); };
     http_->OnDocBegin = [this](net::THttpCli*) { DocBegin(); };
     http_->OnDocData = [this](net::THttpCli*, const char*, qint64) { DocData(); };
-    http_->OnRequestDone = [this](net::THttpCli*, net::THttpRequest, std::uint16_t error) { RequestDone(error); };
+    http_->OnRequestDone = [this](net::THttpCli*, net::THttpRequest, std::uint16_t error) {
+        RequestDone(error);
+    };
     timeoutTimer_->SetInterval(platform::Tunables::JobTimeoutMs);
     timeoutTimer_->OnTimer = [this] { TimeoutExpired(); };
 }
@@ -117,7 +119,8 @@ void TComicDownloadInfo::HeaderData()
     const std::optional<TLastModified> date = ParseLastModified(line);
     if (!date) {
         // Shown from the loop, not from inside the client's parsing.
-        QTimer::singleShot(0, [] { platform::MessageBoxService::Error(QStringLiteral("Exception in OnHeaders")); });
+        QTimer::singleShot(
+            0, [] { platform::MessageBoxService::Error(QStringLiteral("Exception in OnHeaders")); });
         return;
     }
     year_ = date->Year;

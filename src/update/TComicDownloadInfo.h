@@ -53,8 +53,8 @@ public:
 
     static bool IsFinal(int state) { return state >= kNewStrip && state <= kFailed; }
 
-    TComicDownloadInfo(comics::TComicInfo& comic, const comics::TComicStripsDB& db, const platform::TIniFile& ini,
-                       QObject* parent = nullptr);
+    TComicDownloadInfo(comics::TComicInfo& comic, const comics::TComicStripsDB& db,
+                       const platform::TIniFile& ini, QObject* parent = nullptr);
     ~TComicDownloadInfo() override;
 
     void Start();

@@ -24,7 +24,8 @@ TComicDownloadInfo* TComicDownloads::PopFirst()
 
 bool TComicDownloads::ContainsComic(const comics::TComicInfo* comic) const
 {
-    return std::any_of(items_.begin(), items_.end(), [comic](const TComicDownloadInfo* j) { return j->Comic() == comic; });
+    return std::any_of(items_.begin(), items_.end(),
+                       [comic](const TComicDownloadInfo* j) { return j->Comic() == comic; });
 }
 
 bool TComicDownloads::Contains(const TComicDownloadInfo* job) const

@@ -7,7 +7,8 @@
 
 namespace pw::update {
 
-TDownloadProgress::TDownloadProgress(IProgressDisplay& display, std::function<std::vector<int>()> activeStates,
+TDownloadProgress::TDownloadProgress(IProgressDisplay& display,
+                                     std::function<std::vector<int>()> activeStates,
                                      std::function<int()> queuedCount)
     : display_(display), activeStates_(std::move(activeStates)), queuedCount_(std::move(queuedCount))
 {

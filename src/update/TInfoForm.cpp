@@ -63,10 +63,10 @@ QLabel* BoldLabel(const QString& text, QWidget* parent)
 
 } // namespace
 
-TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, const std::function<void()>& startupMessage,
-                     QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::CustomizeWindowHint),
+TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
+                     const std::function<void()>& startupMessage, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       ini_(ini), system_(system)
 {
     setWindowTitle(QStringLiteral("Advanced Info"));

@@ -41,12 +41,14 @@ TUpdateScheduler::~TUpdateScheduler()
 int TUpdateScheduler::Limit() const
 {
     // A hand-edited value outside 1..99 must not leave every job waiting forever.
-    return std::clamp(ini_.ReadInteger(QStringLiteral("Downloads"), QStringLiteral("MaxSimDownloads"), 3), 1, 99);
+    return std::clamp(ini_.ReadInteger(QStringLiteral("Downloads"), QStringLiteral("MaxSimDownloads"), 3), 1,
+                      99);
 }
 
 void TUpdateScheduler::UpdateComic(const QString& name)
 {
-    UpdateComic(name, Limit(), ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false));
+    UpdateComic(name, Limit(),
+                ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false));
 }
 
 void TUpdateScheduler::UpdateComic(const QString& name, int limit, bool showAdvancedInfo)
@@ -87,7 +89,8 @@ void TUpdateScheduler::UpdateAllComics()
     // Nothing can change the settings while this loop runs: read them once, not once
     // per comic (the file is read afresh on every read).
     const int limit = Limit();
-    const bool showAdvancedInfo = ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false);
+    const bool showAdvancedInfo =
+        ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false);
     for (int i = 0; i < comicsToGet_.Count(); ++i)
         UpdateComic(comicsToGet_.GetItem(i)->Name, limit, showAdvancedInfo);
 }
@@ -122,7 +125,8 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
     }
 
     active_.Remove(&job);
-    const int result = stored || state == TComicDownloadInfo::kNoUpdate ? state : TComicDownloadInfo::kAborted;
+    const int result =
+        stored || state == TComicDownloadInfo::kNoUpdate ? state : TComicDownloadInfo::kAborted;
     if (OnJobFinished)
         OnJobFinished(job);
     const QString comicName = job.ComicName();
@@ -142,10 +146,11 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
     if (timedOut) {
         // Shown from the loop once the bookkeeping is done, so that a box left open
         // holds up no other job.
-        const QString text = comicName + QStringLiteral(
-                                             " timed out while contacting the comic server. This could be caused for "
-                                             "several reason. For example, the server could be temporarily down, you "
-                                             "are not connected to the internet or your proxy settings are incorrect.");
+        const QString text =
+            comicName +
+            QStringLiteral(" timed out while contacting the comic server. This could be caused for "
+                           "several reason. For example, the server could be temporarily down, you "
+                           "are not connected to the internet or your proxy settings are incorrect.");
         QTimer::singleShot(0, this, [text] { platform::MessageBoxService::Error(text); });
     }
 }

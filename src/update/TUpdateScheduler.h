@@ -30,8 +30,9 @@ class TDownloadProgress;
 class TUpdateScheduler : public QObject {
     Q_OBJECT
 public:
-    TUpdateScheduler(platform::TIniFile& ini, const comics::TComicStripsDB& db, const comics::TComicsList& comicsToGet,
-                     TAdvancedInfoSystem& info, IUpdateHost& host, QObject* parent = nullptr);
+    TUpdateScheduler(platform::TIniFile& ini, const comics::TComicStripsDB& db,
+                     const comics::TComicsList& comicsToGet, TAdvancedInfoSystem& info, IUpdateHost& host,
+                     QObject* parent = nullptr);
     ~TUpdateScheduler() override;
 
     void UpdateComic(const QString& name);

@@ -1,6 +1,6 @@
 #include "MisbehavingServer.h"
-#include "QStringPrinter.h"
 #include "NginxServer.h"
+#include "QStringPrinter.h"
 #include "TestPaths.h"
 #include "TinyproxyServer.h"
 #include "comics/ComicSite.h"
@@ -24,7 +24,8 @@ struct Result {
 
 QByteArray Page(const QString& image)
 {
-    return "<html>\n<p><a href=\"/archive/images/" + image.toLatin1() + "\"><img src=\"/thumbs/x.gif\"></a>"
+    return "<html>\n<p><a href=\"/archive/images/" + image.toLatin1() +
+           "\"><img src=\"/thumbs/x.gif\"></a>"
            " archive/images</p>\n</html>\n";
 }
 
@@ -142,7 +143,8 @@ TEST_F(BatchTest, ShortTimeOutFailsWithTheMessage)
     const Result r = Run(server.Url(""), {"PANELWICK_JOB_TIMEOUT_MS=300"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.lines, (QStringList{"Sleepy: Timed out", "0 updated, 0 didn't need a update, 1 failed."}));
-    EXPECT_TRUE(r.errors.contains("Sleepy timed out while contacting the comic server.")) << r.errors.toStdString();
+    EXPECT_TRUE(r.errors.contains("Sleepy timed out while contacting the comic server."))
+        << r.errors.toStdString();
     EXPECT_EQ(QDir(folder.filePath("Comics/Sleepy")).entryList(QDir::Files | QDir::Hidden), QStringList{});
 }
 

@@ -86,8 +86,7 @@ TEST_F(FormFixture, GeometryIsSavedOnCloseAndRestoredOnShow)
     EXPECT_EQ(again.StringGrid1->columnWidth(0), 44);
     EXPECT_EQ(again.Splitter->sizes().value(0), 200);
     // The last column takes what the first two leave.
-    EXPECT_EQ(again.StringGrid1->columnWidth(2),
-              std::max(again.StringGrid1->width() - 44 - 150 - 5, 20));
+    EXPECT_EQ(again.StringGrid1->columnWidth(2), std::max(again.StringGrid1->width() - 44 - 150 - 5, 20));
     again.Toggle();
     EXPECT_FALSE(again.IsShowing());
 }

@@ -42,16 +42,16 @@ TEST(LastModified, UnknownMonthGivesZero)
 TEST(LastModified, MalformedLinesAreRefused)
 {
     const char* bad[] = {
-        "Last-modified: Tue, 07 Mar",               // year missing
-        "Last-modified: Tue,  07 Mar 2000 09:15",   // two blanks
-        "Last-modified: Tue, 07 Mar  2000",         // two blanks before the year
-        "Last-modified: Tue, x7 Mar 2000 09:15",    // day not a number
-        "Last-modified: Tue, 07 Mar 2k00 09:15",    // year not a number
-        "Last-modified: Tue, 00 Mar 2000 09:15",    // no day 0 in a file name
-        "Last-modified: Tue, 07 Mar 0 09:15",       // nor a year 0
-        "Last-modified: Tue, 123 Mar 2000 09:15",   // day too long for a file name
-        "Last-modified: Tue, 07 Mar 99999 09:15",   // year too long
-        "Last-modified: Tue, 07 Mar ../..",          // path parts never get through
+        "Last-modified: Tue, 07 Mar",             // year missing
+        "Last-modified: Tue,  07 Mar 2000 09:15", // two blanks
+        "Last-modified: Tue, 07 Mar  2000",       // two blanks before the year
+        "Last-modified: Tue, x7 Mar 2000 09:15",  // day not a number
+        "Last-modified: Tue, 07 Mar 2k00 09:15",  // year not a number
+        "Last-modified: Tue, 00 Mar 2000 09:15",  // no day 0 in a file name
+        "Last-modified: Tue, 07 Mar 0 09:15",     // nor a year 0
+        "Last-modified: Tue, 123 Mar 2000 09:15", // day too long for a file name
+        "Last-modified: Tue, 07 Mar 99999 09:15", // year too long
+        "Last-modified: Tue, 07 Mar ../..",       // path parts never get through
         "Last-modified:",
         "Last-modified: nodate",
     };

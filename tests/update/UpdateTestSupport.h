@@ -35,7 +35,10 @@ public:
     void SetAbortEnabled(bool e) override { abortEnabled = e; }
     void ShowAdvancedInfoWindow() override { ++advancedInfoShown; }
     comics::TComicInfo* ShownComic() const override { return shown; }
-    void ShowNewStrip(comics::TComicInfo&, const comics::TComicStrip& s) override { shownStrips << s.FileName; }
+    void ShowNewStrip(comics::TComicInfo&, const comics::TComicStrip& s) override
+    {
+        shownStrips << s.FileName;
+    }
     void SetStripAsWallpaper(const comics::TComicStrip& s) override { wallpapers << s.FileName; }
     void AppendDebugLog(const QString& line) override { log << line; }
 };
