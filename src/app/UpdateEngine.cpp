@@ -26,14 +26,20 @@ UpdateEngine::UpdateEngine(TForm1& form, TForm2& debugLog)
 
 UpdateEngine::~UpdateEngine()
 {
-    infoForm_.reset();
+    infoForm_ = nullptr;
+    ownedInfoForm_.reset();
     scheduler_.reset();
 }
 
 void UpdateEngine::CreateInfoForm()
 {
-    infoForm_ = std::make_unique<update::TInfoForm>(form_.Ini(), info_,
-                                                    [this] { form_.StartupTarget().Send(kStartupMessage); });
+    // The start-up message may already show the window (an update with ShowAdvancedInfo).
+    ownedInfoForm_ =
+        std::make_unique<update::TInfoForm>(form_.Ini(), info_, [this](update::TInfoForm& created) {
+            infoForm_ = &created;
+            form_.StartupTarget().Send(kStartupMessage);
+        });
+    infoForm_ = ownedInfoForm_.get();
 }
 
 void UpdateEngine::UpdateAll()

@@ -27,7 +27,7 @@ public:
     // Creates the Advanced Info window; its creation sends the main window the
     // start-up message, so this engine must already be the window's hooks.
     void CreateInfoForm();
-    update::TInfoForm* InfoForm() const { return infoForm_.get(); }
+    update::TInfoForm* InfoForm() const { return infoForm_; }
     update::TUpdateScheduler& Scheduler() const { return *scheduler_; }
 
     // UpdateHooks
@@ -55,7 +55,8 @@ private:
     TForm2& debugLog_;
     update::TAdvancedInfoSystem info_;
     std::unique_ptr<update::TUpdateScheduler> scheduler_;
-    std::unique_ptr<update::TInfoForm> infoForm_;
+    std::unique_ptr<update::TInfoForm> ownedInfoForm_;
+    update::TInfoForm* infoForm_ = nullptr; // set before the start-up message runs
 };
 
 } // namespace pw::app

@@ -64,7 +64,7 @@ QLabel* BoldLabel(const QString& text, QWidget* parent)
 } // namespace
 
 TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
-                     const std::function<void()>& startupMessage, QWidget* parent)
+                     const std::function<void(TInfoForm&)>& startupMessage, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       ini_(ini), system_(system)
@@ -136,7 +136,7 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
     system_.ClearResults();
     FitColumns();
     if (startupMessage)
-        startupMessage();
+        startupMessage(*this);
 }
 
 TInfoForm::~TInfoForm()

@@ -24,7 +24,7 @@ public:
     // Sets the slots to Downloads/MaxSimDownloads, clears the results, then calls
     // startupMessage (the main window's start-up step) once the grid exists.
     TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
-              const std::function<void()>& startupMessage = {}, QWidget* parent = nullptr);
+              const std::function<void(TInfoForm&)>& startupMessage = {}, QWidget* parent = nullptr);
     ~TInfoForm() override;
 
     TAdvancedInfoSystem& AdvancedInfoSystem() { return system_; }

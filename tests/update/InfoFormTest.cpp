@@ -26,10 +26,10 @@ TEST_F(FormFixture, StartupMessageComesOnceTheGridExists)
     int calls = 0;
     int gridRowsAtStartup = -1;
     QTableWidget* grid = nullptr;
-    update::TInfoForm created(ini, system, [&] {
+    update::TInfoForm created(ini, system, [&](update::TInfoForm& self) {
         ++calls;
         // The grid must already be filled when the main window's start-up step runs.
-        grid = created.StringGrid1;
+        grid = self.StringGrid1;
         gridRowsAtStartup = grid ? grid->rowCount() : -1;
     });
     EXPECT_EQ(calls, 1);

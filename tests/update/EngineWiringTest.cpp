@@ -1,0 +1,139 @@
+// The update engine inside the real main window: start-up update, commands, abort.
+#include "MessageBoxRecorder.h"
+#include "MisbehavingServer.h"
+#include "NginxServer.h"
+#include "QStringPrinter.h"
+#include "TestPaths.h"
+#include "app/StartupOptions.h"
+#include "app/TForm1.h"
+#include "app/TStartup.h"
+#include "app/UpdateEngine.h"
+#include "comics/TComicInfo.h"
+#include "update/TInfoForm.h"
+#include "update/TUpdateScheduler.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pw;
+
+namespace {
+
+struct WiringTest : ::testing::Test {
+    QTemporaryDir folder;
+    test::MessageBoxRecorder boxes;
+
+    void TearDown() override { qunsetenv("PANELWICK_SITE_BASE"); }
+
+    void Prepare(const QByteArray& catalogue, const QByteArray& ini)
+    {
+        QFile c(folder.filePath("Comics.urls"));
+        ASSERT_TRUE(c.open(QIODevice::WriteOnly));
+        c.write(catalogue);
+        QFile i(folder.filePath("panelwick.ini"));
+        ASSERT_TRUE(i.open(QIODevice::WriteOnly));
+        i.write(ini);
+    }
+    app::TStartupOptions Options() const
+    {
+        return *app::TStartupOptions::Parse({"--program-folder", folder.path()},
+                                            folder.filePath("panelwick"));
+    }
+    static app::UpdateEngine& Engine(app::TStartup& s)
+    {
+        auto* engine = dynamic_cast<app::UpdateEngine*>(&s.MainWindow().Updates());
+        EXPECT_NE(engine, nullptr);
+        return *engine;
+    }
+    static bool Idle(app::TStartup& s) { return !Engine(s).Scheduler().Busy(); }
+};
+
+} // namespace
+
+TEST_F(WiringTest, StartupUpdateShowsTheNewStripAndCommandsWork)
+{
+    test::NginxServer nginx;
+    ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
+    qputenv("PANELWICK_SITE_BASE", nginx.Url("").toLatin1());
+    ASSERT_TRUE(nginx.WriteFile("w/index.html",
+                                "<html>\n<img src=\"/archive/images/w.gif\"> archive/images\n</html>\n"));
+    QFile page(nginx.Root() + "/w/index.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(page.setFileTime(QDateTime(QDate(2001, 12, 4), QTime(10, 0), Qt::UTC),
+                                 QFileDevice::FileModificationTime));
+    page.close();
+    QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(nginx.WriteFile("archive/images/w.gif", gif.readAll()));
+    Prepare("Web\thttp://comics.example/w/index.html\r\n",
+            "[Comics]\r\nWeb=1\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n");
+
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(Options()));
+    app::TForm1& form = startup.MainWindow();
+    app::UpdateEngine& engine = Engine(startup);
+    ASSERT_NE(engine.InfoForm(), nullptr);
+    EXPECT_TRUE(engine.InfoForm()->IsShowing()); // ShowAdvancedInfo=1
+    EXPECT_TRUE(form.bitbtnAbort->isEnabled());
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }, 20000));
+
+    EXPECT_EQ(form.ProgressLabel->text(), "1 updated, 0 didn't need a update, 0 failed.");
+    EXPECT_FALSE(form.bitbtnAbort->isEnabled());
+    EXPECT_EQ(form.ProgressBar->value(), 0);
+    ASSERT_TRUE(form.CurrentComic());
+    ASSERT_TRUE(form.CurrentComic()->CurrentStrip);
+    EXPECT_EQ(form.CurrentComic()->CurrentStrip->FileName, "Web20011204.gif");
+    EXPECT_EQ(engine.InfoForm()->ListBox1->item(0)->text(), "Web: New strip updated");
+
+    // Ctrl+U: the same date is stored now.
+    QTest::keyClick(&form, Qt::Key_U, Qt::ControlModifier);
+    EXPECT_FALSE(Idle(startup));
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }, 20000));
+    EXPECT_EQ(form.ProgressLabel->text(), "0 updated, 1 didn't need a update, 0 failed.");
+
+    // The advanced info button toggles the window.
+    form.bitbtnAdvancedInfo->click();
+    EXPECT_FALSE(engine.InfoForm()->IsShowing());
+    form.bitbtnAdvancedInfo->click();
+    EXPECT_TRUE(engine.InfoForm()->IsShowing());
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+}
+
+TEST_F(WiringTest, AbortAllUpdatesMenuAbortsLikeTheButton)
+{
+    test::MisbehavingServer server;
+    server.SetScript(test::MisbehavingServer::SilenceAfterAccept());
+    ASSERT_TRUE(server.Start());
+    Prepare(("Quiet\t" + server.Url("/q.html") + "\r\nHush\t" + server.Url("/h.html") + "\r\n").toUtf8(),
+            "[Comics]\r\nQuiet=1\r\nHush=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n[Downloads]\r\n"
+            "MaxSimDownloads=1\r\n");
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(Options()));
+    app::TForm1& form = startup.MainWindow();
+    EXPECT_TRUE(Idle(startup)); // no update at start
+    EXPECT_FALSE(form.bitbtnAbort->isEnabled());
+
+    form.Updatecomicstrips1->trigger();
+    ASSERT_TRUE(test::WaitFor([&] { return server.Connections() == 1; }));
+    EXPECT_TRUE(form.bitbtnAbort->isEnabled());
+    form.Abortallupdates1->trigger();
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }));
+    EXPECT_EQ(form.ProgressLabel->text(), "0 updated, 0 didn't need a update, 2 failed.");
+    EXPECT_FALSE(form.bitbtnAbort->isEnabled());
+    EXPECT_EQ(Engine(startup).InfoForm()->AdvancedInfoSystem().Results(),
+              QStringList{"Quiet: Aborted by user"});
+
+    // Esc presses the abort button while it is enabled.
+    form.Updatecurrentcomic1->trigger();
+    ASSERT_TRUE(test::WaitFor([&] { return server.Connections() == 2; }));
+    QTest::keyClick(&form, Qt::Key_Escape);
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }));
+    EXPECT_EQ(form.ProgressLabel->text(), "0 updated, 0 didn't need a update, 1 failed.");
+}
