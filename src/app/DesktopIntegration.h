@@ -9,6 +9,10 @@ class TDesktopIntegration {
 public:
     virtual ~TDesktopIntegration();
 
+    // Whether a tray icon can bring a hidden window back; without one, starting
+    // minimised leaves the window minimised on the task bar instead of hidden.
+    virtual bool HasTray() const { return false; }
+
     virtual void SetAutostart(bool on);
     virtual void SetTrayStartMinimized(bool on);
     virtual void SetTrayMinimizeToTray(bool on);

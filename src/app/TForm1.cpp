@@ -118,7 +118,7 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     }
     // 12. Start minimised: only the tray icon.
     if (ini_->ReadBool(QStringLiteral("Misc"), QStringLiteral("StartMinimized"), false)) {
-        showAtStart_ = false;
+        showAtStart_ = !desktop_->HasTray();
         desktop_->SetTrayStartMinimized(true);
         desktop_->SetTrayMinimizeToTray(true);
         setWindowState(windowState() | Qt::WindowMinimized);

@@ -76,6 +76,8 @@ private:
 class RecordingDesktop : public app::TDesktopIntegration {
 public:
     explicit RecordingDesktop(std::shared_ptr<HookLog> log) : log_(std::move(log)) {}
+    bool HasTray() const override { return hasTray; }
+    bool hasTray = true;
     void SetAutostart(bool on) override { log_->calls << QStringLiteral("SetAutostart %1").arg(on); }
     void SetTrayStartMinimized(bool on) override
     {

@@ -249,3 +249,18 @@ TEST(Startup, StartMinimizedShowsNoWindowUntilTheTrayRestoresIt)
     EXPECT_EQ(s.form.pos(), QPoint(33, 44));
     EXPECT_EQ(s.form.size(), QSize(600, 400));
 }
+
+TEST(Startup, StartMinimizedWithoutATrayKeepsTheWindowReachableOnTheTaskBar)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\n[Misc]\r\nStartMinimized=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    Started s;
+    auto desktop = std::make_unique<test::RecordingDesktop>(s.log);
+    desktop->hasTray = false;
+    s.form.SetDesktopIntegration(std::move(desktop));
+    ASSERT_TRUE(s.Start(folder.Options()));
+    EXPECT_TRUE(s.form.isVisible());
+    EXPECT_TRUE(s.form.windowState() & Qt::WindowMinimized);
+}
