@@ -149,6 +149,7 @@ private:
     bool FormKeyDown(QKeyEvent* key);
     void FormKeyUp(QKeyEvent* key);
     void ShowNotice(const QByteArray& gif, platform::Timer& timer);
+    void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice
     void SetPicture(const QImage& image);
     void UpdateWallpaperCheck();
     void WallpaperToggled();

@@ -74,35 +74,24 @@ void TForm1::ShowNotice(const QByteArray& gif, platform::Timer& timer)
     timer.SetEnabled(true);
 }
 
-void TForm1::btnPrevClick()
-{
-    if (!currentComic_)
-        return;
-    if (NoComicsTimer->Enabled())
-        NoComicsTimer->SetEnabled(false);
-    if (NoStripsTimer->Enabled()) {
-        NoStripsTimer->SetEnabled(false);
-        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
-        return;
-    }
-    if (const auto strip = stripsDB_->PreviousStrip(*currentComic_))
-        ShowStrip(*currentComic_, strip);
-    else
-        ShowNotice(notices_.EndOfStrips, *NoStripsTimer);
-}
+void TForm1::btnPrevClick() { StepStrip(false); }
 
-void TForm1::btnNextClick()
+void TForm1::btnNextClick() { StepStrip(true); }
+
+void TForm1::StepStrip(bool forward)
 {
     if (!currentComic_)
         return;
     if (NoComicsTimer->Enabled())
         NoComicsTimer->SetEnabled(false);
-    if (NoStripsTimer->Enabled()) {
+    if (NoStripsTimer->Enabled()) { // the key only ends the notice
         NoStripsTimer->SetEnabled(false);
         ShowStrip(*currentComic_, currentComic_->CurrentStrip);
         return;
     }
-    if (const auto strip = stripsDB_->NextStrip(*currentComic_))
+    const auto strip =
+        forward ? stripsDB_->NextStrip(*currentComic_) : stripsDB_->PreviousStrip(*currentComic_);
+    if (strip)
         ShowStrip(*currentComic_, strip);
     else
         ShowNotice(notices_.EndOfStrips, *NoStripsTimer);
