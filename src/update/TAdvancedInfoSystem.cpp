@@ -68,16 +68,6 @@ void TAdvancedInfoSystem::ShowStatus(const QString& comicName, const QString& st
     }
 }
 
-void TAdvancedInfoSystem::AssignSlot(const TComicDownloadInfo& job)
-{
-    AssignSlot(job.ComicName());
-}
-
-void TAdvancedInfoSystem::ShowStatus(const TComicDownloadInfo& job)
-{
-    ShowStatus(job.ComicName(), job.StatusText(), job.State());
-}
-
 TResultColour TAdvancedInfoSystem::ResultColour(const QString& message)
 {
     if (message.contains(QLatin1String("No updated strip found")))

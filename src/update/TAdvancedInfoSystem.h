@@ -8,8 +8,6 @@
 
 namespace pw::update {
 
-class TComicDownloadInfo;
-
 enum class TResultColour { Normal, Red, Blue };
 
 // What the Advanced Info window shows: one row per update slot (comic and status) and
@@ -27,8 +25,6 @@ public:
 
     void AssignSlot(const QString& comicName);
     void ShowStatus(const QString& comicName, const QString& statusText, int state);
-    void AssignSlot(const TComicDownloadInfo& job);
-    void ShowStatus(const TComicDownloadInfo& job);
 
     // Row 0 is the header; the grid has RowCount() rows.
     int RowCount() const { return static_cast<int>(rows_.size()); }

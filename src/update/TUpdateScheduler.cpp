@@ -98,13 +98,13 @@ void TUpdateScheduler::UpdateAllComics()
 void TUpdateScheduler::StartJob(TComicDownloadInfo* job)
 {
     active_.Add(job);
-    info_.AssignSlot(*job);
+    info_.AssignSlot(job->ComicName());
     job->Start();
 }
 
 void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
 {
-    info_.ShowStatus(job);
+    info_.ShowStatus(job.ComicName(), job.StatusText(), job.State());
     const int state = job.State();
     if (!TComicDownloadInfo::IsFinal(state)) {
         if (state == TComicDownloadInfo::kLooking || state == TComicDownloadInfo::kGettingStrip)

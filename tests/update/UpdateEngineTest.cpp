@@ -426,3 +426,47 @@ TEST_F(FaultTest, AbortDropsQueuedJobsAndEndsRunningOnes)
     EXPECT_FALSE(rig.host.abortEnabled);
     EXPECT_EQ(server.Connections(), 2);
 }
+
+TEST_F(SiteTest, UserAbortWhileAbortingKeepsNoUpdateResult)
+{
+    comics::TComicInfo* comic = Comic("Keep", kMarch7);
+    QDir().mkpath(rig.db.ComicFolder("Keep"));
+    QFile stored(rig.StripPath("Keep", "Keep20000307.gif"));
+    ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
+    stored.close();
+
+    TComicDownloadInfo job(*comic, rig.db, rig.ini);
+    QList<int> states;
+    job.OnStatusChange = [&](TComicDownloadInfo& j) {
+        states << j.State();
+        if (j.State() == TComicDownloadInfo::kNoNewStripAborting)
+            j.Abort(); // the user presses Abort right then
+    };
+    job.Start();
+    ASSERT_TRUE(test::WaitFor([&] { return TComicDownloadInfo::IsFinal(job.State()); }));
+    EXPECT_EQ(states, (QList<int>{0, 1, -4, 6}));
+    EXPECT_EQ(job.StatusText(), "No updated strip found");
+}
+
+TEST_F(SiteTest, JobStepsAndDebugLogOfANewStrip)
+{
+    comics::TComicInfo* comic = Comic("Steps", kMarch7);
+    QDir().mkpath(rig.db.ComicFolder("Steps"));
+    TComicDownloadInfo job(*comic, rig.db, rig.ini);
+    QList<int> states;
+    QStringList log;
+    job.OnStatusChange = [&](TComicDownloadInfo& j) { states << j.State(); };
+    job.OnLog = [&](const QString& line) { log << line; };
+    job.Start();
+    ASSERT_TRUE(test::WaitFor([&] { return TComicDownloadInfo::IsFinal(job.State()); }));
+    EXPECT_EQ(states, (QList<int>{0, 1, -3, 2, 3, 4}));
+    EXPECT_EQ(job.Extension(), ".gif");
+    EXPECT_EQ(job.StripFileName(), "Steps20000307.gif");
+    EXPECT_EQ(job.DownloadedSize(), GifBytes().size());
+    // One body begin per request; header lines after the date decision are not logged.
+    EXPECT_EQ(log.count("Steps: onDataBegin"), 2);
+    const qsizetype date = log.indexOf(QRegularExpression("^Steps: Last-Modified: .*"));
+    ASSERT_GE(date, 0);
+    EXPECT_EQ(log.indexOf(QRegularExpression("^Steps: (?!onDataBegin).*"), date + 1), -1)
+        << log.join("\n").toStdString();
+}
