@@ -46,6 +46,7 @@ TEST(DailyUpdateRule, UpdateTimeParsing)
 {
     EXPECT_EQ(TDailyUpdateRule::ParseUpdateTime("12:00:30"), QTime(12, 0, 30));
     EXPECT_EQ(TDailyUpdateRule::ParseUpdateTime("7:05:00"), QTime(7, 5, 0));
+    EXPECT_EQ(TDailyUpdateRule::ParseUpdateTime("1:05:07 PM"), QTime(13, 5, 7)); // 12-hour locales
     // Anything that is not a time of day is midnight, like the default.
     EXPECT_EQ(TDailyUpdateRule::ParseUpdateTime("soon"), QTime(0, 0, 0));
     EXPECT_EQ(TDailyUpdateRule::ParseUpdateTime(""), QTime(0, 0, 0));
