@@ -107,13 +107,13 @@ void TComicDownloadInfo::HeaderBegin()
 void TComicDownloadInfo::HeaderData()
 {
     // Once a new strip was found the header lines no longer matter (redirects and the
-    // image request included).
-    if (!examineHeaders_)
+    // image request included); nor do lines that still arrive after an abort.
+    if (!examineHeaders_ || state_ == kAbortRequested)
         return;
     RestartTimer();
     const QString line = http_->CurrentLineText();
     Log(line);
-    if (!IsLastModifiedLine(line))
+    if (!IsLastModifiedLine(line) || state_ == kNoNewStripAborting)
         return;
 
     const std::optional<TLastModified> date = ParseLastModified(line);
