@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
 
@@ -75,8 +76,11 @@ void TUpdateScheduler::UpdateComic(const QString& name, int limit, bool showAdva
     auto* job = new TComicDownloadInfo(*comic, db_, ini_, this);
     job->OnStatusChange = [this](TComicDownloadInfo& j) { DownloadStatusChanged(j); };
     job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
-    if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty())
-        QDir().mkpath(db_.ComicFolder(comic->Name));
+    if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty()) {
+        const QString folder = db_.ComicFolder(comic->Name);
+        if (!QFileInfo(folder).isDir())
+            QDir().mkpath(folder);
+    }
 
     if (active_.Count() < limit)
         StartJob(job);
