@@ -111,11 +111,16 @@ void TForm1::CreateControls()
     auto* progressColumn = new QVBoxLayout;
     progressColumn->setSpacing(0);
     ProgressLabel = Named(new QLabel(progressPanel), "ProgressLabel");
+    // The batch summary is longer than the panel is wide: a smaller font over two lines.
+    QFont progressFont = ProgressLabel->font();
+    progressFont.setPixelSize(10);
+    ProgressLabel->setFont(progressFont);
+    ProgressLabel->setWordWrap(true);
     ProgressBar = Named(new QProgressBar(progressPanel), "ProgressBar");
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
     ProgressBar->setTextVisible(false);
-    ProgressBar->setMaximumHeight(12);
+    ProgressBar->setMaximumHeight(8);
     progressColumn->addWidget(ProgressLabel);
     progressColumn->addWidget(ProgressBar);
     progress->addLayout(progressColumn, 1);

@@ -87,6 +87,7 @@ void UpdateEngine::SetProgressPosition(int position)
 void UpdateEngine::SetProgressText(const QString& text)
 {
     form_.ProgressLabel->setText(text);
+    form_.ProgressLabel->setToolTip(text);
 }
 
 QString UpdateEngine::ProgressText() const
