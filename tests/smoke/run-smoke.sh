@@ -27,10 +27,20 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$work/display")"
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
-wmctrl -m >/dev/null 2>&1 || fail "openbox did not answer"
+# openbox now and then ends at once on a busy machine; give it three chances.
+for attempt in 1 2 3; do
+  openbox >>"$work/openbox.log" 2>&1 &
+  wm=$!
+  pids+=($wm)
+  for _ in $(seq 100); do
+    wmctrl -m >/dev/null 2>&1 && break
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.1
+  done
+  wmctrl -m >/dev/null 2>&1 && break
+  kill "$wm" 2>/dev/null || true
+done
+wmctrl -m >/dev/null 2>&1 || { cat "$work/openbox.log" >&2; fail "openbox did not answer"; }
 
 # Program folder: two chosen comics, one of them with an unread strip.
 prog="$work/prog"
