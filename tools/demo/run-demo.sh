@@ -19,7 +19,7 @@ for a in "$@"; do
   esac
 done
 
-build_dir=${PANELWICK_DEMO_BUILD:-$root/build}
+build_dir=${PANELWICK_DEMO_BUILD:-$root/build-demo}
 if [ "$build" -eq 1 ]; then
   bash scripts/install-deps.sh
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPANELWICK_TESTS=OFF >/dev/null
