@@ -47,6 +47,31 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// The same lines as SplitLines, without their endings, handed to fn until it returns false.
+template <class Fn> void ForEachLineText(std::string_view text, Fn fn)
+{
+    const char* p = text.data();
+    const size_t n = text.size();
+    size_t start = 0;
+    while (start < n) {
+        size_t i = start;
+        while (i < n && p[i] != '\n' && p[i] != '\r')
+            ++i;
+        if (!fn(std::string_view(p + start, i - start)) || i == n)
+            return;
+        start = i + ((p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') ? 2 : 1);
+    }
+}
+
+// False for lines that cannot be a section header (their first non-blank is no "[").
+bool MayBeSection(std::string_view line)
+{
+    size_t i = 0;
+    while (i < line.size() && IsBlank(line[i]))
+        ++i;
+    return i < line.size() && line[i] == '[';
+}
+
 std::string_view Trimmed(std::string_view v)
 {
     while (!v.empty() && IsBlank(v.front()))
@@ -214,15 +239,22 @@ std::optional<QString> TIniFile::FindValue(const QByteArray& text, const QString
     const Name sectionName(section);
     const Name keyName(key);
     std::optional<QString> found;
-    const std::vector<Line> lines =
-        SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    ForEachLineInSection(text, lines, sectionName, [&](size_t, const Parsed& p, bool inSection) {
-        if (inSection && p.kind == Kind::Key && keyName.Matches(p.name)) {
-            found = DecodeValue(p.value);
-            return false;
-        }
-        return true;
-    });
+    // Settings are read often (every job reads some): one pass over the bytes, no line
+    // table, and lines outside the section are only checked for a section header.
+    bool inSection = false;
+    ForEachLineText(std::string_view(text.constData(), static_cast<size_t>(text.size())),
+                    [&](std::string_view line) {
+                        if (!inSection && !MayBeSection(line))
+                            return true;
+                        const Parsed p = Classify(line);
+                        if (p.kind == Kind::Section) {
+                            inSection = sectionName.Matches(p.name);
+                        } else if (inSection && p.kind == Kind::Key && keyName.Matches(p.name)) {
+                            found = DecodeValue(p.value);
+                            return false;
+                        }
+                        return true;
+                    });
     return found;
 }
 

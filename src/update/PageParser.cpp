@@ -1,5 +1,7 @@
 #include "update/PageParser.h"
 
+#include <cstring>
+
 namespace pw::update {
 
 QStringList SplitPageLines(const QByteArray& page)
@@ -49,6 +51,35 @@ QString FindStripAddress(QStringList& lines, const QString& siteBase)
         return siteBase + (quote >= 0 ? candidate.left(quote) : QString());
     }
     return {};
+}
+
+QString FindStripAddressInPage(const QByteArray& page, const QString& siteBase)
+{
+    // Lines map byte for byte onto their strings, so the qualifying text is looked for in
+    // the bytes; only the line that qualifies becomes a string.
+    static constexpr QByteArrayView marker("archive/images");
+    const char* const p = page.constData();
+    const qsizetype n = page.size();
+    auto isBreak = [](char c) { return c == '\r' || c == '\n'; };
+    for (qsizetype from = 0;;) {
+        const qsizetype hit = page.indexOf(marker, from);
+        if (hit < 0)
+            return {};
+        qsizetype start = hit;
+        while (start > 0 && !isBreak(p[start - 1]))
+            --start;
+        qsizetype end = hit;
+        while (end < n && !isBreak(p[end]))
+            ++end;
+        const void* nul = std::memchr(p + start, '\0', static_cast<size_t>(end - start));
+        const qsizetype textEnd = nul ? static_cast<const char*>(nul) - p : end;
+        const QByteArrayView text(p + start, textEnd - start);
+        if (text.contains(marker) && !text.contains(QByteArrayView("SendAStrip"))) {
+            QStringList line{QString::fromLatin1(text)};
+            return FindStripAddress(line, siteBase);
+        }
+        from = end;
+    }
 }
 
 } // namespace pw::update

@@ -17,4 +17,7 @@ QStringList SplitPageLines(const QByteArray& page);
 // qualifies. The list may be consumed.
 QString FindStripAddress(QStringList& lines, const QString& siteBase);
 
+// FindStripAddress over SplitPageLines(page), without making a string of every line.
+QString FindStripAddressInPage(const QByteArray& page, const QString& siteBase);
+
 } // namespace pw::update

@@ -233,10 +233,9 @@ void TComicDownloadInfo::RequestDone(unsigned error)
     } else if (!failure_.isEmpty()) {
         SetState(kFailed, failed + failure_);
     } else if (state_ == kGettingInfo && CompletedCleanly(error)) {
-        QStringList lines = SplitPageLines(page_->data());
+        const QString address = FindStripAddressInPage(page_->data(), SiteBase());
         http_->ReceiveStream = nullptr;
         page_.reset();
-        const QString address = FindStripAddress(lines, SiteBase());
         http_->URL = address;
         if (address.isEmpty())
             SetState(kFailed, QStringLiteral("No strip found in strip info."));

@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 
 using pw::update::FindStripAddress;
+using pw::update::FindStripAddressInPage;
 using pw::update::SplitPageLines;
 
 namespace {
 
 const QString kBase = QStringLiteral("http://comics.example");
 
+// Both ways of searching a page must agree on every page.
 QString Find(const QByteArray& page)
 {
     QStringList lines = SplitPageLines(page);
-    return FindStripAddress(lines, kBase);
+    const QString address = FindStripAddress(lines, kBase);
+    EXPECT_EQ(FindStripAddressInPage(page, kBase), address) << page.toStdString();
+    return address;
 }
 
 } // namespace
@@ -93,4 +97,24 @@ TEST(FindStripAddress, NonAsciiBeforeTheMarkerKeepsPositions)
 {
     // Upper-casing must not move the marker (\xdf would become "SS" with full mapping).
     EXPECT_EQ(Find("\xdf\xdf\xff<img src=\"/archive/images/x.gif\">"), kBase + "/archive/images/x.gif");
+}
+
+TEST(FindStripAddress, NulCutsTheQualifyingText)
+{
+    // The marker after a NUL is not in the line's text; the next line qualifies.
+    EXPECT_EQ(
+        Find(QByteArray("<img src=\"x\0/archive/images/a.gif\">\n<img src=\"/archive/images/b.gif\">", 69)),
+        kBase + "/archive/images/b.gif");
+    // A NUL after the marker only shortens the text the address is cut from.
+    EXPECT_EQ(Find(QByteArray("<img src=\"/archive/images/a.gif\0\">\n", 35)), kBase);
+    // "SendAStrip" hidden behind a NUL no longer disqualifies the line.
+    EXPECT_EQ(Find(QByteArray("<img src=\"/archive/images/a.gif\">\0SendAStrip\r\n", 46)),
+              kBase + "/archive/images/a.gif");
+}
+
+TEST(FindStripAddress, MarkerTwiceInDisqualifiedLinesAndLoneBreaks)
+{
+    EXPECT_EQ(Find("archive/images archive/images SendAStrip\r\rarchive/images SendAStrip\n\r"
+                   "<A HREF=\"/archive/images/c.gif\">"),
+              kBase + "/archive/images/c.gif");
 }
