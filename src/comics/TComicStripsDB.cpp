@@ -6,11 +6,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pw::comics {
 
@@ -133,19 +137,56 @@ std::vector<QByteArray> ReadMarkerForRewrite(const QString& path)
     return lines;
 }
 
+// The new list goes into a fresh file beside the marker, which is then renamed over it:
+// whoever reads the marker, even after the program was killed halfway, sees the old list
+// or the new one. No fdatasync: the list changes for every new strip, the strip files
+// themselves are not synced either, and losing the newest unread mark to a power cut
+// costs far less than a disk flush per strip.
 void WriteMarker(const QString& path, const std::vector<QByteArray>& lines)
 {
     QByteArray bytes;
     for (const QByteArray& line : lines)
         bytes += line + "\r\n";
-    QSaveFile file(path);
-    // Unbuffered: a buffered QSaveFile renames even when its final flush fails.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() &&
-        file.commit())
-        return;
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    throw platform::Exception(QStringLiteral("Unable to write to %1: %2").arg(path, reason));
+    const QByteArray target = QFile::encodeName(path);
+    auto fail = [&path](int error) {
+        throw platform::Exception(QStringLiteral("Unable to write to %1: %2")
+                                      .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    };
+
+    struct stat existing {};
+    const bool exists = ::stat(target.constData(), &existing) == 0;
+    if (exists && ::access(target.constData(), W_OK) != 0)
+        fail(errno);
+    // Hidden (leading dot) and unique to this process, beside the marker so that the
+    // rename stays on one file system.
+    static std::atomic<unsigned> serial{0};
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray temp = target.left(slash + 1) + '.' + target.mid(slash + 1) + '.' +
+                            QByteArray::number(::getpid()) + '.' + QByteArray::number(serial++) + ".tmp";
+    // Until the old file's permissions are copied nobody else may read the new one.
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+    if (fd < 0)
+        fail(errno);
+    int error = 0;
+    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0)
+            error = EIO;
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (error == 0 && exists && ::fchmod(fd, existing.st_mode & 07777) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temp.constData());
+        fail(error);
+    }
 }
 
 void RequireUsable(const QString& comicName)

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace pw::comics;
 
@@ -367,3 +368,19 @@ TEST(ComicInfo, DateTextUsesTheShortDateFormat)
 }
 
 } // namespace
+
+TEST_F(StripStoreTest, RewrittenMarkerKeepsItsPermissionsAndLeavesNoTemporaryFile)
+{
+    Touch("X/X20011204.gif");
+    Touch("X/X.unr", "X20011203.gif\r\n");
+    const QByteArray marker = QFile::encodeName(root + "/X/X.unr");
+    ASSERT_EQ(::chmod(marker.constData(), 0640), 0);
+    TComicStripsDB db(root);
+    db.MarkUnread(*TComicStrip::FromFileName("X20011204.gif", db.Dir()));
+    EXPECT_EQ(Read("X/X.unr"), "X20011203.gif\r\nX20011204.gif\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(marker.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(QDir(root + "/X").entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"X.unr", "X20011204.gif"}));
+}
