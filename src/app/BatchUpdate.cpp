@@ -30,6 +30,7 @@ public:
     void SetProgressPosition(int) override {}
     void SetProgressText(const QString& text) override { text_ = text; }
     QString ProgressText() const override { return text_; }
+    bool KeepsDebugLog() const override { return false; }
 
 private:
     QString text_;

@@ -245,6 +245,12 @@ int WSocketResolveProto(const QString& Proto)
     const QString text = Proto.trimmed();
     if (StartsWithDigit(text))
         return static_cast<int>(LeadingNumber(text) & 0x7FFFFFFFul);
+    // Every connection names its protocol: the two fixed numbers spare a read of the
+    // protocols database each time.
+    if (text == QLatin1String("tcp"))
+        return IPPROTO_TCP;
+    if (text == QLatin1String("udp"))
+        return IPPROTO_UDP;
     WSocketApi::EnsureLoaded();
     const QByteArray name = text.toLatin1();
     protoent entry{};

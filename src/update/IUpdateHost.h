@@ -22,6 +22,8 @@ public:
     virtual void ShowNewStrip(comics::TComicInfo&, const comics::TComicStrip&) {}
     virtual void SetStripAsWallpaper(const comics::TComicStrip&) {}
     virtual void AppendDebugLog(const QString&) {}
+    // False when no debug log is kept: the jobs then build no log lines at all.
+    virtual bool KeepsDebugLog() const { return true; }
 };
 
 } // namespace pw::update

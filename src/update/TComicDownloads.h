@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
+#include <deque>
+#include <unordered_map>
 
 namespace pw::comics {
 class TComicInfo;
@@ -14,7 +15,7 @@ class TComicDownloadInfo;
 // An ordered list of update jobs; it refers to them and owns none.
 class TComicDownloads {
 public:
-    void Add(TComicDownloadInfo* job) { items_.push_back(job); }
+    void Add(TComicDownloadInfo* job);
     void Remove(TComicDownloadInfo* job);
     TComicDownloadInfo* PopFirst();
     TComicDownloadInfo* Items(int index) const { return items_.at(static_cast<size_t>(index)); }
@@ -23,7 +24,12 @@ public:
     bool Contains(const TComicDownloadInfo* job) const;
 
 private:
-    std::vector<TComicDownloadInfo*> items_;
+    void Forget(const TComicDownloadInfo* job);
+
+    // A deque: the queue of a large update is taken from the front. The comics are
+    // counted so that a thousand queued comics are not searched one by one.
+    std::deque<TComicDownloadInfo*> items_;
+    std::unordered_map<const comics::TComicInfo*, int> comics_;
 };
 
 } // namespace pw::update

@@ -75,7 +75,8 @@ void TUpdateScheduler::UpdateComic(const QString& name, int limit, bool showAdva
 
     auto* job = new TComicDownloadInfo(*comic, db_, ini_, this);
     job->OnStatusChange = [this](TComicDownloadInfo& j) { DownloadStatusChanged(j); };
-    job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
+    if (host_.KeepsDebugLog())
+        job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
     if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty()) {
         const QString folder = db_.ComicFolder(comic->Name);
         if (!QFileInfo(folder).isDir())

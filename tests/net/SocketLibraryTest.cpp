@@ -61,6 +61,7 @@ TEST(SocketLibrary, ProtocolsAndHostsResolve)
     EXPECT_EQ(WSocketResolveProto(QStringLiteral("tcp")), 6);
     EXPECT_EQ(WSocketResolveProto(QStringLiteral(" udp ")), 17);
     EXPECT_EQ(WSocketResolveProto(QStringLiteral("17x")), 17);
+    EXPECT_EQ(WSocketResolveProto(QStringLiteral("icmp")), 1); // from the protocols database
     EXPECT_EQ(RaisedText([] { WSocketResolveProto(QString()); }),
               QStringLiteral("WSocketResolveProto: Invalid Protocol."));
     EXPECT_EQ(RaisedText([] { WSocketResolveProto(QString(32, QLatin1Char('x'))); }),
