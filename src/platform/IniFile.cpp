@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -45,31 +46,6 @@ std::vector<Line> SplitLines(std::string_view text)
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-// The same lines as SplitLines, without their endings, handed to fn until it returns false.
-template <class Fn> void ForEachLineText(std::string_view text, Fn fn)
-{
-    const char* p = text.data();
-    const size_t n = text.size();
-    size_t start = 0;
-    while (start < n) {
-        size_t i = start;
-        while (i < n && p[i] != '\n' && p[i] != '\r')
-            ++i;
-        if (!fn(std::string_view(p + start, i - start)) || i == n)
-            return;
-        start = i + ((p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') ? 2 : 1);
-    }
-}
-
-// False for lines that cannot be a section header (their first non-blank is no "[").
-bool MayBeSection(std::string_view line)
-{
-    size_t i = 0;
-    while (i < line.size() && IsBlank(line[i]))
-        ++i;
-    return i < line.size() && line[i] == '[';
 }
 
 std::string_view Trimmed(std::string_view v)
@@ -238,24 +214,46 @@ std::optional<QString> TIniFile::FindValue(const QByteArray& text, const QString
 {
     const Name sectionName(section);
     const Name keyName(key);
-    std::optional<QString> found;
-    // Settings are read often (every job reads some): one pass over the bytes, no line
-    // table, and lines outside the section are only checked for a section header.
+    // Settings are read often (every job reads some), so outside the section asked for
+    // only the "[" that may open a section header are visited; inside it, every line.
+    const char* const p = text.constData();
+    const auto n = static_cast<size_t>(text.size());
+    auto isBreak = [](char c) { return c == '\n' || c == '\r'; };
+    auto lineEnd = [&](size_t from) {
+        while (from < n && !isBreak(p[from]))
+            ++from;
+        return from;
+    };
+    auto nextLine = [&](size_t end) {
+        return end + ((end + 1 < n && p[end] == '\r' && p[end + 1] == '\n') ? 2 : 1);
+    };
     bool inSection = false;
-    ForEachLineText(std::string_view(text.constData(), static_cast<size_t>(text.size())),
-                    [&](std::string_view line) {
-                        if (!inSection && !MayBeSection(line))
-                            return true;
-                        const Parsed p = Classify(line);
-                        if (p.kind == Kind::Section) {
-                            inSection = sectionName.Matches(p.name);
-                        } else if (inSection && p.kind == Kind::Key && keyName.Matches(p.name)) {
-                            found = DecodeValue(p.value);
-                            return false;
-                        }
-                        return true;
-                    });
-    return found;
+    size_t pos = 0;
+    while (pos < n) {
+        size_t begin = pos;
+        if (!inSection) {
+            const void* bracket = std::memchr(p + pos, '[', n - pos);
+            if (!bracket)
+                break;
+            const auto at = static_cast<size_t>(static_cast<const char*>(bracket) - p);
+            begin = at;
+            while (begin > 0 && IsBlank(p[begin - 1]))
+                --begin;
+            if (begin > 0 && !isBreak(p[begin - 1])) {
+                pos = at + 1; // inside a line: no header
+                continue;
+            }
+        }
+        const size_t end = lineEnd(begin);
+        const Parsed parsed = Classify(std::string_view(p + begin, end - begin));
+        if (parsed.kind == Kind::Section) {
+            inSection = sectionName.Matches(parsed.name);
+        } else if (inSection && parsed.kind == Kind::Key && keyName.Matches(parsed.name)) {
+            return DecodeValue(parsed.value);
+        }
+        pos = nextLine(end);
+    }
+    return std::nullopt;
 }
 
 QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, const QString& key,

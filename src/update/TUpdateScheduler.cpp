@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTimer>
 #include <algorithm>
 
@@ -54,8 +55,14 @@ void TUpdateScheduler::UpdateComic(const QString& name)
 
 void TUpdateScheduler::UpdateComic(const QString& name, int limit, bool showAdvancedInfo)
 {
-    comics::TComicInfo* comic = comicsToGet_.FindByName(name);
-    if (!comic || active_.ContainsComic(comic) || queued_.ContainsComic(comic))
+    if (comics::TComicInfo* comic = comicsToGet_.FindByName(name))
+        UpdateComic(*comic, limit, showAdvancedInfo);
+}
+
+void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool showAdvancedInfo)
+{
+    comics::TComicInfo* comic = &info;
+    if (active_.ContainsComic(comic) || queued_.ContainsComic(comic))
         return;
     host_.SetAbortEnabled(true);
     if (showAdvancedInfo)
@@ -96,8 +103,17 @@ void TUpdateScheduler::UpdateAllComics()
     const int limit = Limit();
     const bool showAdvancedInfo =
         ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false);
-    for (int i = 0; i < comicsToGet_.Count(); ++i)
-        UpdateComic(comicsToGet_.GetItem(i)->Name, limit, showAdvancedInfo);
+    // A name stands for its first comic in the list, as when asked for by name; the
+    // set spares a search of the whole list per comic.
+    QSet<QString> names;
+    names.reserve(comicsToGet_.Count());
+    for (int i = 0; i < comicsToGet_.Count(); ++i) {
+        comics::TComicInfo* comic = comicsToGet_.GetItem(i);
+        if (!names.contains(comic->Name)) {
+            names.insert(comic->Name);
+            UpdateComic(*comic, limit, showAdvancedInfo);
+        }
+    }
 }
 
 void TUpdateScheduler::StartJob(TComicDownloadInfo* job)

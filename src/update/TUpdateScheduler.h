@@ -8,6 +8,7 @@
 #include <memory>
 
 namespace pw::comics {
+class TComicInfo;
 class TComicsList;
 class TComicStripsDB;
 } // namespace pw::comics
@@ -59,6 +60,7 @@ public:
 
 private:
     void UpdateComic(const QString& name, int limit, bool showAdvancedInfo);
+    void UpdateComic(comics::TComicInfo& comic, int limit, bool showAdvancedInfo);
     void DownloadStatusChanged(TComicDownloadInfo& job);
     void StartJob(TComicDownloadInfo* job);
     void RecordNewStrip(TComicDownloadInfo& job);

@@ -320,14 +320,16 @@ TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow)
 TEST(IniFindValue, LinesOutsideTheSectionAreSkippedWithoutMissingAHeader)
 {
     // Headers after blanks or lone CRs and keys that begin with a bracket are all seen.
-    const QByteArray text = "x=0\r[A]  \n  k=1\r\n\t[B]\t\r\nk=2\n[x]=3\n\n  [ C ]\rk=\"4\"\r\r[b]\nj=5";
+    const QByteArray text = "x=0\r[A]  \n  k=1\r\n\t[B]\t\r\nk=2\n[x]=3\n\n  [ C ]\rk=\"4\"\r\r[b]\nj=5\n"
+                            "v=a [E]\r\n[D]\r\n k=[E]\r\n[E]x\r\nm=7";
     struct Case {
         const char* section;
         const char* key;
         const char* expected; // nullptr: absent
     };
-    const Case cases[] = {{"A", "k", "1"}, {"B", "k", "2"},     {"b", "[x]", "3"},  {"C", "k", "4"},
-                          {"B", "j", "5"}, {"A", "j", nullptr}, {"", "x", nullptr}, {"D", "k", nullptr}};
+    const Case cases[] = {{"A", "k", "1"},    {"B", "k", "2"},     {"b", "[x]", "3"},  {"C", "k", "4"},
+                          {"B", "j", "5"},    {"D", "k", "[E]"},   {"D", "m", "7"},    {"A", "j", nullptr},
+                          {"", "x", nullptr}, {"E", "m", nullptr}, {"F", "k", nullptr}};
     for (const Case& c : cases) {
         const std::optional<QString> v = TIniFile::FindValue(text, c.section, c.key);
         if (c.expected)

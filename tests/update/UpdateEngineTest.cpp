@@ -173,6 +173,18 @@ TEST_F(SiteTest, FiveComicsWithLimitThreeThreeRunTwoWait)
     EXPECT_LT(log.indexOf("/C4/index.html"), log.indexOf("/C5/index.html"));
 }
 
+TEST_F(SiteTest, NameListedTwiceIsUpdatedOnce)
+{
+    const comics::TComicInfo* first = Comic("Twin", kMarch7);
+    rig.AddComic("Twin", first->PageURL);
+    rig.scheduler->UpdateAllComics();
+    ASSERT_EQ(rig.scheduler->ActiveDownloads().Count(), 1);
+    EXPECT_EQ(rig.scheduler->ActiveDownloads().Items(0)->Comic(), first);
+    EXPECT_EQ(rig.scheduler->QueuedDownloads().Count(), 0);
+    ASSERT_TRUE(rig.RunBatch());
+    EXPECT_EQ(rig.finished, QStringList{"Twin: New strip updated"});
+}
+
 TEST_F(SiteTest, LoweredLimitStopsNothingAndQueueDrains)
 {
     rig.ini.WriteInteger("Downloads", "MaxSimDownloads", 2);
