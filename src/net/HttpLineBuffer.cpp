@@ -4,17 +4,20 @@
 
 namespace pw::net {
 
-HttpLineBuffer::HttpLineBuffer(int capacity) : data_(static_cast<size_t>(capacity)) {}
+HttpLineBuffer::HttpLineBuffer(int capacity)
+    : data_(std::make_unique_for_overwrite<char[]>(static_cast<size_t>(capacity))), capacity_(capacity)
+{
+}
 
 bool HttpLineBuffer::TakeLine(QByteArrayView& line, QByteArrayView& raw)
 {
-    const char* begin = data_.data() + start_;
+    const char* begin = data_.get() + start_;
     const int pending = fill_ - start_;
     const void* lf = pending > scanned_ ? std::memchr(begin + scanned_, '\n', pending - scanned_) : nullptr;
     if (!lf) {
         // Keep the partial line at the front so the free space is all at the end.
         if (start_ > 0) {
-            std::memmove(data_.data(), begin, static_cast<size_t>(pending));
+            std::memmove(data_.get(), begin, static_cast<size_t>(pending));
             start_ = 0;
             fill_ = pending;
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <vector>
+#include <memory>
 
 namespace pw::net {
 
@@ -11,12 +11,12 @@ class HttpLineBuffer {
 public:
     explicit HttpLineBuffer(int capacity);
 
-    char* FreeSpace() { return data_.data() + fill_; }
-    int FreeSize() const { return static_cast<int>(data_.size()) - fill_; }
+    char* FreeSpace() { return data_.get() + fill_; }
+    int FreeSize() const { return capacity_ - fill_; }
     void Commit(int count) { fill_ += count; }
     // After TakeLine returned false: one unfinished line fills the whole buffer.
     // After TakeLine returned false: one unfinished line fills the whole buffer.
-    bool Full() const { return start_ == 0 && fill_ == static_cast<int>(data_.size()); }
+    bool Full() const { return start_ == 0 && fill_ == capacity_; }
 
     // Next complete line, as a view valid until the next call that changes the buffer.
     // raw also covers the line end. False (and the unread rest moved to the front) when
@@ -24,11 +24,13 @@ public:
     bool TakeLine(QByteArrayView& line, QByteArrayView& raw);
 
     // Bytes not yet taken.
-    QByteArrayView Pending() const { return {data_.data() + start_, fill_ - start_}; }
+    QByteArrayView Pending() const { return {data_.get() + start_, fill_ - start_}; }
     void Clear() { start_ = fill_ = scanned_ = 0; }
 
 private:
-    std::vector<char> data_;
+    // Not zero-filled: only bytes received are ever read, and every client makes one.
+    std::unique_ptr<char[]> data_;
+    int capacity_;
     int start_ = 0;   // first byte not yet taken
     int fill_ = 0;    // end of the received bytes
     int scanned_ = 0; // bytes from start_ known to hold no LF

@@ -21,11 +21,11 @@ void THttpCli::SocketDataAvailable(std::uint16_t)
 {
     if (Receiving() && state_ == THttpState::ReadingBody) {
         // Body bytes need no line splitting: read them in large pieces.
-        if (bodyBuffer_.empty())
-            bodyBuffer_.resize(BodyBufferSize);
-        const int n = socket_->Receive(bodyBuffer_.data(), static_cast<int>(bodyBuffer_.size()));
+        if (!bodyBuffer_) // not zero-filled: only received bytes are read
+            bodyBuffer_ = std::make_unique_for_overwrite<char[]>(BodyBufferSize);
+        const int n = socket_->Receive(bodyBuffer_.get(), BodyBufferSize);
         if (n > 0)
-            HandleBody(bodyBuffer_.data(), n);
+            HandleBody(bodyBuffer_.get(), n);
         return;
     }
     // Always read: data left unread would be delivered again at once.

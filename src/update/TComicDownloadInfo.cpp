@@ -281,7 +281,8 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
         return;
     }
     stripFile_ = std::make_unique<QFile>(PartPath());
-    if (!stripFile_->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered: the client hands over large pieces, and a failed write shows at once.
+    if (!stripFile_->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         SetState(kFailed, QStringLiteral("Failed: cannot write %1").arg(stripFile_->fileName()));
         extension_.clear();
         stripFile_.reset();
