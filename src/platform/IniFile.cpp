@@ -205,7 +205,8 @@ TIniFile::TIniFile(QString path) : path_(std::move(path)) {}
 QByteArray TIniFile::ReadBytes() const
 {
     QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly))
+    // Unbuffered: read straight into the result, not through the device's buffer.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
     return file.readAll();
 }
