@@ -4,9 +4,10 @@
 # request, against curl --http1.0 too). Prints wall times, both ratios (goal <= 1.3
 # against plain curl), Panelwick's peak resident memory (goal <= 80 MB) and its peak
 # count of open descriptors. On ext4 without a journal, creating files stays slow for
-# about 30 s after many deletions (the previous run's clean-up): pause between runs.
+# a while after many creations and deletions, so results vary from run to run there;
+# TMPDIR=/dev/shm runs everything on tmpfs, which leaves out the file system.
 #
-# Usage: bench/update/run.sh [BUILD_DIR] [COUNT]   (defaults: build, 1000)
+# Usage: [TMPDIR=DIR] bench/update/run.sh [BUILD_DIR] [COUNT]   (defaults: build, 1000)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -14,7 +15,7 @@ build=${1:-$root/build}
 count=${2:-1000}
 [ -x "$build/panelwick" ] || { echo "no $build/panelwick: build it first" >&2; exit 2; }
 
-work=$(mktemp -d /tmp/panelwick-bench.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/panelwick-bench.XXXXXX")
 nginx_pid=""
 cleanup() { [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
