@@ -11,15 +11,22 @@ bash scripts/install-deps.sh
 echo "== build (tests) =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPANELWICK_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
-(cd build && ctest --output-on-failure -j "$jobs" --timeout 300)
+counts=$(mktemp)
+trap 'rm -f "$counts"' EXIT
+run_ctest() { # build dir, timeout; keeps ctest's summary for the closing line
+  (cd "$1" && ctest --output-on-failure -j "$jobs" --timeout "$2") | tee -a "$counts"
+}
+closing_line() {
+  awk '/tests passed, [0-9]+ tests failed out of/ {f += $4; t += $NF} END {printf "tests: %d passed, %d failed\n", t - f, f}' "$counts"
+}
+run_ctest build 300
 
-[ "${1:-}" = "--quick" ] && exit 0
+if [ "${1:-}" = "--quick" ]; then closing_line; exit 0; fi
 
 echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer) =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPANELWICK_TESTS=ON -DPANELWICK_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"
-(cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j "$jobs" --timeout 600)
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan 600
 
 if [ -f fuzz/CMakeLists.txt ]; then
   echo "== fuzz targets (clang, libFuzzer) =="
@@ -42,3 +49,4 @@ if [ -f fuzz/CMakeLists.txt ]; then
   done
 fi
 echo "all test stages passed"
+closing_line
