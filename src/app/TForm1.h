@@ -150,6 +150,7 @@ private:
     void FormKeyUp(QKeyEvent* key);
     void ShowNotice(const QByteArray& gif, platform::Timer& timer);
     void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice
+    void StepComic(int step);     // neighbouring comic of the selector, or the end-of-comics notice
     void SetPicture(const QImage& image);
     void UpdateWallpaperCheck();
     void WallpaperToggled();

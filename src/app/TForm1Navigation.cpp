@@ -97,38 +97,23 @@ void TForm1::StepStrip(bool forward)
         ShowNotice(notices_.EndOfStrips, *NoStripsTimer);
 }
 
-void TForm1::NextComic()
-{
-    if (NoStripsTimer->Enabled())
-        NoStripsTimer->SetEnabled(false);
-    if (NoComicsTimer->Enabled()) {
-        NoComicsTimer->SetEnabled(false);
-        if (currentComic_)
-            ShowStrip(*currentComic_, currentComic_->CurrentStrip);
-        return;
-    }
-    const int index = comboComics->currentIndex();
-    if (index + 1 < comboComics->count()) {
-        comboComics->setCurrentIndex(index + 1);
-        ShowComic(comboComics->currentText());
-    } else {
-        ShowNotice(notices_.EndOfComics, *NoComicsTimer);
-    }
-}
+void TForm1::NextComic() { StepComic(+1); }
 
-void TForm1::PreviousComic()
+void TForm1::PreviousComic() { StepComic(-1); }
+
+void TForm1::StepComic(int step)
 {
     if (NoStripsTimer->Enabled())
         NoStripsTimer->SetEnabled(false);
-    if (NoComicsTimer->Enabled()) {
+    if (NoComicsTimer->Enabled()) { // the key only ends the notice
         NoComicsTimer->SetEnabled(false);
         if (currentComic_)
             ShowStrip(*currentComic_, currentComic_->CurrentStrip);
         return;
     }
-    const int index = comboComics->currentIndex();
-    if (index > 0) {
-        comboComics->setCurrentIndex(index - 1);
+    const int index = comboComics->currentIndex() + step;
+    if (index >= 0 && index < comboComics->count()) { // no wrap-around
+        comboComics->setCurrentIndex(index);
         ShowComic(comboComics->currentText());
     } else {
         ShowNotice(notices_.EndOfComics, *NoComicsTimer);
