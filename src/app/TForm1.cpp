@@ -13,9 +13,11 @@
 #include "platform/MessageTarget.h"
 
 #include <QCloseEvent>
+#include <memory>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QShowEvent>
+#include <QTimer>
 
 namespace pw::app {
 
@@ -149,10 +151,36 @@ void TForm1::FormShow()
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
         return;
     }
-    move(ini_->ReadInteger(w, QStringLiteral("LeftPos"), 1),
-         ini_->ReadInteger(w, QStringLiteral("TopPos"), 1));
+    const QPoint wanted(ini_->ReadInteger(w, QStringLiteral("LeftPos"), 1),
+                        ini_->ReadInteger(w, QStringLiteral("TopPos"), 1));
+    move(wanted);
     resize(ini_->ReadInteger(w, QStringLiteral("Width"), 630),
            ini_->ReadInteger(w, QStringLiteral("Height"), 470));
+    PlaceFrameAt(wanted);
+}
+
+void TForm1::PlaceFrameAt(const QPoint& wanted)
+{
+    // The saved position is the frame's, as x() and y() report it when closing. Before
+    // the window manager has framed a new window some place the client there instead,
+    // which hides the title bar and moves the window up by a title bar at every start.
+    // So once the frame is known, put the frame where it belongs; without a frame
+    // (no window manager) there is nothing to correct.
+    auto* check = new QTimer(this);
+    check->setInterval(20);
+    auto tries = std::make_shared<int>(0);
+    connect(check, &QTimer::timeout, this, [this, check, tries, wanted] {
+        platform::Guarded([&] {
+            const bool framed = frameGeometry() != geometry();
+            if (framed && frameGeometry().topLeft() != wanted && !isMaximized())
+                move(wanted);
+            if (framed || ++*tries >= 50) {
+                check->stop();
+                check->deleteLater();
+            }
+        });
+    });
+    check->start();
 }
 
 void TForm1::showEvent(QShowEvent* event)

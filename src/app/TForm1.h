@@ -149,6 +149,7 @@ private:
     bool FormKeyDown(QKeyEvent* key);
     void FormKeyUp(QKeyEvent* key);
     void ShowNotice(const QByteArray& gif, platform::Timer& timer);
+    void PlaceFrameAt(const QPoint& wanted);
     void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice
     void StepComic(int step);     // neighbouring comic of the selector, or the end-of-comics notice
     void SetPicture(const QImage& image);

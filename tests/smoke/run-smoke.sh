@@ -109,4 +109,13 @@ sleep 0.3
 xdotool key --window "$wid" ctrl+x 2>/dev/null || true  # the window is gone before the key-ups
 wait_exit
 [ "$(md5sum <"$prog/panelwick.ini")" = "$before" ] || fail "E&xit changed panelwick.ini"
+
+# Third run: closing at once through the frame keeps the placement where it was, so the
+# window does not creep across the screen from one start to the next.
+top=$(ini_value Window TopPos)
+start_panelwick
+wmctrl -i -c "$wid"
+wait_exit
+[ "$(ini_value Window LeftPos)" = "$left" ] && [ "$(ini_value Window TopPos)" = "$top" ] ||
+  fail "placement moved from $left,$top to $(ini_value Window LeftPos),$(ini_value Window TopPos)"
 echo "smoke: 1 passed, 0 failed"
