@@ -13,11 +13,11 @@
 #include "platform/MessageTarget.h"
 
 #include <QCloseEvent>
-#include <memory>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QShowEvent>
 #include <QTimer>
+#include <memory>
 
 namespace pw::app {
 
@@ -219,7 +219,10 @@ void TForm1::closeEvent(QCloseEvent* event)
         QuitLoop();
 }
 
-void TForm1::ClosePanelwick1Click() { Exit1Click(); }
+void TForm1::ClosePanelwick1Click()
+{
+    Exit1Click();
+}
 
 void TForm1::Exit1Click()
 {

@@ -74,9 +74,15 @@ void TForm1::ShowNotice(const QByteArray& gif, platform::Timer& timer)
     timer.SetEnabled(true);
 }
 
-void TForm1::btnPrevClick() { StepStrip(false); }
+void TForm1::btnPrevClick()
+{
+    StepStrip(false);
+}
 
-void TForm1::btnNextClick() { StepStrip(true); }
+void TForm1::btnNextClick()
+{
+    StepStrip(true);
+}
 
 void TForm1::StepStrip(bool forward)
 {
@@ -97,9 +103,15 @@ void TForm1::StepStrip(bool forward)
         ShowNotice(notices_.EndOfStrips, *NoStripsTimer);
 }
 
-void TForm1::NextComic() { StepComic(+1); }
+void TForm1::NextComic()
+{
+    StepComic(+1);
+}
 
-void TForm1::PreviousComic() { StepComic(-1); }
+void TForm1::PreviousComic()
+{
+    StepComic(-1);
+}
 
 void TForm1::StepComic(int step)
 {

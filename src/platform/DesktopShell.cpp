@@ -11,7 +11,8 @@ void DesktopShell::Open(const QString& fileOrUrl)
         Opener(fileOrUrl);
         return;
     }
-    const QUrl url = fileOrUrl.contains(QStringLiteral("://")) ? QUrl(fileOrUrl) : QUrl::fromLocalFile(fileOrUrl);
+    const QUrl url =
+        fileOrUrl.contains(QStringLiteral("://")) ? QUrl(fileOrUrl) : QUrl::fromLocalFile(fileOrUrl);
     QDesktopServices::openUrl(url); // result not checked: nothing useful to tell the user
 }
 

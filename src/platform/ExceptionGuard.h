@@ -10,8 +10,7 @@ void ReportUnhandled(std::exception_ptr error) noexcept;
 
 // Runs f; any exception ends here and is shown by the default error box. Every entry
 // from the event loop into our code goes through this, so no exception crosses the loop.
-template <class F>
-void Guarded(F&& f) noexcept
+template <class F> void Guarded(F&& f) noexcept
 {
     try {
         std::forward<F>(f)();

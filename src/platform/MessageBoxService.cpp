@@ -17,12 +17,27 @@ QString& Caption()
 }
 } // namespace
 
-IMessageBoxBackend& MessageBoxService::Backend() { return *Slot(); }
+IMessageBoxBackend& MessageBoxService::Backend()
+{
+    return *Slot();
+}
 
-void MessageBoxService::Information(const QString& text) { Backend().Show(BoxKind::Information, Caption(), text); }
-void MessageBoxService::Warning(const QString& text) { Backend().Show(BoxKind::Warning, Caption(), text); }
-void MessageBoxService::Error(const QString& text) { Backend().Show(BoxKind::Error, Caption(), text); }
-bool MessageBoxService::Question(const QString& text) { return Backend().Ask(Caption(), text); }
+void MessageBoxService::Information(const QString& text)
+{
+    Backend().Show(BoxKind::Information, Caption(), text);
+}
+void MessageBoxService::Warning(const QString& text)
+{
+    Backend().Show(BoxKind::Warning, Caption(), text);
+}
+void MessageBoxService::Error(const QString& text)
+{
+    Backend().Show(BoxKind::Error, Caption(), text);
+}
+bool MessageBoxService::Question(const QString& text)
+{
+    return Backend().Ask(Caption(), text);
+}
 
 std::unique_ptr<IMessageBoxBackend> MessageBoxService::Install(std::unique_ptr<IMessageBoxBackend> backend)
 {
@@ -31,7 +46,10 @@ std::unique_ptr<IMessageBoxBackend> MessageBoxService::Install(std::unique_ptr<I
     return previous;
 }
 
-void MessageBoxService::SetCaption(const QString& caption) { Caption() = caption; }
+void MessageBoxService::SetCaption(const QString& caption)
+{
+    Caption() = caption;
+}
 
 void StderrMessageBoxes::Show(BoxKind kind, const QString& caption, const QString& text)
 {

@@ -21,7 +21,10 @@ public:
 
 MessageTarget::MessageTarget(QObject* parent) : QObject(parent) {}
 
-MessageTarget::~MessageTarget() { DiscardPosted(); }
+MessageTarget::~MessageTarget()
+{
+    DiscardPosted();
+}
 
 void MessageTarget::Post(unsigned msg, WParam wParam, LParam lParam)
 {
@@ -33,7 +36,10 @@ void MessageTarget::Send(unsigned msg, WParam wParam, LParam lParam)
     Guarded([&] { Dispatch(msg, wParam, lParam); });
 }
 
-void MessageTarget::DiscardPosted() { QCoreApplication::removePostedEvents(this, kMessageEvent); }
+void MessageTarget::DiscardPosted()
+{
+    QCoreApplication::removePostedEvents(this, kMessageEvent);
+}
 
 void MessageTarget::Dispatch(unsigned msg, WParam wParam, LParam lParam)
 {

@@ -255,7 +255,8 @@ TEST(Startup, StartMinimizedWithoutATrayKeepsTheWindowReachableOnTheTaskBar)
     MessageBoxRecorder boxes;
     ProgramFolder folder;
     folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
-    folder.WriteIni("[Comics]\r\nAlpha=1\r\n[Misc]\r\nStartMinimized=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    folder.WriteIni(
+        "[Comics]\r\nAlpha=1\r\n[Misc]\r\nStartMinimized=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
     Started s;
     auto desktop = std::make_unique<test::RecordingDesktop>(s.log);
     desktop->hasTray = false;

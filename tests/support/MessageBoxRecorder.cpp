@@ -5,7 +5,9 @@ namespace pw::test {
 class MessageBoxRecorder::Backend : public platform::IMessageBoxBackend {
 public:
     Backend(std::shared_ptr<std::deque<Box>> boxes, std::shared_ptr<std::deque<bool>> answers)
-        : boxes_(std::move(boxes)), answers_(std::move(answers)) {}
+        : boxes_(std::move(boxes)), answers_(std::move(answers))
+    {
+    }
     void Show(platform::BoxKind kind, const QString&, const QString& text) override
     {
         boxes_->push_back({kind, text});
@@ -31,9 +33,15 @@ MessageBoxRecorder::MessageBoxRecorder()
     previous_ = platform::MessageBoxService::Install(std::make_unique<Backend>(boxes_, answers_));
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { platform::MessageBoxService::Install(std::move(previous_)); }
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    platform::MessageBoxService::Install(std::move(previous_));
+}
 
-const std::deque<MessageBoxRecorder::Box>& MessageBoxRecorder::Boxes() const { return *boxes_; }
+const std::deque<MessageBoxRecorder::Box>& MessageBoxRecorder::Boxes() const
+{
+    return *boxes_;
+}
 
 QStringList MessageBoxRecorder::Texts() const
 {
@@ -43,7 +51,13 @@ QStringList MessageBoxRecorder::Texts() const
     return texts;
 }
 
-void MessageBoxRecorder::Clear() { boxes_->clear(); }
-void MessageBoxRecorder::QueueAnswer(bool yes) { answers_->push_back(yes); }
+void MessageBoxRecorder::Clear()
+{
+    boxes_->clear();
+}
+void MessageBoxRecorder::QueueAnswer(bool yes)
+{
+    answers_->push_back(yes);
+}
 
 } // namespace pw::test
