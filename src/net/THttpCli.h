@@ -200,6 +200,7 @@ private:
     void ProcessBuffer();
     void HandleHeaderLine(QByteArrayView line, QByteArrayView raw);
     void HeaderEnded();
+    bool BeginBody(std::uintptr_t serial);
     void HandleBody(const char* data, qint64 len);
     void ApplyLocation(const QString& location);
     void Fail(int status, const QString& reason, std::uint16_t error);

@@ -78,12 +78,7 @@ void THttpCli::HandleHeaderLine(QByteArrayView line, QByteArrayView raw)
         // A document without header: the line and what follows it are the body, as sent.
         if (responseType_.isEmpty())
             responseType_ = QStringLiteral("text/html");
-        SetState(THttpState::ReadingBody);
-        if (!Still(serial, THttpState::ReadingBody))
-            return;
-        if (OnHeaderEnd)
-            OnHeaderEnd(this);
-        if (!Still(serial, THttpState::ReadingBody) || !connected_)
+        if (!BeginBody(serial))
             return;
         const QByteArrayView rest = lineBuffer_->Pending();
         QByteArray first = raw.toByteArray();
@@ -174,18 +169,24 @@ void THttpCli::HeaderEnded()
         documentName_.chop(3);
         documentName_ += QLatin1String("htm");
     }
-    SetState(THttpState::ReadingBody);
-    if (!Still(serial, THttpState::ReadingBody))
-        return;
-    if (OnHeaderEnd)
-        OnHeaderEnd(this);
-    if (!Still(serial, THttpState::ReadingBody) || !connected_)
+    if (!BeginBody(serial))
         return;
     const QByteArrayView rest = lineBuffer_->Pending();
     if (!rest.isEmpty())
         HandleBody(rest.data(), rest.size());
     if (serial == serial_)
         lineBuffer_->Clear();
+}
+
+bool THttpCli::BeginBody(std::uintptr_t serial)
+{
+    // Handlers may abort or start another request; go on only while this one reads its body.
+    SetState(THttpState::ReadingBody);
+    if (!Still(serial, THttpState::ReadingBody))
+        return false;
+    if (OnHeaderEnd)
+        OnHeaderEnd(this);
+    return Still(serial, THttpState::ReadingBody) && connected_;
 }
 
 void THttpCli::HandleBody(const char* data, qint64 len)
