@@ -169,14 +169,7 @@ int WSocketApi::SendTo(TSocket s, const void* data, int len, int flags, const so
 
 int WSocketApi::Recv(TSocket s, void* buf, int len, int flags)
 {
-    EnsureLoaded();
-    const ssize_t n = ::recv(s, buf, static_cast<size_t>(len < 0 ? 0 : len), flags);
-    const int err = errno;
-    SocketReadiness::Rearm(s, SocketReadiness::Read);
-    if (n >= 0)
-        return static_cast<int>(n);
-    errno = err;
-    return Fail();
+    return RecvFrom(s, buf, len, flags, nullptr, nullptr); // recvfrom without an address is recv
 }
 
 int WSocketApi::RecvFrom(TSocket s, void* buf, int len, int flags, sockaddr_in* from, socklen_t* fromLen)
