@@ -65,6 +65,10 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
     } else if (strip->FileName.contains(QLatin1String(".gif"))) {
         SetPicture(imaging::TGifDecoder::GetGIFFile(path)); // unreadable: an empty picture, no message
         failedStrip_.clear();
+    } else {
+        // No decoder for this name: the old picture under the new date would be the wrong strip.
+        Image1->clear();
+        failedStrip_.clear();
     }
 }
 

@@ -237,4 +237,29 @@ TEST_F(Navigation, UnreadableJpegReportsAnErrorButAGifFailsQuietly)
     EXPECT_EQ(boxes.Boxes().size(), 1u);
 }
 
+TEST_F(Navigation, AStripNoDecoderKnowsShowsAnEmptyPictureUnderItsDate)
+{
+    // Names neither ".gif" nor ".jpg", and contents no image reader recognises.
+    folder.AddFile("Alpha", "Alpha20010104.GIF", "<html><body>Not found</body></html>");
+    folder.AddFile("Alpha", "Alpha20010105.png", "<html><body>Not found</body></html>");
+    folder.WriteUnread("Alpha", {"Alpha20010103.gif"});
+    app::TForm1& f = Start();
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+
+    Key(Qt::Key_Right);
+    EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Alpha20010104.GIF");
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 4));
+    EXPECT_TRUE(test::Shown(f).isNull()) << "the blue strip under the new date";
+    Key(Qt::Key_Right);
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 5));
+    EXPECT_TRUE(test::Shown(f).isNull());
+    f.resize(f.width() + 10, f.height());
+    EXPECT_TRUE(test::Shown(f).isNull());
+
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
 } // namespace
