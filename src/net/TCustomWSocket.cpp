@@ -221,17 +221,17 @@ QString TCustomWSocket::PeerPort()
 
 int TCustomWSocket::RcvdCount()
 {
-    return GetRcvdCount();
-}
-
-int TCustomWSocket::GetRcvdCount()
-{
     int count = 0;
-    if (WSocketApi::BytesReadable(hSocket_, &count) != 0) {
+    if (QueryReadable(count) != 0) {
         ReportSocketError(QStringLiteral("ioctlSocket"));
         return -1;
     }
     return count;
+}
+
+int TCustomWSocket::QueryReadable(int& Count)
+{
+    return WSocketApi::BytesReadable(hSocket_, &Count);
 }
 
 TSocketSendFlags TCustomWSocket::SendFlags()
@@ -286,6 +286,19 @@ void TCustomWSocket::ResolveForConnect(const QString& Prefix)
         ReportError(Prefix + ExceptionText(e));
         throw ResolveFailed{};
     }
+}
+
+void TCustomWSocket::SetRemoteAddress(std::uint32_t NetworkOrderAddr)
+{
+    sin_.sin_addr.s_addr = NetworkOrderAddr;
+    addrResolved_ = true;
+}
+
+void TCustomWSocket::SetRemotePort(std::uint16_t HostOrderPort)
+{
+    portNum_ = HostOrderPort;
+    sin_.sin_port = htons(HostOrderPort);
+    portResolved_ = true;
 }
 
 void TCustomWSocket::NewHandle(TSocket Handle)

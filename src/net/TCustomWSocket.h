@@ -133,14 +133,21 @@ public:
     platform::MessageTarget* Window() const { return window_.get(); }
 
 protected:
-    // Steps the socket layers above this one extend.
+    // Steps the socket layers above this one extend. A layer's override of
+    // AssignDefaultValue is not reached from this constructor: each layer sets its own
+    // defaults when it is constructed.
     virtual void AssignDefaultValue();
     virtual void TriggerSessionConnected(std::uint16_t Error);
     virtual void TriggerSessionClosed(std::uint16_t Error);
-    virtual void TriggerDataAvailable(std::uint16_t Error);
+    // True when someone took the data; false leaves it to be drained and dropped.
+    virtual bool TriggerDataAvailable(std::uint16_t Error);
+    virtual void TriggerDataSent(std::uint16_t Error);
+    // The read behind Receive; layers may serve it from their own buffers.
     virtual int DoRecv(void* Buffer, int BufferSize, int Flags);
-    virtual int GetRcvdCount();
-    void TriggerDataSent(std::uint16_t Error);
+    // Bytes ready for Receive (0 or -1 with the platform's last error, never reported).
+    virtual int QueryReadable(int& Count);
+    // Every message of the hidden window, behind the background-exception guard.
+    virtual void HandleMessage(unsigned Msg, std::uintptr_t WParam, std::intptr_t LParam);
     void TriggerSendData(int BytesSent);
     void TriggerSessionAvailable(std::uint16_t Error);
     void TriggerDnsLookupDone(std::uint16_t Error);
@@ -162,6 +169,17 @@ protected:
     int StartSelect(unsigned Mask);
     void NewHandle(TSocket Handle);
     bool IsCurrent(std::uintptr_t WParam, std::intptr_t LParam) const;
+
+    // For a layer that connects somewhere else than Addr/Port (a proxy): set before the
+    // base Connect, they keep it from resolving Addr or Port itself.
+    bool AddrResolved() const { return addrResolved_; }
+    bool PortResolved() const { return portResolved_; }
+    void SetRemoteAddress(std::uint32_t NetworkOrderAddr);
+    void SetRemotePort(std::uint16_t HostOrderPort);
+    bool CloseNotified() const { return closeInvoked_; }
+    bool Destroying() const { return destroying_; }
+    // A shared flag that turns false when this socket is destroyed: handlers may delete it.
+    std::shared_ptr<bool> AliveFlag() const { return alive_; }
 
 private:
     struct ResolveFailed {};
@@ -206,7 +224,7 @@ private:
     bool terminated_ = false;
     bool destroying_ = false;
     int dispatchDepth_ = 0;
-    unsigned recvCalls_ = 0;                                     // reads made, to tell a handler that read
+    unsigned recvCalls_ = 0;                                     // Receive calls, to tell a handler that read
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // false once destroyed
     sockaddr_in sin_{};
 };

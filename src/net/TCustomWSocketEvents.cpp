@@ -121,12 +121,12 @@ int TCustomWSocket::SendTo(const sockaddr_in& Dest, const void* Data, int Len, i
 
 int TCustomWSocket::DoRecv(void* Buffer, int BufferSize, int Flags)
 {
-    ++recvCalls_;
     return WSocketApi::Recv(hSocket_, Buffer, BufferSize, Flags);
 }
 
 int TCustomWSocket::Receive(void* Buffer, int BufferSize)
 {
+    ++recvCalls_;
     const int count = DoRecv(Buffer, BufferSize, 0);
     if (count < 0)
         lastError_ = WSocketApi::GetLastError();
@@ -166,10 +166,10 @@ void TCustomWSocket::ASyncReceive(std::uint16_t Error)
         lastError_ = 0;
         try {
             const unsigned readsBefore = recvCalls_;
-            if (OnDataAvailable) {
-                TriggerDataAvailable(Error);
-                if (!*alive)
-                    return;
+            const bool taken = TriggerDataAvailable(Error);
+            if (!*alive)
+                return;
+            if (taken) {
                 // A handler that did not read leaves the data pending; calling it again at
                 // once would only spin. The next read re-arms the notification.
                 if (recvCalls_ == readsBefore)
@@ -186,7 +186,7 @@ void TCustomWSocket::ASyncReceive(std::uint16_t Error)
             if (lastError_ != 0 || hSocket_ == INVALID_SOCKET)
                 break;
             int count = 0;
-            if (WSocketApi::BytesReadable(hSocket_, &count) != 0) {
+            if (QueryReadable(count) != 0) {
                 lastError_ = WSocketApi::GetLastError();
                 break;
             }
@@ -205,7 +205,7 @@ void TCustomWSocket::WaitUntilClosed()
 {
     while (hSocket_ != INVALID_SOCKET && state_ != wsClosed) {
         int count = 0;
-        if (WSocketApi::BytesReadable(hSocket_, &count) != 0)
+        if (QueryReadable(count) != 0)
             break;
         if (count > 0)
             TriggerDataAvailable(0);
@@ -366,30 +366,35 @@ void TCustomWSocket::HandleSocketEvent(std::uintptr_t WParam, std::intptr_t LPar
     }
 }
 
+void TCustomWSocket::HandleMessage(unsigned Msg, std::uintptr_t WParam, std::intptr_t LParam)
+{
+    switch (Msg) {
+    case MsgSocketEvent:
+        HandleSocketEvent(WParam, LParam);
+        break;
+    case MsgHostLookupDone:
+    case MsgAddrLookupDone:
+        HandleLookupDone(Msg, WParam, LParam);
+        break;
+    case MsgCloseLater:
+        Close();
+        break;
+    case MsgFreeLater:
+        delete this;
+        break;
+    case MsgTestException:
+        throw ESocketException(QStringLiteral("Test exception in WSocket"));
+    default:
+        break;
+    }
+}
+
 void TCustomWSocket::WndProc(unsigned Msg, std::uintptr_t WParam, std::intptr_t LParam)
 {
     const auto alive = alive_;
     ++dispatchDepth_;
     try {
-        switch (Msg) {
-        case MsgSocketEvent:
-            HandleSocketEvent(WParam, LParam);
-            break;
-        case MsgHostLookupDone:
-        case MsgAddrLookupDone:
-            HandleLookupDone(Msg, WParam, LParam);
-            break;
-        case MsgCloseLater:
-            Close();
-            break;
-        case MsgFreeLater:
-            delete this;
-            return;
-        case MsgTestException:
-            throw ESocketException(QStringLiteral("Test exception in WSocket"));
-        default:
-            break;
-        }
+        HandleMessage(Msg, WParam, LParam);
     } catch (const std::exception& e) {
         if (*alive)
             HandleBackGroundException(e);
@@ -434,10 +439,12 @@ void TCustomWSocket::TriggerSessionClosed(std::uint16_t Error)
         OnSessionClosed(this, Error);
 }
 
-void TCustomWSocket::TriggerDataAvailable(std::uint16_t Error)
+bool TCustomWSocket::TriggerDataAvailable(std::uint16_t Error)
 {
-    if (OnDataAvailable)
-        OnDataAvailable(this, Error);
+    if (!OnDataAvailable)
+        return false;
+    OnDataAvailable(this, Error);
+    return true;
 }
 
 void TCustomWSocket::TriggerDataSent(std::uint16_t Error)
