@@ -134,10 +134,14 @@ void TForm1::FormStartupMessage()
     FillComicSelector();
     const int index = currentComic_ ? comicsToGet_.IndexOf(currentComic_) : -1;
     comboComics->setCurrentIndex(index >= 0 ? index : 0);
-    ShowComic(comboComics->currentText());
-    desktop_->SetTrayMinimizeToTray(true);
-    if (ini_->ReadBool(QStringLiteral("Updates"), QStringLiteral("UpdateProgramStart"), true))
-        updates_->UpdateAll();
+    // A strip that cannot be drawn is reported and start-up goes on: the update at start
+    // and the daily timer do not depend on it, nor on each other.
+    platform::Guarded([this] { ShowComic(comboComics->currentText()); });
+    platform::Guarded([this] { desktop_->SetTrayMinimizeToTray(true); });
+    platform::Guarded([this] {
+        if (ini_->ReadBool(QStringLiteral("Updates"), QStringLiteral("UpdateProgramStart"), true))
+            updates_->UpdateAll();
+    });
     if (ini_->ReadBool(QStringLiteral("Updates"), QStringLiteral("UpdateDaily"), false))
         updates_->StartDailyTimer();
 }

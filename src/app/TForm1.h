@@ -146,8 +146,9 @@ private:
     void ConnectCommands();
     void FormStartupMessage();
     void FormClose();
-    bool FormKeyDown(QKeyEvent* key);
-    void FormKeyUp(QKeyEvent* key);
+    // The command a key press runs, empty when the key is not the window's.
+    std::function<void()> FormKeyDown(const QKeyEvent* key);
+    void FormKeyUp(const QKeyEvent* key);
     void ShowNotice(const QByteArray& gif, platform::Timer& timer);
     void PlaceFrameAt(const QPoint& wanted);
     void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice

@@ -19,50 +19,48 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     if (!widget || widget->window() != this)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    bool consumed = false;
-    platform::Guarded([&] {
-        if (type == QEvent::KeyPress)
-            consumed = FormKeyDown(key);
-        else
-            FormKeyUp(key);
-    });
-    return consumed || QMainWindow::eventFilter(watched, event);
+    if (type == QEvent::KeyRelease) {
+        FormKeyUp(key);
+        return QMainWindow::eventFilter(watched, event);
+    }
+    // Whether the key is ours is settled before its command runs: a key whose command
+    // failed is still consumed, or it would travel on to the focused control and up to
+    // this filter again, and one press would take two steps.
+    const std::function<void()> command = FormKeyDown(key);
+    if (!command)
+        return QMainWindow::eventFilter(watched, event);
+    platform::Guarded(command);
+    return true;
 }
 
-bool TForm1::FormKeyDown(QKeyEvent* key)
+std::function<void()> TForm1::FormKeyDown(const QKeyEvent* key)
 {
     switch (key->key()) {
     case Qt::Key_Left:
-        btnPrevClick();
-        return true;
+        return [this] { btnPrevClick(); };
     case Qt::Key_Right:
-        btnNextClick();
-        return true;
+        return [this] { btnNextClick(); };
     case Qt::Key_Down:
-        NextComic();
-        return true;
+        return [this] { NextComic(); };
     case Qt::Key_Up:
-        PreviousComic();
-        return true;
+        return [this] { PreviousComic(); };
     case Qt::Key_Control:
         ctrlHeld_ = true;
-        return false;
+        return {};
     case Qt::Key_I:
         if (!ctrlHeld_)
-            return false;
-        bitbtnAdvancedInfo->click();
-        return true;
+            return {};
+        return [this] { bitbtnAdvancedInfo->click(); };
     case Qt::Key_Escape:
         if (!bitbtnAbort->isEnabled())
-            return false;
-        bitbtnAbort->click();
-        return true;
+            return {};
+        return [this] { bitbtnAbort->click(); };
     default:
-        return false;
+        return {};
     }
 }
 
-void TForm1::FormKeyUp(QKeyEvent* key)
+void TForm1::FormKeyUp(const QKeyEvent* key)
 {
     if (key->key() == Qt::Key_Control)
         ctrlHeld_ = false;

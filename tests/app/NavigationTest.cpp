@@ -11,6 +11,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -206,6 +207,57 @@ TEST_F(Navigation, UnreadStripsComeFirstOnePerSelection)
     Key(Qt::Key_Down);
     Key(Qt::Key_Up);
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::green)); // the strip it showed last
+}
+
+// A damaged strip fails its command, not the key: one press is one step and one box,
+// wherever the focus is.
+TEST_F(Navigation, OneKeyIsOneStepAlsoOntoADamagedStrip)
+{
+    folder.WriteCatalogue("Gamma\thttp://x/g/\r\nAlpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\n"
+                          "Delta\thttp://x/d/\r\n");
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\nBeta=1\r\nGamma=1\r\nDelta=1\r\nCurrentComic=Alpha\r\n"
+                    "[Updates]\r\nUpdateProgramStart=0\r\n");
+    QFile truncated(test::FixturePath(QStringLiteral("images/truncated.jpg")));
+    ASSERT_TRUE(truncated.open(QIODevice::ReadOnly));
+    const QByteArray damaged = truncated.readAll();
+    folder.AddFile("Alpha", "Alpha20010104.jpg", damaged);
+    folder.AddGif("Alpha", "20010105", "white");
+    folder.AddFile("Beta", "Beta20020204.jpg", damaged);
+    folder.AddGif("Delta", "20030303", "black");
+    app::TForm1& f = Start();
+    ASSERT_EQ(test::ShownColour(f), QColor(Qt::white));
+    f.comboComics->setFocus();
+
+    test::Press(f.comboComics, Qt::Key_Left);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].kind, platform::BoxKind::Error);
+    EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Alpha20010104.jpg");
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 4));
+    EXPECT_TRUE(test::Shown(f).isNull());
+    test::Press(f.comboComics, Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue)) << "the strip before the damaged one";
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    test::Press(f.comboComics, Qt::Key_Right);
+    test::Press(f.comboComics, Qt::Key_Right);
+    EXPECT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::white)) << "Right too steps once per key";
+
+    boxes.Clear();
+    test::Press(f.comboComics, Qt::Key_Down); // Beta shows its damaged strip
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(f.comboComics->currentText(), "Beta");
+    EXPECT_EQ(f.CurrentComic()->Name, "Beta");
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2002, 2, 4));
+    test::Press(f.comboComics, Qt::Key_Down);
+    EXPECT_EQ(f.CurrentComic()->Name, "Delta");
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::black));
+    test::Press(f.comboComics, Qt::Key_Up, Qt::AltModifier); // back onto the damaged strip
+    EXPECT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(f.comboComics->currentText(), "Beta");
+    EXPECT_FALSE(f.comboComics->view()->isVisible());
+    test::Press(f.comboComics, Qt::Key_Up);
+    EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    EXPECT_EQ(boxes.Boxes().size(), 2u);
 }
 
 TEST_F(Navigation, UnreadableJpegReportsAnErrorButAGifFailsQuietly)

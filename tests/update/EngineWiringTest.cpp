@@ -13,7 +13,9 @@
 #include "update/TUpdateScheduler.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -136,4 +138,51 @@ TEST_F(WiringTest, AbortAllUpdatesMenuAbortsLikeTheButton)
     QTest::keyClick(&form, Qt::Key_Escape);
     ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }));
     EXPECT_EQ(form.ProgressLabel->text(), "0 updated, 0 didn't need a update, 1 failed.");
+}
+
+TEST_F(WiringTest, AStripThatCannotBeDrawnAtStartCancelsNeitherTheUpdateNorTheDailyTimer)
+{
+    test::NginxServer nginx;
+    ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
+    qputenv("PANELWICK_SITE_BASE", nginx.Url("").toLatin1());
+    ASSERT_TRUE(nginx.WriteFile("w/index.html",
+                                "<html>\n<img src=\"/archive/images/w.gif\"> archive/images\n</html>\n"));
+    QFile page(nginx.Root() + "/w/index.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(page.setFileTime(QDateTime(QDate(2001, 12, 4), QTime(10, 0), Qt::UTC),
+                                 QFileDevice::FileModificationTime));
+    page.close();
+    QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(nginx.WriteFile("archive/images/w.gif", gif.readAll()));
+    Prepare(
+        "Web\thttp://comics.example/w/index.html\r\n",
+        "[Comics]\r\nWeb=1\r\nCurrentComic=Web\r\n[Updates]\r\nUpdateProgramStart=1\r\nUpdateDaily=1\r\n");
+    // The remembered comic's strip is a partly downloaded JPEG.
+    QFile truncated(test::FixturePath("images/truncated.jpg"));
+    ASSERT_TRUE(truncated.open(QIODevice::ReadOnly));
+    const QDir comic(folder.filePath("Comics/Web"));
+    ASSERT_TRUE(QDir().mkpath(comic.path()));
+    QFile damaged(comic.filePath("Web20011203.jpg"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(truncated.readAll());
+    damaged.close();
+
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(Options()));
+    app::TForm1& form = startup.MainWindow();
+    ASSERT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts().join("\n").toStdString();
+    EXPECT_TRUE(boxes.Texts()[0].contains("Premature end")) << boxes.Texts()[0].toStdString();
+    EXPECT_EQ(form.CurrentComic()->CurrentStrip->FileName, "Web20011203.jpg");
+    EXPECT_TRUE(Engine(startup).Scheduler().DailyTimerEnabled());
+    EXPECT_TRUE(form.bitbtnAbort->isEnabled()) << "the update at start is running";
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }, 20000));
+
+    EXPECT_EQ(form.ProgressLabel->text(), "1 updated, 0 didn't need a update, 0 failed.");
+    EXPECT_EQ(form.CurrentComic()->CurrentStrip->FileName, "Web20011204.gif");
+    EXPECT_FALSE(form.Image1->pixmap().isNull()) << "the new strip is drawn";
+    EXPECT_EQ(comic.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"Web.unr", "Web20011203.jpg", "Web20011204.gif"}));
+    EXPECT_EQ(QFileInfo(comic.filePath("Web.unr")).size(), 0) << "the new strip was shown, so read";
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
 }
