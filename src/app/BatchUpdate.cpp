@@ -15,13 +15,10 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <cstring>
 
 namespace pw::app {
 
 namespace {
-
-const char* const kOption = "--batch-update";
 
 // The progress label and bar without a window: only the text matters here.
 class BatchHost : public update::IUpdateHost {
@@ -38,62 +35,38 @@ private:
 
 } // namespace
 
-bool BatchUpdate::Requested(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], kOption) == 0)
-            return true;
-    return false;
-}
-
-int BatchUpdate::Main(int argc, char** argv)
+int BatchUpdate::Main(int argc, char** argv, TStartupOptions options)
 {
     platform::GuardedCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Panelwick"));
     platform::MessageBoxService::Install(std::make_unique<platform::StderrMessageBoxes>());
     platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
     platform::Tunables::ReadEnvironment();
-
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    QString error;
-    const auto options = TStartupOptions::Parse(arguments, QCoreApplication::applicationFilePath(), &error);
-    if (!options) {
-        platform::MessageBoxService::Error(error);
-        return 2;
-    }
-    for (const QString& a : options->Remaining) {
-        if (a != QLatin1String(kOption)) {
-            platform::MessageBoxService::Error(QStringLiteral("Unknown argument %1.").arg(a));
-            return 2;
-        }
-    }
+    options.DecidePaths(QCoreApplication::applicationFilePath());
     QTextStream out(stdout);
-    return Run(*options, out);
+    return Run(options, out);
 }
 
 int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
 {
-    platform::TIniFile ini(options.IniPath);
-    QString comicsDir =
-        ini.ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"), options.DefaultComicsDir());
-    if (comicsDir.isEmpty())
-        comicsDir = options.DefaultComicsDir();
-    comics::TComicStripsDB db(comicsDir);
+    options.Paths.MakeFolders();
+    platform::TIniFile ini(options.Paths.IniPath);
+    comics::TComicStripsDB db(options.Paths.ComicsDir(ini));
     comics::TComicsList all;
     comics::TComicsList chosen;
     comics::TComicsList notChosen;
     try {
-        all.LoadCatalogue(options.CataloguePath(), db);
+        all.LoadCatalogue(options.Paths.CataloguePath, db);
     } catch (const platform::Exception& e) {
         platform::MessageBoxService::Error(QStringLiteral("Couldn't read the comic catalogue %1 (%2).")
-                                               .arg(options.CataloguePath(), e.Message()));
+                                               .arg(options.Paths.CataloguePath, e.Message()));
         return 2;
     }
     all.SplitChosen(ini, chosen, notChosen);
     if (chosen.Count() == 0) {
         platform::MessageBoxService::Error(
-            QStringLiteral("No comic is chosen in %1, so there is nothing to update.").arg(options.IniPath));
+            QStringLiteral("No comic is chosen in %1, so there is nothing to update.")
+                .arg(options.Paths.IniPath));
         return 2;
     }
 

@@ -12,9 +12,8 @@ namespace pw::app {
 // something failed, 2 when the update could not start.
 class BatchUpdate {
 public:
-    static bool Requested(int argc, char** argv);
     // Runs with its own (windowless) application object.
-    static int Main(int argc, char** argv);
+    static int Main(int argc, char** argv, TStartupOptions options);
     // The work itself, inside a running application object.
     static int Run(const TStartupOptions& options, QTextStream& out);
 };

@@ -1,48 +1,103 @@
 #include "app/StartupOptions.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "app/BuildVersion.h"
+
+#include <array>
 
 namespace pw::app {
 
 namespace {
-QString WithSlash(QString folder)
+
+// Options QGuiApplication and QApplication take for themselves; they are removed from
+// the arguments when the window's application object is made.
+constexpr std::array kQtOptionsWithValue = {
+    "-platform",    "-platformpluginpath", "-platformtheme", "-plugin",  "-qwindowgeometry",
+    "-qwindowicon", "-qwindowtitle",       "-session",       "-display", "-geometry",
+    "-style",       "-stylesheet",         "-qmljsdebugger"};
+constexpr std::array kQtFlags = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+
+// How many arguments from `i` are Qt's (0 when arguments[i] is not).
+int QtOptionLength(const QStringList& arguments, qsizetype i)
 {
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder;
+    const QString& a = arguments[i];
+    for (const char* flag : kQtFlags)
+        if (a == QLatin1String(flag))
+            return 1;
+    for (const char* option : kQtOptionsWithValue) {
+        const QLatin1String name(option);
+        if (a.startsWith(name + QLatin1Char('=')))
+            return 1;
+        if (a == name)
+            return i + 1 < arguments.size() ? 2 : 0;
+    }
+    return 0;
 }
+
 } // namespace
+
+std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& arguments, QString* error)
+{
+    TStartupOptions options;
+    const auto fail = [error](const QString& text) -> std::optional<TStartupOptions> {
+        if (error)
+            *error = text;
+        return std::nullopt;
+    };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--program-folder")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
+                return fail(QStringLiteral("--program-folder needs a folder."));
+            options.ProgramFolderArgument = arguments[++i];
+        } else if (a.startsWith(QLatin1String("--program-folder="))) {
+            options.ProgramFolderArgument = a.mid(qsizetype(qstrlen("--program-folder=")));
+            if (options.ProgramFolderArgument.isEmpty())
+                return fail(QStringLiteral("--program-folder needs a folder."));
+        } else if (a == QLatin1String("--batch-update")) {
+            options.Mode = TMode::BatchUpdate;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            options.Mode = TMode::Help;
+            return options; // nothing after it matters
+        } else if (a == QLatin1String("--version")) {
+            options.Mode = TMode::Version;
+            return options;
+        } else if (const int n = QtOptionLength(arguments, i); n > 0) {
+            i += n - 1;
+        } else {
+            return fail(QStringLiteral("Unknown option %1.").arg(a));
+        }
+    }
+    return options;
+}
 
 std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& arguments,
                                                       const QString& executablePath, QString* error)
 {
-    TStartupOptions options;
-    QString folderArg;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (a == QLatin1String("--program-folder")) {
-            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
-                if (error)
-                    *error = QStringLiteral("--program-folder needs a folder.");
-                return std::nullopt;
-            }
-            folderArg = arguments[++i];
-        } else if (a.startsWith(QLatin1String("--program-folder="))) {
-            folderArg = a.mid(int(qstrlen("--program-folder=")));
-        } else {
-            options.Remaining << a;
-        }
-    }
-    if (!folderArg.isEmpty()) {
-        options.ProgramFolder = WithSlash(QDir::cleanPath(QFileInfo(folderArg).absoluteFilePath()));
-        options.IniPath = options.ProgramFolder + QStringLiteral("panelwick.ini");
-    } else {
-        const QFileInfo exe(executablePath);
-        options.ProgramFolder = WithSlash(exe.absolutePath());
-        options.IniPath = options.ProgramFolder + exe.completeBaseName() + QStringLiteral(".ini");
-    }
+    auto options = Parse(arguments, error);
+    if (options)
+        options->DecidePaths(executablePath);
     return options;
+}
+
+QString TStartupOptions::Usage()
+{
+    return QStringLiteral(
+        "Usage: panelwick [options]\n"
+        "Follows web comic strips: updates the chosen comics and shows them one strip at a time.\n"
+        "\n"
+        "  --program-folder DIR  keep configuration (DIR/panelwick.ini), catalogue (DIR/Comics.urls) "
+        "and strips (DIR/Comics/) in DIR\n"
+        "  --batch-update        update the chosen comics without a window, one line per comic; "
+        "exit 0 when all went well, 1 when one failed, 2 when it could not start\n"
+        "  --help                show this help and end\n"
+        "  --version             show the version and end\n"
+        "\n"
+        "Qt's window options (-platform, -display, -style, ...) are accepted too.\n");
+}
+
+QString TStartupOptions::VersionText()
+{
+    return QStringLiteral("Panelwick 1.1 (build %1)\n").arg(QLatin1String(kBuildVersion));
 }
 
 } // namespace pw::app

@@ -1,26 +1,35 @@
 #pragma once
 
+#include "platform/ProgramPaths.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 namespace pw::app {
 
-// Where the program's files are, from the command line and the executable's path.
+// The command line, and where the program's files are.
 struct TStartupOptions {
-    QString ProgramFolder; // absolute, ending in "/"
-    QString IniPath;       // the configuration file
-    QStringList Remaining; // arguments not used here, for other modes
+    enum class TMode { Window, BatchUpdate, Help, Version };
 
-    QString CataloguePath() const { return ProgramFolder + QStringLiteral("Comics.urls"); }
-    QString DefaultComicsDir() const { return ProgramFolder + QStringLiteral("Comics/"); }
-    QString HelpPath() const { return ProgramFolder + QStringLiteral("Help/index.html"); }
+    TMode Mode = TMode::Window;
+    QString ProgramFolderArgument; // "--program-folder DIR", empty when not given
+    platform::TProgramPaths Paths; // filled by DecidePaths
 
-    // arguments without the program name. "--program-folder DIR" replaces the
-    // executable's folder (configuration DIR/panelwick.ini); otherwise the configuration
-    // is the executable's path with ".ini". Sets error and returns nullopt on bad usage.
+    void DecidePaths(const QString& executablePath)
+    {
+        Paths = platform::TProgramPaths::Decide(executablePath, ProgramFolderArgument);
+    }
+
+    // Arguments without the program name. Qt's own window options ("-platform xcb", ...)
+    // pass untouched; anything else unknown is bad usage: sets error, returns nullopt.
+    static std::optional<TStartupOptions> Parse(const QStringList& arguments, QString* error = nullptr);
+    // Parse, then DecidePaths.
     static std::optional<TStartupOptions> Parse(const QStringList& arguments, const QString& executablePath,
                                                 QString* error = nullptr);
+
+    static QString Usage();       // "--help": every option, one line each
+    static QString VersionText(); // "--version"
 };
 
 } // namespace pw::app

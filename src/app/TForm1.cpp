@@ -66,26 +66,23 @@ void TForm1::SetPrintHooks(std::unique_ptr<PrintHooks> print)
 
 bool TForm1::FormCreate(const TStartupOptions& options)
 {
-    // 1. Program folder and file layout.
+    // 1. Program folder and file layout; an installed program makes its folders at first start.
     options_ = options;
+    options_.Paths.MakeFolders();
     // 2. The notice pictures.
     notices_ = NoticePictures::Load();
     // 3. The configuration file: nothing is read yet.
-    ini_ = std::make_unique<platform::TIniFile>(options_.IniPath);
+    ini_ = std::make_unique<platform::TIniFile>(options_.Paths.IniPath);
     // 4. The settings dialog, hidden until the Settings command.
     settings_ = new TfrmSettings(
         *ini_, comicsToGet_, comicsNotToGet_, [this]() -> TDesktopIntegration& { return *desktop_; }, this);
     // 5. Flags.
     restoredFromTray_ = false;
     ctrlHeld_ = false;
-    // 6. The strip store. An empty ComicsDir names no folder: use the default one.
-    QString comicsDir =
-        ini_->ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"), options_.DefaultComicsDir());
-    if (comicsDir.isEmpty())
-        comicsDir = options_.DefaultComicsDir();
-    stripsDB_ = std::make_unique<comics::TComicStripsDB>(comicsDir);
+    // 6. The strip store.
+    stripsDB_ = std::make_unique<comics::TComicStripsDB>(options_.Paths.ComicsDir(*ini_));
     // 7. The catalogue; the program cannot run without it.
-    const QString catalogue = options_.CataloguePath();
+    const QString catalogue = options_.Paths.CataloguePath;
     try {
         allComics_.LoadCatalogue(catalogue, *stripsDB_);
     } catch (const std::exception& e) {

@@ -57,7 +57,7 @@ void TForm1::TrayIcon1DblClick()
 
 void TForm1::Help2Click()
 {
-    platform::DesktopShell::Open(options_.HelpPath());
+    platform::DesktopShell::Open(options_.Paths.HelpPath);
 }
 
 void TForm1::Homepage1Click()

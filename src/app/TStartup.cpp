@@ -56,7 +56,7 @@ void TStartup::CreatePrintDialog()
     // The print dialog is created here once printing exists.
 }
 
-int RunPanelwick(int argc, char** argv)
+int RunPanelwick(int argc, char** argv, TStartupOptions options)
 {
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Panelwick"));
@@ -64,20 +64,13 @@ int RunPanelwick(int argc, char** argv)
     platform::MessageBoxService::Install(std::make_unique<QtMessageBoxes>());
     platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
     platform::Tunables::ReadEnvironment();
+    options.DecidePaths(QApplication::applicationFilePath());
 
-    QString error;
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
-    const auto options = TStartupOptions::Parse(arguments, QApplication::applicationFilePath(), &error);
-    if (!options) {
-        platform::MessageBoxService::Error(error);
-        return 2;
-    }
     TStartup startup;
     bool started = false;
     // An error during start-up (a configuration file that cannot be written, say) ends
     // the program with its message instead of a crash.
-    platform::Guarded([&] { started = startup.Start(*options); });
+    platform::Guarded([&] { started = startup.Start(options); });
     if (!started)
         return 1;
     return QApplication::exec();

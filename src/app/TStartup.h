@@ -39,7 +39,7 @@ private:
     std::unique_ptr<TAboutBox> aboutBox_;
 };
 
-// The process entry: application object, message boxes, windows, message loop.
-int RunPanelwick(int argc, char** argv);
+// The window mode: application object, message boxes, windows, message loop.
+int RunPanelwick(int argc, char** argv, TStartupOptions options);
 
 } // namespace pw::app

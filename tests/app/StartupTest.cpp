@@ -21,26 +21,33 @@ using namespace pw;
 using pw::test::MessageBoxRecorder;
 using pw::test::ProgramFolder;
 
-TEST(StartupOptions, ProgramFolderArgumentReplacesTheExecutablesFolder)
+TEST(StartupOptions, CommandLineChoosesTheModeAndRefusesWhatItDoesNotKnow)
 {
+    using Mode = app::TStartupOptions::TMode;
     const auto o = app::TStartupOptions::Parse({"--program-folder", "/srv/pw"}, "/opt/bin/panelwick");
     ASSERT_TRUE(o);
-    EXPECT_EQ(o->ProgramFolder, "/srv/pw/");
-    EXPECT_EQ(o->IniPath, "/srv/pw/panelwick.ini");
-    EXPECT_EQ(o->CataloguePath(), "/srv/pw/Comics.urls");
-    EXPECT_EQ(o->DefaultComicsDir(), "/srv/pw/Comics/");
-    EXPECT_EQ(o->HelpPath(), "/srv/pw/Help/index.html");
+    EXPECT_EQ(o->Mode, Mode::Window);
+    EXPECT_EQ(o->Paths.IniPath, "/srv/pw/panelwick.ini");
+    EXPECT_EQ(o->Paths.CataloguePath, "/srv/pw/Comics.urls");
+    EXPECT_EQ(o->Paths.DefaultComicsDir, "/srv/pw/Comics/");
+    EXPECT_EQ(o->Paths.HelpPath, "/srv/pw/Help/index.html");
 
-    const auto plain = app::TStartupOptions::Parse({"--batch-update"}, "/opt/bin/panelwick");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->ProgramFolder, "/opt/bin/");
-    EXPECT_EQ(plain->IniPath, "/opt/bin/panelwick.ini");
-    EXPECT_EQ(plain->Remaining, QStringList{"--batch-update"});
-    EXPECT_EQ(app::TStartupOptions::Parse({}, "/opt/bin/pw.bin")->IniPath, "/opt/bin/pw.ini");
+    const auto batch = app::TStartupOptions::Parse({"--batch-update", "--program-folder=/srv/pw"});
+    ASSERT_TRUE(batch);
+    EXPECT_EQ(batch->Mode, Mode::BatchUpdate);
+    EXPECT_EQ(batch->ProgramFolderArgument, "/srv/pw");
+    EXPECT_EQ(app::TStartupOptions::Parse({"--version", "--bogus"})->Mode, Mode::Version);
+    EXPECT_EQ(app::TStartupOptions::Parse({"--help"})->Mode, Mode::Help);
+    // Qt's own options are left for the application object.
+    EXPECT_EQ(app::TStartupOptions::Parse({"-platform", "offscreen", "-reverse", "-style=fusion"})->Mode,
+              Mode::Window);
 
-    QString error;
-    EXPECT_FALSE(app::TStartupOptions::Parse({"--program-folder"}, "/opt/bin/panelwick", &error));
-    EXPECT_FALSE(error.isEmpty());
+    for (const QStringList& bad : {QStringList{"--program-folder"}, QStringList{"--program-folder="},
+                                   QStringList{"--bogus"}, QStringList{"stray"}, QStringList{"-platform"}}) {
+        QString error;
+        EXPECT_FALSE(app::TStartupOptions::Parse(bad, &error)) << bad.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
 }
 
 TEST(TimeOfDayText, WrittenTimeReadsBackWithItsSeconds)
