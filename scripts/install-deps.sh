@@ -8,7 +8,7 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libgif-dev libjpeg62-turbo-dev giflib-tools libjpeg-turbo-progs imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
-  nginx-light tinyproxy apache2-utils curl
+  nginx-light tinyproxy dante-server libnss-wrapper apache2-utils curl
   xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
   fonts-dejavu-core procps psmisc bc time
 )
@@ -31,7 +31,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 # Debian starts services it installs; the tests run their own instances on free ports.
-for svc in nginx tinyproxy; do
+for svc in nginx tinyproxy danted; do
   if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl stop "$svc" >/dev/null 2>&1 || true; fi
   $SUDO service "$svc" stop >/dev/null 2>&1 || true
 done

@@ -8,17 +8,6 @@
 
 namespace pw::net {
 
-namespace {
-
-QString ExceptionText(const std::exception& e)
-{
-    if (const auto* own = dynamic_cast<const platform::Exception*>(&e))
-        return own->Message();
-    return QString::fromLocal8Bit(e.what());
-}
-
-} // namespace
-
 TCustomWSocket::TCustomWSocket()
 {
     window_ =
@@ -69,6 +58,13 @@ TCustomWSocket::~TCustomWSocket()
 }
 
 // ---- state and error reports ----
+
+QString TCustomWSocket::ExceptionMessage(const std::exception& E)
+{
+    if (const auto* own = dynamic_cast<const platform::Exception*>(&E))
+        return own->Message();
+    return QString::fromLocal8Bit(E.what());
+}
 
 void TCustomWSocket::ChangeState(TSocketState NewState)
 {
@@ -283,7 +279,7 @@ void TCustomWSocket::ResolveForConnect(const QString& Prefix)
         }
         sin_.sin_family = static_cast<sa_family_t>(addrFormat_);
     } catch (const std::exception& e) {
-        ReportError(Prefix + ExceptionText(e));
+        ReportError(Prefix + ExceptionMessage(e));
         throw ResolveFailed{};
     }
 }

@@ -152,6 +152,9 @@ protected:
     void TriggerSessionAvailable(std::uint16_t Error);
     void TriggerDnsLookupDone(std::uint16_t Error);
 
+    // The text of an exception as reports show it.
+    static QString ExceptionMessage(const std::exception& E);
+
     void ChangeState(TSocketState NewState);
     void ReportError(const QString& Msg);
     void ReportSocketError(const QString& FctName);
@@ -172,6 +175,8 @@ protected:
 
     // For a layer that connects somewhere else than Addr/Port (a proxy): set before the
     // base Connect, they keep it from resolving Addr or Port itself.
+    bool AddrAssigned() const { return addrAssigned_; }
+    bool PortAssigned() const { return portAssigned_; }
     bool AddrResolved() const { return addrResolved_; }
     bool PortResolved() const { return portResolved_; }
     void SetRemoteAddress(std::uint32_t NetworkOrderAddr);
