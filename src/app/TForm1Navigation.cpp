@@ -4,7 +4,7 @@
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "imaging/TGifDecoder.h"
-#include "imaging/TJpegDecoder.h"
+#include "imaging/TStripDecoder.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
 #include "platform/Timer.h"
@@ -52,23 +52,14 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
     stripsDB_->MarkRead(*strip);
     lblCurrentDate->setText(comic.DateText());
     const QString path = strip->StripPath();
-    if (strip->FileName.contains(QLatin1String(".jpg"))) {
-        try {
-            SetPicture(imaging::TJpegDecoder::LoadFromFile(path));
-            failedStrip_.clear();
-        } catch (...) {
-            // The old picture under the new date would be the wrong strip.
-            Image1->clear();
-            failedStrip_ = path;
-            throw;
-        }
-    } else if (strip->FileName.contains(QLatin1String(".gif"))) {
-        SetPicture(imaging::TGifDecoder::GetGIFFile(path)); // unreadable: an empty picture, no message
+    try {
+        SetPicture(imaging::TStripDecoder::LoadFromFile(path));
         failedStrip_.clear();
-    } else {
-        // No decoder for this name: the old picture under the new date would be the wrong strip.
+    } catch (...) {
+        // The old picture under the new date would be the wrong strip.
         Image1->clear();
-        failedStrip_.clear();
+        failedStrip_ = path;
+        throw;
     }
 }
 

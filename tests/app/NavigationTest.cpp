@@ -10,6 +10,7 @@
 #include "platform/Tunables.h"
 
 #include <QAbstractItemView>
+#include <QBuffer>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -311,6 +312,34 @@ TEST_F(Navigation, AStripNoDecoderKnowsShowsAnEmptyPictureUnderItsDate)
     Key(Qt::Key_Left);
     Key(Qt::Key_Left);
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+TEST_F(Navigation, PngAndUpperCaseNamesAreShownByTheirContent)
+{
+    const auto encoded = [](const QColor& colour, const char* format) {
+        QImage image(30, 30, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format));
+        return bytes;
+    };
+    folder.AddFile("Alpha", "Alpha20010104.png", encoded(Qt::magenta, "PNG"));
+    folder.AddGif("Alpha", "20010105", "yellow");
+    ASSERT_TRUE(QFile::rename(folder.Path() + "Comics/Alpha/Alpha20010105.gif",
+                              folder.Path() + "Comics/Alpha/Alpha20010105.GIF"));
+    folder.AddFile("Alpha", "Alpha20010106.bmp", encoded(Qt::cyan, "BMP"));
+    folder.WriteUnread("Alpha", {"Alpha20010103.gif"});
+    app::TForm1& f = Start();
+    Key(Qt::Key_Right);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::magenta));
+    Key(Qt::Key_Right);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::yellow));
+    Key(Qt::Key_Right);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 6));
     EXPECT_TRUE(boxes.Texts().isEmpty());
 }
 
