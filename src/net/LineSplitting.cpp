@@ -1,5 +1,7 @@
 #include "LineSplitting.h"
 
+#include <algorithm>
+
 namespace pw::net::lines {
 
 qsizetype FindLineEnd(QByteArrayView data, qsizetype from, QByteArrayView lineEnd)
@@ -8,6 +10,18 @@ qsizetype FindLineEnd(QByteArrayView data, qsizetype from, QByteArrayView lineEn
         return -1;
     const qsizetype at = data.indexOf(lineEnd, from < 0 ? 0 : from);
     return at < 0 ? -1 : at + lineEnd.size();
+}
+
+Cut NextLine(QByteArrayView buffered, qsizetype scanned, QByteArrayView lineEnd, qsizetype limit)
+{
+    // A terminator may have begun in the bytes searched before.
+    const qsizetype from = std::max<qsizetype>(0, scanned - lineEnd.size() + 1);
+    qsizetype end = FindLineEnd(buffered, from, lineEnd);
+    if (end < 0 && limit > 0 && buffered.size() >= limit)
+        end = limit;
+    if (end < 0)
+        return {0, buffered.size()};
+    return {limit > 0 ? std::min(end, limit) : end, 0};
 }
 
 QByteArray EditReceived(QByteArray& text, qsizetype start)

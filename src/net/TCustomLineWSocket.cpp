@@ -135,18 +135,12 @@ void TCustomLineWSocket::DeliverLines()
     const auto alive = AliveFlag();
     while (LineHandling()) {
         if (lineLength_ == 0) {
-            // A terminator may have begun in the bytes searched before.
-            const QByteArrayView rest(buffer_.constData() + head_, Buffered());
-            const qsizetype from = std::max<qsizetype>(0, scanned_ - lineEnd_.size() + 1);
-            qsizetype end = lines::FindLineEnd(rest, from, lineEnd_);
-            if (end < 0) {
-                scanned_ = Buffered();
-                if (lineLimit_ <= 0 || Buffered() < lineLimit_)
-                    break;
-                end = lineLimit_;
-            }
-            lineLength_ = end;
-            scanned_ = 0;
+            const lines::Cut cut = lines::NextLine(QByteArrayView(buffer_.constData() + head_, Buffered()),
+                                                   scanned_, lineEnd_, lineLimit_);
+            scanned_ = cut.Scanned;
+            if (cut.Length == 0)
+                break;
+            lineLength_ = cut.Length;
         }
         if (!HandOutLine() || !*alive)
             return;

@@ -11,8 +11,8 @@ namespace pw::net {
 // default) received data passes through unchanged.
 class TCustomLineWSocket : public TCustomSocksWSocket {
 public:
-    // Bytes without a terminator that are handed out as one line anyway, so that a peer
-    // that never ends its line cannot fill the memory.
+    // The longest line handed out; a longer one comes in pieces of this size, so that a
+    // peer that never ends its line cannot fill the memory.
     static constexpr int DefaultLineLimit = 65536;
 
     TCustomLineWSocket();
