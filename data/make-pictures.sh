@@ -15,6 +15,7 @@ notice() { # notice FILE HEADLINE HINT
 }
 notice notices/end-of-strips.gif "No more strips of this comic" "The strip comes back in a moment"
 notice notices/end-of-comics.gif "No more comics" "The strip comes back in a moment"
+notice notices/no-unread.gif "No unread strips" "The strip comes back in a moment"
 
 # Three comic panels, the last with a speech bubble.
 convert -size 32x32 xc:none \

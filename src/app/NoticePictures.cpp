@@ -28,7 +28,8 @@ NoticePictures NoticePictures::Load()
 {
     InitPanelwickResources();
     return {ReadAll(QStringLiteral(":/notices/end-of-strips.gif")),
-            ReadAll(QStringLiteral(":/notices/end-of-comics.gif"))};
+            ReadAll(QStringLiteral(":/notices/end-of-comics.gif")),
+            ReadAll(QStringLiteral(":/notices/no-unread.gif"))};
 }
 
 const char* NoticePictures::IconPath()

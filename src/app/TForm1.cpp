@@ -3,6 +3,7 @@
 #include "app/DesktopIntegration.h"
 #include "app/PrintHooks.h"
 #include "app/TfrmSettings.h"
+#include "app/UnreadMarks.h"
 #include "app/UpdateHooks.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
@@ -81,6 +82,7 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     ctrlHeld_ = false;
     // 6. The strip store.
     stripsDB_ = std::make_unique<comics::TComicStripsDB>(options_.Paths.ComicsDir(*ini_));
+    unread_ = std::make_unique<UnreadMarks>(*stripsDB_, *comboComics);
     // 7. The catalogue; the program cannot run without it.
     const QString catalogue = options_.Paths.CataloguePath;
     try {

@@ -33,6 +33,7 @@ namespace pw::app {
 
 class TDesktopIntegration;
 class TfrmSettings;
+class UnreadMarks;
 class UpdateHooks;
 class PrintHooks;
 
@@ -60,6 +61,7 @@ public:
     comics::TComicsList& ComicsNotToGet() { return comicsNotToGet_; }
     comics::TComicInfo* CurrentComic() const { return currentComic_; }
     TfrmSettings& Settings() const { return *settings_; }
+    UnreadMarks& Unread() const { return *unread_; }
     // Where the start-up message arrives (sent, not posted).
     platform::MessageTarget& StartupTarget() const { return *startupTarget_; }
 
@@ -83,6 +85,7 @@ public:
     void btnNextClick();
     void NextComic();
     void PreviousComic();
+    void NextUnread(); // Space: the next unread strip, here or in a later comic
     void NoStripsTimerTimer(platform::Timer& fired);
     void FormResize();
     void FillComicSelector();
@@ -93,6 +96,8 @@ public:
     void Exit1Click();
     void ClosePanelwick1Click(); // the tray menu's "Close Panelwick": like E&xit
     void TrayIcon1DblClick();
+    // Brings the window back showing the comic (a click on a new-strips notification).
+    void RestoreShowing(const QString& comicName);
     void Help2Click();
     void Homepage1Click();
     void About2Click();
@@ -114,6 +119,7 @@ public:
     QMenu* StripPopUp = nullptr;
     platform::Timer* NoStripsTimer = nullptr;
     platform::Timer* NoComicsTimer = nullptr;
+    platform::Timer* NoUnreadTimer = nullptr;
 
     // Menu entries.
     QAction* CopyCurrentStrip1 = nullptr;
@@ -162,6 +168,7 @@ private:
     NoticePictures notices_;
     std::unique_ptr<platform::TIniFile> ini_;
     std::unique_ptr<comics::TComicStripsDB> stripsDB_;
+    std::unique_ptr<UnreadMarks> unread_;
     comics::TComicsList allComics_;
     comics::TComicsList comicsToGet_;
     comics::TComicsList comicsNotToGet_;

@@ -4,6 +4,7 @@
 #include "app/DesktopIntegration.h"
 #include "app/TAboutBox.h"
 #include "app/TfrmSettings.h"
+#include "app/UnreadMarks.h"
 #include "app/UpdateHooks.h"
 #include "comics/ComicSite.h"
 #include "comics/TComicInfo.h"
@@ -53,6 +54,16 @@ void TForm1::TrayIcon1DblClick()
     raise();
     activateWindow();
     restoredFromTray_ = true;
+}
+
+void TForm1::RestoreShowing(const QString& comicName)
+{
+    TrayIcon1DblClick();
+    const int index = comboComics->findText(comicName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0)
+        return; // no longer chosen: the window comes back as it was
+    comboComics->setCurrentIndex(index);
+    ShowComic(comicName);
 }
 
 void TForm1::Help2Click()

@@ -1,5 +1,5 @@
-// The window sees every key before its controls: arrows navigate and never reach the
-// comic selector.
+// The window sees every key before its controls: the arrows and Space navigate and never
+// reach the comic selector.
 #include "app/TForm1.h"
 
 #include "platform/ExceptionGuard.h"
@@ -44,6 +44,8 @@ std::function<void()> TForm1::FormKeyDown(const QKeyEvent* key)
         return [this] { NextComic(); };
     case Qt::Key_Up:
         return [this] { PreviousComic(); };
+    case Qt::Key_Space:
+        return [this] { NextUnread(); };
     case Qt::Key_Control:
         ctrlHeld_ = true;
         return {};

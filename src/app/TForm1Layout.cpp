@@ -159,6 +159,9 @@ void TForm1::CreateControls()
     NoComicsTimer = new platform::Timer(this);
     NoComicsTimer->setObjectName(QStringLiteral("NoComicsTimer"));
     NoComicsTimer->SetInterval(platform::Tunables::NoticeMs);
+    NoUnreadTimer = new platform::Timer(this);
+    NoUnreadTimer->setObjectName(QStringLiteral("NoUnreadTimer"));
+    NoUnreadTimer->SetInterval(platform::Tunables::NoticeMs);
 }
 
 void TForm1::CreateMenus()
@@ -237,6 +240,7 @@ void TForm1::ConnectCommands()
     connect(bitbtnAdvancedInfo, &QPushButton::clicked, this, Guard([this] { updates_->ShowAdvancedInfo(); }));
     NoStripsTimer->OnTimer = [this] { NoStripsTimerTimer(*NoStripsTimer); };
     NoComicsTimer->OnTimer = [this] { NoStripsTimerTimer(*NoComicsTimer); };
+    NoUnreadTimer->OnTimer = [this] { NoStripsTimerTimer(*NoUnreadTimer); };
 
     connect(CopyCurrentStrip1, &QAction::triggered, this, Guard([this] { desktop_->CopyCurrentStrip(); }));
     for (QAction* a : {PrintCurrentStrip1, PrintCurrentStrip2})

@@ -1,6 +1,7 @@
-// Showing strips, stepping through strips and comics, and the two notices.
+// Showing strips, stepping through strips, comics and unread strips, and the three notices.
 #include "app/TForm1.h"
 
+#include "app/UnreadMarks.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "imaging/TGifDecoder.h"
@@ -50,6 +51,7 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
         return;
     }
     stripsDB_->MarkRead(*strip);
+    unread_->Refresh(comic.Name);
     lblCurrentDate->setText(comic.DateText());
     const QString path = strip->StripPath();
     try {
@@ -85,6 +87,8 @@ void TForm1::StepStrip(bool forward)
         return;
     if (NoComicsTimer->Enabled())
         NoComicsTimer->SetEnabled(false);
+    if (NoUnreadTimer->Enabled())
+        NoUnreadTimer->SetEnabled(false);
     if (NoStripsTimer->Enabled()) { // the key only ends the notice
         NoStripsTimer->SetEnabled(false);
         ShowStrip(*currentComic_, currentComic_->CurrentStrip);
@@ -112,6 +116,8 @@ void TForm1::StepComic(int step)
 {
     if (NoStripsTimer->Enabled())
         NoStripsTimer->SetEnabled(false);
+    if (NoUnreadTimer->Enabled())
+        NoUnreadTimer->SetEnabled(false);
     if (NoComicsTimer->Enabled()) { // the key only ends the notice
         NoComicsTimer->SetEnabled(false);
         if (currentComic_)
@@ -125,6 +131,38 @@ void TForm1::StepComic(int step)
     } else {
         ShowNotice(notices_.EndOfComics, *NoComicsTimer);
     }
+}
+
+void TForm1::NextUnread()
+{
+    if (NoStripsTimer->Enabled())
+        NoStripsTimer->SetEnabled(false);
+    if (NoComicsTimer->Enabled())
+        NoComicsTimer->SetEnabled(false);
+    if (NoUnreadTimer->Enabled()) { // the key only ends the notice
+        NoUnreadTimer->SetEnabled(false);
+        if (currentComic_)
+            ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+        return;
+    }
+    if (currentComic_) {
+        if (auto strip = stripsDB_->FirstUnreadStrip(currentComic_->Name)) {
+            ShowStrip(*currentComic_, strip);
+            return;
+        }
+    }
+    // The comics after the current one in selector order, once around.
+    const int count = comboComics->count();
+    const int from = comboComics->currentIndex();
+    for (int step = 1; step <= count; ++step) {
+        const int index = (from + step) % count;
+        if (stripsDB_->FirstUnreadStrip(comboComics->itemText(index))) {
+            comboComics->setCurrentIndex(index);
+            ShowComic(comboComics->currentText());
+            return;
+        }
+    }
+    ShowNotice(notices_.NoUnread, *NoUnreadTimer);
 }
 
 void TForm1::NoStripsTimerTimer(platform::Timer& fired)
@@ -164,6 +202,7 @@ void TForm1::FillComicSelector()
 {
     comboComics->clear();
     comboComics->addItems(comicsToGet_.Names());
+    unread_->Refill();
 }
 
 void TForm1::UpdateWallpaperCheck()

@@ -104,6 +104,7 @@ void TfrmSettings::FormShow()
         ini_.ReadString(kDownloads, QStringLiteral("MaxSimDownloads"), QStringLiteral("3")));
 
     chkboxAdvancedInfo->setChecked(ini_.ReadBool(kUpdates, QStringLiteral("ShowAdvancedInfo"), false));
+    chkboxNotifyNewStrips->setChecked(ini_.ReadBool(kUpdates, QStringLiteral("NotifyNewStrips"), true));
     // All three may read false: then none is checked, which exclusive buttons cannot show.
     for (QRadioButton* r : {radioUpdateManually, radioUpdateProgramStart, radioUpdateDaily})
         r->setAutoExclusive(false);
@@ -232,6 +233,7 @@ void TfrmSettings::btnOkClick()
         ini_.WriteBool(kComics, lstboxComicsToGet->item(i)->text(), true);
     ini_.WriteString(kDownloads, QStringLiteral("MaxSimDownloads"), MaxDownloadsEdit->text());
     ini_.WriteBool(kUpdates, QStringLiteral("ShowAdvancedInfo"), chkboxAdvancedInfo->isChecked());
+    ini_.WriteBool(kUpdates, QStringLiteral("NotifyNewStrips"), chkboxNotifyNewStrips->isChecked());
     ini_.WriteBool(kUpdates, QStringLiteral("UpdateOnlyManually"), radioUpdateManually->isChecked());
     ini_.WriteBool(kUpdates, QStringLiteral("UpdateProgramStart"), radioUpdateProgramStart->isChecked());
     ini_.WriteBool(kUpdates, QStringLiteral("UpdateDaily"), radioUpdateDaily->isChecked());

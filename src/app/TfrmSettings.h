@@ -55,6 +55,7 @@ public:
     QPushButton* btnAddComic = nullptr;
     QLineEdit* MaxDownloadsEdit = nullptr;
     QCheckBox* chkboxAdvancedInfo = nullptr;
+    QCheckBox* chkboxNotifyNewStrips = nullptr;
     QRadioButton* radioUpdateManually = nullptr;
     QRadioButton* radioUpdateProgramStart = nullptr;
     QRadioButton* radioUpdateDaily = nullptr;

@@ -106,6 +106,9 @@ void TfrmSettings::CreateControls()
         Named(new QCheckBox(QStringLiteral("Show advanced info when a new update is started"), info),
               "chkboxAdvancedInfo");
     infoRow->addWidget(chkboxAdvancedInfo);
+    chkboxNotifyNewStrips =
+        Named(new QCheckBox(QStringLiteral("Notify me about new strips"), info), "chkboxNotifyNewStrips");
+    infoRow->addWidget(chkboxNotifyNewStrips);
     updates->addWidget(info);
     auto* frequency = new QGroupBox(QStringLiteral("Update Frequency"), tabUpdates);
     auto* frequencyColumn = new QVBoxLayout(frequency);

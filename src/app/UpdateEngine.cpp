@@ -2,9 +2,11 @@
 
 #include "app/TForm1.h"
 #include "app/TForm2.h"
+#include "app/UnreadMarks.h"
 #include "comics/TComicInfo.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/MessageTarget.h"
+#include "update/TComicDownloadInfo.h"
 #include "update/TInfoForm.h"
 #include "update/TUpdateScheduler.h"
 
@@ -16,12 +18,20 @@
 namespace pw::app {
 
 UpdateEngine::UpdateEngine(TForm1& form, TForm2& debugLog)
-    : form_(form), debugLog_(debugLog), scheduler_(std::make_unique<update::TUpdateScheduler>(
-                                            form.Ini(), form.StripsDB(), form.ComicsToGet(), info_, *this))
+    : form_(form), debugLog_(debugLog), notifier_(form),
+      scheduler_(std::make_unique<update::TUpdateScheduler>(form.Ini(), form.StripsDB(), form.ComicsToGet(),
+                                                            info_, *this))
 {
     // "&Abort All Updates" does what the abort button does.
     QObject::connect(form_.Abortallupdates1, &QAction::triggered, scheduler_.get(),
                      [this] { platform::Guarded([this] { AbortAll(); }); });
+    scheduler_->OnJobFinished = [this](const update::TComicDownloadInfo& job) {
+        if (job.State() != update::TComicDownloadInfo::kNewStrip || job.DownloadedSize() <= 0)
+            return;
+        form_.Unread().Refresh(job.ComicName());
+        notifier_.StripArrived(job.ComicName());
+    };
+    scheduler_->OnBatchFinished = [this] { notifier_.BatchFinished(); };
 }
 
 UpdateEngine::~UpdateEngine()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/NewStripsNotifier.h"
 #include "app/UpdateHooks.h"
 #include "update/IUpdateHost.h"
 #include "update/TAdvancedInfoSystem.h"
@@ -53,6 +54,7 @@ public:
 private:
     TForm1& form_;
     TForm2& debugLog_;
+    NewStripsNotifier notifier_;
     update::TAdvancedInfoSystem info_;
     std::unique_ptr<update::TUpdateScheduler> scheduler_;
     std::unique_ptr<update::TInfoForm> ownedInfoForm_;

@@ -255,17 +255,38 @@ void TComicStripsDB::MarkRead(const TComicStrip& strip) const
 
 std::optional<TComicStrip> TComicStripsDB::FirstUnreadStrip(const QString& comicName) const
 {
+    std::optional<TComicStrip> first;
+    ForEachUnread(comicName, [&](TComicStrip&& strip) {
+        first = std::move(strip);
+        return false;
+    });
+    return first;
+}
+
+int TComicStripsDB::UnreadCount(const QString& comicName) const
+{
+    int count = 0;
+    ForEachUnread(comicName, [&](TComicStrip&&) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+void TComicStripsDB::ForEachUnread(const QString& comicName,
+                                   const std::function<bool(TComicStrip&&)>& visit) const
+{
     if (!IsUsableName(comicName))
-        return std::nullopt;
+        return;
     QString error; // an unreadable marker lists nothing
     const QByteArray bytes = ReadWhole(MarkerPath(comicName), &error);
     // Lines that name no strip of this comic are passed over rather than shown as broken.
     for (const std::string_view line : SplitLines(bytes)) {
         const QString name = QFile::decodeName(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
-        if (std::optional<TComicStrip> strip = StripOf(name, comicName, dir_))
-            return strip;
+        std::optional<TComicStrip> strip = StripOf(name, comicName, dir_);
+        if (strip && !visit(std::move(*strip)))
+            return;
     }
-    return std::nullopt;
 }
 
 std::optional<TComicStrip> TComicStripsDB::NewestStrip(const QString& comicName) const

@@ -3,6 +3,7 @@
 #include "TComicStrip.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace pw::comics {
@@ -35,6 +36,9 @@ public:
     // comic's name ("<Name>Extra20011204.gif"): only <Name> + date + extension is a strip
     // of that comic. FirstUnreadStrip gives the first marker line that is such a strip.
     std::optional<TComicStrip> FirstUnreadStrip(const QString& comicName) const;
+    // The strips the marker lists (the lines FirstUnreadStrip would step through), without
+    // touching the strip files.
+    int UnreadCount(const QString& comicName) const;
     std::optional<TComicStrip> NewestStrip(const QString& comicName) const;
     std::optional<TComicStrip> NextStrip(const TComicInfo& comic) const;
     std::optional<TComicStrip> PreviousStrip(const TComicInfo& comic) const;
@@ -44,6 +48,8 @@ public:
     bool HasEntryFor(const QString& comicName, const QString& datePart) const;
 
 private:
+    // Marker lines that are strips of the comic, in file order, until `visit` returns false.
+    void ForEachUnread(const QString& comicName, const std::function<bool(TComicStrip&&)>& visit) const;
     std::optional<TComicStrip> Neighbour(const TComicInfo& comic, bool later) const;
 
     QString dir_;

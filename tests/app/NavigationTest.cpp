@@ -4,6 +4,7 @@
 #include "TestPaths.h"
 #include "app/NoticePictures.h"
 #include "app/TForm1.h"
+#include "app/UnreadMarks.h"
 #include "comics/TComicInfo.h"
 #include "imaging/TGifDecoder.h"
 #include "platform/Timer.h"
@@ -13,6 +14,7 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QFile>
+#include <QFont>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -46,7 +48,9 @@ protected:
         const app::NoticePictures notices = app::NoticePictures::Load();
         stripsNotice = imaging::TGifDecoder::GetGIFBuffer(notices.EndOfStrips);
         comicsNotice = imaging::TGifDecoder::GetGIFBuffer(notices.EndOfComics);
+        unreadNotice = imaging::TGifDecoder::GetGIFBuffer(notices.NoUnread);
         ASSERT_FALSE(stripsNotice.isNull());
+        ASSERT_FALSE(unreadNotice.isNull());
         ASSERT_FALSE(comicsNotice.isNull());
         ASSERT_FALSE(test::SameImage(stripsNotice, comicsNotice));
     }
@@ -65,12 +69,21 @@ protected:
     QWidget* target() { return &form(); }
     void Key(int key, Qt::KeyboardModifiers m = Qt::NoModifier) { test::Press(target(), key, m); }
     bool ShowsNotice(const QImage& notice) { return test::SameImage(test::Shown(form()), notice); }
+    // "bold, tooltip" of a selector entry, "plain" for an entry without unread strips.
+    QString Mark(int index)
+    {
+        const QVariant font = form().comboComics->itemData(index, Qt::FontRole);
+        const QString tip = form().comboComics->itemData(index, Qt::ToolTipRole).toString();
+        if (!font.isValid() && tip.isEmpty())
+            return "plain";
+        return (font.value<QFont>().bold() ? "bold, " : "not bold, ") + tip;
+    }
 
     MessageBoxRecorder boxes;
     ProgramFolder folder;
     std::unique_ptr<test::TestProgram> startup;
     std::shared_ptr<test::HookLog> log;
-    QImage stripsNotice, comicsNotice;
+    QImage stripsNotice, comicsNotice, unreadNotice;
 };
 
 TEST_F(Navigation, LeftAndRightStepThroughStripsAndEndInANotice)
@@ -341,6 +354,70 @@ TEST_F(Navigation, PngAndUpperCaseNamesAreShownByTheirContent)
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
     EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 6));
     EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+TEST_F(Navigation, SpaceShowsTheNextUnreadStripAcrossComicsOnceAround)
+{
+    folder.WriteUnread("Alpha", {"Alpha20010101.gif", "Alpha20010102.gif"});
+    folder.WriteUnread("Beta", {"Beta20020202.gif", "Beta20020203.gif", "Nobody20020203.gif"});
+    app::TForm1& f = Start();
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::red)); // Alpha's first unread strip
+    EXPECT_EQ(f.comboComics->itemText(1), "Alpha");   // the text stays the name
+    EXPECT_EQ(Mark(0), "plain");
+    EXPECT_EQ(Mark(1), "bold, 1 unread strip");
+    EXPECT_EQ(Mark(2), "bold, 2 unread strips");
+    EXPECT_EQ(f.Unread().Total(), 3);
+
+    // Space goes to the window even while the selector has the focus.
+    f.comboComics->setFocus();
+    test::Press(f.comboComics, Qt::Key_Space);
+    EXPECT_FALSE(f.comboComics->view()->isVisible());
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::green)); // the current comic's next unread first
+    EXPECT_EQ(Mark(1), "plain");
+    test::Press(f.comboComics, Qt::Key_Space);
+    EXPECT_EQ(f.comboComics->currentText(), "Beta");
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::yellow));
+    EXPECT_EQ(Mark(2), "bold, 1 unread strip");
+    EXPECT_EQ(f.Unread().Total(), 1);
+
+    // From the last comic the search wraps around, past Gamma, to Alpha.
+    Key(Qt::Key_Right); // reading Beta's last unread strip by hand clears its mark too
+    EXPECT_EQ(Mark(2), "plain");
+    EXPECT_EQ(f.Unread().Total(), 0);
+    folder.WriteUnread("Alpha", {"Alpha20010103.gif"});
+    Key(Qt::Key_Space);
+    EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+
+    // Nothing unread anywhere: the notice, which Space ends and Left ends and steps past.
+    Key(Qt::Key_Space);
+    EXPECT_TRUE(ShowsNotice(unreadNotice));
+    EXPECT_TRUE(f.NoUnreadTimer->Enabled());
+    EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    Key(Qt::Key_Space);
+    EXPECT_FALSE(f.NoUnreadTimer->Enabled());
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Left);
+    EXPECT_FALSE(f.NoUnreadTimer->Enabled());
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::green));
+    // The other notices give way to Space as well.
+    Key(Qt::Key_Up);
+    Key(Qt::Key_Up);
+    ASSERT_TRUE(ShowsNotice(comicsNotice));
+    Key(Qt::Key_Space);
+    EXPECT_FALSE(f.NoComicsTimer->Enabled());
+    EXPECT_TRUE(ShowsNotice(unreadNotice));
+}
+
+TEST_F(Navigation, UnreadNoticeEndsByItself)
+{
+    platform::Tunables::NoticeMs = 50;
+    app::TForm1& f = Start();
+    Key(Qt::Key_Space);
+    EXPECT_TRUE(ShowsNotice(unreadNotice));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.NoUnreadTimer->Enabled(); }, 5000));
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
 }
 
 } // namespace

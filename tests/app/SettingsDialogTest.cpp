@@ -98,6 +98,7 @@ TEST_F(SettingsDialog, FillsFromTheConfigurationFileAtEveryShowing)
     EXPECT_TRUE(dlg->radioUpdateProgramStart->isChecked());
     EXPECT_FALSE(dlg->radioUpdateManually->isChecked() || dlg->radioUpdateDaily->isChecked());
     EXPECT_EQ(dlg->UpdateTime->time(), QTime(6, 7, 8));
+    EXPECT_TRUE(dlg->chkboxNotifyNewStrips->isChecked()); // on unless switched off
     EXPECT_TRUE(dlg->chkboxAutoStart->isChecked());
     EXPECT_FALSE(dlg->chkboxStartMinimized->isChecked());
     EXPECT_EQ(dlg->editProxyIP->text(), "10.0.0.1");
@@ -110,8 +111,9 @@ TEST_F(SettingsDialog, FillsFromTheConfigurationFileAtEveryShowing)
     // The next showing reads the file again and keeps the tab it was left on.
     dlg->PageControl1->setCurrentWidget(dlg->tabProxy);
     dlg->hide();
-    folder.WriteIni("[Comics]\r\nzeta=1\r\n[Updates]\r\nUpdateOnlyManually=0\r\nUpdateProgramStart=0\r\n"
-                    "UpdateDaily=0\r\nUpdateTime=garbage\r\n[Downloads]\r\nMaxSimDownloads=7\r\n");
+    folder.WriteIni(
+        "[Comics]\r\nzeta=1\r\n[Updates]\r\nUpdateOnlyManually=0\r\nUpdateProgramStart=0\r\n"
+        "UpdateDaily=0\r\nUpdateTime=garbage\r\nNotifyNewStrips=0\r\n[Downloads]\r\nMaxSimDownloads=7\r\n");
     platform::Tunables::Now = [] { return QDateTime(QDate(2020, 1, 1), QTime(17, 18, 19)); };
     dlg->show();
     EXPECT_EQ(dlg->PageControl1->currentWidget(), dlg->tabProxy);
@@ -119,8 +121,29 @@ TEST_F(SettingsDialog, FillsFromTheConfigurationFileAtEveryShowing)
     EXPECT_FALSE(dlg->radioUpdateManually->isChecked() || dlg->radioUpdateProgramStart->isChecked() ||
                  dlg->radioUpdateDaily->isChecked());
     EXPECT_EQ(dlg->UpdateTime->time(), QTime(17, 18, 19)); // unreadable: the time of day
+    EXPECT_FALSE(dlg->chkboxNotifyNewStrips->isChecked());
     EXPECT_FALSE(dlg->chkboxUseProxy->isChecked());
     EXPECT_FALSE(dlg->editProxyPort->isEnabled());
+}
+
+TEST_F(SettingsDialog, UpdatesTabShowsEveryControlWhole)
+{
+    Open(QByteArray(), {"A"});
+    dlg->PageControl1->setCurrentWidget(dlg->tabUpdates);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg->size(), QSize(346, 401));
+    QList<QRect> placed;
+    for (QWidget* w : dlg->tabUpdates->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->inherits("QGroupBox") || w->parent()->inherits("QAbstractSpinBox"))
+            continue;
+        const QRect r(w->mapTo(dlg->tabUpdates, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(dlg->tabUpdates->rect().contains(r)) << w->objectName().toStdString();
+        EXPECT_GE(w->height(), w->minimumSizeHint().height()) << w->objectName().toStdString();
+        for (const QRect& other : placed)
+            EXPECT_FALSE(r.intersects(other)) << w->objectName().toStdString();
+        placed << r;
+    }
+    EXPECT_GE(placed.size(), 8);
 }
 
 TEST_F(SettingsDialog, LastFrequencyReadAsTrueWins)
@@ -208,6 +231,7 @@ TEST_F(SettingsDialog, OkWritesEveryKeyInOrder)
     dlg->btnAddComic->click();
     dlg->MaxDownloadsEdit->setText("12");
     dlg->chkboxAdvancedInfo->setChecked(true);
+    dlg->chkboxNotifyNewStrips->setChecked(false);
     dlg->radioUpdateDaily->click();
     dlg->UpdateTime->setTime(QTime(12, 0, 30));
     dlg->chkboxAutoStart->setChecked(false);
@@ -223,10 +247,10 @@ TEST_F(SettingsDialog, OkWritesEveryKeyInOrder)
     EXPECT_EQ(
         Keys(folder.ReadIni()),
         (QStringList{"Comics/Bravo=0", "Comics/alpha=1", "Comics/Charlie=1", "Downloads/MaxSimDownloads=12",
-                     "Updates/ShowAdvancedInfo=1", "Updates/UpdateOnlyManually=0",
-                     "Updates/UpdateProgramStart=0", "Updates/UpdateDaily=1", "Updates/UpdateTime=" + time,
-                     "Misc/AutoStart=0", "Misc/StartMinimized=1", "Proxy/UseProxy=1",
-                     "Proxy/ProxyIP=127.0.0.1", "Proxy/ProxyPort=8080"}));
+                     "Updates/ShowAdvancedInfo=1", "Updates/NotifyNewStrips=0",
+                     "Updates/UpdateOnlyManually=0", "Updates/UpdateProgramStart=0", "Updates/UpdateDaily=1",
+                     "Updates/UpdateTime=" + time, "Misc/AutoStart=0", "Misc/StartMinimized=1",
+                     "Proxy/UseProxy=1", "Proxy/ProxyIP=127.0.0.1", "Proxy/ProxyPort=8080"}));
     EXPECT_EQ(log->calls, (QStringList{"SetAutostart 0", "SetTrayStartMinimized 1"}));
 
     // Shown again: the written time reads back.

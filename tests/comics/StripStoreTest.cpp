@@ -198,6 +198,7 @@ TEST_F(StripStoreTest, MissingComicFolderGivesNothing)
     EXPECT_EQ(db.NextStrip(comic), std::nullopt);
     EXPECT_EQ(db.PreviousStrip(comic), std::nullopt);
     EXPECT_EQ(db.FirstUnreadStrip("Nobody"), std::nullopt);
+    EXPECT_EQ(db.UnreadCount("Nobody"), 0);
     EXPECT_FALSE(db.HasEntryFor("Nobody", "20011204"));
 }
 
@@ -214,6 +215,7 @@ TEST_F(StripStoreTest, UnreadMarkersKeepAdditionOrderAndCrLf)
     EXPECT_EQ(Read("X/X.unr"), "X20011210.gif\r\nX20011204.gif\r\nX20011210.gif\r\n");
     // The first added, not the oldest date; the file it names need not exist.
     EXPECT_EQ(NameOf(db.FirstUnreadStrip("X")), "X20011210.gif");
+    EXPECT_EQ(db.UnreadCount("X"), 3);
 
     db.MarkRead(a); // only the first equal line goes
     EXPECT_EQ(Read("X/X.unr"), "X20011204.gif\r\nX20011210.gif\r\n");
@@ -225,6 +227,7 @@ TEST_F(StripStoreTest, UnreadMarkersKeepAdditionOrderAndCrLf)
     db.MarkRead(a);
     EXPECT_EQ(Read("X/X.unr"), "");
     EXPECT_EQ(db.FirstUnreadStrip("X"), std::nullopt);
+    EXPECT_EQ(db.UnreadCount("X"), 0);
 }
 
 TEST_F(StripStoreTest, MarkReadWithoutMarkerCreatesAnEmptyOne)
@@ -247,6 +250,7 @@ TEST_F(StripStoreTest, HandEditedMarkersAreReadWhateverTheirEndingsAndInvalidLin
                      "X20011202.gif");
     TComicStripsDB db(root);
     EXPECT_EQ(NameOf(db.FirstUnreadStrip("X")), "X20011203.gif");
+    EXPECT_EQ(db.UnreadCount("X"), 2); // only the lines that are strips of X count
     db.MarkRead(*TComicStrip::FromFileName("X20011202.gif", db.Dir()));
     // Lines are kept as they were and written back with CR LF.
     EXPECT_EQ(Read("X/X.unr"),

@@ -60,8 +60,11 @@ TEST(DataFiles, NoticePicturesDecodeFromTheResources)
     InitResources();
     const QByteArray strips = ReadAll(QStringLiteral(":/notices/end-of-strips.gif"));
     const QByteArray comics = ReadAll(QStringLiteral(":/notices/end-of-comics.gif"));
+    const QByteArray unread = ReadAll(QStringLiteral(":/notices/no-unread.gif"));
     EXPECT_NE(strips, comics);
-    for (const QByteArray& data : {strips, comics}) {
+    EXPECT_NE(unread, strips);
+    EXPECT_NE(unread, comics);
+    for (const QByteArray& data : {strips, comics, unread}) {
         const QImage img = TGifDecoder::GetGIFBuffer(data);
         ASSERT_FALSE(img.isNull());
         EXPECT_EQ(img.size(), QSize(300, 120));

@@ -1,0 +1,53 @@
+#include "app/NewStripsNotifier.h"
+
+#include "app/TForm1.h"
+#include "platform/IniFile.h"
+
+#include <utility>
+
+namespace pw::app {
+
+namespace {
+constexpr int kNamesShown = 5;
+}
+
+NewStripsNotifier::NewStripsNotifier(TForm1& form) : form_(form) {}
+
+QString NewStripsNotifier::Text(int strips, const QStringList& comics)
+{
+    QString text =
+        strips == 1 ? QStringLiteral("1 new strip: ") : QStringLiteral("%1 new strips: ").arg(strips);
+    text += comics.mid(0, kNamesShown).join(QStringLiteral(", "));
+    if (comics.size() > kNamesShown)
+        text += QStringLiteral(" and %1 more").arg(comics.size() - kNamesShown);
+    return text;
+}
+
+void NewStripsNotifier::StripArrived(const QString& comicName)
+{
+    ++strips_;
+    if (!comics_.contains(comicName))
+        comics_ << comicName;
+}
+
+bool NewStripsNotifier::WindowInFront() const
+{
+    return form_.isVisible() && !form_.isMinimized() && form_.isActiveWindow();
+}
+
+void NewStripsNotifier::BatchFinished()
+{
+    const QStringList comics = std::exchange(comics_, {});
+    const int strips = std::exchange(strips_, 0);
+    if (strips == 0 || WindowInFront())
+        return;
+    if (!form_.Ini().ReadBool(QStringLiteral("Updates"), QStringLiteral("NotifyNewStrips"), true))
+        return;
+    const QString first = comics.front();
+    TForm1* form = &form_;
+    notifications_.Notify(
+        QStringLiteral("Panelwick"), Text(strips, comics), [form, first] { form->RestoreShowing(first); },
+        [] {});
+}
+
+} // namespace pw::app

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <functional>
+
+class QComboBox;
+
+namespace pw::comics {
+class TComicStripsDB;
+}
+
+namespace pw::app {
+
+// The unread strips of the comics in the comic selector, counted from their unread lists:
+// a comic with unread strips is shown in bold with the count in its tooltip (its text stays
+// the comic's name), and the total goes to whoever shows it.
+class UnreadMarks {
+public:
+    UnreadMarks(const comics::TComicStripsDB& db, QComboBox& selector);
+
+    // Counts every comic of the selector afresh; after the selector was filled.
+    void Refill();
+    // Counts one comic afresh; after its unread list may have changed.
+    void Refresh(const QString& comicName);
+    int Total() const { return total_; }
+
+    // After the total changed (also after Refill).
+    std::function<void(int total)> OnTotalChanged;
+
+    static QString CountText(int count); // "1 unread strip", "3 unread strips"
+
+private:
+    void Mark(const QString& comicName, int count);
+    void MarkItem(int index, int count);
+
+    const comics::TComicStripsDB& db_;
+    QComboBox& selector_;
+    QHash<QString, int> counts_; // by name: a name listed twice is one comic
+    int total_ = 0;
+};
+
+} // namespace pw::app

@@ -1,0 +1,195 @@
+// New strips announced through the desktop's notification service: the real program
+// updates from nginx, the notifications go over a private session bus to a recording
+// service.
+#include "AppFixture.h"
+#include "MessageBoxRecorder.h"
+#include "NginxServer.h"
+#include "NotificationBus.h"
+#include "TestPaths.h"
+
+#include "app/TForm1.h"
+#include "app/TStartup.h"
+#include "app/UnreadMarks.h"
+#include "app/UpdateEngine.h"
+#include "comics/TComicInfo.h"
+#include "platform/IniFile.h"
+#include "update/TUpdateScheduler.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QJsonArray>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pw;
+
+namespace {
+
+QDateTime Day(int day)
+{
+    return QDateTime(QDate(2001, 12, day), QTime(10, 0), Qt::UTC);
+}
+
+class Notifications : public ::testing::Test {
+protected:
+    // One bus for the process: the program connects to the session bus once.
+    static void SetUpTestSuite()
+    {
+        bus = new test::NotificationBus;
+        started = bus->Start();
+        if (started)
+            qputenv("DBUS_SESSION_BUS_ADDRESS", bus->Address().toUtf8());
+    }
+    static void TearDownTestSuite()
+    {
+        delete bus;
+        bus = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(started) << bus->Error().toStdString();
+        ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
+        qputenv("PANELWICK_SITE_BASE", nginx.Url("").toLatin1());
+        QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
+        ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(nginx.WriteFile("archive/images/s.gif", gif.readAll()));
+        before = bus->Notifications().size();
+    }
+    void TearDown() override { qunsetenv("PANELWICK_SITE_BASE"); }
+
+    void Publish(const QString& comic, const QDateTime& date)
+    {
+        ASSERT_TRUE(nginx.WriteFile(comic + "/index.html",
+                                    "<html>\n<img src=\"/archive/images/s.gif\"> archive/images\n</html>\n",
+                                    date));
+    }
+    // The program with its real update engine, started in the program's order.
+    app::TForm1& Start(const QStringList& comics, const QByteArray& iniExtra)
+    {
+        QByteArray catalogue;
+        QByteArray ini = "[Comics]\r\n";
+        for (const QString& c : comics) {
+            catalogue += (c + "\thttp://comics.example/" + c + "/index.html\r\n").toUtf8();
+            ini += (c + "=1\r\n").toUtf8();
+        }
+        folder.WriteCatalogue(catalogue);
+        folder.WriteIni(ini + "[Updates]\r\nUpdateProgramStart=0\r\n[Downloads]\r\nMaxSimDownloads=1\r\n" +
+                        iniExtra);
+        startup = std::make_unique<app::TStartup>();
+        EXPECT_TRUE(startup->Start(folder.Options()));
+        return startup->MainWindow();
+    }
+    app::TForm1& form() { return startup->MainWindow(); }
+    // Ctrl+U, and back when the batch is over.
+    void UpdateAll()
+    {
+        form().Updatecomicstrips1->trigger();
+        auto& engine = dynamic_cast<app::UpdateEngine&>(form().Updates());
+        ASSERT_TRUE(test::WaitFor([&] { return !engine.Scheduler().Busy(); }, 20000));
+    }
+    QList<QJsonObject> Recorded(int expected)
+    {
+        // The notification travels asynchronously; wait for it, or a while for none.
+        test::WaitFor([&] { return bus->Notifications().size() - before >= std::max(expected, 1); },
+                      expected > 0 ? 5000 : 400);
+        return bus->Notifications().mid(before);
+    }
+    void PutInFront(QWidget& w)
+    {
+        w.showNormal();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    }
+
+    static inline test::NotificationBus* bus = nullptr;
+    static inline bool started = false;
+    test::MessageBoxRecorder boxes;
+    test::ProgramFolder folder;
+    test::NginxServer nginx;
+    std::unique_ptr<app::TStartup> startup;
+    qsizetype before = 0;
+};
+
+QString Mark(const app::TForm1& f, const QString& comic)
+{
+    const int i = f.comboComics->findText(comic);
+    return f.comboComics->itemData(i, Qt::ToolTipRole).toString();
+}
+
+TEST_F(Notifications, ABatchWithNewStripsIsAnnouncedOnceAndItsClickShowsTheFirstComic)
+{
+    for (const char* c : {"Alpha", "Beta", "Gamma", "Delta"})
+        Publish(c, Day(4));
+    folder.AddGif("Delta", "20011204", "red"); // already stored: nothing new
+    app::TForm1& f = Start({"Alpha", "Beta", "Gamma", "Delta"}, "[Comics]\r\nCurrentComic=Delta\r\n");
+    f.showMinimized();
+    UpdateAll();
+
+    QList<QJsonObject> shown = Recorded(1);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0]["app_name"].toString(), "Panelwick");
+    EXPECT_EQ(shown[0]["summary"].toString(), "Panelwick");
+    EXPECT_EQ(shown[0]["body"].toString(), "3 new strips: Alpha, Beta, Gamma");
+    EXPECT_TRUE(shown[0]["actions"].toArray().contains("default"));
+    // Meanwhile the selector tells which comics have something new.
+    EXPECT_EQ(Mark(f, "Alpha"), "1 unread strip");
+    EXPECT_EQ(Mark(f, "Gamma"), "1 unread strip");
+    EXPECT_EQ(Mark(f, "Delta"), "");
+    EXPECT_EQ(f.Unread().Total(), 3);
+
+    // Nothing new: nothing to say.
+    UpdateAll();
+    EXPECT_EQ(Recorded(0).size(), 1);
+
+    ASSERT_TRUE(bus->Click(static_cast<uint>(shown[0]["id"].toInt())));
+    ASSERT_TRUE(test::WaitFor([&] { return f.CurrentComic() && f.CurrentComic()->Name == "Alpha"; }));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_FALSE(f.isMinimized());
+    EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    ASSERT_TRUE(f.CurrentComic()->CurrentStrip);
+    EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Alpha20011204.gif");
+    EXPECT_EQ(Mark(f, "Alpha"), "");
+    EXPECT_EQ(f.Unread().Total(), 2);
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+}
+
+TEST_F(Notifications, NothingIsAnnouncedWhenSwitchedOffOrWhileTheWindowIsInFront)
+{
+    Publish("Alpha", Day(4));
+    app::TForm1& f = Start({"Alpha"}, "[Updates]\r\nNotifyNewStrips=0\r\n");
+    f.showMinimized();
+    UpdateAll();
+    EXPECT_EQ(Recorded(0).size(), 0) << "switched off";
+
+    f.Ini().WriteBool("Updates", "NotifyNewStrips", true);
+    PutInFront(f);
+    Publish("Alpha", Day(5));
+    UpdateAll();
+    EXPECT_EQ(Recorded(0).size(), 0) << "the user is looking at the window";
+
+    // Behind another window counts as away.
+    QWidget other;
+    other.resize(200, 100);
+    PutInFront(other);
+    ASSERT_FALSE(f.isActiveWindow());
+    Publish("Alpha", Day(6));
+    UpdateAll();
+    const QList<QJsonObject> shown = Recorded(1);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0]["body"].toString(), "1 new strip: Alpha");
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+}
+
+TEST(NewStripsText, NamesAtMostFiveComicsThenCountsTheRest)
+{
+    using app::NewStripsNotifier;
+    EXPECT_EQ(NewStripsNotifier::Text(1, {"Alpha"}), "1 new strip: Alpha");
+    EXPECT_EQ(NewStripsNotifier::Text(2, {"Alpha"}), "2 new strips: Alpha");
+    EXPECT_EQ(NewStripsNotifier::Text(5, {"A", "B", "C", "D", "E"}), "5 new strips: A, B, C, D, E");
+    EXPECT_EQ(NewStripsNotifier::Text(7, {"A", "B", "C", "D", "E", "F", "G"}),
+              "7 new strips: A, B, C, D, E and 2 more");
+}
+
+} // namespace
