@@ -11,7 +11,7 @@ PKGS=(
   nginx-light tinyproxy dante-server libnss-wrapper apache2-utils curl
   xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
   fonts-dejavu-core procps psmisc bc time
-  dbus-daemon python3-dbus python3-gi
+  dbus-daemon dbus-bin python3-dbus python3-gi
 )
 
 missing=()
