@@ -12,6 +12,7 @@ PKGS=(
   xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
   fonts-dejavu-core procps psmisc bc time
   dbus-daemon dbus-bin python3-dbus python3-gi
+  desktop-file-utils appstream groff-base dpkg-dev file
 )
 
 missing=()

@@ -60,6 +60,7 @@ int RunPanelwick(int argc, char** argv, TStartupOptions options)
 {
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Panelwick"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.panelwick.Panelwick")); // menu entry and icon
     QApplication::setWindowIcon(QIcon(QString::fromLatin1(NoticePictures::IconPath())));
     platform::MessageBoxService::Install(std::make_unique<QtMessageBoxes>());
     platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));

@@ -44,9 +44,10 @@ site_const="http://comics.example"
   printf 'Garden Gnomes\t%s/gardengnomes/index.html\r\n' "$site_const"
   printf 'Loop Street\t%s/loopstreet/index.html\r\n' "$site_const"
   printf 'Tea Break\t%s/teabreak/index.html\r\n' "$site_const"
+  printf 'Sun Porch\t%s/sunporch/index.html\r\n' "$site_const"
 } > "$program/Comics.urls"
 [ -d "$build_dir/Help" ] && cp -r "$build_dir/Help" "$program/"
-printf '[Comics]\r\nPixel Cats=1\r\nNight Shift=1\r\nGarden Gnomes=1\r\nLoop Street=1\r\nTea Break=1\r\nCurrentComic=Pixel Cats\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n[Downloads]\r\nMaxSimDownloads=3\r\n' \
+printf '[Comics]\r\nPixel Cats=1\r\nNight Shift=1\r\nGarden Gnomes=1\r\nLoop Street=1\r\nTea Break=1\r\nSun Porch=1\r\nCurrentComic=Pixel Cats\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n[Downloads]\r\nMaxSimDownloads=3\r\n' \
   > "$program/panelwick.ini"
 
 export PANELWICK_SITE_BASE="$base"

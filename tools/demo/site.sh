@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The offline demo comic site: nginx on a free loopback port serving a few comics whose
-# pages follow the comic site's format, with GIF and JPEG strips made by ImageMagick and
+# pages follow the comic site's format, with GIF, JPEG and PNG strips made by ImageMagick and
 # dated through the pages' Last-Modified. A background loop publishes a new strip (the
 # next day's) every PANELWICK_DEMO_INTERVAL seconds (default 60), rotating over the comics.
 #
@@ -22,6 +22,7 @@ COMICS=(
   "Garden Gnomes|gardengnomes|gif|#c8f0c0"
   "Loop Street|loopstreet|jpg|#f4c6e4"
   "Tea Break|teabreak|gif|#e0e0e0"
+  "Sun Porch|sunporch|png|#ffd8a8"
 )
 
 free_port() {
@@ -41,6 +42,7 @@ publish() {
   local image="archive/images/${slug}${stamp}.${ext}"
   local format=GIF
   [ "$ext" = jpg ] && format=JPEG
+  [ "$ext" = png ] && format=PNG
   "$CONVERT" -size 600x180 "xc:$bg" -fill white -stroke black -strokewidth 2 \
     -draw "rectangle 10,10 195,170" -draw "rectangle 205,10 395,170" -draw "rectangle 405,10 590,170" \
     -stroke none -fill black -font DejaVu-Sans -pointsize 22 \
@@ -80,7 +82,7 @@ http {
   fastcgi_temp_path $site/tmp;
   uwsgi_temp_path $site/tmp;
   scgi_temp_path $site/tmp;
-  types { text/html html; image/gif gif; image/jpeg jpg; }
+  types { text/html html; image/gif gif; image/jpeg jpg; image/png png; }
   server {
     listen 127.0.0.1:$port;
     root $site/html;

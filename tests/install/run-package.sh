@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder (cpack -G DEB) and checks its name, its
+# computed dependencies, its contents, that apt accepts it here, and that the packaged
+# program finds its shared files from /usr/bin.
+# Usage: run-package.sh BUILD_DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d /tmp/panelwick-package-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; fail "cpack"; }
+deb="$work/out/panelwick_1.1_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { ls "$work/out" >&2; fail "no $(basename "$deb")"; }
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6widgets6 libqt6gui6 libqt6core6 libgif7 libjpeg62-turbo libc6; do
+  [[ "$depends" == *"$lib "* ]] || fail "Depends lacks $lib: $depends"
+done
+dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
+for f in ./usr/bin/panelwick ./usr/share/applications/org.panelwick.Panelwick.desktop \
+  ./usr/share/metainfo/org.panelwick.Panelwick.metainfo.xml ./usr/share/panelwick/Comics.urls \
+  ./usr/share/panelwick/Help/index.html ./usr/share/man/man1/panelwick.1 \
+  ./usr/share/icons/hicolor/scalable/apps/org.panelwick.Panelwick.svg; do
+  grep -qxF "$f" "$work/contents" || fail "the package lacks $f"
+done
+# Every dependency can be met here (simulated: nothing is installed on this machine).
+apt-get install -s "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "apt-get cannot install it"; }
+
+dpkg-deb -x "$deb" "$work/root"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+"$work/root/usr/bin/panelwick" --version | grep -q '^Panelwick 1\.1 ' || fail "--version"
+set +e
+"$work/root/usr/bin/panelwick" --batch-update >/dev/null 2>"$work/err"
+set -e
+# The shipped catalogue was found (no "Couldn't read"); nothing is chosen yet.
+grep -q "No comic is chosen in $XDG_CONFIG_HOME/panelwick/panelwick.ini" "$work/err" ||
+  { cat "$work/err" >&2; fail "the packaged program does not find its files"; }
+echo "package: 1 passed, 0 failed"
