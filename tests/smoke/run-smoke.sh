@@ -51,6 +51,9 @@ cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010101.gif"
 cp "$images/smoke-b.jpg" "$prog/Comics/Alpha/Alpha20010102.jpg"
 cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010103.gif"
 cp "$images/smoke-b.jpg" "$prog/Comics/Beta/Beta20020202.jpg"
+# After the blue GIF: a ".png" that is really a web page, then a real PNG in pink.
+printf '<html><body>404 Not Found</body></html>\n' >"$prog/Comics/Alpha/Alpha20010104.png"
+convert "$images/smoke-a.gif" -fill '#C03060' -opaque '#3060C0' "$prog/Comics/Alpha/Alpha20010105.png"
 printf 'Alpha20010102.jpg\r\n' >"$prog/Comics/Alpha/Alpha.unr"
 
 start_panelwick() {
@@ -73,6 +76,11 @@ wait_exit() {
   fail "panelwick did not end"
 }
 
+pixels_of() { # COLOUR: how many pixels of the window have it
+  import -window "$wid" "$work/shot.png"
+  convert "$work/shot.png" -format %c histogram:info: | awk -v c="$1" 'toupper($0) ~ c {n += $1} END {print n + 0}'
+}
+
 ini_value() { # section key
   awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} {sub(/\r$/,"")} /^\[/{in_s=(tolower($0)==tolower(s))} in_s && tolower($0) ~ "^"tolower(k)"=" {sub(/^[^=]*=/,""); print; exit}' "$prog/panelwick.ini"
 }
@@ -83,6 +91,13 @@ start_panelwick
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" Right
 sleep 0.3
+[ "$(pixels_of '#3060C0')" -gt 10000 ] || fail "the blue GIF strip is not shown"
+xdotool key --window "$wid" Right
+sleep 0.3
+[ "$(pixels_of '#3060C0')" -eq 0 ] || fail "a strip no reader knows shows the previous strip's picture"
+xdotool key --window "$wid" Right
+sleep 0.3
+[ "$(pixels_of '#C03060')" -gt 10000 ] || fail "the PNG strip is not shown"
 xdotool key --window "$wid" Down
 sleep 0.5
 [ -f "$prog/Comics/Beta/Beta.unr" ] || fail "Down did not show the next comic"
