@@ -3,8 +3,8 @@
 namespace pw::app {
 
 // Tray icon, autostart, wallpaper and clipboard: the one place the main window and the
-// settings dialog reach the desktop. Until the desktop parts are connected these do
-// nothing (the tray icon does not exist yet).
+// settings dialog reach the desktop. This base does nothing; DesktopComponents connects
+// the real parts, and tests record the calls instead.
 class TDesktopIntegration {
 public:
     virtual ~TDesktopIntegration();

@@ -34,6 +34,7 @@ TForm1::TForm1(QWidget* parent)
     setMinimumWidth(516);
     CreateControls();
     CreateMenus();
+    CreateTrayIcon();
     ConnectCommands();
 
     startupTarget_ = new platform::MessageTarget(this);

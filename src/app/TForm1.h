@@ -24,6 +24,10 @@ class TIniFile;
 class Timer;
 } // namespace pw::platform
 
+namespace pw::desktop {
+class TTrayIcon;
+} // namespace pw::desktop
+
 namespace pw::comics {
 class TComicInfo;
 class TComicStripsDB;
@@ -139,6 +143,11 @@ public:
     QAction* SetStripAsWallpaper2 = nullptr;
     QAction* AlwaysSetLatestStrip2 = nullptr;
 
+    // The tray icon, hint "Panelwick", and its menu.
+    desktop::TTrayIcon* TrayIcon1 = nullptr;
+    QMenu* TrayPopUp = nullptr;
+    QAction* ClosePanelwick1 = nullptr;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -149,6 +158,7 @@ protected:
 private:
     void CreateControls();
     void CreateMenus();
+    void CreateTrayIcon();
     void ConnectCommands();
     void FormStartupMessage();
     void FormClose();

@@ -8,6 +8,7 @@
 #include "app/UpdateHooks.h"
 #include "comics/ComicSite.h"
 #include "comics/TComicInfo.h"
+#include "desktop/TTrayIcon.h"
 #include "platform/DesktopShell.h"
 #include "platform/IniFile.h"
 
@@ -49,10 +50,7 @@ void TForm1::SelectRemembered(const QString& text)
 
 void TForm1::TrayIcon1DblClick()
 {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
-    raise();
-    activateWindow();
+    TrayIcon1->RestoreMainWindow();
     restoredFromTray_ = true;
 }
 

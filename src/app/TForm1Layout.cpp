@@ -2,8 +2,10 @@
 #include "app/TForm1.h"
 
 #include "app/DesktopIntegration.h"
+#include "app/NoticePictures.h"
 #include "app/PrintHooks.h"
 #include "app/UpdateHooks.h"
+#include "desktop/TTrayIcon.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/Timer.h"
 #include "platform/Tunables.h"
@@ -13,6 +15,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -231,6 +234,23 @@ void TForm1::CreateMenus()
     StripPopUp->addAction(AlwaysSetLatestStrip2);
 }
 
+void TForm1::CreateTrayIcon()
+{
+    TrayPopUp = new QMenu(this);
+    TrayPopUp->setObjectName(QStringLiteral("TrayPopUp"));
+    ClosePanelwick1 = NewAction(this, "ClosePanelwick1", QStringLiteral("Close Panelwick"));
+    TrayPopUp->addAction(ClosePanelwick1);
+
+    TrayIcon1 = new desktop::TTrayIcon(this);
+    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+    TrayIcon1->SetIcon(QIcon(QString::fromLatin1(NoticePictures::IconPath())));
+    TrayIcon1->SetHint(QStringLiteral("Panelwick"));
+    TrayIcon1->SetShowHint(true);
+    TrayIcon1->SetPopupMenu(TrayPopUp);
+    TrayIcon1->OnDblClick = [this] { TrayIcon1DblClick(); };
+    TrayIcon1->Loaded();
+}
+
 void TForm1::ConnectCommands()
 {
     connect(comboComics, &QComboBox::activated, this, Guard([this] { comboComicsChange(); }));
@@ -255,6 +275,7 @@ void TForm1::ConnectCommands()
         connect(a, &QAction::triggered, this, Guard([this] { desktop_->SetStripAsWallpaper(); }));
     for (QAction* a : {AlwaysSetLatestStrip1, AlwaysSetLatestStrip2})
         connect(a, &QAction::triggered, this, Guard([this] { WallpaperToggled(); }));
+    connect(ClosePanelwick1, &QAction::triggered, this, Guard([this] { ClosePanelwick1Click(); }));
     connect(Help2, &QAction::triggered, this, Guard([this] { Help2Click(); }));
     connect(Homepage1, &QAction::triggered, this, Guard([this] { Homepage1Click(); }));
     connect(About2, &QAction::triggered, this, Guard([this] { About2Click(); }));

@@ -1,5 +1,6 @@
 #include "app/TStartup.h"
 
+#include "app/DesktopComponents.h"
 #include "app/GuardedApplication.h"
 #include "app/NoticePictures.h"
 #include "app/QtMessageBoxes.h"
@@ -16,7 +17,10 @@
 
 namespace pw::app {
 
-TStartup::TStartup() : form1_(std::make_unique<TForm1>()) {}
+TStartup::TStartup() : form1_(std::make_unique<TForm1>())
+{
+    form1_->SetDesktopIntegration(std::make_unique<DesktopComponents>(*form1_));
+}
 
 TStartup::~TStartup() = default;
 

@@ -123,6 +123,8 @@ xdotool windowmove "$wid" 300 300
 sleep 0.3
 xdotool key --window "$wid" ctrl+x 2>/dev/null || true  # the window is gone before the key-ups
 wait_exit
+# Release them, or the server's auto-repeat types Ctrl+X into the next window.
+xdotool keyup ctrl x 2>/dev/null || true
 [ "$(md5sum <"$prog/panelwick.ini")" = "$before" ] || fail "E&xit changed panelwick.ini"
 
 # Third run: closing at once through the frame keeps the placement where it was, so the
@@ -133,4 +135,34 @@ wmctrl -i -c "$wid"
 wait_exit
 [ "$(ini_value Window LeftPos)" = "$left" ] && [ "$(ini_value Window TopPos)" = "$top" ] ||
   fail "placement moved from $left,$top to $(ini_value Window LeftPos),$(ini_value Window TopPos)"
+# Fourth run, with a notification area: the tray icon appears, minimising hides the window
+# and its task-bar entry, a double-click on the icon brings both back, and the icon's
+# "Close Panelwick" ends the program without saving.
+trayer --edge top --align right --widthtype pixel --width 100 --height 24 >"$work/trayer.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")' && break; sleep 0.1; done
+tray_icon() { # the small Panelwick window inside trayer's panel
+  xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ {in_panel=1}
+    in_panel && !found && /"Panelwick": \("panelwick" "Panelwick"\)/ {found=$1} END {print found}'
+}
+on_task_bar() { wmctrl -l | awk '{print $1}' | grep -qi "$(printf '0x%08x' "$wid")"; }
+start_panelwick
+icon=""
+for _ in $(seq 50); do icon=$(tray_icon); [ -n "$icon" ] && break; sleep 0.1; done
+[ -n "$icon" ] || fail "no tray icon appeared"
+before=$(md5sum <"$prog/panelwick.ini")
+on_task_bar || fail "the window is not on the task bar"
+xdotool windowminimize "$wid"
+for _ in $(seq 50); do on_task_bar || break; sleep 0.1; done
+on_task_bar && fail "minimising left the window on the task bar"
+xwininfo -id "$wid" | grep -q IsUnMapped || fail "minimising did not unmap the window"
+xdotool mousemove --window "$icon" 8 8 click --repeat 2 --delay 80 1
+for _ in $(seq 50); do on_task_bar && break; sleep 0.1; done
+on_task_bar || fail "a double-click on the tray icon did not bring the window back"
+xwininfo -id "$wid" | grep -q IsViewable || fail "the window is not mapped after the double-click"
+xdotool mousemove --window "$icon" 8 8 click 3
+sleep 0.5
+xdotool key Down Return
+wait_exit
+[ "$(md5sum <"$prog/panelwick.ini")" = "$before" ] || fail "Close Panelwick changed panelwick.ini"
 echo "smoke: 1 passed, 0 failed"
