@@ -1,3 +1,4 @@
+#include "RaisedText.h"
 #include "net/TWSocket.h"
 #include "net/WSocketApi.h"
 #include "net/WSocketLibrary.h"
@@ -11,21 +12,7 @@
 #include <netdb.h>
 
 using namespace pw::net;
-
-namespace {
-
-// Runs f, which must raise ESocketException; returns its message.
-template <class F> QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const ESocketException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
-}
-
-} // namespace
+using pw::test::RaisedText;
 
 TEST(SocketLibrary, DottedAddressesAreRecognisedStrictly)
 {

@@ -1,3 +1,4 @@
+#include "RaisedText.h"
 #include "SocketTestPeer.h"
 #include "TestPaths.h"
 #include "net/TWSocket.h"
@@ -11,16 +12,6 @@ using namespace pw::net;
 using namespace pw::test;
 
 namespace {
-
-template <class F> QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const ESocketException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
-}
 
 void StartListening(TWSocket& server, const QString& port = QStringLiteral("0"))
 {

@@ -1,3 +1,4 @@
+#include "RaisedText.h"
 #include "SocketTestPeer.h"
 #include "TestPaths.h"
 #include "net/TWSocket.h"
@@ -65,16 +66,6 @@ void ConnectTo(TWSocket& s, const QString& port)
     s.SetPort(port);
     s.SetProto(QStringLiteral("tcp"));
     s.Connect();
-}
-
-template <class F> QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const ESocketException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The SOCKS layer against a scripted proxy: the bytes it sends, every error reply, and
 // replies cut, split or followed by data; and the plain socket when SOCKS is off.
-#include "FakeSocksServer.h"
+#include "MisbehavingServer.h"
+#include "RaisedText.h"
 #include "SocketTestPeer.h"
 #include "SocksEventLog.h"
 #include "TestPaths.h"
@@ -10,13 +11,27 @@
 
 using namespace pw::net;
 using namespace pw::test;
-using Script = FakeSocksServer::Script;
+using Script = MisbehavingServer::Script;
 
 namespace {
 
 const QByteArray kGreeting("\x05\x01\x00", 3);
 const QByteArray kGreetingWithUser("\x05\x01\x02", 3);
 const QByteArray kMethodNone("\x05\x00", 2);
+
+// A SOCKS 5 success reply with an IPv4 bound address.
+QByteArray Socks5Success()
+{
+    return QByteArray("\x05\x00\x00\x01\x7f\x00\x00\x01\x04\x38", 10);
+}
+
+// A SOCKS 4 reply with this code (90 is success).
+QByteArray Socks4Reply(int code)
+{
+    QByteArray r("\x00\x00\x00\x50\x7f\x00\x00\x01", 8);
+    r[1] = static_cast<char>(code);
+    return r;
+}
 
 QByteArray Port(quint16 port)
 {
@@ -29,7 +44,14 @@ QByteArray Socks5Request()
     return QByteArray("\x05\x01\x00\x03\x09", 5) + "127.0.0.1" + Port(8080);
 }
 
-void ConnectThrough(TWSocket& s, const FakeSocksServer& proxy, const QString& level,
+void UseCredentials(TWSocket& s, const QString& user, const QString& password)
+{
+    s.SetSocksUsercode(user);
+    s.SetSocksPassword(password);
+    s.SetSocksAuthentication(socksAuthenticateUsercode);
+}
+
+void ConnectThrough(TWSocket& s, const MisbehavingServer& proxy, const QString& level,
                     const QString& addr = QStringLiteral("127.0.0.1"))
 {
     s.SetSocksServer(QStringLiteral("127.0.0.1"));
@@ -38,16 +60,6 @@ void ConnectThrough(TWSocket& s, const FakeSocksServer& proxy, const QString& le
     s.SetAddr(addr);
     s.SetPort(QStringLiteral("8080"));
     s.Connect();
-}
-
-template <class F> QString RaisedText(F&& f)
-{
-    try {
-        f();
-    } catch (const ESocketException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nothing raised>");
 }
 
 } // namespace
@@ -73,9 +85,9 @@ TEST(Socks, DefaultSocketSendsNoSocksBytesAndLeavesLineEndsAlone)
 
 TEST(Socks, Socks5CarriesDataBothWaysAndDataGluedToTheReplyComesAfterTheConnect)
 {
-    FakeSocksServer proxy;
+    MisbehavingServer proxy;
     proxy.SetScript(
-        Script().Read(3).Send(kMethodNone).Read(16).Send(FakeSocksServer::Socks5Success() + "early").Echo());
+        Script().ReadBytes(3).Send(kMethodNone).ReadBytes(16).Send(Socks5Success() + "early").Echo());
     ASSERT_TRUE(proxy.Start());
     TWSocket s;
     SocksEventLog log(s);
@@ -84,7 +96,7 @@ TEST(Socks, Socks5CarriesDataBothWaysAndDataGluedToTheReplyComesAfterTheConnect)
     ConnectThrough(s, proxy, QStringLiteral("5"));
     ASSERT_TRUE(WaitFor([&] { return log.received == "early"; })) << log.Text().toStdString();
     EXPECT_EQ(log.events, QStringList({"socksconnected 0", "connected 0", "data early"}));
-    EXPECT_EQ(proxy.Received(0), kGreeting + Socks5Request());
+    EXPECT_EQ(proxy.Request(0), kGreeting + Socks5Request());
     EXPECT_EQ(dataSent, 0); // the negotiation's own writes are not the user's
 
     s.SendString("ping");
@@ -98,29 +110,27 @@ TEST(Socks, Socks5CarriesDataBothWaysAndDataGluedToTheReplyComesAfterTheConnect)
 TEST(Socks, Socks5UserPasswordIsSentOnlyWhenOffered)
 {
     const QByteArray auth = QByteArray("\x01\x06", 2) + "reader" + "\x07" + "pa:ss w";
-    FakeSocksServer proxy;
+    MisbehavingServer proxy;
     proxy.SetScript(Script()
-                        .Read(3)
+                        .ReadBytes(3)
                         .Send(QByteArray("\x05\x02", 2))
-                        .Read(static_cast<int>(auth.size()))
+                        .ReadBytes(static_cast<int>(auth.size()))
                         .Send(QByteArray("\x01\x00", 2))
-                        .Read(16)
-                        .Send(FakeSocksServer::Socks5Success())
-                        .Hold());
+                        .ReadBytes(16)
+                        .Send(Socks5Success())
+                        .HoldOpen());
     ASSERT_TRUE(proxy.Start());
     TWSocket s;
     SocksEventLog log(s);
-    s.SetSocksUsercode(QStringLiteral("reader"));
-    s.SetSocksPassword(QStringLiteral("pa:ss w"));
-    s.SetSocksAuthentication(socksAuthenticateUsercode);
+    UseCredentials(s, QStringLiteral("reader"), QStringLiteral("pa:ss w"));
     ConnectThrough(s, proxy, QStringLiteral("5"));
     ASSERT_TRUE(WaitFor([&] { return log.Has(QStringLiteral("connected")); })) << log.Text().toStdString();
     EXPECT_EQ(log.events, QStringList({"socksconnected 0", "auth 0", "auth 1", "connected 0"}));
-    EXPECT_EQ(proxy.Received(0), kGreetingWithUser + auth + Socks5Request());
+    EXPECT_EQ(proxy.Request(0), kGreetingWithUser + auth + Socks5Request());
     s.Close();
 
     // Without the offer, a proxy asking for a password gets none.
-    proxy.SetScript(Script().Read(3).Send(QByteArray("\x05\x02", 2)).Hold());
+    proxy.SetScript(Script().ReadBytes(3).Send(QByteArray("\x05\x02", 2)).HoldOpen());
     TWSocket plain;
     SocksEventLog plainLog(plain);
     plain.SetSocksUsercode(QStringLiteral("reader"));
@@ -130,7 +140,7 @@ TEST(Socks, Socks5UserPasswordIsSentOnlyWhenOffered)
     EXPECT_EQ(plainLog.events,
               QStringList({"socksconnected 0", "sockserror 20003 authentification method not acceptable",
                            "connected 20003", "closed 20003"}));
-    EXPECT_EQ(proxy.Received(1), kGreeting);
+    EXPECT_EQ(proxy.Request(1), kGreeting);
 }
 
 TEST(Socks, Socks4SendsTheAddressAnd4AtheHostName)
@@ -149,10 +159,10 @@ TEST(Socks, Socks4SendsTheAddressAnd4AtheHostName)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.level.toStdString());
-        FakeSocksServer proxy;
+        MisbehavingServer proxy;
         proxy.SetScript(Script()
-                            .Read(static_cast<int>(c.request.size()))
-                            .Send(FakeSocksServer::Socks4Reply(90) + "hello\r\nwor")
+                            .ReadBytes(static_cast<int>(c.request.size()))
+                            .Send(Socks4Reply(90) + "hello\r\nwor")
                             .Send("ld")
                             .Echo());
         ASSERT_TRUE(proxy.Start());
@@ -168,7 +178,7 @@ TEST(Socks, Socks4SendsTheAddressAnd4AtheHostName)
             << log.Text().toStdString();
         EXPECT_EQ(log.events, QStringList({"socksconnected 0", "connected 0", "data hello%0D%0A",
                                            "data world%21%0D%0A"}));
-        EXPECT_EQ(proxy.Received(0), c.request);
+        EXPECT_EQ(proxy.Request(0), c.request);
     }
 }
 
@@ -197,22 +207,22 @@ TEST(Socks, EveryErrorReplyIsReportedWithItsCodeAndText)
         {"5", ok, s5(8), 20011, "address type not supported"},
         {"5", ok, s5(9), 20012, "unassigned error #9"},
         {"5", ok, QByteArray("\x05\x00\x00\x07\x00", 5), 20011, "address type not supported"},
-        {"4", {}, FakeSocksServer::Socks4Reply(91), 20016, "request rejected or failed"},
-        {"4", {}, FakeSocksServer::Socks4Reply(92), 20008, "connection refused"},
-        {"4", {}, FakeSocksServer::Socks4Reply(93), 20015, "authentification failed"},
-        {"4", {}, FakeSocksServer::Socks4Reply(94), 20012, "unassigned error #94"},
+        {"4", {}, Socks4Reply(91), 20016, "request rejected or failed"},
+        {"4", {}, Socks4Reply(92), 20008, "connection refused"},
+        {"4", {}, Socks4Reply(93), 20015, "authentification failed"},
+        {"4", {}, Socks4Reply(94), 20012, "unassigned error #94"},
         {"4", {}, QByteArray("\x04\x5a", 2), 20002, "socks version error"},
     };
-    FakeSocksServer proxy;
+    MisbehavingServer proxy;
     ASSERT_TRUE(proxy.Start());
     for (const Case& c : cases) {
         SCOPED_TRACE((c.level + QLatin1Char(' ') + c.msg).toStdString());
         Script script;
         if (c.level == QLatin1String("5"))
-            script.Read(3).Send(c.method);
+            script.ReadBytes(3).Send(c.method);
         if (!c.reply.isEmpty())
-            script.Read(c.level == QLatin1String("5") ? 16 : 9).Send(c.reply);
-        proxy.SetScript(script.Hold());
+            script.ReadBytes(c.level == QLatin1String("5") ? 16 : 9).Send(c.reply);
+        proxy.SetScript(script.HoldOpen());
         TWSocket s;
         SocksEventLog log(s);
         ConnectThrough(s, proxy, c.level);
@@ -225,15 +235,17 @@ TEST(Socks, EveryErrorReplyIsReportedWithItsCodeAndText)
 
 TEST(Socks, FailedAuthenticationTellsTheAuthStateBeforeTheClose)
 {
-    FakeSocksServer proxy;
-    proxy.SetScript(
-        Script().Read(3).Send(QByteArray("\x05\x02", 2)).Read(5).Send(QByteArray("\x01\x01", 2)).Hold());
+    MisbehavingServer proxy;
+    proxy.SetScript(Script()
+                        .ReadBytes(3)
+                        .Send(QByteArray("\x05\x02", 2))
+                        .ReadBytes(5)
+                        .Send(QByteArray("\x01\x01", 2))
+                        .HoldOpen());
     ASSERT_TRUE(proxy.Start());
     TWSocket s;
     SocksEventLog log(s);
-    s.SetSocksUsercode(QStringLiteral("u"));
-    s.SetSocksPassword(QStringLiteral("p"));
-    s.SetSocksAuthentication(socksAuthenticateUsercode);
+    UseCredentials(s, QStringLiteral("u"), QStringLiteral("p"));
     ConnectThrough(s, proxy, QStringLiteral("5"));
     ASSERT_TRUE(WaitFor([&] { return s.State() == wsClosed; }));
     EXPECT_EQ(log.events,
@@ -241,17 +253,33 @@ TEST(Socks, FailedAuthenticationTellsTheAuthStateBeforeTheClose)
                            "connected 20015", "auth 2", "closed 20015"}));
 }
 
+TEST(Socks, Socks4HostNameThatDoesNotResolveClosesWithoutAConnect)
+{
+    MisbehavingServer proxy;
+    proxy.SetScript(Script().HoldOpen());
+    ASSERT_TRUE(proxy.Start());
+    TWSocket s;
+    SocksEventLog log(s);
+    ConnectThrough(s, proxy, QStringLiteral("4"), QStringLiteral("bad..name")); // refused without asking DNS
+    ASSERT_TRUE(WaitFor([&] { return s.State() == wsClosed; }));
+    ASSERT_EQ(log.events.size(), 3) << log.Text().toStdString();
+    EXPECT_EQ(log.events[0], "socksconnected 0");
+    EXPECT_TRUE(log.events[1].startsWith("sockserror 20017 ESocketException ")) << log.Text().toStdString();
+    EXPECT_EQ(log.events[2], "closed 20017");
+    EXPECT_TRUE(proxy.Request(0).isEmpty());
+}
+
 TEST(Socks, RepliesCutShortSplitOrSilentNeverPassForAConnection)
 {
-    FakeSocksServer proxy;
+    MisbehavingServer proxy;
     ASSERT_TRUE(proxy.Start());
     {
         // Byte by byte: one connect, then the data behind the reply.
         proxy.SetScript(Script()
-                            .Read(3)
+                            .ReadBytes(3)
                             .SendSlowly(kMethodNone, 2)
-                            .Read(16)
-                            .SendSlowly(FakeSocksServer::Socks5Success() + "tail", 2));
+                            .ReadBytes(16)
+                            .SendSlowly(Socks5Success() + "tail", 2));
         TWSocket s;
         SocksEventLog log(s);
         ConnectThrough(s, proxy, QStringLiteral("5"));
@@ -262,8 +290,7 @@ TEST(Socks, RepliesCutShortSplitOrSilentNeverPassForAConnection)
     }
     {
         // Half a reply, then the proxy hangs up.
-        proxy.SetScript(
-            Script().Read(3).Send(kMethodNone).Read(16).Send(FakeSocksServer::Socks5Success().left(6)));
+        proxy.SetScript(Script().ReadBytes(3).Send(kMethodNone).ReadBytes(16).Send(Socks5Success().left(6)));
         TWSocket s;
         SocksEventLog log(s);
         ConnectThrough(s, proxy, QStringLiteral("5"));
@@ -274,7 +301,7 @@ TEST(Socks, RepliesCutShortSplitOrSilentNeverPassForAConnection)
     }
     {
         // Bytes the proxy may not send before our next request.
-        proxy.SetScript(Script().Read(3).Send(kMethodNone + "xx").Hold());
+        proxy.SetScript(Script().ReadBytes(3).Send(kMethodNone + "xx").HoldOpen());
         TWSocket s;
         SocksEventLog log(s);
         ConnectThrough(s, proxy, QStringLiteral("5"));
@@ -284,7 +311,7 @@ TEST(Socks, RepliesCutShortSplitOrSilentNeverPassForAConnection)
     }
     {
         // No reply at all: the socket waits without blocking anything, and can be closed.
-        proxy.SetScript(Script().Read(3).Hold());
+        proxy.SetScript(Script().ReadBytes(3).HoldOpen());
         TWSocket s;
         SocksEventLog log(s);
         ConnectThrough(s, proxy, QStringLiteral("5"));
@@ -319,8 +346,8 @@ TEST(Socks, SettingsAreCheckedAndTheProxyIsForgottenAtClose)
     EXPECT_EQ(s.SocksServer(), QStringLiteral("127.0.0.1"));
 
     // Lengths the requests carry in one byte are refused before anything is sent.
-    FakeSocksServer proxy;
-    proxy.SetScript(Script().Hold());
+    MisbehavingServer proxy;
+    proxy.SetScript(Script().HoldOpen());
     ASSERT_TRUE(proxy.Start());
     TWSocket t;
     t.SetSocksUsercode(QString(256, QLatin1Char('u')));
