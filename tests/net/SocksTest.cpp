@@ -91,11 +91,12 @@ TEST(Socks, Socks5CarriesDataBothWaysAndDataGluedToTheReplyComesAfterTheConnect)
     ASSERT_TRUE(proxy.Start());
     TWSocket s;
     SocksEventLog log(s);
+    log.ReadSize = 2; // the glued data takes three reads from the layer's own buffer
     int dataSent = 0;
     s.OnDataSent = [&](TCustomWSocket*, std::uint16_t) { ++dataSent; };
     ConnectThrough(s, proxy, QStringLiteral("5"));
     ASSERT_TRUE(WaitFor([&] { return log.received == "early"; })) << log.Text().toStdString();
-    EXPECT_EQ(log.events, QStringList({"socksconnected 0", "connected 0", "data early"}));
+    EXPECT_EQ(log.events, QStringList({"socksconnected 0", "connected 0", "data ea", "data rl", "data y"}));
     EXPECT_EQ(proxy.Request(0), kGreeting + Socks5Request());
     EXPECT_EQ(dataSent, 0); // the negotiation's own writes are not the user's
 
@@ -141,6 +142,16 @@ TEST(Socks, Socks5UserPasswordIsSentOnlyWhenOffered)
               QStringList({"socksconnected 0", "sockserror 20003 authentification method not acceptable",
                            "connected 20003", "closed 20003"}));
     EXPECT_EQ(proxy.Request(1), kGreeting);
+
+    // Offered, but the proxy needs none.
+    proxy.SetScript(Script().ReadBytes(3).Send(kMethodNone).ReadBytes(16).Send(Socks5Success()).HoldOpen());
+    TWSocket free;
+    SocksEventLog freeLog(free);
+    UseCredentials(free, QStringLiteral("reader"), QStringLiteral("pa:ss w"));
+    ConnectThrough(free, proxy, QStringLiteral("5"));
+    ASSERT_TRUE(WaitFor([&] { return freeLog.Has(QStringLiteral("connected")); }));
+    EXPECT_EQ(freeLog.events, QStringList({"socksconnected 0", "auth 3", "connected 0"}));
+    EXPECT_EQ(proxy.Request(2), kGreetingWithUser + Socks5Request());
 }
 
 TEST(Socks, Socks4SendsTheAddressAnd4AtheHostName)
