@@ -2,8 +2,11 @@
 """Writes the benchmark's comic site and program folder.
 
 make-site.py SITE_ROOT PROGRAM_FOLDER COUNT
-Pages of about 30 KB with one strip address, strips of about 50 KB, page dates set
-through the file times; every second comic already holds its page's date.
+Pages of about 40 KB with one strip address, strips of about 50 KB, page dates set
+through the file times; every second comic already holds its page's date. Also writes
+requests.txt beside PROGRAM_FOLDER: the requests the batch update makes, in the order it
+starts them (every page; the strip of every comic whose date is new), one
+"path<TAB>strip file" a line, the strip file empty for pages.
 """
 import datetime
 import os
@@ -14,10 +17,10 @@ root, program, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
 rnd = random.Random(7)
 os.makedirs(os.path.join(root, "archive/images"), exist_ok=True)
 os.makedirs(program, exist_ok=True)
-filler = "".join("<p>Lorem ipsum dolor sit amet, consectetur adipiscing elit %d.</p>\r\n" % i for i in range(460))
+filler = "".join("<p>Lorem ipsum dolor sit amet, consectetur adipiscing elit %d.</p>\r\n" % i for i in range(600))
 catalogue = []
 chosen = []
-urls = []
+requests = []
 base_date = datetime.datetime(2000, 1, 1, 12, 0, 0, tzinfo=datetime.timezone.utc)
 for i in range(count):
     slug = "c%04d" % i
@@ -38,9 +41,11 @@ for i in range(count):
         f.write(b"GIF89a" + rnd.randbytes(50 * 1024 - 6))
     catalogue.append("%s\thttp://comics.example/%s/index.html\r\n" % (name, slug))
     chosen.append("%s=1\r\n" % name)
-    urls.append("/%s/index.html" % slug)
-    urls.append("/%s" % image)
-    if i % 2 == 0:  # already stored: no strip request
+    requests.append("/%s/index.html\t" % slug)
+    strip_file = "%s/%s%s.%s" % (name, name, day.strftime("%Y%m%d"), ext)
+    if i % 2:
+        requests.append("/%s\t%s" % (image, strip_file))
+    else:  # already stored: no strip request
         folder = os.path.join(program, "Comics", name)
         os.makedirs(folder, exist_ok=True)
         open(os.path.join(folder, "%s%s.%s" % (name, day.strftime("%Y%m%d"), ext)), "wb").close()
@@ -49,5 +54,5 @@ with open(os.path.join(program, "Comics.urls"), "w", newline="") as f:
 with open(os.path.join(program, "panelwick.ini"), "w", newline="") as f:
     f.write("[Comics]\r\n" + "".join(chosen) + "[Downloads]\r\nMaxSimDownloads=99\r\n"
             "[Updates]\r\nUpdateProgramStart=1\r\n")
-with open(os.path.join(program, "..", "urls.txt"), "w") as f:
-    f.write("\n".join(urls) + "\n")
+with open(os.path.join(program, "..", "requests.txt"), "w") as f:
+    f.write("\n".join(requests) + "\n")

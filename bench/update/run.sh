@@ -1,31 +1,53 @@
 #!/usr/bin/env bash
-# Batch update of many comics from a loopback nginx compared with curl fetching the
-# same URLs in parallel (and, since our client speaks HTTP/1.0 with a connection per
-# request, against curl --http1.0 too). Prints wall times, both ratios (goal <= 1.3
-# against plain curl), Panelwick's peak resident memory (goal <= 80 MB) and its peak
-# count of open descriptors. On ext4 without a journal, creating files stays slow for
-# a while after many creations and deletions, so results vary from run to run there;
-# TMPDIR=/dev/shm runs everything on tmpfs, which leaves out the file system.
+# Batch update of many comics from a loopback nginx, set against curl --http1.0 making
+# the same requests from the same nginx in the same run: every comic's page (kept in
+# memory by us, so curl writes it to /dev/null) and the strip of every comic whose date
+# is new, written to one file per strip (--create-dirs) as we do; and curl writing
+# everything to /dev/null. Goals: wall and CPU <= 1.2x curl writing the strips on tmpfs;
+# peak RSS <= 60 MB at 10,000 comics, and flat (the RSS per comic tends to 0).
 #
-# Usage: [TMPDIR=DIR] bench/update/run.sh [BUILD_DIR] [COUNT]   (defaults: build, 1000)
+# Runs everything once with the work folder on tmpfs (/dev/shm), which leaves the file
+# system out of the figure, and once on the disk (DISK_DIR, default /var/tmp). Each tool
+# runs RUNS times, interleaved, and the best wall and best CPU time of each are shown:
+# the machine is shared, so wall times are noisy; CPU times (user + sys) much less.
+#
+# Usage: [DISK_DIR=DIR] bench/update/run.sh [BUILD_DIR] [COUNT] [RUNS]
+#        (defaults: build, 10000, 3; FILESYSTEMS="tmpfs disk" chooses where to run)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 build=${1:-$root/build}
-count=${2:-1000}
+count=${2:-10000}
+runs=${3:-3}
 [ -x "$build/panelwick" ] || { echo "no $build/panelwick: build it first" >&2; exit 2; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/panelwick-bench.XXXXXX")
+work=""
 nginx_pid=""
-cleanup() { [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null; rm -rf "$work"; }
+cleanup() {
+  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  [ -n "$work" ] && rm -rf "$work"
+  nginx_pid=""
+  work=""
+}
 trap cleanup EXIT
 
-mkdir -p "$work/site/html" "$work/site/logs" "$work/site/tmp"
-python3 "$root/bench/update/make-site.py" "$work/site/html" "$work/program" "$count"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-user_line=""
-[ "$(id -u)" -eq 0 ] && user_line="user root;"
-cat > "$work/site/nginx.conf" <<CONF
+# measure LABEL OUT command...: appends "LABEL wall rss fds cpu" to $work/results.
+measure() {
+  local label=$1 out=$2
+  shift 2
+  echo "$label $(python3 "$root/bench/update/measure.py" "$out" -- "$@")" >>"$work/results"
+}
+
+bench_in() { # PARENT_DIR LABEL
+  work=$(mktemp -d "$1/panelwick-bench.XXXXXX")
+  local where=$2
+  mkdir -p "$work/site/html" "$work/site/logs" "$work/site/tmp"
+  python3 "$root/bench/update/make-site.py" "$work/site/html" "$work/program" "$count"
+  local port
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  local user_line=""
+  [ "$(id -u)" -eq 0 ] && user_line="user root;"
+  cat >"$work/site/nginx.conf" <<CONF
 $user_line
 daemon off;
 worker_processes 1;
@@ -43,39 +65,77 @@ http {
   server { listen 127.0.0.1:$port backlog=4096; root $work/site/html; }
 }
 CONF
-nginx -c "$work/site/nginx.conf" -p "$work/site" >/dev/null 2>&1 &
-nginx_pid=$!
-base="http://127.0.0.1:$port"
-for _ in $(seq 50); do curl -fs -o /dev/null "$base/c0000/index.html" && break; sleep 0.1; done
+  nginx -c "$work/site/nginx.conf" -p "$work/site" >/dev/null 2>&1 &
+  nginx_pid=$!
+  local base="http://127.0.0.1:$port"
+  for _ in $(seq 50); do curl -fs -o /dev/null "$base/c0000/index.html" && break; sleep 0.1; done
+  export PANELWICK_SITE_BASE="$base"
 
-# Panelwick, with its descriptors sampled while it runs.
-export PANELWICK_SITE_BASE="$base"
-read -r pw_wall rss_kb peak_fds pw_cpu < <(python3 "$root/bench/update/measure.py" "$work/out" -- \
-  "$build/panelwick" --batch-update --program-folder "$work/program")
-summary=$(tail -n 1 "$work/out")
+  # The same requests for curl: pages to /dev/null, strips to their files.
+  awk -F'\t' -v base="$base" -v out="$work/curl-files" '{
+      printf "url = \"%s%s\"\n", base, $1
+      if ($2 == "") print "output = \"/dev/null\""; else printf "output = \"%s/%s\"\n", out, $2 }' \
+    "$work/requests.txt" >"$work/curl-files.cfg"
+  awk -F'\t' -v base="$base" '{ printf "url = \"%s%s\"\noutput = \"/dev/null\"\n", base, $1 }' \
+    "$work/requests.txt" >"$work/curl-null.cfg"
 
-# curl on the same URLs.
-sed "s|^|url = \"$base|; s|\$|\"\noutput = \"/dev/null\"|" "$work/urls.txt" > "$work/curl.cfg"
-read -r curl_wall _ _ curl_cpu < <(python3 "$root/bench/update/measure.py" "$work/curl.out" -- \
-  curl -s --fail --parallel --parallel-max 99 -K "$work/curl.cfg" -w "%{size_download}\\n")
-# Our client speaks HTTP/1.0 and closes every connection: curl doing the same.
-read -r curl10_wall _ _ curl10_cpu < <(python3 "$root/bench/update/measure.py" "$work/curl10.out" -- \
-  curl --http1.0 -s --fail --parallel --parallel-max 99 -K "$work/curl.cfg" -w "%{size_download}\\n")
+  # One chosen comic: the program's own size, for the memory per comic.
+  mkdir -p "$work/one"
+  cp "$work/program/Comics.urls" "$work/one/"
+  printf '[Comics]\r\nComic 0001=1\r\n[Downloads]\r\nMaxSimDownloads=99\r\n' >"$work/one/panelwick.ini"
+  : >"$work/results"
+  measure one "$work/one.out" "$build/panelwick" --batch-update --program-folder "$work/one"
 
-curl_bytes=$(awk '{s += $1} END {print s}' "$work/curl.out")
-curl10_bytes=$(awk '{s += $1} END {print s}' "$work/curl10.out")
-echo "curl fetched $(wc -l < "$work/curl.out") URLs, $curl_bytes bytes; with --http1.0 $(wc -l < "$work/curl10.out") URLs, $curl10_bytes bytes"
-python3 - "$count" "$pw_wall" "$curl_wall" "$rss_kb" "$peak_fds" "$summary" "$pw_cpu" "$curl_cpu" \
-  "$curl10_wall" "$curl10_cpu" <<'PY'
+  for run in $(seq "$runs"); do
+    rm -rf "$work/run" "$work/curl-files"
+    cp -a "$work/program" "$work/run"
+    measure panelwick "$work/pw.out" "$build/panelwick" --batch-update --program-folder "$work/run"
+    local summary
+    summary=$(tail -n 1 "$work/pw.out")
+    [ "$summary" = "$((count - count / 2)) updated, $((count / 2)) didn't need a update, 0 failed." ] ||
+      echo "run $run: unexpected summary: $summary" >&2
+    measure curl-files "$work/curl.out" \
+      curl --http1.0 -s --fail --parallel --parallel-max 99 --create-dirs -K "$work/curl-files.cfg"
+    measure curl-null "$work/curl.out" curl --http1.0 -s --fail --parallel --parallel-max 99 -K "$work/curl-null.cfg"
+  done
+  local strips_pw strips_curl
+  strips_pw=$(find "$work/run/Comics" -type f -size +0 ! -name '*.unr' | wc -l)
+  strips_curl=$(find "$work/curl-files" -type f | wc -l)
+  [ "$strips_pw" -eq "$strips_curl" ] || echo "panelwick stored $strips_pw strips, curl $strips_curl" >&2
+
+  python3 - "$where" "$count" "$runs" "$work/results" <<'PY'
 import sys
-count, pw, curl, rss, fds = int(sys.argv[1]), float(sys.argv[2]), float(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
-curl10 = float(sys.argv[9])
-print("comics: %d (half new), pages ~30 KB, strips 50 KB, MaxSimDownloads 99" % count)
-print("panelwick --batch-update: %.2f s wall, %s s CPU  (%s)" % (pw, sys.argv[7], sys.argv[6]))
-print("curl --parallel-max 99, %d URLs: %.2f s wall, %s s CPU" % (count * 2, curl, sys.argv[8]))
-print("curl --http1.0 --parallel-max 99, %d URLs: %.2f s wall, %s s CPU" % (count * 2, curl10, sys.argv[10]))
-print("wall ratio: %.2f (goal <= 1.3)" % (pw / curl))
-print("wall ratio against curl --http1.0: %.2f" % (pw / curl10))
-print("peak RSS: %.1f MB (goal <= 80 MB)" % (rss / 1024))
-print("peak open descriptors while running: %d" % fds)
+where, count, runs, path = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+rows = {}
+for line in open(path):
+    label, wall, rss, fds, cpu = line.split()
+    rows.setdefault(label, []).append((float(wall), int(rss), int(fds), float(cpu)))
+def best(label, i):
+    return min(r[i] for r in rows[label])
+pw_wall, pw_cpu = best("panelwick", 0), best("panelwick", 3)
+rss = max(r[1] for r in rows["panelwick"])
+one = rows["one"][0][1]
+print("== %s: %d comics (half with a new 50 KB strip), pages ~40 KB, MaxSimDownloads 99, best of %d"
+      % (where, count, runs))
+print("  %-34s %6.2f s wall  %6.2f s CPU" % ("panelwick --batch-update", pw_wall, pw_cpu))
+for label, text in [("curl-files", "curl --http1.0, strips to files"),
+                    ("curl-null", "curl --http1.0, all to /dev/null")]:
+    w, c = best(label, 0), best(label, 3)
+    print("  %-34s %6.2f s wall  %6.2f s CPU   panelwick/curl: wall %.2f  CPU %.2f (goal <= 1.2)"
+          % (text, w, c, pw_wall / w, pw_cpu / c))
+print("  peak RSS %.1f MB (goal <= 60 MB at 10,000); one comic alone %.1f MB; per comic %.2f KB"
+      % (rss / 1024, one / 1024, (rss - one) / count))
+print("  peak open descriptors %d" % max(r[2] for r in rows["panelwick"]))
 PY
+  cleanup
+}
+
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) (2 cores, shared)"
+for fs in ${FILESYSTEMS:-tmpfs disk}; do
+  case $fs in
+  tmpfs) bench_in /dev/shm "tmpfs (/dev/shm)" ;;
+  disk) bench_in "${DISK_DIR:-/var/tmp}" "disk (${DISK_DIR:-/var/tmp}, $(stat -f -c %T "${DISK_DIR:-/var/tmp}"))" ;;
+  *) echo "unknown file system choice $fs" >&2; exit 2 ;;
+  esac
+done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
