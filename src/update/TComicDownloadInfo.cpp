@@ -19,10 +19,23 @@ namespace pw::update {
 
 TComicDownloadInfo::TComicDownloadInfo(comics::TComicInfo& comic, const comics::TComicStripsDB& db,
                                        const platform::TIniFile& ini, QObject* parent)
-    : QObject(parent), comic_(&comic), db_(db), ini_(ini), comicName_(comic.Name),
-      http_(std::make_unique<net::THttpCli>()), timeoutTimer_(new platform::Timer(this))
+    : QObject(parent), comic_(&comic), db_(db), ini_(ini), comicName_(comic.Name)
 {
-    http_->URL = PageAddress(comic.PageURL);
+}
+
+TComicDownloadInfo::~TComicDownloadInfo()
+{
+    if (http_)
+        http_->ReceiveStream = nullptr;
+    DiscardStreams();
+}
+
+void TComicDownloadInfo::CreateClient()
+{
+    // Made at the start, not at creation: a large update queues thousands of jobs, and a
+    // waiting job should cost little more than its name.
+    http_ = std::make_unique<net::THttpCli>();
+    http_->URL = PageAddress(comic_->PageURL);
     http_->OnHeaderBegin = [this](net::THttpCli*) { HeaderBegin(); };
     http_->OnHeaderData = [this](net::THttpCli*) { HeaderData(); };
     http_->OnDocBegin = [this](net::THttpCli*) { DocBegin(); };
@@ -30,14 +43,9 @@ TComicDownloadInfo::TComicDownloadInfo(comics::TComicInfo& comic, const comics::
     http_->OnRequestDone = [this](net::THttpCli*, net::THttpRequest, std::uint16_t error) {
         RequestDone(error);
     };
+    timeoutTimer_ = new platform::Timer(this);
     timeoutTimer_->SetInterval(platform::Tunables::JobTimeoutMs);
     timeoutTimer_->OnTimer = [this] { TimeoutExpired(); };
-}
-
-TComicDownloadInfo::~TComicDownloadInfo()
-{
-    http_->ReceiveStream = nullptr;
-    DiscardStreams();
 }
 
 QString TComicDownloadInfo::StripFileName() const
@@ -73,6 +81,8 @@ void TComicDownloadInfo::Log(const QString& text)
 
 void TComicDownloadInfo::Start()
 {
+    if (!http_)
+        CreateClient();
     SetState(kContacting, QStringLiteral("Contacting comic host..."));
     Notify();
 
@@ -180,6 +190,8 @@ void TComicDownloadInfo::Abort()
 {
     if (state_ != kNoNewStripAborting)
         SetState(kAbortRequested, QStringLiteral("Aborted requested by user"));
+    if (!http_)
+        return; // never started: no request to end
     timeoutTimer_->SetEnabled(false);
     http_->Abort();
 }

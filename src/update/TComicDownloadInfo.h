@@ -73,13 +73,13 @@ public:
 
     QString StripFileName() const; // empty until the date and extension are known
     QString StripFilePath() const; // empty when StripFileName is
-    net::THttpCli& HttpCli() { return *http_; }
 
     std::function<void(TComicDownloadInfo&)> OnStatusChange;
     // Debug log lines ("<comic>: <header line>"); skipped when empty.
     std::function<void(const QString&)> OnLog;
 
 private:
+    void CreateClient();
     void SetState(int state, const QString& text);
     void Notify();
     void Log(const QString& text);
@@ -101,7 +101,7 @@ private:
     const platform::TIniFile& ini_;
     QString comicName_;
     std::unique_ptr<net::THttpCli> http_;
-    platform::Timer* timeoutTimer_;
+    platform::Timer* timeoutTimer_ = nullptr;
     std::unique_ptr<QBuffer> page_;
     std::unique_ptr<QFile> stripFile_;
     int state_ = kQueued;

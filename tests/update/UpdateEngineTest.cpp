@@ -7,6 +7,7 @@
 #include "TestPaths.h"
 #include "TinyproxyServer.h"
 #include "comics/ComicSite.h"
+#include "net/WSocketApi.h"
 #include "platform/Tunables.h"
 
 #include <QCoreApplication>
@@ -148,9 +149,12 @@ TEST_F(SiteTest, FiveComicsWithLimitThreeThreeRunTwoWait)
     for (const char* n : {"C1", "C2", "C3", "C4", "C5"})
         Comic(n, kMarch7);
     const int descriptors = OpenDescriptors();
+    const int sockets = net::WSocketApi::LiveSockets();
     rig.scheduler->UpdateAllComics();
     EXPECT_EQ(rig.scheduler->ActiveDownloads().Count(), 3);
     EXPECT_EQ(rig.scheduler->QueuedDownloads().Count(), 2);
+    // A waiting job holds no client of its own yet: thousands may wait.
+    EXPECT_EQ(net::WSocketApi::LiveSockets(), sockets + 3);
     EXPECT_EQ(rig.host.max, 20);
     EXPECT_EQ(rig.host.text, "0 of 5 comics done.");
     EXPECT_EQ(rig.info.RowAt(3)[1], "C3");
@@ -165,6 +169,9 @@ TEST_F(SiteTest, FiveComicsWithLimitThreeThreeRunTwoWait)
     EXPECT_EQ(rig.host.text, "5 updated, 0 didn't need a update, 0 failed.");
     EXPECT_EQ(rig.batches, 1);
     EXPECT_EQ(DescriptorsAfterBatch(), descriptors); // no socket or file left open
+    // Nothing of a finished job stays behind.
+    EXPECT_EQ(net::WSocketApi::LiveSockets(), sockets);
+    EXPECT_TRUE(rig.scheduler->findChildren<TComicDownloadInfo*>().isEmpty());
     for (const char* n : {"C1", "C2", "C3", "C4", "C5"})
         EXPECT_TRUE(QFile::exists(rig.StripPath(n, QString(n) + "20000307.gif"))) << n;
     // The waiting ones started in request order as slots were freed.
