@@ -9,8 +9,9 @@ namespace pw::platform {
 using WParam = std::uintptr_t;
 using LParam = std::intptr_t;
 
-// A hidden message window: posted messages are delivered later by the event loop,
-// sent messages are handled at once. Both end in Dispatch, behind the exception guard.
+// A hidden message window: posted messages are delivered later by the event loop, in
+// the order they were posted, sent messages are handled at once. Both end in Dispatch,
+// behind the exception guard.
 class MessageTarget : public QObject {
     Q_OBJECT
 public:
@@ -28,9 +29,14 @@ public:
     Handler OnMessage;
 
 protected:
+    friend class PostedMessages;
+
     // Default: calls OnMessage when set.
     virtual void Dispatch(unsigned msg, WParam wParam, LParam lParam);
     bool event(QEvent* e) override;
+
+private:
+    void Deliver(unsigned msg, WParam wParam, LParam lParam);
 };
 
 } // namespace pw::platform

@@ -5,7 +5,9 @@
 #include "platform/Timer.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 using namespace pw;
@@ -38,6 +40,39 @@ TEST(MessageTarget, DiscardedMessagesNeverArrive)
     ASSERT_TRUE(test::WaitFor([&] { return count == 1; }));
     test::WaitFor([] { return false; }, 50);
     EXPECT_EQ(count, 1);
+}
+
+TEST(MessageTarget, MessagesOfAllTargetsKeepThePostingOrderAndOtherThreadsArriveToo)
+{
+    std::vector<int> seen; // target * 10 + message
+    bool fromThread = false;
+    auto first = std::make_unique<platform::MessageTarget>();
+    platform::MessageTarget second;
+    auto gone = std::make_unique<platform::MessageTarget>();
+    first->OnMessage = [&](unsigned msg, platform::WParam, platform::LParam) {
+        seen.push_back(10 + static_cast<int>(msg));
+        if (msg == 1) {
+            first->Post(5); // after everything posted before it
+            gone.reset();   // its waiting message is dropped
+        }
+    };
+    second.OnMessage = [&](unsigned msg, platform::WParam, platform::LParam) {
+        if (msg == 9)
+            fromThread = true;
+        else
+            seen.push_back(20 + static_cast<int>(msg));
+    };
+    gone->OnMessage = [&](unsigned msg, platform::WParam, platform::LParam) {
+        seen.push_back(30 + static_cast<int>(msg));
+    };
+    first->Post(1);
+    second.Post(2);
+    gone->Post(3);
+    first->Post(4);
+    std::thread([&] { second.Post(9); }).join(); // as a host lookup's completion comes
+    ASSERT_TRUE(test::WaitFor([&] { return seen.size() == 4 && fromThread; }));
+    test::WaitFor([] { return false; }, 50);
+    EXPECT_EQ(seen, std::vector<int>({11, 22, 14, 15}));
 }
 
 TEST(ExceptionGuard, ThrowingHandlersReachTheErrorBoxAndTheLoopGoesOn)
