@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include "platform/Exception.h"
+#include "platform/FileStamp.h"
 
 #include <QFile>
 #include <QHash>
@@ -200,15 +201,28 @@ QString CutString(QString s)
 
 } // namespace
 
-TIniFile::TIniFile(QString path) : path_(std::move(path)) {}
+TIniFile::TIniFile(QString path) : path_(std::move(path)), encodedPath_(QFile::encodeName(path_)) {}
 
 QByteArray TIniFile::ReadBytes() const
 {
+    // Every read asks the file, but a file that has not changed since the last read is
+    // not read again: a large update reads some settings per comic, and the file holds
+    // a line per chosen comic.
+    const std::optional<FileStamp> stamp = FileStamp::Of(encodedPath_);
+    if (stamp && lastStamp_ && *stamp == *lastStamp_)
+        return lastBytes_;
+    lastStamp_.reset();
+    lastBytes_.clear();
     QFile file(path_);
     // Unbuffered: read straight into the result, not through the device's buffer.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
-    return file.readAll();
+    const QByteArray bytes = file.readAll();
+    if (stamp && stamp->Settled() && file.error() == QFileDevice::NoError) {
+        lastStamp_ = stamp;
+        lastBytes_ = bytes;
+    }
+    return bytes;
 }
 
 std::optional<QString> TIniFile::FindValue(const QByteArray& text, const QString& section, const QString& key)

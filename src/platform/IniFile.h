@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileStamp.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -8,9 +10,10 @@
 
 namespace pw::platform {
 
-// The configuration file (private-profile semantics). Holds only its path: every read
-// goes to the file, every write changes one key in the file at once (through a
-// temporary file and a rename, keeping the other lines, their order and CR LF endings).
+// The configuration file (private-profile semantics). Every read goes to the file (the
+// bytes of the last read are reused while the file is unchanged), every write changes
+// one key in the file at once (through a temporary file and a rename, keeping the other
+// lines, their order and CR LF endings).
 // Section and key names match without regard to case. A refused write throws
 // platform::Exception("Unable to write to <path>").
 class TIniFile {
@@ -48,6 +51,10 @@ private:
     QByteArray ReadBytes() const;
 
     QString path_;
+    QByteArray encodedPath_;
+    // The bytes of the last read and the file's stamp then (only once it has settled).
+    mutable std::optional<FileStamp> lastStamp_;
+    mutable QByteArray lastBytes_;
 };
 
 } // namespace pw::platform

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 
 using pw::platform::TIniFile;
 using namespace std::literals;
@@ -313,6 +314,20 @@ TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow)
     EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 3);
     Put("[Downloads]\r\nMaxSimDownloads=9\r\n"); // changed behind the object's back
     EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 9);
+}
+
+TEST_F(IniFileTest, AnUnchangedFileReadAgainStillShowsEveryChange)
+{
+    Put("[Downloads]\r\nMaxSimDownloads=3\r\n");
+    // Older than any file system's clock tick: its bytes may be kept between reads.
+    std::this_thread::sleep_for(2100ms);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 3);
+    EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 3);
+    Put("[Downloads]\r\nMaxSimDownloads=7\r\n"); // same size, same file
+    EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 7);
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 0);
 }
 
 } // namespace
