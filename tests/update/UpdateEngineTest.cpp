@@ -392,6 +392,13 @@ TEST_F(FaultTest, EveryFaultEndsAndFreesItsSlot)
     const int descriptors = OpenDescriptors();
     rig.scheduler->UpdateAllComics();
     ASSERT_TRUE(rig.RunBatch(30000)) << rig.finished.join("\n").toStdString();
+    // The server runs in this process: its side of a connection closes a moment after ours.
+    test::WaitFor([&] {
+        for (int i = 0; i < server.Connections(); ++i)
+            if (!server.Finished(i))
+                return false;
+        return true;
+    });
     EXPECT_EQ(DescriptorsAfterBatch(), descriptors);
     EXPECT_EQ(rig.finished.size(), 7);
     for (const QString& line : rig.finished)
