@@ -326,6 +326,7 @@ TEST(Socks, RepliesCutShortSplitOrSilentNeverPassForAConnection)
         TWSocket s;
         SocksEventLog log(s);
         ConnectThrough(s, proxy, QStringLiteral("5"));
+        ASSERT_TRUE(WaitFor([&] { return log.Has(QStringLiteral("socksconnected")); }));
         bool ticked = false;
         QTimer::singleShot(200, [&] { ticked = true; });
         ASSERT_TRUE(WaitFor([&] { return ticked; }));
