@@ -11,6 +11,7 @@ PKGS=(
   nginx-light tinyproxy dante-server libnss-wrapper apache2-utils curl
   xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
   desktop-file-utils hsetroot xclip trayer
+  poppler-utils
   fonts-dejavu-core procps psmisc bc time
   dbus-daemon dbus-bin python3-dbus python3-gi
   desktop-file-utils appstream groff-base dpkg-dev file

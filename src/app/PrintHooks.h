@@ -2,7 +2,8 @@
 
 namespace pw::app {
 
-// The print dialog, once it exists; until then printing does nothing.
+// What "&Print Current Strip..." runs: the print dialog in the program (PrintDialogHooks);
+// by itself nothing, for windows made without one.
 class PrintHooks {
 public:
     virtual ~PrintHooks();

@@ -64,6 +64,8 @@ public:
     comics::TComicsList& ComicsToGet() { return comicsToGet_; }
     comics::TComicsList& ComicsNotToGet() { return comicsNotToGet_; }
     comics::TComicInfo* CurrentComic() const { return currentComic_; }
+    // The picture in the strip display; null when none is shown.
+    QImage ShownPicture() const;
     TfrmSettings& Settings() const { return *settings_; }
     UnreadMarks& Unread() const { return *unread_; }
     // Where the start-up message arrives (sent, not posted).

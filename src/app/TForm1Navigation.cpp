@@ -25,6 +25,12 @@ void TForm1::SetPicture(const QImage& image)
         Image1->setPixmap(QPixmap::fromImage(image));
 }
 
+QImage TForm1::ShownPicture() const
+{
+    const QPixmap shown = Image1->pixmap();
+    return shown.isNull() ? QImage() : shown.toImage();
+}
+
 void TForm1::ShowComic(const QString& name)
 {
     currentComic_ = allComics_.FindByName(name);

@@ -3,6 +3,7 @@
 #include "app/DesktopComponents.h"
 #include "app/GuardedApplication.h"
 #include "app/NoticePictures.h"
+#include "app/PrintDialogHooks.h"
 #include "app/QtMessageBoxes.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
@@ -57,7 +58,7 @@ void TStartup::CreateAdvancedInfoWindow()
 
 void TStartup::CreatePrintDialog()
 {
-    // The print dialog is created here once printing exists.
+    form1_->SetPrintHooks(std::make_unique<PrintDialogHooks>(*form1_));
 }
 
 int RunPanelwick(int argc, char** argv, TStartupOptions options)

@@ -165,4 +165,31 @@ sleep 0.5
 xdotool key Down Return
 wait_exit
 [ "$(md5sum <"$prog/panelwick.ini")" = "$before" ] || fail "Close Panelwick changed panelwick.ini"
+
+# Fifth run: Ctrl+P opens the print dialog, Enter prints to the PDF printer (named in the
+# file, so that no real printer ever gets a page) and the PDF lands in Documents/Panelwick.
+printf '[Printing]\r\nPrinter=Print to PDF file\r\n' >>"$prog/panelwick.ini"
+start_panelwick
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+xdotool key --window "$wid" ctrl+p
+dlg=""
+for _ in $(seq 100); do
+  dlg=$(xdotool search --onlyvisible --name '^PrintForm$' 2>/dev/null | head -n 1 || true)
+  [ -n "$dlg" ] && break
+  sleep 0.1
+done
+[ -n "$dlg" ] || fail "Ctrl+P opened no print dialog"
+sleep 0.5
+xdotool windowactivate --sync "$dlg" 2>/dev/null || xdotool windowfocus --sync "$dlg"
+xdotool key --window "$dlg" Return
+pdf="$HOME/Documents/Panelwick/Beta 2002-02-02.pdf" # the comic on screen since the first run
+for _ in $(seq 100); do [ -s "$pdf" ] && break; sleep 0.1; done
+[ -s "$pdf" ] || fail "printing wrote no $pdf: $(ls -R "$HOME/Documents" 2>&1)"
+head -c 5 "$pdf" | grep -q '%PDF-' || fail "$pdf is no PDF"
+# The box that names the file is modal: Enter closes it, then the frame closes the window.
+sleep 0.5
+xdotool key Return
+sleep 0.3
+wmctrl -i -c "$wid"
+wait_exit
 echo "smoke: 1 passed, 0 failed"
