@@ -309,11 +309,14 @@ TPrintLayout TPrintForm::Layout() const
 
 void TPrintForm::UpdatePreview()
 {
-    updateGuard_ = false;
+    // The guard comes back as it was: a rebuild while the dialog is being set up must not
+    // let every later step of the set-up rebuild again.
     struct GuardBack {
         bool& guard;
-        ~GuardBack() { guard = true; }
-    } guardBack{updateGuard_};
+        bool was;
+        ~GuardBack() { guard = was; }
+    } guardBack{updateGuard_, updateGuard_};
+    updateGuard_ = false;
 
     const QImage picture = source_ ? source_().Picture : QImage();
     TPrintPreview& preview = *PrintPreview1;
