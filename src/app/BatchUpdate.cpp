@@ -9,6 +9,7 @@
 #include "platform/MessageBoxService.h"
 #include "platform/Tunables.h"
 #include "update/IUpdateHost.h"
+#include "update/SimDownloads.h"
 #include "update/TAdvancedInfoSystem.h"
 #include "update/TComicDownloadInfo.h"
 #include "update/TUpdateScheduler.h"
@@ -71,7 +72,7 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
     }
 
     update::TAdvancedInfoSystem info;
-    info.SetSlotCount(ini.ReadInteger(QStringLiteral("Downloads"), QStringLiteral("MaxSimDownloads"), 3));
+    info.SetSlotCount(update::MaxSimDownloads(ini));
     BatchHost host;
     update::TUpdateScheduler scheduler(ini, db, chosen, info, host);
     QEventLoop loop;

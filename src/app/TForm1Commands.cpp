@@ -11,6 +11,7 @@
 #include "desktop/TTrayIcon.h"
 #include "platform/DesktopShell.h"
 #include "platform/IniFile.h"
+#include "update/SimDownloads.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -32,8 +33,7 @@ void TForm1::Settings1Click()
     // the selector: show the comic the selector now names.
     if (currentComic_ && comboComics->count() > 0 && comicsToGet_.IndexOf(currentComic_) < 0)
         ShowComic(comboComics->currentText());
-    updates_->SetSlotCount(
-        ini_->ReadInteger(QStringLiteral("Downloads"), QStringLiteral("MaxSimDownloads"), 3));
+    updates_->SetSlotCount(update::MaxSimDownloads(*ini_));
 }
 
 void TForm1::SelectRemembered(const QString& text)

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/Tunables.h"
+#include "update/SimDownloads.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,7 +36,7 @@ bool ValidMaxDownloads(const QString& text)
 {
     bool ok = false;
     const int n = text.toInt(&ok);
-    return ok && n >= 1 && n <= 99;
+    return ok && n >= update::kMinSimDownloads && n <= update::kMaxSimDownloads;
 }
 
 // Empty when the port is acceptable, else the message that refuses it.
@@ -100,8 +101,7 @@ void TfrmSettings::FormShow()
     lstboxComicsToGet->addItems(comicsToGet_.Names());
     countAtOpening_ = lstboxComicsToGet->count();
 
-    MaxDownloadsEdit->setText(
-        ini_.ReadString(kDownloads, QStringLiteral("MaxSimDownloads"), QStringLiteral("3")));
+    MaxDownloadsEdit->setText(QString::number(update::MaxSimDownloads(ini_)));
 
     chkboxAdvancedInfo->setChecked(ini_.ReadBool(kUpdates, QStringLiteral("ShowAdvancedInfo"), false));
     chkboxNotifyNewStrips->setChecked(ini_.ReadBool(kUpdates, QStringLiteral("NotifyNewStrips"), true));

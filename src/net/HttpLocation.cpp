@@ -21,6 +21,15 @@ QString AbsoluteAddress(const HttpTarget& target)
     return address + target.Path;
 }
 
+bool IsSafeLocation(const QString& location)
+{
+    const QString value = location.trimmed();
+    for (QChar c : value)
+        if (c.unicode() <= 0x20 || c.unicode() == 0x7F)
+            return false;
+    return true;
+}
+
 HttpTarget ResolveLocation(const HttpTarget& current, const QString& location)
 {
     const QString value = location.trimmed();

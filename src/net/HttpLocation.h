@@ -27,4 +27,8 @@ QString AbsoluteAddress(const HttpTarget& target);
 // the current path's folder. An empty value yields the current target.
 HttpTarget ResolveLocation(const HttpTarget& current, const QString& location);
 
+// False when a Location value, blanks around it aside, holds a space or a control
+// character: those would end up inside the request line or the Host line.
+bool IsSafeLocation(const QString& location);
+
 } // namespace pw::net

@@ -58,6 +58,7 @@ inline constexpr std::uint16_t TooManyRedirects = 6; // more than MaxRedirects L
 inline constexpr std::uint16_t IncompleteHeader = 7; // connection ended before the header did
 inline constexpr std::uint16_t IncompleteBody = 8;   // connection ended before Content-Length bytes
 inline constexpr std::uint16_t WriteFailed = 9;      // the receive stream refused the body
+inline constexpr std::uint16_t UnsafeLocation = 10;  // a Location with a space or control character
 } // namespace HttpError
 
 // Asynchronous HTTP/1.0 client: one request at a time, directly or through an HTTP

@@ -143,6 +143,12 @@ void THttpCli::HeaderEnded()
 {
     const std::uintptr_t serial = serial_;
     if (locationReceived_) {
+        if (!IsSafeLocation(location_)) {
+            FailAndClose(
+                HttpError::UnsafeLocation,
+                QStringLiteral("Redirection refused: the Location holds a space or control character"));
+            return;
+        }
         if (++redirectCount_ > MaxRedirects) {
             FailAndClose(HttpError::TooManyRedirects, QStringLiteral("Too many redirections"));
             return;

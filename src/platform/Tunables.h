@@ -10,11 +10,17 @@ namespace pw::platform {
 struct Tunables {
     static inline int NoticeMs = 3000;
     static inline int JobTimeoutMs = 60000;
+    // A job ends after this many job time-outs whatever still arrives.
+    static inline int JobDeadlineFactor = 10;
+    static inline qint64 MaxStripBytes = 32 * 1024 * 1024;
     static inline int DailyTickMs = 1000;
     static inline std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
 
     // Applies PANELWICK_JOB_TIMEOUT_MS when it holds a positive number.
     static void ReadEnvironment();
+
+    // JobDeadlineFactor job time-outs, kept within what a timer takes.
+    static int JobDeadlineMs();
 };
 
 } // namespace pw::platform

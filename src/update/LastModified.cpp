@@ -2,6 +2,7 @@
 
 #include "update/StripNaming.h"
 
+#include <QDate>
 #include <array>
 
 namespace pw::update {
@@ -87,6 +88,12 @@ std::optional<TLastModified> ParseLastModified(const QString& line, QString* err
     d.Month = MonthFromName(d.MonthName);
     if (d.Day == 0 || d.Year == 0)
         return Fail(error, "day or year is zero");
+    // A strip is stored under this date and found again by it: a name the strip store
+    // cannot read back would be a strip that is saved and never seen.
+    if (d.Year < 1000)
+        return Fail(error, "year before 1000");
+    if (d.Month != 0 ? !QDate::isValid(d.Year, d.Month, d.Day) : d.Day > 31)
+        return Fail(error, "not a calendar date");
     return d;
 }
 

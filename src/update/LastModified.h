@@ -27,7 +27,8 @@ quint16 MonthFromName(const QString& name);
 // Parses "Last-modified: Tue, 07 Mar 2000 09:15:02 GMT": drops the field name and the
 // weekday, then takes day, month name and year, each after exactly one blank. Nullopt,
 // with a reason in *error, for missing tokens, doubled blanks, non-numbers, a day or
-// year of 0 or a day/year that does not fit a file name.
+// year of 0, a day/year that does not fit a file name, a year before 1000, or a day
+// the month does not have (up to 31 for an unknown month name).
 std::optional<TLastModified> ParseLastModified(const QString& line, QString* error = nullptr);
 
 } // namespace pw::update

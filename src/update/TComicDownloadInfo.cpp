@@ -1,6 +1,7 @@
 #include "update/TComicDownloadInfo.h"
 
 #include "comics/TComicInfo.h"
+#include "comics/TComicStrip.h"
 #include "comics/TComicStripsDB.h"
 #include "net/THttpCli.h"
 #include "platform/IniFile.h"
@@ -9,6 +10,7 @@
 #include "platform/Tunables.h"
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
+#include "update/StripAddress.h"
 #include "update/StripNaming.h"
 
 #include <QBuffer>
@@ -16,6 +18,20 @@
 #include <QTimer>
 
 namespace pw::update {
+
+namespace {
+
+QString SizeText(qint64 bytes)
+{
+    constexpr qint64 kb = 1024;
+    if (bytes % (kb * kb) == 0)
+        return QStringLiteral("%1 MB").arg(bytes / (kb * kb));
+    if (bytes % kb == 0)
+        return QStringLiteral("%1 KB").arg(bytes / kb);
+    return QStringLiteral("%1 bytes").arg(bytes);
+}
+
+} // namespace
 
 TComicDownloadInfo::TComicDownloadInfo(comics::TComicInfo& comic, const comics::TComicStripsDB& db,
                                        const platform::TIniFile& ini, QObject* parent)
@@ -46,6 +62,8 @@ void TComicDownloadInfo::CreateClient()
     timeoutTimer_ = new platform::Timer(this);
     timeoutTimer_->SetInterval(platform::Tunables::JobTimeoutMs);
     timeoutTimer_->OnTimer = [this] { TimeoutExpired(); };
+    deadlineTimer_ = new platform::Timer(this);
+    deadlineTimer_->OnTimer = [this] { TimeoutExpired(); };
 }
 
 QString TComicDownloadInfo::StripFileName() const
@@ -97,6 +115,10 @@ void TComicDownloadInfo::Start()
     }
     timeoutTimer_->SetInterval(platform::Tunables::JobTimeoutMs);
     timeoutTimer_->SetEnabled(true);
+    // Every piece that arrives restarts the time-out: a server that drips its answer
+    // would otherwise hold the slot for ever.
+    deadlineTimer_->SetInterval(platform::Tunables::JobDeadlineMs());
+    deadlineTimer_->SetEnabled(true);
     try {
         http_->StartGet();
     } catch (const platform::Exception& e) {
@@ -128,6 +150,7 @@ void TComicDownloadInfo::HeaderData()
 
     const std::optional<TLastModified> date = ParseLastModified(line);
     if (!date) {
+        badDate_ = true;
         // Shown from the loop, not from inside the client's parsing.
         QTimer::singleShot(
             0, [] { platform::MessageBoxService::Error(QStringLiteral("Exception in OnHeaders")); });
@@ -161,16 +184,30 @@ void TComicDownloadInfo::DocBegin()
         SetState(kGettingInfo, QStringLiteral("Getting strip info..."));
         Notify();
     }
+    CheckBodySize(http_->ResponseLength()); // an announced size need not be waited for
 }
 
 void TComicDownloadInfo::DocData()
 {
     RestartTimer();
-    if (page_ && http_->ReceiveStream == page_.get() && page_->size() > kMaxPageBytes && !tooLarge_) {
-        tooLarge_ = true;
-        failure_ = QStringLiteral("the page is larger than 8 MB");
-        http_->Abort();
-    }
+    CheckBodySize(http_->BodyBytes());
+}
+
+void TComicDownloadInfo::CheckBodySize(qint64 bytes)
+{
+    if (!failure_.isEmpty() || http_->ClientState() != net::THttpState::ReadingBody)
+        return;
+    if (page_ && http_->ReceiveStream == page_.get() && bytes > kMaxPageBytes)
+        FailNow(QStringLiteral("the page is larger than ") + SizeText(kMaxPageBytes));
+    else if (stripFile_ && http_->ReceiveStream == stripFile_.get() &&
+             bytes > platform::Tunables::MaxStripBytes)
+        FailNow(QStringLiteral("the strip is larger than ") + SizeText(platform::Tunables::MaxStripBytes));
+}
+
+void TComicDownloadInfo::FailNow(const QString& reason)
+{
+    failure_ = reason;
+    http_->Abort();
 }
 
 void TComicDownloadInfo::RestartTimer()
@@ -182,6 +219,7 @@ void TComicDownloadInfo::RestartTimer()
 void TComicDownloadInfo::TimeoutExpired()
 {
     timeoutTimer_->SetEnabled(false);
+    deadlineTimer_->SetEnabled(false);
     timedOut_ = true;
     http_->Abort();
 }
@@ -220,15 +258,25 @@ QString TComicDownloadInfo::FailureReason(unsigned error) const
         return QStringLiteral("the response header was too large");
     case net::HttpError::TooManyRedirects:
         return QStringLiteral("too many redirections");
+    case net::HttpError::UnsafeLocation:
+        return QStringLiteral("the server redirected to an address with a space or control character");
     default:
         return reason.isEmpty() ? QStringLiteral("error #%1").arg(error) : reason;
     }
+    if (status == 0 && http_->ResponseHeader().isEmpty())
+        return QStringLiteral("the server's answer has no HTTP header");
+    if (status == 0)
+        return QStringLiteral("the server's answer has no HTTP status line");
     if (status < 200 || status >= 300)
         return QStringLiteral("the server answered %1 %2").arg(status).arg(reason).trimmed();
-    if (http_->ResponseLength() >= 0 && http_->BodyBytes() != http_->ResponseLength())
+    const qint64 length = http_->ResponseLength();
+    if (length >= 0 && http_->BodyBytes() > length)
+        return QStringLiteral("the server sent more than the %1 bytes it announced").arg(length);
+    if (length >= 0 && http_->BodyBytes() < length)
         return QStringLiteral("the connection ended before the whole document arrived");
     if (state_ == kContacting || state_ == kLooking)
-        return QStringLiteral("the page has no Last-modified date");
+        return badDate_ ? QStringLiteral("the page's Last-modified date is not a valid date")
+                        : QStringLiteral("the page has no Last-modified date");
     return QStringLiteral("the page has no body");
 }
 
@@ -251,6 +299,8 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         http_->URL = address;
         if (address.isEmpty())
             SetState(kFailed, QStringLiteral("No strip found in strip info."));
+        else if (!StaysOnSite(address, SiteBase()))
+            SetState(kFailed, failed + QStringLiteral("the strip address leaves the comic site"));
         else
             StartImageRequest(address);
     } else if (state_ == kGettingStrip && CompletedCleanly(error)) {
@@ -273,6 +323,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         SetState(kFailed, failed + FailureReason(error));
     }
     if (IsFinal(state_)) {
+        deadlineTimer_->SetEnabled(false);
         http_->ReceiveStream = nullptr;
         DiscardStreams();
     }
@@ -287,9 +338,11 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
         return;
     }
     extension_ = extension;
-    if (StripFileName().isEmpty()) {
+    // A strip the store cannot read back by its name would be saved and never shown.
+    if (StripFileName().isEmpty() || !comics::TComicStrip::FromFileName(StripFileName(), db_.Dir())) {
         extension_.clear();
-        SetState(kFailed, QStringLiteral("Failed: the page's date has no known month"));
+        SetState(kFailed, month_ == 0 ? QStringLiteral("Failed: the page's date has no known month")
+                                      : QStringLiteral("Failed: the page's date cannot name a strip file"));
         return;
     }
     stripFile_ = std::make_unique<QFile>(PartPath());

@@ -49,7 +49,7 @@ public:
     static constexpr int kTimedOut = 7;
     static constexpr int kFailed = 8; // host unreachable, bad response, no strip, ...
 
-    static constexpr qint64 kMaxPageBytes = 8 * 1024 * 1024;
+    static constexpr qint64 kMaxPageBytes = 8 * 1024 * 1024; // the strip's cap is a tunable
 
     static bool IsFinal(int state) { return state >= kNewStrip && state <= kFailed; }
 
@@ -87,6 +87,8 @@ private:
     void HeaderData();
     void DocBegin();
     void DocData();
+    void CheckBodySize(qint64 bytes);
+    void FailNow(const QString& reason);
     void RequestDone(unsigned error);
     void TimeoutExpired();
     void RestartTimer();
@@ -102,6 +104,7 @@ private:
     QString comicName_;
     std::unique_ptr<net::THttpCli> http_;
     platform::Timer* timeoutTimer_ = nullptr;
+    platform::Timer* deadlineTimer_ = nullptr; // the whole job, however busy the server keeps it
     std::unique_ptr<QBuffer> page_;
     std::unique_ptr<QFile> stripFile_;
     int state_ = kQueued;
@@ -113,7 +116,7 @@ private:
     qint64 downloadedSize_ = 0;
     bool timedOut_ = false;
     bool examineHeaders_ = true;
-    bool tooLarge_ = false;
+    bool badDate_ = false; // a Last-modified line held no usable date
     QString failure_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
+#include "update/SimDownloads.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -10,10 +11,12 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pw::update {
 
@@ -52,6 +55,32 @@ public:
     }
 };
 
+// The results list scrolls one message per step and can bring its last message to the
+// top line, with empty space below it, so the newest result is the first line read.
+class ResultList : public QListWidget {
+public:
+    explicit ResultList(QWidget* parent) : QListWidget(parent)
+    {
+        setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    }
+    void ShowLastAtTop()
+    {
+        doItemsLayout();
+        updateGeometries(); // the range must already hold the new message
+        verticalScrollBar()->setValue(count() - 1);
+    }
+
+protected:
+    void updateGeometries() override
+    {
+        // The base class clamps the position to a range that ends with a full page.
+        const int top = verticalScrollBar()->value();
+        QListWidget::updateGeometries();
+        verticalScrollBar()->setRange(0, std::max(count() - 1, 0));
+        verticalScrollBar()->setValue(top);
+    }
+};
+
 QLabel* BoldLabel(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -80,7 +109,8 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(15, 15, 15, 15);
     upperLayout->addWidget(BoldLabel(QStringLiteral("Result Messages:"), upper));
-    ListBox1 = new QListWidget(upper);
+    auto* results = new ResultList(upper);
+    ListBox1 = results;
     ListBox1->setItemDelegate(new ResultDelegate(ListBox1));
     ListBox1->setUniformItemSizes(true);
     QPalette listPalette = ListBox1->palette();
@@ -124,15 +154,15 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
     layout->addWidget(Splitter);
 
     system_.OnGridChanged = [this] { MirrorGrid(); };
-    system_.OnResultAdded = [this](const QString& message) {
+    system_.OnResultAdded = [this, results](const QString& message) {
         ListBox1->addItem(message);
-        ListBox1->scrollToBottom();
+        results->ShowLastAtTop();
     };
     system_.OnResultsCleared = [this] { ListBox1->clear(); };
 
     StringGrid1->setColumnWidth(0, 30);
     StringGrid1->setColumnWidth(1, 110);
-    system_.SetSlotCount(ini_.ReadInteger(QStringLiteral("Downloads"), QStringLiteral("MaxSimDownloads"), 3));
+    system_.SetSlotCount(MaxSimDownloads(ini_));
     system_.ClearResults();
     FitColumns();
     if (startupMessage)

@@ -10,6 +10,7 @@
 #include "platform/Timer.h"
 #include "platform/Tunables.h"
 #include "update/IUpdateHost.h"
+#include "update/SimDownloads.h"
 #include "update/TAdvancedInfoSystem.h"
 #include "update/TComicDownloadInfo.h"
 #include "update/TDownloadProgress.h"
@@ -42,9 +43,7 @@ TUpdateScheduler::~TUpdateScheduler()
 
 int TUpdateScheduler::Limit() const
 {
-    // A hand-edited value outside 1..99 must not leave every job waiting forever.
-    return std::clamp(ini_.ReadInteger(QStringLiteral("Downloads"), QStringLiteral("MaxSimDownloads"), 3), 1,
-                      99);
+    return MaxSimDownloads(ini_);
 }
 
 void TUpdateScheduler::UpdateComic(const QString& name)

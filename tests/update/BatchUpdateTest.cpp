@@ -1,92 +1,21 @@
+#include "BatchTest.h"
 #include "MisbehavingServer.h"
 #include "NginxServer.h"
 #include "QStringPrinter.h"
-#include "TestPaths.h"
 #include "TinyproxyServer.h"
 #include "comics/ComicSite.h"
 #include "platform/IniFile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace pw;
 
-namespace {
-
-struct Result {
-    int exitCode = -1;
-    QStringList lines; // standard output
-    QString errors;    // standard error
-};
-
-QByteArray Page(const QString& image)
-{
-    return "<html>\n<p><a href=\"/archive/images/" + image.toLatin1() +
-           "\"><img src=\"/thumbs/x.gif\"></a>"
-           " archive/images</p>\n</html>\n";
-}
-
-QByteArray Bytes(char seed, int n)
-{
-    QByteArray b;
-    for (int i = 0; i < n; ++i)
-        b.append(static_cast<char>(seed + i * 13));
-    return b;
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// A program folder for `panelwick --batch-update`.
-struct BatchTest : ::testing::Test {
-    QTemporaryDir folder;
-    platform::TIniFile ini{folder.filePath("panelwick.ini")};
-    QByteArray catalogue;
-
-    void Choose(const QString& name, const QString& url)
-    {
-        catalogue += name.toUtf8() + "\t" + url.toUtf8() + "\r\n";
-        ini.WriteBool("Comics", name, true);
-    }
-    QString Strip(const QString& comic, const QString& file) const
-    {
-        return folder.filePath("Comics/" + comic + "/" + file);
-    }
-    Result Run(const QString& siteBase, const QStringList& env = {})
-    {
-        QFile f(folder.filePath("Comics.urls"));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(catalogue);
-        f.close();
-        QProcess p;
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert("PANELWICK_SITE_BASE", siteBase);
-        e.remove("DISPLAY"); // needs no display
-        e.remove("QT_QPA_PLATFORM");
-        for (const QString& kv : env)
-            e.insert(kv.section('=', 0, 0), kv.section('=', 1));
-        p.setProcessEnvironment(e);
-        p.start(test::BinaryDir() + "/panelwick", {"--batch-update", "--program-folder", folder.path()});
-        Result r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        r.errors = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
-};
-
-} // namespace
+using test::BatchTest;
+using test::Bytes;
+using test::Page;
+using test::ReadAll;
 
 TEST_F(BatchTest, NewAndStoredStripsFromNginx)
 {
@@ -115,7 +44,7 @@ TEST_F(BatchTest, NewAndStoredStripsFromNginx)
         ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
     }
 
-    const Result r = Run(nginx.Url(""));
+    const BatchTest::Result r = Run(nginx.Url(""));
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     ASSERT_EQ(r.lines.size(), 6) << r.lines.join("\n").toStdString();
     EXPECT_EQ(r.lines.last(), "3 updated, 2 didn't need a update, 0 failed.");
@@ -140,12 +69,12 @@ TEST_F(BatchTest, ShortTimeOutFailsWithTheMessage)
     server.SetScript(test::MisbehavingServer::SilenceAfterAccept());
     ASSERT_TRUE(server.Start());
     Choose("Sleepy", server.Url("/sleepy.html"));
-    const Result r = Run(server.Url(""), {"PANELWICK_JOB_TIMEOUT_MS=300"});
+    const BatchTest::Result r = Run(server.Url(""), {"PANELWICK_JOB_TIMEOUT_MS=300"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.lines, (QStringList{"Sleepy: Timed out", "0 updated, 0 didn't need a update, 1 failed."}));
     EXPECT_TRUE(r.errors.contains("Sleepy timed out while contacting the comic server."))
         << r.errors.toStdString();
-    EXPECT_EQ(QDir(folder.filePath("Comics/Sleepy")).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    EXPECT_EQ(FilesOf("Sleepy"), QStringList{});
 }
 
 TEST_F(BatchTest, BothRequestsGoThroughTheProxy)
@@ -160,7 +89,7 @@ TEST_F(BatchTest, BothRequestsGoThroughTheProxy)
     ini.WriteString("Proxy", "ProxyIP", "127.0.0.1");
     ini.WriteString("Proxy", "ProxyPort", QString::number(proxy.Port()));
     Choose("Proxied", QString::fromLatin1(comics::kComicSiteBase) + "p/index.html");
-    const Result r = Run(nginx.Url(""));
+    const BatchTest::Result r = Run(nginx.Url(""));
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     EXPECT_EQ(r.lines.value(0), "Proxied: New strip updated");
     const QByteArray origin = nginx.Url("").toLatin1();
@@ -178,7 +107,7 @@ TEST_F(BatchTest, FaultsEndEveryJobAndExitWithOne)
     Choose("Reset", server.Url("/a.html"));
     Choose("Gone", server.Url("/b.html"));
     Choose("Refused", QString("http://127.0.0.1:%1/c.html").arg(test::MisbehavingServer::RefusingPort()));
-    const Result r = Run(server.Url(""));
+    const BatchTest::Result r = Run(server.Url(""));
     EXPECT_EQ(r.exitCode, 1) << r.errors.toStdString();
     ASSERT_EQ(r.lines.size(), 4) << r.lines.join("\n").toStdString();
     EXPECT_TRUE(r.lines[0].startsWith("Reset: Failed: "));
@@ -190,7 +119,7 @@ TEST_F(BatchTest, FaultsEndEveryJobAndExitWithOne)
 TEST_F(BatchTest, NothingChosenCannotStart)
 {
     catalogue = "Lonely\thttp://127.0.0.1:9/x.html\r\n";
-    const Result r = Run("http://127.0.0.1:9");
+    const BatchTest::Result r = Run("http://127.0.0.1:9");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.lines.isEmpty());
     EXPECT_TRUE(r.errors.contains("No comic is chosen")) << r.errors.toStdString();

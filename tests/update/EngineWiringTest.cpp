@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -185,4 +186,34 @@ TEST_F(WiringTest, AStripThatCannotBeDrawnAtStartCancelsNeitherTheUpdateNorTheDa
               (QStringList{"Web.unr", "Web20011203.jpg", "Web20011204.gif"}));
     EXPECT_EQ(QFileInfo(comic.filePath("Web.unr")).size(), 0) << "the new strip was shown, so read";
     EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST_F(WiringTest, HandEditedSlotLimitIsClampedWhereverItIsRead)
+{
+    test::MisbehavingServer server;
+    server.SetScript(test::MisbehavingServer::SilenceAfterAccept());
+    ASSERT_TRUE(server.Start());
+    const QByteArray catalogue =
+        ("Quiet\t" + server.Url("/q.html") + "\r\nHush\t" + server.Url("/h.html") + "\r\n").toUtf8();
+    const QByteArray chosen = "[Comics]\r\nQuiet=1\r\nHush=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n";
+    {
+        // A huge value must not size the slot grid.
+        Prepare(catalogue, chosen + "[Downloads]\r\nMaxSimDownloads=2000000000\r\n");
+        app::TStartup startup;
+        ASSERT_TRUE(startup.Start(Options()));
+        EXPECT_EQ(Engine(startup).InfoForm()->StringGrid1->rowCount(), 99);
+        EXPECT_EQ(Engine(startup).InfoForm()->AdvancedInfoSystem().SlotCount(), 99);
+    }
+    // 0 still gives the one running job a row.
+    Prepare(catalogue, chosen + "[Downloads]\r\nMaxSimDownloads=0\r\n");
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(Options()));
+    update::TInfoForm& info = *Engine(startup).InfoForm();
+    EXPECT_EQ(info.StringGrid1->rowCount(), 1);
+    startup.MainWindow().Updatecomicstrips1->trigger();
+    ASSERT_TRUE(test::WaitFor([&] { return server.Connections() == 1; }));
+    EXPECT_EQ(Engine(startup).Scheduler().ActiveDownloads().Count(), 1);
+    EXPECT_EQ(info.StringGrid1->item(0, 1)->text(), "Quiet");
+    startup.MainWindow().bitbtnAbort->click();
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }));
 }

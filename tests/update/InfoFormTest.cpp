@@ -90,3 +90,24 @@ TEST_F(FormFixture, GeometryIsSavedOnCloseAndRestoredOnShow)
     again.Toggle();
     EXPECT_FALSE(again.IsShowing());
 }
+
+TEST_F(FormFixture, NewestResultStandsOnTheTopLine)
+{
+    update::TInfoForm form(ini, system);
+    form.Toggle();
+    form.resize(300, 600);
+    form.Splitter->setSizes({400, 200});
+    auto& s = form.AdvancedInfoSystem();
+    for (const char* name : {"Alpha", "Bravo", "Charlie"}) {
+        s.AssignSlot(name);
+        s.ShowStatus(name, "No updated strip found", 6);
+        QCoreApplication::processEvents();
+        const QModelIndex top = form.ListBox1->indexAt(QPoint(4, 2));
+        ASSERT_TRUE(top.isValid()) << name;
+        EXPECT_EQ(top.data().toString(), QString(name) + ": No updated strip found");
+    }
+    // The earlier messages are still there, above it.
+    EXPECT_EQ(form.ListBox1->count(), 3);
+    EXPECT_EQ(form.ListBox1->item(0)->text(), "Alpha: No updated strip found");
+    form.Toggle();
+}

@@ -52,6 +52,11 @@ TEST(LastModified, MalformedLinesAreRefused)
         "Last-modified: Tue, 123 Mar 2000 09:15", // day too long for a file name
         "Last-modified: Tue, 07 Mar 99999 09:15", // year too long
         "Last-modified: Tue, 07 Mar ../..",       // path parts never get through
+        "Last-modified: Tue, 32 Mar 2000 09:15",  // dates the strip store cannot read back
+        "Last-modified: Tue, 30 Feb 2000 09:15",
+        "Last-modified: Wed, 29 Feb 2023 09:15",
+        "Last-modified: Tue, 32 Mrz 2000 09:15",
+        "Last-modified: Mon, 01 Jan 0999 00:00",
         "Last-modified:",
         "Last-modified: nodate",
     };
@@ -62,9 +67,9 @@ TEST(LastModified, MalformedLinesAreRefused)
     }
 }
 
-TEST(LastModified, YearWithoutLeadingZerosInDatePart)
+TEST(LastModified, CalendarEdgesThatExistAreAccepted)
 {
-    const auto d = ParseLastModified("Last-modified: Mon, 01 Jan 0999 00:00:00 GMT");
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->DatePart(), "9990101");
+    EXPECT_EQ(ParseLastModified("Last-modified: Mon, 01 Jan 1000 00:00:00 GMT")->DatePart(), "10000101");
+    EXPECT_EQ(ParseLastModified("Last-modified: Thu, 29 Feb 2024 00:00:00 GMT")->DatePart(), "20240229");
+    EXPECT_EQ(ParseLastModified("Last-modified: Fri, 31 Dec 9999 00:00:00 GMT")->DatePart(), "99991231");
 }

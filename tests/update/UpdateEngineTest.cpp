@@ -416,9 +416,10 @@ TEST_F(FaultTest, MalformedDateLineShowsOneBoxAndKeepsTheState)
         "HTTP/1.0 200 OK\r\nLast-modified: Tue,  07 Mar 2000 09:15:02 GMT\r\nContent-Length: 4\r\n\r\nbody"));
     Add("BadDate");
     rig.scheduler->UpdateComic("BadDate");
-    // The job stayed in its state (not new, not aborting): it ends for want of a date.
+    // The job stayed in its state (not new, not aborting): it ends for want of a usable date.
     ASSERT_TRUE(rig.RunBatch());
-    EXPECT_EQ(rig.finished, QStringList{"BadDate: Failed: the page has no Last-modified date"});
+    EXPECT_EQ(rig.finished,
+              QStringList{"BadDate: Failed: the page's Last-modified date is not a valid date"});
     ASSERT_TRUE(test::WaitFor([&] { return !boxes.Texts().isEmpty(); }));
     EXPECT_EQ(boxes.Texts(), QStringList{"Exception in OnHeaders"});
     EXPECT_TRUE(rig.host.log.contains("BadDate: Last-modified: Tue,  07 Mar 2000 09:15:02 GMT"));

@@ -1,0 +1,157 @@
+// The real program in batch mode against servers and pages that try to make an update
+// store garbage, hang on, go to another server or hide what went wrong: every job ends,
+// is counted as failed with a reason that names what happened, and leaves no file.
+#include "BatchTest.h"
+#include "MisbehavingServer.h"
+#include "QStringPrinter.h"
+
+#include <gtest/gtest.h>
+
+using namespace pw;
+using test::MisbehavingServer;
+
+namespace {
+
+const QByteArray kDate = "Tue, 07 Mar 2000 09:15:02 GMT";
+
+QByteArray PageResponse(const QByteArray& date, const QByteArray& page = test::Page("s.gif"))
+{
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nLast-Modified: " + date + "\r\n\r\n" + page;
+}
+
+QByteArray ImageHeader(qint64 length = -1)
+{
+    QByteArray header = "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\n";
+    if (length >= 0)
+        header += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    return header + "\r\n";
+}
+
+// One job at a time, so that connection i of the server belongs to a known comic.
+struct Hostile : test::BatchTest {
+    MisbehavingServer server;
+
+    void SetUp() override
+    {
+        ini.WriteInteger("Downloads", "MaxSimDownloads", 1);
+        ASSERT_TRUE(server.Start());
+    }
+
+    // Runs the batch; every comic must have failed with its reason and left nothing.
+    Result RunFailing(const QStringList& expected, const QStringList& env = {})
+    {
+        Result r = Run(server.Url(""), env);
+        EXPECT_EQ(r.exitCode, 1) << r.errors.toStdString();
+        QStringList want = expected;
+        want << QString("0 updated, 0 didn't need a update, %1 failed.").arg(expected.size());
+        EXPECT_EQ(r.lines, want) << r.errors.toStdString();
+        for (const QString& line : expected) {
+            const QString comic = line.section(':', 0, 0);
+            EXPECT_EQ(FilesOf(comic), QStringList{}) << comic.toStdString();
+        }
+        return r;
+    }
+};
+
+} // namespace
+
+TEST_F(Hostile, StripsAreCappedAt32MB)
+{
+    server.SetScripts({
+        MisbehavingServer::Respond(PageResponse(kDate)),
+        MisbehavingServer::Script().ReadRequest().Send(ImageHeader()).SendEndless(QByteArray(65536, 'g')),
+        MisbehavingServer::Respond(PageResponse(kDate)),
+        MisbehavingServer::Script()
+            .ReadRequest()
+            .Send(ImageHeader(40 * 1024 * 1024))
+            .SendEndless(QByteArray(65536, 'h')),
+    });
+    Choose("Endless", server.Url("/endless.html"));
+    Choose("Announced", server.Url("/announced.html"));
+    RunFailing({"Endless: Failed: the strip is larger than 32 MB",
+                "Announced: Failed: the strip is larger than 32 MB"});
+    EXPECT_EQ(server.Connections(), 4);
+}
+
+TEST_F(Hostile, DrippingServerMeetsTheJobDeadline)
+{
+    // Every byte comes well within the time-out, but the page would take 30 s.
+    server.SetScript(MisbehavingServer::Script()
+                         .ReadRequest()
+                         .Send("HTTP/1.0 200 OK\r\nLast-Modified: " + kDate + "\r\n\r\n")
+                         .SendSlowly(test::Page("s.gif").leftJustified(300, ' '), 100));
+    Choose("Drip", server.Url("/drip.html"));
+    const Result r = RunFailing({"Drip: Timed out"}, {"PANELWICK_JOB_TIMEOUT_MS=200"});
+    EXPECT_TRUE(r.errors.contains("Drip timed out while contacting the comic server."))
+        << r.errors.toStdString();
+    EXPECT_FALSE(server.Finished(0));
+}
+
+TEST_F(Hostile, ImpossibleDatesDecideNothing)
+{
+    server.SetScripts({MisbehavingServer::Respond(PageResponse("Tue, 32 Mar 2000 09:15:02 GMT")),
+                       MisbehavingServer::Respond(PageResponse("Wed, 30 Feb 2000 09:15:02 GMT")),
+                       MisbehavingServer::Respond(PageResponse("Mon, 01 Jan 0999 00:00:00 GMT"))});
+    Choose("March", server.Url("/a.html"));
+    Choose("February", server.Url("/b.html"));
+    Choose("Ancient", server.Url("/c.html"));
+    const Result r = RunFailing({"March: Failed: the page's Last-modified date is not a valid date",
+                                 "February: Failed: the page's Last-modified date is not a valid date",
+                                 "Ancient: Failed: the page's Last-modified date is not a valid date"});
+    EXPECT_EQ(r.errors.count("Exception in OnHeaders"), 3) << r.errors.toStdString();
+    EXPECT_EQ(server.Connections(), 3); // no strip was asked for
+}
+
+TEST_F(Hostile, StripAddressCannotLeaveTheSite)
+{
+    MisbehavingServer elsewhere;
+    elsewhere.SetScript(MisbehavingServer::Respond(ImageHeader(4) + "GIF8"));
+    ASSERT_TRUE(elsewhere.Start());
+    const QByteArray other = "127.0.0.1:" + QByteArray::number(elsewhere.Port());
+    const auto page = [](const QByteArray& href) {
+        return "<html>\n<a href=\"" + href + "\">archive/images</a>\n</html>\n";
+    };
+    server.SetScripts(
+        {MisbehavingServer::Respond(PageResponse(kDate, page("@" + other + "/archive/images/x.gif"))),
+         MisbehavingServer::Respond(PageResponse(kDate, page(":1@" + other + "/archive/images/y.gif")))});
+    Choose("At", server.Url("/at.html"));
+    Choose("Colon", server.Url("/colon.html"));
+    RunFailing({"At: Failed: the strip address leaves the comic site",
+                "Colon: Failed: the strip address leaves the comic site"});
+    EXPECT_EQ(elsewhere.Connections(), 0);
+    EXPECT_EQ(server.Connections(), 2);
+}
+
+TEST_F(Hostile, RedirectsThatWouldInjectAreRefused)
+{
+    const auto redirect = [](const QByteArray& location) {
+        return MisbehavingServer::Respond("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n");
+    };
+    server.SetScripts({redirect("/next\rX-Injected: yes"), redirect("/next page.html"),
+                       redirect(QByteArray("/next\0.html", 11)), redirect("/next\x01.html")});
+    const QString reason = ": Failed: the server redirected to an address with a space or control character";
+    QStringList expected;
+    for (const QString name : {"CR", "Space", "NUL", "Control"}) {
+        Choose(name, server.Url("/" + name.toLower() + ".html"));
+        expected << name + reason;
+    }
+    RunFailing(expected);
+    EXPECT_EQ(server.Connections(), 4); // none was followed
+}
+
+TEST_F(Hostile, FailureReasonsNameWhatHappened)
+{
+    server.SetScripts({
+        MisbehavingServer::Respond("<HTML><BODY>no header at all</BODY></HTML>\r\n"),
+        MisbehavingServer::Respond(PageResponse(kDate)),
+        MisbehavingServer::Respond(ImageHeader(10) + test::Bytes('l', 20)),
+        MisbehavingServer::Respond(PageResponse(kDate)),
+        MisbehavingServer::Respond(ImageHeader(100) + test::Bytes('s', 20)),
+    });
+    Choose("Bare", server.Url("/bare.html"));
+    Choose("Longer", server.Url("/longer.html"));
+    Choose("Shorter", server.Url("/shorter.html"));
+    RunFailing({"Bare: Failed: the server's answer has no HTTP header",
+                "Longer: Failed: the server sent more than the 10 bytes it announced",
+                "Shorter: Failed: the connection ended before the whole document arrived"});
+}
