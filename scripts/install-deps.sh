@@ -11,7 +11,7 @@ PKGS=(
   nginx-light tinyproxy dante-server libnss-wrapper apache2-utils curl
   xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
   desktop-file-utils hsetroot xclip trayer
-  poppler-utils
+  poppler-utils cups-daemon cups-client
   fonts-dejavu-core procps psmisc bc time
   dbus-daemon dbus-bin python3-dbus python3-gi
   desktop-file-utils appstream groff-base dpkg-dev file
@@ -35,7 +35,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 # Debian starts services it installs; the tests run their own instances on free ports.
-for svc in nginx tinyproxy danted; do
+for svc in nginx tinyproxy danted cups; do
   if command -v systemctl >/dev/null 2>&1; then $SUDO systemctl stop "$svc" >/dev/null 2>&1 || true; fi
   $SUDO service "$svc" stop >/dev/null 2>&1 || true
 done

@@ -1,8 +1,6 @@
 // The print dialog in the real main window: Ctrl+P, the choices, the preview, and real
 // output from the PDF printer, rendered back with pdftoppm and measured.
-#include "../app/AppFixture.h"
-#include "MessageBoxRecorder.h"
-#include "TestPaths.h"
+#include "PrintDialogFixture.h"
 
 #include "app/PrintDialogHooks.h"
 #include "app/TForm1.h"
@@ -58,74 +56,8 @@ void ExpectNear(const QRect& got, const QRect& want, int tolerance, const char* 
         << ", want " << want.x() << "," << want.y() << " " << want.width() << "x" << want.height();
 }
 
-class PrintDialog : public ::testing::Test {
+class PrintDialog : public test::PrintDialogFixture {
 protected:
-    void SetUp() override
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QDir(print::PdfFolder()).removeRecursively();
-        folder.WriteCatalogue("Alpha\thttp://x/a/\r\nEmpty\thttp://x/e/\r\n");
-    }
-    void TearDown() override { QLocale::setDefault(QLocale::system()); }
-
-    void AddJpeg900x300()
-    {
-        QImage strip(900, 300, QImage::Format_RGB32);
-        strip.fill(QColor(0, 0, 200));
-        QDir().mkpath(folder.Path() + "Comics/Alpha");
-        ASSERT_TRUE(strip.save(folder.Path() + "Comics/Alpha/Alpha20240105.jpg", "JPEG", 95));
-    }
-
-    void Start(const QByteArray& printing, const QString& comic = QStringLiteral("Alpha"))
-    {
-        folder.WriteIni("[Comics]\r\nAlpha=1\r\nEmpty=1\r\nCurrentComic=" + comic.toLatin1() +
-                        "\r\n[Updates]\r\nUpdateProgramStart=0\r\n[Printing]\r\n" + printing);
-        program = std::make_unique<test::TestProgram>();
-        ASSERT_TRUE(program->Start(folder.Options()));
-        auto hooks = std::make_unique<app::PrintDialogHooks>(program->form);
-        dialog = &hooks->Dialog();
-        program->form.SetPrintHooks(std::move(hooks));
-        program->form.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&program->form));
-    }
-
-    // Ctrl+P in the main window; `inside` runs while the dialog is open, and must close
-    // it (Print or Cancel); a dialog left open is cancelled so that nothing hangs.
-    void WithDialog(const std::function<void(print::TPrintForm&)>& inside, bool byKey = false)
-    {
-        bool ran = false;
-        QTimer::singleShot(0, dialog, [&] {
-            ran = true;
-            if (dialog->isVisible()) {
-                dialog->activateWindow();
-                if (test::WaitFor([&] { return QApplication::activeWindow() == dialog; }))
-                    inside(*dialog);
-                else
-                    ADD_FAILURE() << "the print dialog did not become the active window";
-            }
-            if (dialog->isVisible())
-                dialog->reject();
-        });
-        if (byKey)
-            QTest::keyClick(&program->form, Qt::Key_P, Qt::ControlModifier);
-        else
-            program->form.PrintCurrentStrip1->trigger();
-        EXPECT_TRUE(ran) << "the print dialog did not open";
-    }
-
-    static void Type(QLineEdit* edit, const QString& text)
-    {
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
-    }
-
-    QStringList PdfFiles() const
-    {
-        return QDir(print::PdfFolder())
-            .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    }
-
     static QImage Render(const QString& pdf)
     {
         QTemporaryDir out;
@@ -145,11 +77,6 @@ protected:
             QPoint(qRound(printerRect.left() * f), qRound(printerRect.top() * f)),
             QPoint(qRound((printerRect.right() + 1) * f) - 1, qRound((printerRect.bottom() + 1) * f) - 1));
     }
-
-    MessageBoxRecorder boxes;
-    ProgramFolder folder;
-    std::unique_ptr<test::TestProgram> program;
-    print::TPrintForm* dialog = nullptr;
 };
 
 TEST_F(PrintDialog, FirstOpeningFitsAGifStripOnALandscapePageAndNeverOverwrites)
