@@ -106,11 +106,11 @@ void TPrintForm::RadioClicked(QRadioButton* radio)
 {
     if (radio == radioFitToPage) {
         editOwnScale->setEnabled(false);
-        fitMode_ = true;
+        held_.FitToPage = true;
         Rebuild(true);
     } else if (radio == radioOwnScale) {
         editOwnScale->setEnabled(true);
-        fitMode_ = false;
+        held_.FitToPage = false;
         Rebuild(false);
     } else if (radio == radioPortrait || radio == radioLandscape) {
         PrintPreview1->SetOrientation(radio == radioPortrait ? TPrinterOrientation::Portrait
@@ -118,19 +118,19 @@ void TPrintForm::RadioClicked(QRadioButton* radio)
         Rebuild(false);
     } else if (radio == radioHCentered) {
         editOwnHPlacement->setEnabled(false);
-        hCentered_ = true;
+        held_.HCentered = true;
         Rebuild(true);
     } else if (radio == radioOwnHPlacement) {
         editOwnHPlacement->setEnabled(true);
-        hCentered_ = false;
+        held_.HCentered = false;
         Rebuild(false);
     } else if (radio == radioVCentered) {
         editOwnVPlacement->setEnabled(false);
-        vCentered_ = true;
+        held_.VCentered = true;
         Rebuild(true);
     } else if (radio == radioOwnVPlacement) {
         editOwnVPlacement->setEnabled(true);
-        vCentered_ = false;
+        held_.VCentered = false;
         Rebuild(false);
     }
 }
@@ -138,17 +138,17 @@ void TPrintForm::RadioClicked(QRadioButton* radio)
 double* TPrintForm::LengthOf(QLineEdit* edit)
 {
     if (edit == editLeftMargin)
-        return &leftMargin_;
+        return &held_.LeftMargin;
     if (edit == editRightMargin)
-        return &rightMargin_;
+        return &held_.RightMargin;
     if (edit == editTopMargin)
-        return &topMargin_;
+        return &held_.TopMargin;
     if (edit == editBottomMargin)
-        return &bottomMargin_;
+        return &held_.BottomMargin;
     if (edit == editOwnHPlacement)
-        return &offsetFromLeftMargin_;
+        return &held_.OffsetFromLeftMargin;
     if (edit == editOwnVPlacement)
-        return &offsetFromTopMargin_;
+        return &held_.OffsetFromTopMargin;
     return nullptr;
 }
 
@@ -197,8 +197,8 @@ void TPrintForm::ShowLengths()
 {
     const double factor = Centimetres() ? 2.54 : 1.0;
     // Each setText may store its edit's shown value back: take all six values first.
-    const double values[] = {leftMargin_,   rightMargin_,          topMargin_,
-                             bottomMargin_, offsetFromLeftMargin_, offsetFromTopMargin_};
+    const double values[] = {held_.LeftMargin,   held_.RightMargin,          held_.TopMargin,
+                             held_.BottomMargin, held_.OffsetFromLeftMargin, held_.OffsetFromTopMargin};
     QLineEdit* edits[] = {editLeftMargin,   editRightMargin,   editTopMargin,
                           editBottomMargin, editOwnHPlacement, editOwnVPlacement};
     for (int i = 0; i < 6; ++i)
@@ -259,7 +259,7 @@ void TPrintForm::FormShow()
         return ParseLength(ini_.ReadString(kPrinting, QString::fromLatin1(key), QStringLiteral("0")))
             .value_or(0);
     };
-    TPrintLayout read;
+    TPrintLayout read = held_;
     read.LeftMargin = length("LeftMargin");
     read.RightMargin = length("RightMargin");
     read.TopMargin = length("TopMargin");
@@ -270,12 +270,7 @@ void TPrintForm::FormShow()
     const TPageGeometry page = Page();
     if (page.DpiX > 0 && page.DpiY > 0)
         read = SoundLengths(read, double(page.Width) / page.DpiX, double(page.Height) / page.DpiY);
-    leftMargin_ = read.LeftMargin;
-    rightMargin_ = read.RightMargin;
-    topMargin_ = read.TopMargin;
-    bottomMargin_ = read.BottomMargin;
-    offsetFromLeftMargin_ = read.OffsetFromLeftMargin;
-    offsetFromTopMargin_ = read.OffsetFromTopMargin;
+    held_ = read;
 
     comboUnit->setCurrentIndex(ini_.ReadBool(kPrinting, QStringLiteral("UseInches"), true) ? 0 : 1);
     SetUnitLabels();
@@ -287,17 +282,8 @@ void TPrintForm::FormShow()
 
 TPrintLayout TPrintForm::Layout() const
 {
-    TPrintLayout layout;
-    layout.LeftMargin = leftMargin_;
-    layout.RightMargin = rightMargin_;
-    layout.TopMargin = topMargin_;
-    layout.BottomMargin = bottomMargin_;
-    layout.OffsetFromLeftMargin = offsetFromLeftMargin_;
-    layout.OffsetFromTopMargin = offsetFromTopMargin_;
-    layout.FitToPage = fitMode_;
-    layout.HCentered = hCentered_;
-    layout.VCentered = vCentered_;
-    if (!fitMode_) {
+    TPrintLayout layout = held_;
+    if (!held_.FitToPage) {
         const auto scale = ParseWholeNumber(editOwnScale->text());
         if (!scale)
             throw platform::Exception(
@@ -338,14 +324,14 @@ void TPrintForm::UpdatePreview()
         return ConvertUnits(static_cast<int>(Rnd(kPreviewDpi * inches)), resolution, TUnits::mmPixel,
                             preview.Units());
     };
-    preview.SetMarginLeft(u(leftMargin_, preview.HorizontalResolution()));
-    preview.SetMarginRight(u(rightMargin_, preview.HorizontalResolution()));
-    preview.SetMarginTop(u(topMargin_, preview.VerticalResolution()));
-    preview.SetMarginBottom(u(bottomMargin_, preview.VerticalResolution()));
+    preview.SetMarginLeft(u(held_.LeftMargin, preview.HorizontalResolution()));
+    preview.SetMarginRight(u(held_.RightMargin, preview.HorizontalResolution()));
+    preview.SetMarginTop(u(held_.TopMargin, preview.VerticalResolution()));
+    preview.SetMarginBottom(u(held_.BottomMargin, preview.VerticalResolution()));
 
     if (picture.isNull())
         return;
-    if (fitMode_) {
+    if (held_.FitToPage) {
         // The side that limits the fit is centred by itself.
         if (FitLimitedByWidth(Layout(), page, picture.size()))
             radioHCentered->setChecked(true);

@@ -106,16 +106,9 @@ private:
     std::unique_ptr<TPrinters> printers_;
     std::unique_ptr<TPrintSet> printSet_;
 
-    // Lengths in inches, whatever unit is shown.
-    double leftMargin_ = 0;
-    double rightMargin_ = 0;
-    double topMargin_ = 0;
-    double bottomMargin_ = 0;
-    double offsetFromLeftMargin_ = 0;
-    double offsetFromTopMargin_ = 0;
-    bool fitMode_ = true;
-    bool hCentered_ = true;
-    bool vCentered_ = true;
+    // Lengths in inches, whatever unit is shown, and the three mode flags; the own scale
+    // is read from its edit when needed.
+    TPrintLayout held_;
     bool updateGuard_ = false; // set only while the dialog is fully set up
     bool checking_ = false;    // a refusal box is up: its focus change is no leaving
 };

@@ -84,12 +84,14 @@ void TPrintForm::btnPrintClick()
     ini_.WriteBool(kPrinting, QStringLiteral("HCentered"), radioHCentered->isChecked());
     ini_.WriteBool(kPrinting, QStringLiteral("OwnVPlacement"), radioOwnVPlacement->isChecked());
     ini_.WriteBool(kPrinting, QStringLiteral("VCentered"), radioVCentered->isChecked());
-    ini_.WriteString(kPrinting, QStringLiteral("LeftMargin"), FormatLength(leftMargin_));
-    ini_.WriteString(kPrinting, QStringLiteral("RightMargin"), FormatLength(rightMargin_));
-    ini_.WriteString(kPrinting, QStringLiteral("TopMargin"), FormatLength(topMargin_));
-    ini_.WriteString(kPrinting, QStringLiteral("BottomMargin"), FormatLength(bottomMargin_));
-    ini_.WriteString(kPrinting, QStringLiteral("OffsetFromTopMargin"), FormatLength(offsetFromTopMargin_));
-    ini_.WriteString(kPrinting, QStringLiteral("OffsetFromLeftMargin"), FormatLength(offsetFromLeftMargin_));
+    ini_.WriteString(kPrinting, QStringLiteral("LeftMargin"), FormatLength(held_.LeftMargin));
+    ini_.WriteString(kPrinting, QStringLiteral("RightMargin"), FormatLength(held_.RightMargin));
+    ini_.WriteString(kPrinting, QStringLiteral("TopMargin"), FormatLength(held_.TopMargin));
+    ini_.WriteString(kPrinting, QStringLiteral("BottomMargin"), FormatLength(held_.BottomMargin));
+    ini_.WriteString(kPrinting, QStringLiteral("OffsetFromTopMargin"),
+                     FormatLength(held_.OffsetFromTopMargin));
+    ini_.WriteString(kPrinting, QStringLiteral("OffsetFromLeftMargin"),
+                     FormatLength(held_.OffsetFromLeftMargin));
     ini_.WriteBool(kPrinting, QStringLiteral("UseInches"), comboUnit->currentIndex() == 0);
     PrintComic();
     accept();
