@@ -1,5 +1,8 @@
 // Arbitrary bytes as a server's response, cut at arbitrary points, through the HTTP
-// client's receive path (no network). The first bytes choose the cuts and the ending.
+// client's real receive path: the client's proxy is a loopback peer this target plays
+// itself, so every connection (redirects too) stays on this machine. The first bytes
+// choose the cuts and the ending.
+#include "HttpResponder.h"
 #include "net/THttpCli.h"
 
 #include <QBuffer>
@@ -7,12 +10,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 using pw::net::THttpCli;
 
 namespace {
 QCoreApplication* app = nullptr;
+std::unique_ptr<pw::test::HttpResponder> responder;
 
 [[noreturn]] void Broken()
 {
@@ -23,6 +28,7 @@ QCoreApplication* app = nullptr;
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     app = new QCoreApplication(*argc, *argv);
+    responder = std::make_unique<pw::test::HttpResponder>();
     return 0;
 }
 
@@ -57,23 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if ((flags & 0x10) && headerLines == 3)
             c->Abort();
     };
-    client.BeginResponseForTesting((flags & 0x01) ? pw::net::THttpRequest::Head : pw::net::THttpRequest::Get);
+    if (!responder->Begin(client, (flags & 0x01) ? pw::net::THttpRequest::Head : pw::net::THttpRequest::Get))
+        Broken(); // the client never connected
 
+    // After a redirect the client comes back: the following pieces are its next response.
     const char* p = reinterpret_cast<const char*>(data);
     size_t left = size;
     for (size_t i = 0; left > 0; ++i) {
         const size_t n = pieces.empty() ? left : std::min(left, pieces[i % pieces.size()]);
-        client.FeedResponseForTesting(QByteArrayView(p, static_cast<qsizetype>(n)));
+        responder->Feed(client, QByteArrayView(p, static_cast<qsizetype>(n)));
         p += n;
         left -= n;
-        if (flags & 0x02)
-            QCoreApplication::processEvents(); // lets redirects restart between pieces
     }
-    client.EndResponseForTesting((flags & 0x04) ? 10054 : 0);
-    for (int i = 0; i < 50 && done == 0; ++i) {
-        QCoreApplication::processEvents();
-        client.EndResponseForTesting(0); // a restarted redirect waits for its own close
-    }
+    responder->End((flags & 0x04) != 0);
+    responder->EndEverything([&] { return done > 0; });
     if (done != 1 || client.ClientState() != pw::net::THttpState::Ready)
         Broken(); // every request ends, exactly once
     if (stream.data() != delivered || client.BodyBytes() != delivered.size())

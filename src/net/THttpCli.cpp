@@ -116,11 +116,11 @@ void THttpCli::SetState(THttpState state)
 {
     if (state == state_)
         return;
-    if (!TransitionAllowed(state_, state) && !(testing_ && state == THttpState::ReadingHeader))
+    if (!TransitionAllowed(state_, state))
         qCWarning(lcHttp, "unexpected state change %s -> %s", HttpStateName(state_), HttpStateName(state));
     else
         qCDebug(lcHttp, "%p %s -> %s", static_cast<void*>(this), HttpStateName(state_), HttpStateName(state));
-    Q_ASSERT(TransitionAllowed(state_, state) || testing_);
+    Q_ASSERT(TransitionAllowed(state_, state));
     state_ = state;
     // Captured before the event: a handler may already start the next request.
     const std::uintptr_t serial = serial_;
@@ -160,7 +160,6 @@ void THttpCli::StartRequest(THttpRequest kind)
     requestKind_ = kind;
     completionError_ = 0;
     closedHandler_ = ClosedHandler::Normal;
-    testing_ = false;
     connected_ = false;
     redirectCount_ = 0;
     ResetResponse();
@@ -317,8 +316,7 @@ void THttpCli::SendRequest()
     if (OnRequestHeaderEnd)
         OnRequestHeaderEnd(this);
     header += "\r\n";
-    if (!testing_)
-        socket_->Send(header.constData(), static_cast<int>(header.size()));
+    socket_->Send(header.constData(), static_cast<int>(header.size()));
 }
 
 void THttpCli::SocketDataSent(std::uint16_t)
@@ -469,10 +467,6 @@ void THttpCli::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t 
         if (wParam != serial_ || state_ != THttpState::ReadingHeader)
             return;
         ResetResponse();
-        if (testing_) {
-            connected_ = true; // the next fed bytes are the next response
-            return;
-        }
         StartLookup();
         return;
     default:

@@ -170,13 +170,6 @@ public:
     Notify OnLocationChange;
     std::function<void(THttpCli* sender, const QString& data, bool& accept)> OnCookie;
 
-    // Feeds bytes as if the socket had received them, through the same buffering and
-    // parsing as real data (no network). For the fuzzer and parser tests: call
-    // BeginResponseForTesting first, then any chunks, then EndResponseForTesting.
-    void BeginResponseForTesting(THttpRequest kind = THttpRequest::Get);
-    void FeedResponseForTesting(QByteArrayView bytes);
-    void EndResponseForTesting(std::uint16_t closeError = 0);
-
 private:
     friend class HttpMessageTarget;
     enum class ClosedHandler { Normal, Redirect };
@@ -219,7 +212,6 @@ private:
     THttpRequest requestKind_ = THttpRequest::None;
     ClosedHandler closedHandler_ = ClosedHandler::Normal;
     std::uintptr_t serial_ = 0; // tags posted messages so stale ones are ignored
-    bool testing_ = false;
 
     QString connectHost_;
     QString connectPort_;

@@ -8,7 +8,6 @@
 #include "net/TWSocket.h"
 
 #include <QIODevice>
-#include <cstring>
 
 namespace pw::net {
 
@@ -229,47 +228,6 @@ void THttpCli::ApplyLocation(const QString& location)
     } else {
         requestTarget_ = AbsoluteAddress(target_);
     }
-}
-
-void THttpCli::BeginResponseForTesting(THttpRequest kind)
-{
-    if (state_ != THttpState::Ready)
-        throw EHttpException(QStringLiteral("HTTP component is busy"), HttpError::Busy);
-    ++serial_;
-    responseHeader_.clear();
-    challenges_.clear();
-    requestKind_ = kind;
-    completionError_ = 0;
-    closedHandler_ = ClosedHandler::Normal;
-    redirectCount_ = 0;
-    bodyBytes_ = 0;
-    ResetResponse();
-    target_ = TargetFromUrl(SplitUrl(URL));
-    hostHeader_ = target_.Host;
-    requestTarget_ = target_.Path;
-    documentName_ = DocumentNameFromPath(SplitUrl(URL).Path);
-    testing_ = true;
-    connected_ = true;
-    SetState(THttpState::ReadingHeader);
-}
-
-void THttpCli::FeedResponseForTesting(QByteArrayView bytes)
-{
-    while (!bytes.isEmpty() && Receiving()) {
-        const int n = static_cast<int>(qMin<qsizetype>(bytes.size(), lineBuffer_->FreeSize()));
-        if (n == 0)
-            break;
-        std::memcpy(lineBuffer_->FreeSpace(), bytes.data(), static_cast<size_t>(n));
-        lineBuffer_->Commit(n);
-        bytes = bytes.sliced(n);
-        ProcessBuffer();
-    }
-}
-
-void THttpCli::EndResponseForTesting(std::uint16_t closeError)
-{
-    if (testing_ && (Receiving() || closedHandler_ == ClosedHandler::Redirect))
-        SocketSessionClosed(closeError);
 }
 
 } // namespace pw::net
