@@ -263,6 +263,10 @@ TEST_F(PrintDialog, HandEditedSettingsOpenWithSoundValuesAndPrintOnThePage)
         EXPECT_EQ(d.editOwnHPlacement->text(), "0.50");
         EXPECT_EQ(d.comboUnit->currentText(), "inches");
         dpi = d.Printers().Printer().logicalDpiX();
+        // The largest scale the edit takes: the preview draws it, cut off at the page.
+        d.editOwnScale->setText("99999");
+        EXPECT_FALSE(d.PrintPreview1->Sheet().grab().isNull());
+        d.editOwnScale->setText("100");
         d.comboPrinters->setCurrentIndex(d.comboPrinters->count() - 1);
         d.comboPrintersChange();
         d.btnPrint->click();
