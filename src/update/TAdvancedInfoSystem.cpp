@@ -25,7 +25,7 @@ void TAdvancedInfoSystem::SetSlotCount(int n)
     if (n == 0)
         rows_[1] = {};
     slotCount_ = n;
-    GridChanged();
+    GridChanged(kAllRows);
 }
 
 void TAdvancedInfoSystem::ClearResults()
@@ -42,7 +42,7 @@ void TAdvancedInfoSystem::AssignSlot(const QString& comicName)
         if (row[1] == kFree) {
             row[1] = comicName;
             row[2] = QStringLiteral("Contacting host...");
-            GridChanged();
+            GridChanged(r);
             return;
         }
     }
@@ -58,12 +58,14 @@ void TAdvancedInfoSystem::ShowStatus(const QString& comicName, const QString& st
         if (TComicDownloadInfo::IsFinal(state)) {
             const QString message = comicName + QStringLiteral(": ") + statusText;
             results_.append(message);
+            if (results_.size() > kMaxResults)
+                results_.removeFirst();
             if (OnResultAdded)
                 OnResultAdded(message);
             row[1] = kFree;
             row[2] = kIdle;
         }
-        GridChanged();
+        GridChanged(r);
         return;
     }
 }
@@ -77,10 +79,10 @@ TResultColour TAdvancedInfoSystem::ResultColour(const QString& message)
     return TResultColour::Normal;
 }
 
-void TAdvancedInfoSystem::GridChanged()
+void TAdvancedInfoSystem::GridChanged(int row)
 {
     if (OnGridChanged)
-        OnGridChanged();
+        OnGridChanged(row);
 }
 
 } // namespace pw::update

@@ -16,6 +16,12 @@ enum class TResultColour { Normal, Red, Blue };
 class TAdvancedInfoSystem {
 public:
     using Row = std::array<QString, 3>; // slot number, comic or "Free", action or "Idle"
+    // OnGridChanged's row when more than one row (or the row count) changed.
+    static constexpr int kAllRows = -1;
+    // Result messages kept: the newest ones, a whole update of a very large catalogue.
+    // Older ones are dropped from the top, so that a program that runs for months does
+    // not grow.
+    static constexpr int kMaxResults = 10000;
 
     TAdvancedInfoSystem();
 
@@ -33,12 +39,12 @@ public:
 
     static TResultColour ResultColour(const QString& message);
 
-    std::function<void()> OnGridChanged;
+    std::function<void(int row)> OnGridChanged;
     std::function<void(const QString&)> OnResultAdded;
     std::function<void()> OnResultsCleared;
 
 private:
-    void GridChanged();
+    void GridChanged(int row);
 
     std::vector<Row> rows_;
     QStringList results_;

@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -109,8 +110,7 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(15, 15, 15, 15);
     upperLayout->addWidget(BoldLabel(QStringLiteral("Result Messages:"), upper));
-    auto* results = new ResultList(upper);
-    ListBox1 = results;
+    ListBox1 = new ResultList(upper);
     ListBox1->setItemDelegate(new ResultDelegate(ListBox1));
     ListBox1->setUniformItemSizes(true);
     QPalette listPalette = ListBox1->palette();
@@ -153,10 +153,12 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Splitter);
 
-    system_.OnGridChanged = [this] { MirrorGrid(); };
-    system_.OnResultAdded = [this, results](const QString& message) {
+    system_.OnGridChanged = [this](int row) { MirrorGrid(row); };
+    system_.OnResultAdded = [this](const QString& message) {
         ListBox1->addItem(message);
-        results->ShowLastAtTop();
+        while (ListBox1->count() > TAdvancedInfoSystem::kMaxResults)
+            delete ListBox1->takeItem(0);
+        ScrollToLastResult();
     };
     system_.OnResultsCleared = [this] { ListBox1->clear(); };
 
@@ -176,23 +178,48 @@ TInfoForm::~TInfoForm()
     system_.OnResultsCleared = nullptr;
 }
 
-void TInfoForm::MirrorGrid()
+void TInfoForm::MirrorGrid(int changedRow)
 {
+    // A job's status change touches its own row only; a busy update changes rows many
+    // times a second.
+    if (changedRow >= 1 && changedRow <= StringGrid1->rowCount()) {
+        MirrorRow(changedRow);
+        return;
+    }
     const TAdvancedInfoSystem::Row& header = system_.RowAt(0);
     StringGrid1->setHorizontalHeaderLabels({header[0], header[1], header[2]});
     StringGrid1->setRowCount(system_.RowCount() - 1);
-    for (int r = 1; r < system_.RowCount(); ++r) {
-        const TAdvancedInfoSystem::Row& row = system_.RowAt(r);
-        for (int c = 0; c < 3; ++c) {
-            QTableWidgetItem* item = StringGrid1->item(r - 1, c);
-            if (!item) {
-                item = new QTableWidgetItem;
-                item->setFlags(Qt::ItemIsEnabled);
-                StringGrid1->setItem(r - 1, c, item);
-            }
-            item->setText(row[static_cast<size_t>(c)]);
+    for (int r = 1; r < system_.RowCount(); ++r)
+        MirrorRow(r);
+}
+
+void TInfoForm::MirrorRow(int r)
+{
+    const TAdvancedInfoSystem::Row& row = system_.RowAt(r);
+    for (int c = 0; c < 3; ++c) {
+        QTableWidgetItem* item = StringGrid1->item(r - 1, c);
+        if (!item) {
+            item = new QTableWidgetItem;
+            item->setFlags(Qt::ItemIsEnabled);
+            StringGrid1->setItem(r - 1, c, item);
         }
+        item->setText(row[static_cast<size_t>(c)]);
     }
+}
+
+void TInfoForm::ScrollToLastResult()
+{
+    // Once per turn of the event loop: bringing the last message up lays out the whole
+    // list, and a large update adds results many times a second.
+    if (scrollPending_)
+        return;
+    scrollPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        platform::Guarded([this] {
+            scrollPending_ = false;
+            static_cast<ResultList*>(ListBox1)->ShowLastAtTop();
+        });
+    });
 }
 
 void TInfoForm::FitColumns()

@@ -45,13 +45,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void MirrorGrid();
+    void MirrorGrid(int changedRow);
+    void MirrorRow(int row);
+    void ScrollToLastResult();
     void FitColumns();
     void SaveGeometry();
 
     platform::TIniFile& ini_;
     TAdvancedInfoSystem& system_;
     bool isShowing_ = false;
+    bool scrollPending_ = false;
 };
 
 } // namespace pw::update

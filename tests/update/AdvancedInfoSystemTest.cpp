@@ -1,6 +1,7 @@
 #include "update/TAdvancedInfoSystem.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace pw::update;
 
@@ -67,17 +68,18 @@ TEST(AdvancedInfoSystem, LoweringSlotsDropsHighRowsAndKeepsOthers)
 TEST(AdvancedInfoSystem, CallbacksMirrorChanges)
 {
     TAdvancedInfoSystem s;
-    int gridChanges = 0;
+    std::vector<int> changedRows;
     QStringList added;
     bool cleared = false;
-    s.OnGridChanged = [&] { ++gridChanges; };
+    s.OnGridChanged = [&](int row) { changedRows.push_back(row); };
     s.OnResultAdded = [&](const QString& m) { added << m; };
     s.OnResultsCleared = [&] { cleared = true; };
     s.SetSlotCount(2);
     s.AssignSlot("A");
-    s.ShowStatus("A", "No updated strip found", 6);
-    EXPECT_EQ(gridChanges, 3);
-    EXPECT_EQ(added, QStringList{"A: No updated strip found"});
+    s.AssignSlot("B");
+    s.ShowStatus("B", "No updated strip found", 6);
+    EXPECT_EQ(changedRows, (std::vector<int>{TAdvancedInfoSystem::kAllRows, 1, 2, 2}));
+    EXPECT_EQ(added, QStringList{"B: No updated strip found"});
     s.ClearResults();
     EXPECT_TRUE(cleared);
     EXPECT_TRUE(s.Results().isEmpty());

@@ -2,6 +2,7 @@
 #include "update/TInfoForm.h"
 
 #include <QListWidget>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -51,11 +52,47 @@ TEST_F(FormFixture, GridAndListFollowTheSystem)
     EXPECT_EQ(form.StringGrid1->item(0, 1)->text(), "Free");
     ASSERT_EQ(form.ListBox1->count(), 1);
     EXPECT_EQ(form.ListBox1->item(0)->text(), "Alpha: New strip updated");
+    // Rows other than the job's own are left as they are.
+    s.SetSlotCount(3);
+    s.AssignSlot("Beta");
+    s.AssignSlot("Gamma");
+    form.StringGrid1->item(0, 2)->setText("touched"); // Beta's row
+    s.ShowStatus("Alpha", "ignored", 1);              // no row
+    s.ShowStatus("Gamma", "Looking for a new strip...", 1);
+    EXPECT_EQ(form.StringGrid1->item(0, 2)->text(), "touched");
+    EXPECT_EQ(form.StringGrid1->item(1, 2)->text(), "Looking for a new strip...");
     s.SetSlotCount(1);
     EXPECT_EQ(form.StringGrid1->rowCount(), 1);
     // No cell can be selected.
     form.StringGrid1->setCurrentCell(0, 1);
     EXPECT_TRUE(form.StringGrid1->selectedItems().isEmpty());
+}
+
+TEST_F(FormFixture, ResultListKeepsTheNewestMessagesOfAVeryLargeUpdate)
+{
+    update::TInfoForm form(ini, system);
+    auto& s = form.AdvancedInfoSystem();
+    s.SetSlotCount(1);
+    const int n = update::TAdvancedInfoSystem::kMaxResults + 3;
+    for (int i = 0; i < n; ++i) {
+        const QString name = QStringLiteral("C%1").arg(i);
+        s.AssignSlot(name);
+        s.ShowStatus(name, QStringLiteral("No updated strip found"), 6);
+    }
+    const int kept = update::TAdvancedInfoSystem::kMaxResults;
+    ASSERT_EQ(s.Results().size(), kept);
+    ASSERT_EQ(form.ListBox1->count(), kept);
+    EXPECT_EQ(s.Results().front(), "C3: No updated strip found");
+    EXPECT_EQ(form.ListBox1->item(0)->text(), "C3: No updated strip found");
+    const QString last = QStringLiteral("C%1: No updated strip found").arg(n - 1);
+    EXPECT_EQ(s.Results().back(), last);
+    EXPECT_EQ(form.ListBox1->item(kept - 1)->text(), last);
+    // The list scrolls to its end once the loop runs.
+    form.show();
+    QTest::qWait(20);
+    const QScrollBar* bar = form.ListBox1->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 TEST_F(FormFixture, GeometryIsSavedOnCloseAndRestoredOnShow)
