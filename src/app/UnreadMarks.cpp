@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QFont>
+#include <algorithm>
 
 namespace pw::app {
 
@@ -19,9 +20,11 @@ QString UnreadMarks::CountText(int count)
 void UnreadMarks::Refill()
 {
     counts_.clear();
+    rows_.clear();
     total_ = 0;
     for (int i = 0; i < selector_.count(); ++i) {
         const QString name = selector_.itemText(i);
+        rows_[name].append(i);
         auto known = counts_.find(name);
         if (known == counts_.end()) {
             known = counts_.insert(name, db_.UnreadCount(name));
@@ -50,6 +53,17 @@ void UnreadMarks::Refresh(const QString& comicName)
 
 void UnreadMarks::Mark(const QString& comicName, int count)
 {
+    // The rows noted at the last refill, while they still hold the comic: a large update
+    // marks thousands of comics, and a search of the whole selector for each adds up.
+    const QList<int> rows = rows_.value(comicName);
+    const bool current = !rows.isEmpty() && std::all_of(rows.begin(), rows.end(), [&](int i) {
+        return i < selector_.count() && selector_.itemText(i) == comicName;
+    });
+    if (current) {
+        for (int i : rows)
+            MarkItem(i, count);
+        return;
+    }
     for (int i = 0; i < selector_.count(); ++i) {
         if (selector_.itemText(i) == comicName)
             MarkItem(i, count);

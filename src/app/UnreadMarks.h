@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -36,7 +37,8 @@ private:
 
     const comics::TComicStripsDB& db_;
     QComboBox& selector_;
-    QHash<QString, int> counts_; // by name: a name listed twice is one comic
+    QHash<QString, int> counts_;      // by name: a name listed twice is one comic
+    QHash<QString, QList<int>> rows_; // the selector's rows of each name at the last refill
     int total_ = 0;
 };
 
