@@ -15,14 +15,28 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window)
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
-    // Only collects: a long run must not grow the log without bound.
-    Memo1->setMaximumBlockCount(10000);
+    Memo1->setMaximumBlockCount(kMaxLines);
     layout->addWidget(Memo1);
 }
 
 void TForm2::Append(const QString& line)
 {
-    Memo1->appendPlainText(line);
+    if (isVisible()) {
+        Memo1->appendPlainText(line);
+        return;
+    }
+    pending_.append(line);
+    if (pending_.size() > kMaxLines)
+        pending_.removeFirst();
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    if (!pending_.isEmpty()) {
+        Memo1->appendPlainText(pending_.join(QLatin1Char('\n')));
+        pending_.clear();
+    }
+    QWidget::showEvent(event);
 }
 
 } // namespace pw::app

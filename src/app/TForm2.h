@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 class QPlainTextEdit;
@@ -11,11 +12,22 @@ namespace pw::app {
 class TForm2 : public QWidget {
     Q_OBJECT
 public:
+    // Lines kept; a long run must not grow the log without bound.
+    static constexpr int kMaxLines = 10000;
+
     explicit TForm2(QWidget* parent = nullptr);
 
     void Append(const QString& line);
 
     QPlainTextEdit* Memo1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Lines collected while hidden: laying each out in the memo as it comes costs more
+    // than the update that logs it, so the memo takes them when it is shown.
+    QStringList pending_;
 };
 
 } // namespace pw::app

@@ -82,7 +82,13 @@ TEST(Startup, CreatesTheHiddenDebugLogAndTheAboutBoxAndShowsTheWindow)
     EXPECT_EQ(startup.DebugLog().windowTitle(), "Form2");
     EXPECT_FALSE(startup.DebugLog().isVisible());
     startup.DebugLog().Append("HTTP/1.0 200 OK");
-    EXPECT_EQ(startup.DebugLog().Memo1->toPlainText(), "HTTP/1.0 200 OK");
+    startup.DebugLog().Append("Date: Tue, 07 Mar 2000 09:15:02 GMT");
+    startup.DebugLog().show(); // what was collected while hidden shows
+    EXPECT_EQ(startup.DebugLog().Memo1->toPlainText(),
+              "HTTP/1.0 200 OK\nDate: Tue, 07 Mar 2000 09:15:02 GMT");
+    startup.DebugLog().Append("Server: nginx");
+    EXPECT_TRUE(startup.DebugLog().Memo1->toPlainText().endsWith("GMT\nServer: nginx"));
+    startup.DebugLog().hide();
     EXPECT_EQ(startup.AboutBox().windowTitle(), "About");
     EXPECT_EQ(startup.AboutBox().Version->text(), "v1.1");
 }
