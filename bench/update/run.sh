@@ -11,6 +11,11 @@
 # runs RUNS times, interleaved, and the best wall and best CPU time of each are shown:
 # the machine is shared, so wall times are noisy; CPU times (user + sys) much less.
 #
+# When BUILD_DIR was configured with -DPANELWICK_BENCH=ON, the same update also runs once
+# in the window (bench_update_window: the real main and Advanced Info windows, under Xvfb
+# when it is installed, else offscreen) and the longest gap of a 10 ms timer shows how
+# responsive the window stays (goal <= 50 ms).
+#
 # Usage: [DISK_DIR=DIR] bench/update/run.sh [BUILD_DIR] [COUNT] [RUNS]
 #        (defaults: build, 10000, 3; FILESYSTEMS="tmpfs disk" chooses where to run)
 set -euo pipefail
@@ -21,15 +26,33 @@ count=${2:-10000}
 runs=${3:-3}
 [ -x "$build/panelwick" ] || { echo "no $build/panelwick: build it first" >&2; exit 2; }
 
+window_bench=$(find "$build/bench/update" -name bench_update_window -type f -perm -u+x 2>/dev/null | head -n1 || true)
+
 work=""
 nginx_pid=""
+xvfb_pid=""
 cleanup() {
   if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
   [ -n "$work" ] && rm -rf "$work"
   nginx_pid=""
   work=""
 }
-trap cleanup EXIT
+trap 'cleanup; [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null' EXIT
+
+# The window's platform: a private Xvfb display, else offscreen.
+platform=offscreen
+if [ -n "$window_bench" ] && command -v Xvfb >/dev/null; then
+  for n in $(seq 150 199); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      xvfb_pid=$!
+      for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+      platform=xcb
+      export DISPLAY=:$n
+      break
+    fi
+  done
+fi
 
 # measure LABEL OUT command...: appends "LABEL wall rss fds cpu" to $work/results.
 measure() {
@@ -103,6 +126,18 @@ CONF
   strips_curl=$(find "$work/curl-files" -type f | wc -l)
   [ "$strips_pw" -eq "$strips_curl" ] || echo "panelwick stored $strips_pw strips, curl $strips_curl" >&2
 
+  local window_line=""
+  if [ -n "$window_bench" ]; then
+    # The same update from the window's "&Update Comics", Advanced Info shown.
+    rm -rf "$work/window" "$work/home"
+    cp -a "$work/program" "$work/window"
+    sed -i 's/^UpdateProgramStart=1\r$/UpdateProgramStart=0\r\nShowAdvancedInfo=1\r/' "$work/window/panelwick.ini"
+    mkdir -p "$work/home/runtime" && chmod 700 "$work/home/runtime"
+    window_line=$(HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share \
+      XDG_RUNTIME_DIR=$work/home/runtime QT_QPA_PLATFORM=$platform \
+      "$window_bench" "$work/window" 2>/dev/null | tail -n 1)
+  fi
+
   python3 - "$where" "$count" "$runs" "$work/results" <<'PY'
 import sys
 where, count, runs, path = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
@@ -127,6 +162,7 @@ print("  peak RSS %.1f MB (goal <= 60 MB at 10,000); one comic alone %.1f MB; pe
       % (rss / 1024, one / 1024, (rss - one) / count))
 print("  peak open descriptors %d" % max(r[2] for r in rows["panelwick"]))
 PY
+  [ -n "$window_line" ] && echo "  in the window ($platform): $window_line"
   cleanup
 }
 
