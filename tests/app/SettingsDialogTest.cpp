@@ -124,6 +124,12 @@ TEST_F(SettingsDialog, FillsFromTheConfigurationFileAtEveryShowing)
     EXPECT_FALSE(dlg->chkboxNotifyNewStrips->isChecked());
     EXPECT_FALSE(dlg->chkboxUseProxy->isChecked());
     EXPECT_FALSE(dlg->editProxyPort->isEnabled());
+
+    // A hand-edited limit shows as the program uses it.
+    dlg->hide();
+    folder.WriteIni("[Comics]\r\nzeta=1\r\n[Downloads]\r\nMaxSimDownloads=2000000000\r\n");
+    dlg->show();
+    EXPECT_EQ(dlg->MaxDownloadsEdit->text(), "99");
 }
 
 TEST_F(SettingsDialog, UpdatesTabShowsEveryControlWhole)
