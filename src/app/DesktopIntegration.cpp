@@ -8,7 +8,6 @@ void TDesktopIntegration::SetAutostart(bool /*on*/) {}
 void TDesktopIntegration::SetTrayStartMinimized(bool /*on*/) {}
 void TDesktopIntegration::SetTrayMinimizeToTray(bool /*on*/) {}
 void TDesktopIntegration::CopyCurrentStrip() {}
-void TDesktopIntegration::SetStripAsWallpaper() {}
-void TDesktopIntegration::ToggleWallpaperComic() {}
+void TDesktopIntegration::SetStripAsWallpaper(const std::optional<comics::TComicStrip>& /*strip*/) {}
 
 } // namespace pw::app

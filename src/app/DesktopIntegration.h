@@ -1,5 +1,9 @@
 #pragma once
 
+#include "comics/TComicStrip.h"
+
+#include <optional>
+
 namespace pw::app {
 
 // Tray icon, autostart, wallpaper and clipboard: the one place the main window and the
@@ -9,6 +13,10 @@ class TDesktopIntegration {
 public:
     virtual ~TDesktopIntegration();
 
+    // The main window is being made (its files are known): the components take their
+    // design values.
+    virtual void FormCreate() {}
+
     // Whether a tray icon can bring a hidden window back; without one, starting
     // minimised leaves the window minimised on the task bar instead of hidden.
     virtual bool HasTray() const { return false; }
@@ -17,9 +25,11 @@ public:
     virtual void SetTrayStartMinimized(bool on);
     virtual void SetTrayMinimizeToTray(bool on);
 
+    // The shown picture to the clipboard; nothing when no picture is shown.
     virtual void CopyCurrentStrip();
-    virtual void SetStripAsWallpaper();
-    virtual void ToggleWallpaperComic(); // "Always set the latest strip of this comic..."
+    // Makes the strip (none: a comic without strips) the centred desktop wallpaper;
+    // reports every failure itself and passes nothing on.
+    virtual void SetStripAsWallpaper(const std::optional<comics::TComicStrip>& strip);
 };
 
 } // namespace pw::app

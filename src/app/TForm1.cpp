@@ -71,6 +71,7 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // 1. Program folder and file layout; an installed program makes its folders at first start.
     options_ = options;
     options_.Paths.MakeFolders();
+    desktop_->FormCreate(); // the autostart component takes its design values
     // 2. The notice pictures.
     notices_ = NoticePictures::Load();
     // 3. The configuration file: nothing is read yet.
@@ -152,7 +153,8 @@ void TForm1::FormShow()
         return;
     const QString w = QStringLiteral("Window");
     if (ini_->ReadBool(w, QStringLiteral("Maximized"), false)) {
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        // A window started minimised stays so; it opens maximised when it is restored.
+        setWindowState(windowState() | Qt::WindowMaximized);
         return;
     }
     const QPoint wanted(ini_->ReadInteger(w, QStringLiteral("LeftPos"), 1),

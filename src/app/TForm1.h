@@ -102,6 +102,16 @@ public:
     void Exit1Click();
     void ClosePanelwick1Click(); // the tray menu's "Close Panelwick": like E&xit
     void TrayIcon1DblClick();
+    void Copycurrentstriptoclipboard1Click();
+    void Setasbackgroundimage1Click();
+    // "&Always Set The Latest Strip Of This Comic As Wallpaper", from either menu; the
+    // clicked item's mark before the click decides.
+    void Alwassetthelateststripaswallpaper1Click(bool wasChecked);
+
+    // Wallpaper operations the update engine calls too.
+    void SetStripAsWallpaper(const std::optional<comics::TComicStrip>& strip);
+    void SetWallpaperComic(const QString& name);
+    void ClearWallpaperComic();
     // Brings the window back showing the comic (a click on a new-strips notification).
     void RestoreShowing(const QString& comicName);
     void Help2Click();
@@ -173,7 +183,6 @@ private:
     void StepComic(int step);     // neighbouring comic of the selector, or the end-of-comics notice
     void SetPicture(const QImage& image);
     void UpdateWallpaperCheck();
-    void WallpaperToggled();
     void SelectRemembered(const QString& text);
 
     TStartupOptions options_;

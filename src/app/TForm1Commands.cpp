@@ -1,4 +1,5 @@
-// Menu commands of the main window: settings, help, home page, About, tray restore.
+// Menu commands of the main window: settings, help, home page, About, tray restore,
+// wallpaper and clipboard.
 #include "app/TForm1.h"
 
 #include "app/DesktopIntegration.h"
@@ -8,6 +9,7 @@
 #include "app/UpdateHooks.h"
 #include "comics/ComicSite.h"
 #include "comics/TComicInfo.h"
+#include "comics/TComicStripsDB.h"
 #include "desktop/TTrayIcon.h"
 #include "platform/DesktopShell.h"
 #include "platform/IniFile.h"
@@ -84,10 +86,47 @@ void TForm1::About2Click()
     box.exec();
 }
 
-void TForm1::WallpaperToggled()
+void TForm1::Copycurrentstriptoclipboard1Click()
 {
-    desktop_->ToggleWallpaperComic();
-    UpdateWallpaperCheck(); // the mark follows the stored wallpaper comic, not the click
+    desktop_->CopyCurrentStrip();
+}
+
+void TForm1::Setasbackgroundimage1Click()
+{
+    SetStripAsWallpaper(currentComic_ ? currentComic_->CurrentStrip : std::nullopt);
+}
+
+void TForm1::Alwassetthelateststripaswallpaper1Click(bool wasChecked)
+{
+    try {
+        if (wasChecked) {
+            AlwaysSetLatestStrip1->setChecked(false);
+            ClearWallpaperComic(); // the desktop keeps its wallpaper
+        } else if (currentComic_) {
+            AlwaysSetLatestStrip1->setChecked(true);
+            SetWallpaperComic(currentComic_->Name);
+        }
+    } catch (...) {
+        UpdateWallpaperCheck(); // a value that could not be written is not marked
+        throw;
+    }
+}
+
+void TForm1::SetStripAsWallpaper(const std::optional<comics::TComicStrip>& strip)
+{
+    desktop_->SetStripAsWallpaper(strip);
+}
+
+void TForm1::SetWallpaperComic(const QString& name)
+{
+    ini_->WriteString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"), name);
+    const comics::TComicInfo* comic = allComics_.FindByName(name);
+    SetStripAsWallpaper(comic ? stripsDB_->NewestStrip(name) : std::nullopt);
+}
+
+void TForm1::ClearWallpaperComic()
+{
+    ini_->WriteString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"), QString());
 }
 
 } // namespace pw::app

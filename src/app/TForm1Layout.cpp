@@ -262,7 +262,8 @@ void TForm1::ConnectCommands()
     NoComicsTimer->OnTimer = [this] { NoStripsTimerTimer(*NoComicsTimer); };
     NoUnreadTimer->OnTimer = [this] { NoStripsTimerTimer(*NoUnreadTimer); };
 
-    connect(CopyCurrentStrip1, &QAction::triggered, this, Guard([this] { desktop_->CopyCurrentStrip(); }));
+    connect(CopyCurrentStrip1, &QAction::triggered, this,
+            Guard([this] { Copycurrentstriptoclipboard1Click(); }));
     for (QAction* a : {PrintCurrentStrip1, PrintCurrentStrip2})
         connect(a, &QAction::triggered, this, Guard([this] { print_->PrintCurrentStrip(); }));
     connect(Settings1, &QAction::triggered, this, Guard([this] { Settings1Click(); }));
@@ -272,9 +273,12 @@ void TForm1::ConnectCommands()
         connect(a, &QAction::triggered, this, Guard([this] { updates_->UpdateCurrentComic(); }));
     // "&Abort All Updates" has no action; the abort button stops updates.
     for (QAction* a : {SetStripAsWallpaper1, SetStripAsWallpaper2})
-        connect(a, &QAction::triggered, this, Guard([this] { desktop_->SetStripAsWallpaper(); }));
+        connect(a, &QAction::triggered, this, Guard([this] { Setasbackgroundimage1Click(); }));
+    // Qt has already turned the clicked item's mark over.
     for (QAction* a : {AlwaysSetLatestStrip1, AlwaysSetLatestStrip2})
-        connect(a, &QAction::triggered, this, Guard([this] { WallpaperToggled(); }));
+        connect(a, &QAction::triggered, this, [this](bool checked) {
+            platform::Guarded([&] { Alwassetthelateststripaswallpaper1Click(!checked); });
+        });
     connect(ClosePanelwick1, &QAction::triggered, this, Guard([this] { ClosePanelwick1Click(); }));
     connect(Help2, &QAction::triggered, this, Guard([this] { Help2Click(); }));
     connect(Homepage1, &QAction::triggered, this, Guard([this] { Homepage1Click(); }));

@@ -20,7 +20,13 @@ namespace pw::app {
 
 TStartup::TStartup() : form1_(std::make_unique<TForm1>())
 {
-    form1_->SetDesktopIntegration(std::make_unique<DesktopComponents>(*form1_));
+    auto desktop = std::make_unique<DesktopComponents>(*form1_);
+    // The wallpaper's desktop commands go to the debug log, which is made after the window.
+    desktop->Log = [this](const QString& line) {
+        if (form2_)
+            form2_->Append(line);
+    };
+    form1_->SetDesktopIntegration(std::move(desktop));
 }
 
 TStartup::~TStartup() = default;

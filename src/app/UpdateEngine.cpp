@@ -131,6 +131,11 @@ void UpdateEngine::ShowNewStrip(comics::TComicInfo& comic, const comics::TComicS
     form_.ShowStrip(comic, strip);
 }
 
+void UpdateEngine::SetStripAsWallpaper(const comics::TComicStrip& strip)
+{
+    form_.SetStripAsWallpaper(strip);
+}
+
 void UpdateEngine::AppendDebugLog(const QString& line)
 {
     debugLog_.Append(line);

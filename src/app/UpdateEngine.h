@@ -49,6 +49,7 @@ public:
     void ShowAdvancedInfoWindow() override;
     comics::TComicInfo* ShownComic() const override;
     void ShowNewStrip(comics::TComicInfo& comic, const comics::TComicStrip& strip) override;
+    void SetStripAsWallpaper(const comics::TComicStrip& strip) override;
     void AppendDebugLog(const QString& line) override;
 
 private:

@@ -263,6 +263,33 @@ TEST(Startup, StartMinimizedShowsNoWindowUntilTheTrayRestoresIt)
     EXPECT_EQ(s.form.size(), QSize(600, 400));
 }
 
+TEST(Startup, StartMinimizedStaysMinimizedWithASavedMaximizedWindow)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    folder.WriteIni(
+        "[Comics]\r\nAlpha=1\r\n[Misc]\r\nStartMinimized=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n"
+        "[Window]\r\nMaximized=1\r\n");
+    Started noTray;
+    auto desktop = std::make_unique<test::RecordingDesktop>(noTray.log);
+    desktop->hasTray = false;
+    noTray.form.SetDesktopIntegration(std::move(desktop));
+    ASSERT_TRUE(noTray.Start(folder.Options()));
+    EXPECT_TRUE(noTray.form.isVisible());
+    EXPECT_TRUE(noTray.form.windowState() & Qt::WindowMinimized);
+    noTray.form.showNormal(); // the user clicks the task-bar entry
+    EXPECT_TRUE(noTray.form.isMaximized() || noTray.form.windowState() == Qt::WindowNoState);
+
+    Started inTray; // the tray icon restores it maximised
+    ASSERT_TRUE(inTray.Start(folder.Options()));
+    EXPECT_FALSE(inTray.form.isVisible());
+    inTray.form.TrayIcon1DblClick();
+    EXPECT_TRUE(inTray.form.isVisible());
+    EXPECT_TRUE(inTray.form.isMaximized());
+    EXPECT_FALSE(inTray.form.isMinimized());
+}
+
 TEST(Startup, StartMinimizedWithoutATrayKeepsTheWindowReachableOnTheTaskBar)
 {
     MessageBoxRecorder boxes;

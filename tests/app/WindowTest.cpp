@@ -177,8 +177,9 @@ TEST_F(Window, WallpaperMarkFollowsTheStoredWallpaperComic)
     EXPECT_FALSE(f.AlwaysSetLatestStrip1->isChecked());
     test::Press(&f, Qt::Key_Down);
     EXPECT_TRUE(f.AlwaysSetLatestStrip1->isChecked());
-    f.AlwaysSetLatestStrip1->trigger(); // nothing stored it: the mark stays with the file
-    EXPECT_TRUE(f.AlwaysSetLatestStrip1->isChecked());
+    f.AlwaysSetLatestStrip1->trigger(); // switched off: the mark goes, the key stays empty
+    EXPECT_FALSE(f.AlwaysSetLatestStrip1->isChecked());
+    EXPECT_TRUE(folder.ReadIni().contains("[Wallpaper]\r\nComic=\r\n"));
     test::Press(&f, Qt::Key_Up);
     EXPECT_FALSE(f.AlwaysSetLatestStrip2->isChecked());
 }

@@ -15,7 +15,9 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/panelwick.log" ] && cat "$work/panelwick.log" >&2; exit 1; }
 
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/home"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
+export XDG_RUNTIME_DIR="$work/home"
+unset XDG_CURRENT_DESKTOP WAYLAND_DISPLAY # the bare X server's root window gets the wallpaper
 mkdir -p "$HOME"
 unset QT_QPA_PLATFORM
 
@@ -46,7 +48,7 @@ wmctrl -m >/dev/null 2>&1 || { cat "$work/openbox.log" >&2; fail "openbox did no
 prog="$work/prog"
 mkdir -p "$prog/Comics/Alpha" "$prog/Comics/Beta"
 printf 'Alpha\thttp://127.0.0.1:9/alpha/\r\nBeta\thttp://127.0.0.1:9/beta/\r\nGamma\thttp://127.0.0.1:9/gamma/\r\n' >"$prog/Comics.urls"
-printf '[Comics]\r\nAlpha=1\r\nBeta=1\r\nGamma=0\r\nCurrentComic=Alpha\r\n[Updates]\r\nUpdateProgramStart=0\r\n[Misc]\r\nAutoStart=0\r\n' >"$prog/panelwick.ini"
+printf '[Comics]\r\nAlpha=1\r\nBeta=1\r\nGamma=0\r\nCurrentComic=Alpha\r\n[Updates]\r\nUpdateProgramStart=0\r\n' >"$prog/panelwick.ini"
 cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010101.gif"
 cp "$images/smoke-b.jpg" "$prog/Comics/Alpha/Alpha20010102.jpg"
 cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010103.gif"
@@ -135,9 +137,10 @@ wmctrl -i -c "$wid"
 wait_exit
 [ "$(ini_value Window LeftPos)" = "$left" ] && [ "$(ini_value Window TopPos)" = "$top" ] ||
   fail "placement moved from $left,$top to $(ini_value Window LeftPos),$(ini_value Window TopPos)"
-# Fourth run, with a notification area: the tray icon appears, minimising hides the window
-# and its task-bar entry, a double-click on the icon brings both back, and the icon's
-# "Close Panelwick" ends the program without saving.
+# Fourth run, with a notification area: the tray icon appears; the settings dialog's OK
+# writes a valid autostart entry; the shown strip becomes the centred wallpaper and goes to
+# the clipboard; minimising hides the window and its task-bar entry, a double-click on the
+# icon brings both back, and the icon's "Close Panelwick" ends the program without saving.
 trayer --edge top --align right --widthtype pixel --width 100 --height 24 >"$work/trayer.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")' && break; sleep 0.1; done
@@ -150,12 +153,67 @@ start_panelwick
 icon=""
 for _ in $(seq 50); do icon=$(tray_icon); [ -n "$icon" ] && break; sleep 0.1; done
 [ -n "$icon" ] || fail "no tray icon appeared"
+near() { # COLOUR1 COLOUR2: the same within what JPEG and BMP round-trips change
+  awk -v a="$1" -v b="$2" 'BEGIN { gsub(/[^0-9,]/, "", a); gsub(/[^0-9,]/, "", b); split(a, x, ","); split(b, y, ",");
+    for (i = 1; i <= 3; i++) { d = x[i] - y[i]; if (d > 12 || d < -12) exit 1 } }'
+}
+pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null; }
+strip_colour=$(pixel "$images/smoke-b.jpg" 10 10) # Beta's strip, on screen now
+
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+xdotool key --window "$wid" ctrl+s
+# The modal dialog takes the focus before the key-ups, which then miss the server.
+xdotool keyup ctrl s 2>/dev/null || true
+dialog=""
+for _ in $(seq 50); do
+  dialog=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -n 1 || true)
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+[ -n "$dialog" ] || fail "Ctrl+S showed no settings dialog"
+# Enter presses "Ok"; "Start the program when Windows starts" is on by default.
+for _ in $(seq 10); do
+  sleep 0.3
+  xdotool key --window "$dialog" Return 2>/dev/null || true # the dialog may be gone before the key-up
+  xwininfo -id "$dialog" 2>/dev/null | grep -q IsViewable || break
+done
+entry="$XDG_CONFIG_HOME/autostart/panelwick-autostart.desktop"
+for _ in $(seq 50); do [ -f "$entry" ] && break; sleep 0.1; done
+[ -f "$entry" ] || fail "the settings dialog's OK wrote no autostart entry"
+desktop-file-validate "$entry" || fail "the autostart entry does not validate"
+grep -qx "Exec=\"$(readlink -f "$bin")\"" "$entry" || fail "the autostart entry does not start $bin: $(grep Exec "$entry")"
+
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+xdotool key --window "$wid" alt+w s
+[ -f "$XDG_DATA_HOME/panelwick/Panelwick Wallpaper.bmp" ] || sleep 1
+[ -f "$XDG_DATA_HOME/panelwick/Panelwick Wallpaper.bmp" ] || fail "Set Strip As Wallpaper wrote no bitmap"
+xdotool key --window "$wid" ctrl+c
+sleep 0.5
+xclip -selection clipboard -t image/png -o >"$work/clip.png" 2>/dev/null || fail "no picture on the clipboard"
+[ "$(identify -format %wx%h "$work/clip.png")" = 420x160 ] || fail "the clipboard holds no strip-sized picture"
+near "$(pixel "$work/clip.png" 10 10)" "$strip_colour" || fail "the clipboard does not hold the strip's pixels"
+
 before=$(md5sum <"$prog/panelwick.ini")
 on_task_bar || fail "the window is not on the task bar"
 xdotool windowminimize "$wid"
 for _ in $(seq 50); do on_task_bar || break; sleep 0.1; done
 on_task_bar && fail "minimising left the window on the task bar"
 xwininfo -id "$wid" | grep -q IsUnMapped || fail "minimising did not unmap the window"
+# The root window shows the 420 x 160 strip in the middle of the 1280 x 1024 screen,
+# its top left corner at 430,432.
+for _ in $(seq 30); do
+  import -window root "$work/root.png" 2>/dev/null
+  near "$(pixel "$work/root.png" 436 438)" "$strip_colour" && break
+  sleep 0.2
+done
+for at in "6 6" "210 80" "414 154" "100 80"; do
+  set -- $at
+  near "$(pixel "$work/root.png" $((430 + $1)) $((432 + $2)))" "$(pixel "$images/smoke-b.jpg" $1 $2)" ||
+    fail "the wallpaper is not the strip, centred, at strip pixel $at"
+done
+for at in "420 512" "860 512" "640 420" "640 604"; do
+  near "$(pixel "$work/root.png" $at)" "$strip_colour" && fail "the wallpaper is larger than the strip at $at"
+done
 xdotool mousemove --window "$icon" 8 8 click --repeat 2 --delay 80 1
 for _ in $(seq 50); do on_task_bar && break; sleep 0.1; done
 on_task_bar || fail "a double-click on the tray icon did not bring the window back"

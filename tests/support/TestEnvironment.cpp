@@ -19,6 +19,10 @@ void IsolateHome()
     setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+    // Nor the user's desktop: no wallpaper tool reaches a real display.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("XDG_CURRENT_DESKTOP");
 }
 
 } // namespace pw::test

@@ -3,7 +3,7 @@
 namespace pw::test {
 
 // Points HOME and the XDG folders at a fresh temporary folder so no test touches the
-// user's files. Called by the test mains before anything else.
+// user's files, and forgets the user's display and desktop. Called by the test mains before anything else.
 void IsolateHome();
 
 } // namespace pw::test

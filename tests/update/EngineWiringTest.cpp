@@ -9,6 +9,7 @@
 #include "app/TStartup.h"
 #include "app/UpdateEngine.h"
 #include "comics/TComicInfo.h"
+#include "imaging/TGifDecoder.h"
 #include "update/TInfoForm.h"
 #include "update/TUpdateScheduler.h"
 
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -76,7 +78,8 @@ TEST_F(WiringTest, StartupUpdateShowsTheNewStripAndCommandsWork)
     ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
     ASSERT_TRUE(nginx.WriteFile("archive/images/w.gif", gif.readAll()));
     Prepare("Web\thttp://comics.example/w/index.html\r\n",
-            "[Comics]\r\nWeb=1\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n");
+            "[Comics]\r\nWeb=1\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n"
+            "[Wallpaper]\r\nComic=Web\r\n");
 
     app::TStartup startup;
     ASSERT_TRUE(startup.Start(Options()));
@@ -94,6 +97,12 @@ TEST_F(WiringTest, StartupUpdateShowsTheNewStripAndCommandsWork)
     ASSERT_TRUE(form.CurrentComic()->CurrentStrip);
     EXPECT_EQ(form.CurrentComic()->CurrentStrip->FileName, "Web20011204.gif");
     EXPECT_EQ(engine.InfoForm()->ListBox1->item(0)->text(), "Web: New strip updated");
+    // Web is the wallpaper comic: its new strip is the desktop's picture now.
+    const QImage wallpaper(qEnvironmentVariable("XDG_DATA_HOME") + "/panelwick/Panelwick Wallpaper.bmp",
+                           "BMP");
+    EXPECT_EQ(wallpaper.convertToFormat(QImage::Format_RGB32),
+              imaging::TGifDecoder::GetGIFFile(form.CurrentComic()->CurrentStrip->StripPath())
+                  .convertToFormat(QImage::Format_RGB32));
 
     // Ctrl+U: the same date is stored now.
     QTest::keyClick(&form, Qt::Key_U, Qt::ControlModifier);

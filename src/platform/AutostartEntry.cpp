@@ -1,0 +1,182 @@
+#include "platform/AutostartEntry.h"
+
+#include <QList>
+
+namespace pw::platform {
+
+namespace {
+
+const QLatin1String kGroup("[Desktop Entry]");
+const QLatin1String kValueKey("X-Panelwick-Value");
+const QLatin1String kRunOnceKey("X-Panelwick-RunOnce");
+
+// The escapes of a desktop entry's string values.
+QString Escaped(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            out += c;
+        }
+    }
+    if (out.startsWith(QLatin1Char(' ')))
+        out.replace(0, 1, QLatin1String("\\s"));
+    return out;
+}
+
+QString Unescaped(const QString& text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\\') || i + 1 >= text.size()) {
+            out += c;
+            continue;
+        }
+        switch (text.at(++i).unicode()) {
+        case 's':
+            out += QLatin1Char(' ');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        default: // "\\" and escapes meant for a later step (Exec quoting) keep their character
+            if (text.at(i) != QLatin1Char('\\'))
+                out += QLatin1Char('\\');
+            out += text.at(i);
+        }
+    }
+    return out;
+}
+
+QString ProgramOf(const QString& data)
+{
+    if (data.size() >= 2 && data.startsWith(QLatin1Char('"')) && data.endsWith(QLatin1Char('"')))
+        return data.mid(1, data.size() - 2);
+    return data;
+}
+
+} // namespace
+
+QString AutostartEntry::FileName(const QString& valueName, bool runOnce)
+{
+    QString name;
+    for (const char c : valueName.toUtf8()) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_')
+            name += QLatin1Char(c);
+        else if (u >= 'A' && u <= 'Z')
+            name += QLatin1Char(static_cast<char>(u - 'A' + 'a'));
+        else
+            name += QStringLiteral("-%1").arg(u, 2, 16, QLatin1Char('0'));
+    }
+    // Never the program's own desktop file name, which a desktop's autostart settings
+    // may have copied here.
+    return name + (runOnce ? QLatin1String("-runonce.desktop") : QLatin1String("-autostart.desktop"));
+}
+
+QString AutostartEntry::ExecValue(const QString& program)
+{
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : program) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        if (c == QLatin1Char('%'))
+            quoted += QLatin1Char('%');
+        quoted += c;
+    }
+    quoted += QLatin1Char('"');
+    return Escaped(quoted);
+}
+
+std::optional<QString> AutostartEntry::ExecProgram(const QString& execValue)
+{
+    const QString exec = Unescaped(execValue);
+    QString program;
+    if (!exec.startsWith(QLatin1Char('"'))) {
+        program = exec.section(QLatin1Char(' '), 0, 0);
+    } else {
+        qsizetype i = 1;
+        for (; i < exec.size() && exec.at(i) != QLatin1Char('"'); ++i) {
+            if (exec.at(i) == QLatin1Char('\\') && ++i >= exec.size())
+                return std::nullopt;
+            program += exec.at(i);
+        }
+        if (i >= exec.size())
+            return std::nullopt; // no closing quote
+    }
+    program.replace(QLatin1String("%%"), QLatin1String("%"));
+    return program;
+}
+
+QByteArray AutostartEntry::Format(const QString& valueName, const QString& data, bool runOnce)
+{
+    QString out = kGroup + QLatin1Char('\n');
+    out += QLatin1String("Type=Application\n");
+    out += QLatin1String("Name=Panelwick\n");
+    out += QLatin1String("Comment=Follows web comic strips\n");
+    out += QLatin1String("Exec=") + ExecValue(ProgramOf(data)) + QLatin1Char('\n');
+    out += QLatin1String("Icon=panelwick\n");
+    out += QLatin1String("Terminal=false\n");
+    out += kValueKey + QLatin1Char('=') + Escaped(valueName) + QLatin1Char('\n');
+    if (runOnce)
+        out += kRunOnceKey + QLatin1String("=true\n");
+    return out.toUtf8();
+}
+
+std::optional<QString> AutostartEntry::Data(const QByteArray& entry, const QString& valueName, bool runOnce)
+{
+    bool inGroup = false;
+    std::optional<QString> name;
+    std::optional<QString> exec;
+    bool once = false;
+    for (const QByteArray& raw : entry.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            inGroup = line == kGroup;
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (!inGroup || eq < 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (key == kValueKey)
+            name = Unescaped(value);
+        else if (key == QLatin1String("Exec"))
+            exec = value;
+        else if (key == kRunOnceKey)
+            once = value == QLatin1String("true");
+    }
+    if (!name || !exec || once != runOnce || name->compare(valueName, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const auto program = ExecProgram(*exec);
+    if (!program)
+        return std::nullopt;
+    if (program->isEmpty())
+        return QString(); // an empty value: absent
+    return QLatin1Char('"') + *program + QLatin1Char('"');
+}
+
+} // namespace pw::platform

@@ -1,0 +1,170 @@
+// The desktop commands in the real program: wallpaper, the always-latest mark in both
+// menus, the clipboard, the autostart entry at window creation.
+#include "AppFixture.h"
+#include "MessageBoxRecorder.h"
+
+#include "app/TForm1.h"
+#include "app/TForm2.h"
+#include "app/TStartup.h"
+#include "app/TfrmSettings.h"
+#include "imaging/TGifDecoder.h"
+#include "platform/TRegistry.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace pw;
+
+namespace {
+
+const QString kMessage = "Couldn't change wallpaper. The comic strip may be corrupt.";
+
+struct Desktop : ::testing::Test {
+    test::MessageBoxRecorder boxes;
+    test::ProgramFolder folder;
+    app::TStartup startup;
+
+    void SetUp() override
+    {
+        folder.WriteCatalogue("Alpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\n");
+        folder.AddGif("Alpha", "20010101", "red");
+        folder.AddGif("Alpha", "20010102", "blue");         // the newest strip
+        folder.WriteUnread("Alpha", {"Alpha20010101.gif"}); // shown first
+    }
+    app::TForm1& Start(const QByteArray& extra = {})
+    {
+        folder.WriteIni("[Comics]\r\nAlpha=1\r\nBeta=1\r\nCurrentComic=Alpha\r\n[Updates]\r\n"
+                        "UpdateProgramStart=0\r\n" +
+                        extra);
+        EXPECT_TRUE(startup.Start(folder.Options()));
+        return startup.MainWindow();
+    }
+    static QString Bmp()
+    {
+        return qEnvironmentVariable("XDG_DATA_HOME") + "/panelwick/Panelwick Wallpaper.bmp";
+    }
+    static QColor WallpaperColour()
+    {
+        const QImage image(Bmp(), "BMP");
+        return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
+    }
+    static QString Value(const QString& name)
+    {
+        platform::TRegistry reg;
+        return reg.OpenKey("Control Panel\\desktop", false) ? reg.ReadString(name) : QString();
+    }
+};
+
+TEST_F(Desktop, WallpaperCommandsAndTheAlwaysLatestMarkInBothMenus)
+{
+    app::TForm1& f = Start();
+    ASSERT_EQ(test::ShownColour(f), QColor(Qt::red));
+
+    f.SetStripAsWallpaper1->trigger(); // the strip on screen
+    EXPECT_EQ(WallpaperColour(), QColor(Qt::red));
+    EXPECT_EQ(Value("Wallpaper"), Bmp());
+    EXPECT_EQ(Value("TileWallpaper"), "0");
+    EXPECT_EQ(Value("WallpaperStyle"), "0");
+    QFile::remove(Bmp());
+    f.SetStripAsWallpaper2->trigger(); // the pop-up's twin
+    EXPECT_EQ(WallpaperColour(), QColor(Qt::red));
+
+    // Switched on from the pop-up: the comic's newest strip at once, both marks set.
+    f.AlwaysSetLatestStrip2->trigger();
+    EXPECT_TRUE(folder.ReadIni().contains("[Wallpaper]\r\nComic=Alpha\r\n"));
+    EXPECT_EQ(WallpaperColour(), QColor(Qt::blue));
+    EXPECT_TRUE(f.AlwaysSetLatestStrip1->isChecked());
+    EXPECT_TRUE(f.AlwaysSetLatestStrip2->isChecked());
+
+    // Switched off from the main menu: the wallpaper stays, the key stays empty.
+    f.AlwaysSetLatestStrip1->trigger();
+    EXPECT_FALSE(f.AlwaysSetLatestStrip1->isChecked());
+    EXPECT_TRUE(folder.ReadIni().contains("[Wallpaper]\r\nComic=\r\n"));
+    EXPECT_EQ(WallpaperColour(), QColor(Qt::blue));
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+
+    // A comic without strips: the key is written, then the message; the file stays.
+    test::Press(&f, Qt::Key_Down);
+    ASSERT_EQ(f.CurrentComic()->Name, "Beta");
+    f.AlwaysSetLatestStrip1->trigger();
+    EXPECT_TRUE(folder.ReadIni().contains("[Wallpaper]\r\nComic=Beta\r\n"));
+    EXPECT_EQ(boxes.Texts(), QStringList{kMessage});
+    f.SetStripAsWallpaper1->trigger();
+    EXPECT_EQ(boxes.Texts(), (QStringList{kMessage, kMessage}));
+    EXPECT_EQ(WallpaperColour(), QColor(Qt::blue));
+    // Back on Alpha the pop-up opens unmarked: Beta is the wallpaper comic now.
+    test::Press(&f, Qt::Key_Up);
+    emit f.Image1->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_FALSE(f.AlwaysSetLatestStrip2->isChecked());
+    f.StripPopUp->hide();
+}
+
+TEST_F(Desktop, CtrlCPutsTheShownStripOnTheClipboardAsAnImageOnly)
+{
+    app::TForm1& f = Start();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    QGuiApplication::clipboard()->setText("before");
+    test::Press(&f, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(mime && mime->hasImage());
+    EXPECT_FALSE(mime->hasText());
+    EXPECT_TRUE(test::SameImage(QGuiApplication::clipboard()->image(), test::Shown(f)));
+
+    // No picture on screen: the clipboard keeps what it held, and nothing is said.
+    test::Press(&f, Qt::Key_Down); // Beta has no strips
+    QGuiApplication::clipboard()->setText("kept");
+    f.CopyCurrentStrip1->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+TEST_F(Desktop, TheAutostartEntryFollowsTheExecutableAndTheSettingsCheckBox)
+{
+    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/panelwick-autostart.desktop";
+    {
+        platform::TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(platform::TRegistry::kRunKey, true));
+        reg.WriteString("Panelwick", "\"/old place/panelwick\"");
+        ASSERT_TRUE(reg.OpenKey(platform::TRegistry::kRunOnceKey, true));
+        reg.WriteString("Panelwick", "\"/old place/panelwick\"");
+    }
+    app::TForm1& f = Start();
+    // Making the window moved the entry to this executable and dropped the RunOnce entry.
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Exec=\"/nonexistent/panelwick\"\n"));
+    file.close();
+    EXPECT_FALSE(QFile::exists(QFileInfo(entry).path() + "/panelwick-runonce.desktop"));
+
+    auto confirm = [&](bool autostart) {
+        f.RunSettingsModal = [&f, autostart] {
+            app::TfrmSettings& dlg = f.Settings();
+            dlg.show();
+            dlg.chkboxAutoStart->setChecked(autostart);
+            dlg.btnOk->click();
+            return true;
+        };
+        f.Settings1->trigger();
+    };
+    confirm(false);
+    EXPECT_FALSE(QFile::exists(entry));
+    confirm(true);
+    EXPECT_TRUE(QFile::exists(entry));
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+#include "MessageBoxRecorder.h"
+#include "TestPaths.h"
+
+#include "comics/TComicStrip.h"
+#include "desktop/StripWallpaper.h"
+#include "desktop/TWallPaper.h"
+#include "imaging/TGifDecoder.h"
+#include "imaging/TJpegDecoder.h"
+#include "platform/Exception.h"
+#include "platform/TRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pw;
+using desktop::StripWallpaper;
+using platform::RegistryRoots;
+using platform::TRegistry;
+
+namespace {
+
+const QString kMessage = "Couldn't change wallpaper. The comic strip may be corrupt.";
+
+QByteArray Read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Wallpaper : ::testing::Test {
+    QTemporaryDir dir;
+    QString comics, data;
+    test::MessageBoxRecorder boxes;
+
+    void SetUp() override
+    {
+        comics = dir.path() + "/Comics/";
+        data = dir.path() + "/data/panelwick/";
+        RegistryRoots::UserFolder = dir.path() + "/config";
+    }
+    void TearDown() override { RegistryRoots::UserFolder.clear(); }
+
+    QString Bmp() const { return data + "Panelwick Wallpaper.bmp"; }
+
+    // A strip file in the comic's folder, copied from a fixture picture.
+    comics::TComicStrip Strip(const QString& comic, const QString& fileName, const QString& fixture)
+    {
+        QDir().mkpath(comics + comic);
+        const QString path = comics + comic + "/" + fileName;
+        QFile::remove(path);
+        EXPECT_TRUE(QFile::copy(test::FixturePath("images/" + fixture), path));
+        return *comics::TComicStrip::FromFileName(fileName, comics);
+    }
+
+    static QString Value(const QString& name)
+    {
+        TRegistry reg;
+        return reg.OpenKey("Control Panel\\desktop", false) ? reg.ReadString(name) : "<no key>";
+    }
+    static void SetValue(const QString& name, const QString& value)
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Control Panel\\desktop", true));
+        reg.WriteString(name, value);
+    }
+    static QImage Rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
+};
+
+TEST_F(Wallpaper, GifAndJpegStripsBecomeTheBitmapAndTheDesktopIsToldCentred)
+{
+    const auto gif = Strip("Quads", "Quads20010101.gif", "quadrants.gif");
+    ASSERT_TRUE(StripWallpaper::Set(gif, data));
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+    const QByteArray bmp = Read(Bmp());
+    ASSERT_TRUE(bmp.startsWith("BM"));
+    EXPECT_EQ(Rgb(QImage::fromData(bmp, "BMP")), Rgb(imaging::TGifDecoder::GetGIFFile(gif.StripPath())));
+    EXPECT_EQ(Value("TileWallpaper"), "0");
+    EXPECT_EQ(Value("WallpaperStyle"), "0");
+    EXPECT_EQ(Value("Wallpaper"), Bmp());
+
+    // A JPEG strip from its own file; the log hears of no tool (no display here).
+    const auto jpg = Strip("Photo", "Photo20010102.jpg", "color.jpg");
+    QStringList log;
+    ASSERT_TRUE(StripWallpaper::Set(jpg, data, [&](const QString& line) { log << line; }));
+    EXPECT_EQ(Rgb(QImage(Bmp(), "BMP")), Rgb(imaging::TJpegDecoder::LoadFromFile(jpg.StripPath())));
+    EXPECT_TRUE(log.isEmpty()) << log.join("\n").toStdString();
+
+    // ".gif" is looked for first: this GIF would not decode as a JPEG.
+    const auto both = Strip("A.jpg", "A.jpg20010103.gif", "quadrants.gif");
+    ASSERT_TRUE(StripWallpaper::Set(both, data));
+    EXPECT_EQ(Rgb(QImage(Bmp(), "BMP")), Rgb(imaging::TGifDecoder::GetGIFFile(both.StripPath())));
+
+    // Neither: no file written, the desktop still pointed at the old one.
+    const QByteArray before = Read(Bmp());
+    SetValue("TileWallpaper", "1");
+    const auto png = Strip("Png", "Png20010104.png", "quadrants.png");
+    ASSERT_TRUE(StripWallpaper::Set(png, data));
+    EXPECT_EQ(Read(Bmp()), before);
+    EXPECT_EQ(Value("TileWallpaper"), "0");
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+TEST_F(Wallpaper, EveryFailureShowsTheMessageAndLeavesFileAndValuesAsTheyWere)
+{
+    ASSERT_TRUE(StripWallpaper::Set(Strip("Quads", "Quads20010101.gif", "quadrants.gif"), data));
+    SetValue("TileWallpaper", "1");
+    SetValue("WallpaperStyle", "2");
+    const QByteArray before = Read(Bmp());
+    auto unchanged = [&] {
+        EXPECT_EQ(Read(Bmp()), before);
+        EXPECT_EQ(Value("TileWallpaper"), "1");
+        EXPECT_EQ(Value("WallpaperStyle"), "2");
+        EXPECT_EQ(boxes.Texts(), QStringList{kMessage});
+        EXPECT_EQ(QDir(data).entryList(QDir::Files), QStringList{"Panelwick Wallpaper.bmp"})
+            << "no temporary left";
+        boxes.Clear();
+    };
+
+    EXPECT_FALSE(StripWallpaper::Set(std::nullopt, data)); // a comic without strips
+    unchanged();
+    EXPECT_FALSE(StripWallpaper::Set(Strip("Bad", "Bad20010102.jpg", "garbage.jpg"), data));
+    unchanged();
+    EXPECT_FALSE(StripWallpaper::Set(Strip("Bad", "Bad20010103.jpg", "truncated.jpg"), data));
+    unchanged();
+    EXPECT_FALSE(StripWallpaper::Set(Strip("Bad", "Bad20010104.gif", "garbage.gif"), data));
+    unchanged();
+    auto missing = Strip("Gone", "Gone20010105.gif", "quadrants.gif");
+    QFile::remove(missing.StripPath());
+    EXPECT_FALSE(StripWallpaper::Set(missing, data));
+    unchanged();
+
+    // A data folder that cannot be made (a file is in the way).
+    QFile blocker(dir.path() + "/blocker");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_FALSE(
+        StripWallpaper::Set(Strip("Quads", "Quads20010101.gif", "quadrants.gif"), blocker.fileName() + "/x"));
+    unchanged();
+
+    // A registry file that is not ours: the message, and the file stays as it was.
+    const QString registryFile = RegistryRoots::UserFolder + "/panelwick/registry.reg";
+    QFile foreign(registryFile);
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("not a registry\n");
+    foreign.close();
+    EXPECT_FALSE(StripWallpaper::Set(Strip("Quads", "Quads20010101.gif", "quadrants.gif"), data));
+    EXPECT_EQ(boxes.Texts(), QStringList{kMessage});
+    EXPECT_EQ(Read(registryFile), "not a registry\n");
+}
+
+TEST_F(Wallpaper, StretchIsOnlyStyleTwoAndTileNeedsANumber)
+{
+    desktop::TWallPaper wallpaper;
+    EXPECT_FALSE(wallpaper.Stretch());
+    EXPECT_THROW(wallpaper.Tile(), platform::Exception);
+    for (const char* style : {"0", "1", "x"}) {
+        SetValue("WallpaperStyle", style);
+        EXPECT_FALSE(wallpaper.Stretch()) << style;
+    }
+    SetValue("WallpaperStyle", "2");
+    EXPECT_TRUE(wallpaper.Stretch());
+    SetValue("TileWallpaper", "x");
+    EXPECT_THROW(wallpaper.Tile(), platform::Exception);
+    SetValue("TileWallpaper", "3");
+    EXPECT_TRUE(wallpaper.Tile());
+    EXPECT_EQ(wallpaper.Wallpaper(), "");
+}
+
+} // namespace
