@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSet>
 #include <algorithm>
+#include <unordered_set>
 
 namespace pw::comics {
 
@@ -92,8 +93,15 @@ void TComicsList::SplitChosen(const platform::TIniFile& ini, TComicsList& toGet,
 {
     // One read of the file for the whole split: the same answers as one read per key.
     const std::vector<bool> chosen = ini.ReadBools(QStringLiteral("Comics"), Names(), false);
-    for (size_t i = 0; i < items_.size(); ++i)
-        (chosen[i] ? toGet : notToGet).AddUnique(items_[i]);
+    // What each list holds, so that adding without doubles needs no search of the list
+    // per comic (a large catalogue has thousands).
+    std::unordered_set<const TComicInfo*> held(toGet.items_.begin(), toGet.items_.end());
+    held.insert(notToGet.items_.begin(), notToGet.items_.end());
+    for (size_t i = 0; i < items_.size(); ++i) {
+        TComicsList& list = chosen[i] ? toGet : notToGet;
+        if (held.insert(items_[i]).second || list.IndexOf(items_[i]) < 0)
+            list.items_.push_back(items_[i]);
+    }
 }
 
 TComicInfo* TComicsList::AddOwned(std::unique_ptr<TComicInfo> comic)
