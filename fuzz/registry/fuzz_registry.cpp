@@ -41,8 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto value = AutostartEntry::Data(bytes, QStringLiteral("Panelwick"), runOnce);
         if (!value || value->isEmpty())
             continue;
-        const auto again = AutostartEntry::Data(AutostartEntry::Format(QStringLiteral("Panelwick"), *value, runOnce),
-                                                QStringLiteral("panelwick"), runOnce);
+        const auto again =
+            AutostartEntry::Data(AutostartEntry::Format(QStringLiteral("Panelwick"), *value, runOnce),
+                                 QStringLiteral("panelwick"), runOnce);
         if (again != value)
             std::abort();
     }

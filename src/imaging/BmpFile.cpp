@@ -1,10 +1,11 @@
 #include "imaging/BmpFile.h"
 
+#include "platform/SafeFile.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace pw::imaging {
 
@@ -25,16 +26,8 @@ QByteArray BmpFile::Encode(const QImage& image)
 bool BmpFile::Write(const QImage& image, const QString& path)
 {
     const QByteArray bytes = Encode(image);
-    if (bytes.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !bytes.isEmpty() && QDir().mkpath(QFileInfo(path).absolutePath()) &&
+           platform::SafeFile::Write(path, bytes);
 }
 
 } // namespace pw::imaging

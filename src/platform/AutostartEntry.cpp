@@ -1,5 +1,7 @@
 #include "platform/AutostartEntry.h"
 
+#include "platform/TextEscapes.h"
+
 #include <QList>
 
 namespace pw::platform {
@@ -13,25 +15,7 @@ const QLatin1String kRunOnceKey("X-Panelwick-RunOnce");
 // The escapes of a desktop entry's string values.
 QString Escaped(const QString& text)
 {
-    QString out;
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '\\':
-            out += QLatin1String("\\\\");
-            break;
-        case '\n':
-            out += QLatin1String("\\n");
-            break;
-        case '\r':
-            out += QLatin1String("\\r");
-            break;
-        case '\t':
-            out += QLatin1String("\\t");
-            break;
-        default:
-            out += c;
-        }
-    }
+    QString out = EscapeText(text);
     if (out.startsWith(QLatin1Char(' ')))
         out.replace(0, 1, QLatin1String("\\s"));
     return out;

@@ -2,10 +2,10 @@
 
 #include "platform/Exception.h"
 #include "platform/FileStamp.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -467,16 +467,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     const QByteArray updated = WithValue(text, section, key, value);
     if (current.exists() && updated == text)
         return; // already so: spare the rewrite and its sync (dialogs write every key on OK)
-    // Unbuffered: a buffered QSaveFile renames even when its final flush fails (a full
-    // disk), which would replace the file with a cut-off one.
-    QSaveFile out(path_);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw Exception(failure);
-    if (out.write(updated) != updated.size()) {
-        out.cancelWriting();
-        throw Exception(failure);
-    }
-    if (!out.commit())
+    if (!SafeFile::Write(path_, updated))
         throw Exception(failure);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/RegistryFile.h"
 
+#include "platform/TextEscapes.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -16,29 +18,7 @@ bool SameName(const QString& a, const QString& b)
 
 QString Quoted(const QString& text)
 {
-    QString out;
-    out.reserve(text.size() + 2);
-    out += QLatin1Char('"');
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '"':
-            out += QLatin1String("\\\"");
-            break;
-        case '\\':
-            out += QLatin1String("\\\\");
-            break;
-        case '\n':
-            out += QLatin1String("\\n");
-            break;
-        case '\r':
-            out += QLatin1String("\\r");
-            break;
-        default:
-            out += c;
-        }
-    }
-    out += QLatin1Char('"');
-    return out;
+    return QLatin1Char('"') + EscapeText(text, u"\"") + QLatin1Char('"');
 }
 
 // Reads a quoted string at pos; moves pos past it. nullopt when it is not one.
@@ -65,6 +45,9 @@ std::optional<QString> Unquote(const QString& line, qsizetype& pos)
             break;
         case 'r':
             out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
             break;
         case '"':
         case '\\':

@@ -1,11 +1,11 @@
 #include "platform/TRegistry.h"
 
 #include "platform/AutostartEntry.h"
+#include "platform/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace pw::platform {
 
@@ -37,16 +37,7 @@ QByteArray ReadFile(const QString& path, bool* ok)
 
 bool WriteFile(const QString& path, const QByteArray& bytes)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && SafeFile::Write(path, bytes);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+#include "TemporaryRegistry.h"
+
 #include "desktop/TLumbrinAutostart.h"
 #include "platform/TRegistry.h"
 
@@ -12,7 +14,6 @@
 
 using namespace pw;
 using desktop::TLumbrinAutostart;
-using platform::RegistryRoots;
 
 namespace {
 
@@ -23,21 +24,10 @@ QByteArray Read(const QString& path)
 }
 
 struct Autostart : ::testing::Test {
-    QTemporaryDir dir;
-    QString user, machine;
+    test::TemporaryRegistry roots;
+    QString user = roots.User();
+    QString machine = roots.Machine();
 
-    void SetUp() override
-    {
-        user = dir.path() + "/user";
-        machine = dir.path() + "/machine";
-        RegistryRoots::UserFolder = user;
-        RegistryRoots::MachineFolder = machine;
-    }
-    void TearDown() override
-    {
-        RegistryRoots::UserFolder.clear();
-        RegistryRoots::MachineFolder = "/etc/xdg";
-    }
     QString Entry(const QString& root, const QString& file = "panelwick-autostart.desktop") const
     {
         return root + "/autostart/" + file;
@@ -108,9 +98,9 @@ TEST_F(Autostart, RenamingMovesTheEntriesAndIgnoresCase)
 TEST_F(Autostart, GlobalMovesTheEntriesOnlyWithWriteAccessToTheMachine)
 {
     // Ordinary users cannot write the machine's folder: run the component as one.
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                      QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
-                                                      QFile::ExeGroup));
+    ASSERT_TRUE(QFile::setPermissions(roots.Folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                          QFile::ReadOther | QFile::ExeOther |
+                                                          QFile::ReadGroup | QFile::ExeGroup));
     ASSERT_TRUE(QDir().mkpath(user));
     ASSERT_TRUE(QDir().mkpath(machine));
     QString program = AUTOSTART_AS_USER;

@@ -1,4 +1,5 @@
 #include "MessageBoxRecorder.h"
+#include "TemporaryRegistry.h"
 #include "TestPaths.h"
 
 #include "comics/TComicStrip.h"
@@ -35,13 +36,13 @@ struct Wallpaper : ::testing::Test {
     QString comics, data;
     test::MessageBoxRecorder boxes;
 
+    test::TemporaryRegistry roots;
+
     void SetUp() override
     {
         comics = dir.path() + "/Comics/";
         data = dir.path() + "/data/panelwick/";
-        RegistryRoots::UserFolder = dir.path() + "/config";
     }
-    void TearDown() override { RegistryRoots::UserFolder.clear(); }
 
     QString Bmp() const { return data + "Panelwick Wallpaper.bmp"; }
 

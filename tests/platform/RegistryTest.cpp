@@ -1,3 +1,5 @@
+#include "TemporaryRegistry.h"
+
 #include "platform/AutostartEntry.h"
 #include "platform/DesktopWallpaper.h"
 #include "platform/RegistryFile.h"
@@ -27,23 +29,10 @@ void Write(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-// Both roots in a temporary folder.
 struct Registry : ::testing::Test {
-    QTemporaryDir dir;
-    QString user, machine;
+    pw::test::TemporaryRegistry roots;
+    QString user = roots.User();
 
-    void SetUp() override
-    {
-        user = dir.path() + "/user";
-        machine = dir.path() + "/machine";
-        RegistryRoots::UserFolder = user;
-        RegistryRoots::MachineFolder = machine;
-    }
-    void TearDown() override
-    {
-        RegistryRoots::UserFolder.clear();
-        RegistryRoots::MachineFolder = "/etc/xdg";
-    }
     QString UserFile() const { return user + "/panelwick/registry.reg"; }
 };
 
@@ -100,7 +89,7 @@ TEST_F(Registry, AFileThatIsNotOursIsNeitherReadNorWritten)
 
 TEST_F(Registry, RunValuesAreAutostartEntriesThatValidate)
 {
-    const QString exe = dir.path() + "/Program Files/pan$el`wick \"1\"/panelwick";
+    const QString exe = roots.Folder() + "/Program Files/pan$el`wick \"1\"/panelwick";
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", true));
     reg.WriteString("Panelwick", "\"" + exe + "\"");
@@ -110,7 +99,7 @@ TEST_F(Registry, RunValuesAreAutostartEntriesThatValidate)
     const QString entry = user + "/autostart/panelwick-autostart.desktop";
     ASSERT_TRUE(QFile::exists(entry));
     const QByteArray bytes = Read(entry);
-    EXPECT_TRUE(bytes.contains("Exec=\"" + QDir::toNativeSeparators(dir.path()).toUtf8() +
+    EXPECT_TRUE(bytes.contains("Exec=\"" + roots.Folder().toUtf8() +
                                "/Program Files/pan\\\\$el\\\\`wick \\\\\"1\\\\\"/panelwick\"\n"))
         << bytes.toStdString();
     EXPECT_FALSE(bytes.contains("RunOnce"));
