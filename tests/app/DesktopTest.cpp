@@ -73,11 +73,18 @@ TEST_F(Desktop, WallpaperCommandsAndTheAlwaysLatestMarkInBothMenus)
     app::TForm1& f = Start();
     ASSERT_EQ(test::ShownColour(f), QColor(Qt::red));
 
+    // A bare X server that cannot be reached: the tool starts, fails, and is logged.
+    qputenv("DISPLAY", ":-1");
     f.SetStripAsWallpaper1->trigger(); // the strip on screen
+    qunsetenv("DISPLAY");
     EXPECT_EQ(WallpaperColour(), QColor(Qt::red));
     EXPECT_EQ(Value("Wallpaper"), Bmp());
     EXPECT_EQ(Value("TileWallpaper"), "0");
     EXPECT_EQ(Value("WallpaperStyle"), "0");
+    startup.DebugLog().show(); // the log fills its memo when shown
+    EXPECT_TRUE(startup.DebugLog().Memo1->toPlainText().contains("Wallpaper: /usr/bin/hsetroot -center '" +
+                                                                 Bmp() + "'"))
+        << startup.DebugLog().Memo1->toPlainText().toStdString();
     QFile::remove(Bmp());
     f.SetStripAsWallpaper2->trigger(); // the pop-up's twin
     EXPECT_EQ(WallpaperColour(), QColor(Qt::red));
