@@ -308,6 +308,39 @@ void BM_RightKeyToPainted(benchmark::State& state)
 }
 BENCHMARK(BM_RightKeyToPainted)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// Space with nothing unread anywhere: every chosen comic's unread list is read (100 on the
+// start-up folder) before the "No unread strips" notice shows. A second Space, untimed,
+// ends the notice.
+void BM_SpaceWithNothingUnread(benchmark::State& state)
+{
+    const auto options = OptionsFor("PANELWICK_BENCH_STARTUP_FOLDER");
+    std::unique_ptr<app::TStartup> startup;
+    if (!options || !StartOnce(*options, startup).ok) {
+        state.SkipWithError("the start-up folder did not start, show and paint");
+        return;
+    }
+    app::TForm1& form = startup->MainWindow();
+    form.activateWindow();
+    QCoreApplication::processEvents();
+    SchedTimes sched;
+    for (auto _ : state) {
+        const SchedTimes s0 = SchedTimes::Now();
+        QTest::keyClick(&form, Qt::Key_Space);
+        sched += SchedTimes::Now() - s0;
+        state.PauseTiming();
+        if (!form.NoUnreadTimer->Enabled()) {
+            state.SkipWithError("Space did not end in the notice");
+            break;
+        }
+        QTest::keyClick(&form, Qt::Key_Space);
+        state.ResumeTiming();
+    }
+    state.counters["chosen_comics"] = form.comboComics->count();
+    ReportSched(state, sched);
+    Dispose(startup);
+}
+BENCHMARK(BM_SpaceWithNothingUnread)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
 } // namespace
 
 int main(int argc, char** argv)
