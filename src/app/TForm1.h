@@ -178,6 +178,8 @@ private:
     std::function<void()> FormKeyDown(const QKeyEvent* key);
     void FormKeyUp(const QKeyEvent* key);
     void ShowNotice(const QByteArray& gif, platform::Timer& timer);
+    // Ends the notice showing; true when it was `own`'s kind (the strip is then redrawn).
+    bool EndNotices(platform::Timer& own);
     void PlaceFrameAt(const QPoint& wanted);
     void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice
     void StepComic(int step);     // neighbouring comic of the selector, or the end-of-comics notice

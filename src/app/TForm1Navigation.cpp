@@ -77,6 +77,21 @@ void TForm1::ShowNotice(const QByteArray& gif, platform::Timer& timer)
     timer.SetEnabled(true);
 }
 
+bool TForm1::EndNotices(platform::Timer& own)
+{
+    const bool ownShowing = own.Enabled();
+    for (platform::Timer* timer : {NoStripsTimer, NoComicsTimer, NoUnreadTimer}) {
+        if (timer->Enabled())
+            timer->SetEnabled(false); // another kind's notice ends without a redraw
+    }
+    if (!ownShowing)
+        return false;
+    // The key only ends its own kind of notice: the strip comes back.
+    if (currentComic_)
+        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+    return true;
+}
+
 void TForm1::btnPrevClick()
 {
     StepStrip(false);
@@ -89,17 +104,8 @@ void TForm1::btnNextClick()
 
 void TForm1::StepStrip(bool forward)
 {
-    if (!currentComic_)
+    if (!currentComic_ || EndNotices(*NoStripsTimer))
         return;
-    if (NoComicsTimer->Enabled())
-        NoComicsTimer->SetEnabled(false);
-    if (NoUnreadTimer->Enabled())
-        NoUnreadTimer->SetEnabled(false);
-    if (NoStripsTimer->Enabled()) { // the key only ends the notice
-        NoStripsTimer->SetEnabled(false);
-        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
-        return;
-    }
     const auto strip =
         forward ? stripsDB_->NextStrip(*currentComic_) : stripsDB_->PreviousStrip(*currentComic_);
     if (strip)
@@ -120,16 +126,8 @@ void TForm1::PreviousComic()
 
 void TForm1::StepComic(int step)
 {
-    if (NoStripsTimer->Enabled())
-        NoStripsTimer->SetEnabled(false);
-    if (NoUnreadTimer->Enabled())
-        NoUnreadTimer->SetEnabled(false);
-    if (NoComicsTimer->Enabled()) { // the key only ends the notice
-        NoComicsTimer->SetEnabled(false);
-        if (currentComic_)
-            ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+    if (EndNotices(*NoComicsTimer))
         return;
-    }
     const int index = comboComics->currentIndex() + step;
     if (index >= 0 && index < comboComics->count()) { // no wrap-around
         comboComics->setCurrentIndex(index);
@@ -141,16 +139,8 @@ void TForm1::StepComic(int step)
 
 void TForm1::NextUnread()
 {
-    if (NoStripsTimer->Enabled())
-        NoStripsTimer->SetEnabled(false);
-    if (NoComicsTimer->Enabled())
-        NoComicsTimer->SetEnabled(false);
-    if (NoUnreadTimer->Enabled()) { // the key only ends the notice
-        NoUnreadTimer->SetEnabled(false);
-        if (currentComic_)
-            ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+    if (EndNotices(*NoUnreadTimer))
         return;
-    }
     if (currentComic_) {
         if (auto strip = stripsDB_->FirstUnreadStrip(currentComic_->Name)) {
             ShowStrip(*currentComic_, strip);
