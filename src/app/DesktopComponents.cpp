@@ -67,4 +67,11 @@ void DesktopComponents::SetStripAsWallpaper(const std::optional<comics::TComicSt
     });
 }
 
+bool DesktopComponents::ShowTrayMessage(const QString& title, const QString& text,
+                                        std::function<void()> clicked)
+{
+    form_.TrayIcon1->OnMessageClick = std::move(clicked);
+    return form_.TrayIcon1->ShowMessage(title, text);
+}
+
 } // namespace pw::app

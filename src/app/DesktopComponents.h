@@ -26,6 +26,7 @@ public:
     void SetAutostart(bool on) override;
     void SetTrayStartMinimized(bool on) override;
     void SetTrayMinimizeToTray(bool on) override;
+    bool ShowTrayMessage(const QString& title, const QString& text, std::function<void()> clicked) override;
     void CopyCurrentStrip() override;
     void SetStripAsWallpaper(const std::optional<comics::TComicStrip>& strip) override;
 

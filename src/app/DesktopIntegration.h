@@ -2,6 +2,8 @@
 
 #include "comics/TComicStrip.h"
 
+#include <QString>
+#include <functional>
 #include <optional>
 
 namespace pw::app {
@@ -24,6 +26,9 @@ public:
     virtual void SetAutostart(bool on);
     virtual void SetTrayStartMinimized(bool on);
     virtual void SetTrayMinimizeToTray(bool on);
+    // A message beside the tray icon, where the desktop has no notification service;
+    // `clicked` runs when the user clicks it. False when there is no tray to show it.
+    virtual bool ShowTrayMessage(const QString& title, const QString& text, std::function<void()> clicked);
 
     // The shown picture to the clipboard; nothing when no picture is shown.
     virtual void CopyCurrentStrip();

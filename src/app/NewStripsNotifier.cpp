@@ -1,5 +1,6 @@
 #include "app/NewStripsNotifier.h"
 
+#include "app/DesktopIntegration.h"
 #include "app/TForm1.h"
 #include "platform/IniFile.h"
 
@@ -44,10 +45,13 @@ void NewStripsNotifier::BatchFinished()
     if (!form_.Ini().ReadBool(QStringLiteral("Updates"), QStringLiteral("NotifyNewStrips"), true))
         return;
     const QString first = comics.front();
+    const QString text = Text(strips, comics);
     TForm1* form = &form_;
-    notifications_.Notify(
-        QStringLiteral("Panelwick"), Text(strips, comics), [form, first] { form->RestoreShowing(first); },
-        [] {});
+    auto clicked = [form, first] { form->RestoreShowing(first); };
+    // Without a notification service the tray icon says it.
+    notifications_.Notify(QStringLiteral("Panelwick"), text, clicked, [form, text, clicked] {
+        form->Desktop().ShowTrayMessage(QStringLiteral("Panelwick"), text, clicked);
+    });
 }
 
 } // namespace pw::app

@@ -7,6 +7,7 @@
 #include "app/UpdateHooks.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
+#include "desktop/TTrayIcon.h"
 #include "platform/Exception.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
@@ -85,6 +86,10 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // 6. The strip store.
     stripsDB_ = std::make_unique<comics::TComicStripsDB>(options_.Paths.ComicsDir(*ini_));
     unread_ = std::make_unique<UnreadMarks>(*stripsDB_, *comboComics);
+    unread_->OnTotalChanged = [this](int total) {
+        TrayIcon1->SetHint(total > 0 ? QStringLiteral("Panelwick - ") + UnreadMarks::CountText(total)
+                                     : QStringLiteral("Panelwick"));
+    };
     // 7. The catalogue; the program cannot run without it.
     const QString catalogue = options_.Paths.CataloguePath;
     try {

@@ -1,5 +1,6 @@
 #include "desktop/TTrayIcon.h"
 
+#include "platform/ExceptionGuard.h"
 #include "platform/MessageTarget.h"
 #include "platform/Timer.h"
 
@@ -48,6 +49,10 @@ TTrayIcon::TTrayIcon(QWidget* owner)
     cycleTimer_->SetInterval(static_cast<int>(cycleInterval_));
     cycleTimer_->OnTimer = [this] { CycleTick(); };
     // Qt reports a press; the component's table wants the messages of a whole click.
+    connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] {
+        if (enabled_ && OnMessageClick)
+            platform::Guarded(OnMessageClick);
+    });
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         auto post = [this](unsigned first, unsigned second) {
             callback_->Post(kTrayCallbackMessage, kIconId, first);
@@ -180,6 +185,14 @@ void TTrayIcon::ShowPopupAtCursor()
         return;
     // Not modal: the window keeps running while the menu is open.
     popupMenu_->popup(QCursor::pos());
+}
+
+bool TTrayIcon::ShowMessage(const QString& title, const QString& text)
+{
+    if (!iconVisible_ || !TrayAvailable() || !QSystemTrayIcon::supportsMessages())
+        return false;
+    tray_->showMessage(title, text, icon_);
+    return true;
 }
 
 bool TTrayIcon::TrayAvailable()

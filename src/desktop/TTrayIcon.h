@@ -82,6 +82,8 @@ public:
     std::function<void(TMouseButton, TShiftState, int x, int y)> OnMouseUp;
     std::function<void(TShiftState, int x, int y)> OnMouseMove;
     std::function<void(int current)> OnCycle;
+    // A click on the message of ShowMessage.
+    std::function<void()> OnMessageClick;
 
     void AddIcon();
     void RemoveIcon();
@@ -89,6 +91,8 @@ public:
     void RestoreMainWindow();
     void HideMainWindow();
     void ShowPopupAtCursor();
+    // A short message beside the icon; false when the notification area cannot show one.
+    bool ShowMessage(const QString& title, const QString& text);
 
     // Whether the desktop has a notification area that can hold the icon.
     static bool TrayAvailable();

@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QGuiApplication>
 #include <QVariantMap>
 
 namespace pw::platform {
@@ -41,10 +42,13 @@ void DesktopNotifications::Notify(const QString& summary, const QString& body, s
     }
     Listen();
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
+    // The desktop entry names the program and its icon.
+    const QString entry = QGuiApplication::desktopFileName();
     QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("panelwick"));
+    if (!entry.isEmpty())
+        hints.insert(QStringLiteral("desktop-entry"), entry);
     // "default" is the click on the notification itself.
-    call << QStringLiteral("Panelwick") << uint(0) << QStringLiteral("panelwick") << summary << body
+    call << QStringLiteral("Panelwick") << uint(0) << entry << summary << body
          << QStringList{QStringLiteral("default"), QStringLiteral("Show")} << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kAnswerMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,

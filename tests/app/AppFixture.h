@@ -88,6 +88,13 @@ public:
         log_->calls << QStringLiteral("SetTrayMinimizeToTray %1").arg(on);
     }
     void CopyCurrentStrip() override { log_->calls << QStringLiteral("CopyCurrentStrip"); }
+    bool ShowTrayMessage(const QString& title, const QString& text, std::function<void()> clicked) override
+    {
+        log_->calls << QStringLiteral("ShowTrayMessage %1: %2").arg(title, text);
+        trayMessageClicked = std::move(clicked);
+        return hasTray;
+    }
+    std::function<void()> trayMessageClicked;
 
 private:
     std::shared_ptr<HookLog> log_;

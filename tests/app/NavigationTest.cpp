@@ -6,6 +6,7 @@
 #include "app/TForm1.h"
 #include "app/UnreadMarks.h"
 #include "comics/TComicInfo.h"
+#include "desktop/TTrayIcon.h"
 #include "imaging/TGifDecoder.h"
 #include "platform/Timer.h"
 #include "platform/Tunables.h"
@@ -367,6 +368,7 @@ TEST_F(Navigation, SpaceShowsTheNextUnreadStripAcrossComicsOnceAround)
     EXPECT_EQ(Mark(1), "bold, 1 unread strip");
     EXPECT_EQ(Mark(2), "bold, 2 unread strips");
     EXPECT_EQ(f.Unread().Total(), 3);
+    EXPECT_EQ(f.TrayIcon1->Hint(), "Panelwick - 3 unread strips");
 
     // Space goes to the window even while the selector has the focus.
     f.comboComics->setFocus();
@@ -379,11 +381,13 @@ TEST_F(Navigation, SpaceShowsTheNextUnreadStripAcrossComicsOnceAround)
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::yellow));
     EXPECT_EQ(Mark(2), "bold, 1 unread strip");
     EXPECT_EQ(f.Unread().Total(), 1);
+    EXPECT_EQ(f.TrayIcon1->Hint(), "Panelwick - 1 unread strip");
 
     // From the last comic the search wraps around, past Gamma, to Alpha.
     Key(Qt::Key_Right); // reading Beta's last unread strip by hand clears its mark too
     EXPECT_EQ(Mark(2), "plain");
     EXPECT_EQ(f.Unread().Total(), 0);
+    EXPECT_EQ(f.TrayIcon1->Hint(), "Panelwick");
     folder.WriteUnread("Alpha", {"Alpha20010103.gif"});
     Key(Qt::Key_Space);
     EXPECT_EQ(f.comboComics->currentText(), "Alpha");

@@ -12,6 +12,7 @@
 #include "app/UnreadMarks.h"
 #include "app/UpdateEngine.h"
 #include "comics/TComicInfo.h"
+#include "desktop/TTrayIcon.h"
 #include "platform/IniFile.h"
 #include "update/TUpdateScheduler.h"
 
@@ -65,8 +66,10 @@ protected:
                                     "<html>\n<img src=\"/archive/images/s.gif\"> archive/images\n</html>\n",
                                     date));
     }
-    // The program with its real update engine, started in the program's order.
-    app::TForm1& Start(const QStringList& comics, const QByteArray& iniExtra)
+    // The program with its real update engine, started in the program's order; with
+    // `desktop`, that records what would go to the desktop instead.
+    app::TForm1& Start(const QStringList& comics, const QByteArray& iniExtra,
+                       std::unique_ptr<app::TDesktopIntegration> desktop = nullptr)
     {
         QByteArray catalogue;
         QByteArray ini = "[Comics]\r\n";
@@ -78,6 +81,8 @@ protected:
         folder.WriteIni(ini + "[Updates]\r\nUpdateProgramStart=0\r\n[Downloads]\r\nMaxSimDownloads=1\r\n" +
                         iniExtra);
         startup = std::make_unique<app::TStartup>();
+        if (desktop)
+            startup->MainWindow().SetDesktopIntegration(std::move(desktop));
         EXPECT_TRUE(startup->Start(folder.Options()));
         return startup->MainWindow();
     }
@@ -138,6 +143,7 @@ TEST_F(Notifications, ABatchWithNewStripsIsAnnouncedOnceAndItsClickShowsTheFirst
     EXPECT_EQ(Mark(f, "Gamma"), "1 unread strip");
     EXPECT_EQ(Mark(f, "Delta"), "");
     EXPECT_EQ(f.Unread().Total(), 3);
+    EXPECT_EQ(f.TrayIcon1->Hint(), "Panelwick - 3 unread strips");
 
     // Nothing new: nothing to say.
     UpdateAll();
@@ -152,6 +158,7 @@ TEST_F(Notifications, ABatchWithNewStripsIsAnnouncedOnceAndItsClickShowsTheFirst
     EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Alpha20011204.gif");
     EXPECT_EQ(Mark(f, "Alpha"), "");
     EXPECT_EQ(f.Unread().Total(), 2);
+    EXPECT_EQ(f.TrayIcon1->Hint(), "Panelwick - 2 unread strips");
     EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
 }
 
@@ -180,6 +187,31 @@ TEST_F(Notifications, NothingIsAnnouncedWhenSwitchedOffOrWhileTheWindowIsInFront
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0]["body"].toString(), "1 new strip: Alpha");
     EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+}
+
+TEST_F(Notifications, WithoutANotificationServiceTheTrayIconSaysIt)
+{
+    bus->StopService();
+    Publish("Alpha", Day(4));
+    Publish("Beta", Day(4));
+    auto log = std::make_shared<test::HookLog>();
+    auto recording = std::make_unique<test::RecordingDesktop>(log);
+    test::RecordingDesktop& desktop = *recording;
+    app::TForm1& f = Start({"Alpha", "Beta"}, "[Comics]\r\nCurrentComic=Beta\r\n", std::move(recording));
+    f.showMinimized();
+    UpdateAll();
+    const QString message = "ShowTrayMessage Panelwick: 2 new strips: Alpha, Beta";
+    ASSERT_TRUE(test::WaitFor([&] { return log->calls.contains(message); }))
+        << log->calls.join("\n").toStdString();
+    EXPECT_EQ(log->calls.count(message), 1);
+
+    ASSERT_TRUE(desktop.trayMessageClicked);
+    desktop.trayMessageClicked();
+    EXPECT_FALSE(f.isMinimized());
+    EXPECT_EQ(f.CurrentComic()->Name, "Alpha");
+    EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    EXPECT_EQ(Recorded(0).size(), 0);
+    ASSERT_TRUE(bus->StartService()) << bus->Error().toStdString();
 }
 
 TEST(NewStripsText, NamesAtMostFiveComicsThenCountsTheRest)

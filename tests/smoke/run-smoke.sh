@@ -250,4 +250,41 @@ xdotool key Return
 sleep 0.3
 wmctrl -i -c "$wid"
 wait_exit
+
+# Sixth run, in the tray with no notification service on the session bus: the new strips
+# of the start-up update are told by a message beside the tray icon, and a click on it
+# brings the window back showing the first comic that got one.
+site="$work/site"
+base=$(PANELWICK_DEMO_INTERVAL=3600 bash "$images/../../tools/demo/site.sh" start "$site" | tail -n 1)
+stop_site() { bash "$images/../../tools/demo/site.sh" stop "$site" >/dev/null 2>&1 || true; }
+trap 'stop_site; cleanup' EXIT
+news="$work/news"
+mkdir -p "$news"
+printf 'Pixel Cats\thttp://comics.example/pixelcats/index.html\r\nNight Shift\thttp://comics.example/nightshift/index.html\r\n' >"$news/Comics.urls"
+printf '[Comics]\r\nPixel Cats=1\r\nNight Shift=1\r\nCurrentComic=Night Shift\r\n[Updates]\r\nUpdateProgramStart=1\r\n[Downloads]\r\nMaxSimDownloads=1\r\n[Misc]\r\nAutoStart=0\r\nStartMinimized=1\r\n' >"$news/panelwick.ini"
+PANELWICK_SITE_BASE="$base" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" \
+  "$bin" --program-folder "$news" >"$work/panelwick.log" 2>&1 &
+app=$!
+pids+=($app)
+tray_message() { # a shown top-level Panelwick window while the main window is hidden
+  for w in $(xwininfo -root -children 2>/dev/null | awk '/"Panelwick": \("panelwick" "Panelwick"\)/ {print $1}'); do
+    xwininfo -id "$w" 2>/dev/null | grep -q IsViewable && { echo "$w"; return; }
+  done
+}
+message=""
+for _ in $(seq 150); do message=$(tray_message); [ -n "$message" ] && break; sleep 0.1; done
+[ -n "$message" ] || fail "no tray message about the new strips appeared"
+[ -z "$(wmctrl -l | awk '$NF == "Panelwick"')" ] || fail "the window showed instead of staying in the tray"
+xdotool mousemove --window "$message" 60 40 click 1
+wid=""
+for _ in $(seq 50); do wid=$(wmctrl -l | awk '$NF == "Panelwick" {print $1; exit}'); [ -n "$wid" ] && break; sleep 0.1; done
+[ -n "$wid" ] || fail "a click on the tray message did not bring the window back"
+sleep 0.3
+wmctrl -i -c "$wid"
+wait_exit
+prog="$news"
+[ "$(ini_value Comics CurrentComic)" = "Pixel Cats" ] ||
+  fail "the window came back showing $(ini_value Comics CurrentComic), not the first comic with a new strip"
+[ -f "$news/Comics/Pixel Cats/Pixel Cats.unr" ] && [ ! -s "$news/Comics/Pixel Cats/Pixel Cats.unr" ] ||
+  fail "Pixel Cats' new strip was not shown"
 echo "smoke: 1 passed, 0 failed"
