@@ -266,19 +266,20 @@ PANELWICK_SITE_BASE="$base" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" \
   "$bin" --program-folder "$news" >"$work/panelwick.log" 2>&1 &
 app=$!
 pids+=($app)
-tray_message() { # a shown top-level Panelwick window while the main window is hidden
-  for w in $(xwininfo -root -children 2>/dev/null | awk '/"Panelwick": \("panelwick" "Panelwick"\)/ {print $1}'); do
+tray_message() { # a shown top-level Panelwick window, wider than the icon, while the main window is hidden
+  for w in $(xwininfo -root -children 2>/dev/null |
+    awk '/"Panelwick": \("panelwick" "Panelwick"\)/ {split($(NF-1), size, "x"); if (size[1] + 0 > 100) print $1}'); do
     xwininfo -id "$w" 2>/dev/null | grep -q IsViewable && { echo "$w"; return; }
   done
 }
 message=""
-for _ in $(seq 150); do message=$(tray_message); [ -n "$message" ] && break; sleep 0.1; done
+for _ in $(seq 200); do message=$(tray_message); [ -n "$message" ] && break; sleep 0.1; done
 [ -n "$message" ] || fail "no tray message about the new strips appeared"
 [ -z "$(wmctrl -l | awk '$NF == "Panelwick"')" ] || fail "the window showed instead of staying in the tray"
 xdotool mousemove --window "$message" 60 40 click 1
 wid=""
-for _ in $(seq 50); do wid=$(wmctrl -l | awk '$NF == "Panelwick" {print $1; exit}'); [ -n "$wid" ] && break; sleep 0.1; done
-[ -n "$wid" ] || fail "a click on the tray message did not bring the window back"
+for _ in $(seq 100); do wid=$(wmctrl -l | awk '$NF == "Panelwick" {print $1; exit}'); [ -n "$wid" ] && break; sleep 0.1; done
+[ -n "$wid" ] || fail "a click on the tray message did not bring the window back ($(xwininfo -root -children | grep -c Panelwick) windows)"
 sleep 0.3
 wmctrl -i -c "$wid"
 wait_exit
