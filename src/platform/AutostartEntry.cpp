@@ -30,23 +30,14 @@ QString Unescaped(const QString& text)
             out += c;
             continue;
         }
-        switch (text.at(++i).unicode()) {
-        case 's':
+        const QChar code = text.at(++i);
+        if (code == QLatin1Char('s')) {
             out += QLatin1Char(' ');
-            break;
-        case 'n':
-            out += QLatin1Char('\n');
-            break;
-        case 'r':
-            out += QLatin1Char('\r');
-            break;
-        case 't':
-            out += QLatin1Char('\t');
-            break;
-        default: // "\\" and escapes meant for a later step (Exec quoting) keep their character
-            if (text.at(i) != QLatin1Char('\\'))
-                out += QLatin1Char('\\');
-            out += text.at(i);
+        } else if (const auto escaped = EscapedChar(code)) {
+            out += *escaped;
+        } else { // meant for a later step (Exec quoting): kept as it is
+            out += QLatin1Char('\\');
+            out += code;
         }
     }
     return out;

@@ -39,23 +39,13 @@ std::optional<QString> Unquote(const QString& line, qsizetype& pos)
         }
         if (++pos >= line.size())
             return std::nullopt;
-        switch (line.at(pos).unicode()) {
-        case 'n':
-            out += QLatin1Char('\n');
-            break;
-        case 'r':
-            out += QLatin1Char('\r');
-            break;
-        case 't':
-            out += QLatin1Char('\t');
-            break;
-        case '"':
-        case '\\':
-            out += line.at(pos);
-            break;
-        default:
+        const QChar code = line.at(pos);
+        if (const auto escaped = EscapedChar(code))
+            out += *escaped;
+        else if (code == QLatin1Char('"'))
+            out += code;
+        else
             return std::nullopt;
-        }
     }
     return std::nullopt;
 }

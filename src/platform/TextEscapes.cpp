@@ -29,4 +29,20 @@ QString EscapeText(const QString& text, QStringView extra)
     return out;
 }
 
+std::optional<QChar> EscapedChar(QChar c)
+{
+    switch (c.unicode()) {
+    case '\\':
+        return c;
+    case 'n':
+        return QLatin1Char('\n');
+    case 'r':
+        return QLatin1Char('\r');
+    case 't':
+        return QLatin1Char('\t');
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace pw::platform
