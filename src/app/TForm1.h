@@ -184,6 +184,7 @@ private:
     void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice
     void StepComic(int step);     // neighbouring comic of the selector, or the end-of-comics notice
     void SetPicture(const QImage& image);
+    void RedrawStrip(); // the current strip again, quiet about a failure already reported
     void UpdateWallpaperCheck();
     void SelectRemembered(const QString& text);
 

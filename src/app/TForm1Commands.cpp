@@ -31,11 +31,12 @@ void TForm1::Settings1Click()
     allComics_.SplitChosen(*ini_, comicsToGet_, comicsNotToGet_);
     FillComicSelector();
     SelectRemembered(remembered);
+    updates_->SetSlotCount(update::MaxSimDownloads(*ini_));
     // A shown comic that is no longer chosen would stay on screen without an entry in
-    // the selector: show the comic the selector now names.
+    // the selector: show the comic the selector now names. Last, so that a strip that
+    // cannot be drawn leaves the settings applied.
     if (currentComic_ && comboComics->count() > 0 && comicsToGet_.IndexOf(currentComic_) < 0)
         ShowComic(comboComics->currentText());
-    updates_->SetSlotCount(update::MaxSimDownloads(*ini_));
 }
 
 void TForm1::SelectRemembered(const QString& text)

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPixmap>
+#include <exception>
 
 namespace pw::app {
 
@@ -34,18 +35,18 @@ QImage TForm1::ShownPicture() const
 void TForm1::ShowComic(const QString& name)
 {
     currentComic_ = allComics_.FindByName(name);
+    // The mark follows the chosen comic, also when its strip cannot be drawn.
+    UpdateWallpaperCheck();
     if (!currentComic_) {
         // Nothing to show (an empty selector): no strip, rather than a stale one.
         Image1->clear();
         lblCurrentDate->setText(QStringLiteral("No strips yet"));
-        UpdateWallpaperCheck();
         return;
     }
     std::optional<comics::TComicStrip> strip = stripsDB_->FirstUnreadStrip(name);
     if (!strip)
         strip = currentComic_->CurrentStrip ? currentComic_->CurrentStrip : stripsDB_->NewestStrip(name);
     ShowStrip(*currentComic_, strip);
-    UpdateWallpaperCheck();
 }
 
 void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TComicStrip>& strip)
@@ -54,20 +55,47 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
     if (!strip) {
         Image1->clear();
         lblCurrentDate->setText(QStringLiteral("No strips yet"));
+        failedStrip_.clear();
         return;
     }
-    stripsDB_->MarkRead(*strip);
+    const QString path = strip->StripPath();
+    // A marker file that cannot be rewritten must not leave the previous strip on screen
+    // as if it were the current one: the strip is drawn, then the failure reported.
+    std::exception_ptr markFailed;
+    try {
+        stripsDB_->MarkRead(*strip);
+    } catch (...) {
+        markFailed = std::current_exception();
+    }
     unread_->Refresh(comic.Name);
     lblCurrentDate->setText(comic.DateText());
-    const QString path = strip->StripPath();
     try {
         SetPicture(imaging::TStripDecoder::LoadFromFile(path));
-        failedStrip_.clear();
     } catch (...) {
         // The old picture under the new date would be the wrong strip.
         Image1->clear();
         failedStrip_ = path;
         throw;
+    }
+    if (markFailed) {
+        failedStrip_ = path;
+        std::rethrow_exception(markFailed);
+    }
+    failedStrip_.clear();
+}
+
+void TForm1::RedrawStrip()
+{
+    if (!currentComic_ || !stripsDB_)
+        return;
+    // A strip that failed to draw was reported once; drawing it again for a resize or
+    // at the end of a notice must not pile up error boxes.
+    const QString before = failedStrip_;
+    try {
+        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+    } catch (...) {
+        if (before.isEmpty() || before != failedStrip_)
+            throw;
     }
 }
 
@@ -87,8 +115,7 @@ bool TForm1::EndNotices(platform::Timer& own)
     if (!ownShowing)
         return false;
     // The key only ends its own kind of notice: the strip comes back.
-    if (currentComic_)
-        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+    RedrawStrip();
     return true;
 }
 
@@ -164,23 +191,12 @@ void TForm1::NextUnread()
 void TForm1::NoStripsTimerTimer(platform::Timer& fired)
 {
     fired.SetEnabled(false);
-    if (currentComic_)
-        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
+    RedrawStrip();
 }
 
 void TForm1::FormResize()
 {
-    if (!currentComic_ || !stripsDB_)
-        return;
-    // A strip that failed to draw was reported once; redrawing it at every size step
-    // must not pile up error boxes.
-    const QString before = failedStrip_;
-    try {
-        ShowStrip(*currentComic_, currentComic_->CurrentStrip);
-    } catch (...) {
-        if (before.isEmpty() || before != failedStrip_)
-            throw;
-    }
+    RedrawStrip();
 }
 
 void TForm1::resizeEvent(QResizeEvent* event)

@@ -239,9 +239,13 @@ void TfrmSettings::btnOkClick()
     ini_.WriteBool(kUpdates, QStringLiteral("UpdateDaily"), radioUpdateDaily->isChecked());
     ini_.WriteString(kUpdates, QStringLiteral("UpdateTime"), TimeOfDayText::ToText(UpdateTime->time()));
     ini_.WriteBool(kMisc, QStringLiteral("AutoStart"), chkboxAutoStart->isChecked());
-    desktop_().SetAutostart(chkboxAutoStart->isChecked());
+    // The desktop may refuse (an autostart folder that cannot be written): that is
+    // reported, and the other settings are still written and the dialog closes.
+    platform::Guarded([this] { desktop_().SetAutostart(chkboxAutoStart->isChecked()); });
     ini_.WriteBool(kMisc, QStringLiteral("StartMinimized"), chkboxStartMinimized->isChecked());
-    desktop_().SetTrayStartMinimized(ini_.ReadBool(kMisc, QStringLiteral("StartMinimized"), false));
+    platform::Guarded([this] {
+        desktop_().SetTrayStartMinimized(ini_.ReadBool(kMisc, QStringLiteral("StartMinimized"), false));
+    });
     ini_.WriteBool(kProxy, QStringLiteral("UseProxy"), chkboxUseProxy->isChecked());
     if (chkboxUseProxy->isChecked()) {
         ini_.WriteString(kProxy, QStringLiteral("ProxyIP"), editProxyIP->text());

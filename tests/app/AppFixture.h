@@ -3,6 +3,7 @@
 #include "app/DesktopIntegration.h"
 #include "app/StartupOptions.h"
 #include "app/UpdateHooks.h"
+#include "platform/Exception.h"
 
 #include <QColor>
 #include <QImage>
@@ -78,16 +79,18 @@ public:
     explicit RecordingDesktop(std::shared_ptr<HookLog> log) : log_(std::move(log)) {}
     bool HasTray() const override { return hasTray; }
     bool hasTray = true;
-    void SetAutostart(bool on) override { log_->calls << QStringLiteral("SetAutostart %1").arg(on); }
+    // Commands named here are recorded and then fail, as a desktop that refuses them.
+    QStringList failing;
+    void SetAutostart(bool on) override { Record(QStringLiteral("SetAutostart %1").arg(on)); }
     void SetTrayStartMinimized(bool on) override
     {
-        log_->calls << QStringLiteral("SetTrayStartMinimized %1").arg(on);
+        Record(QStringLiteral("SetTrayStartMinimized %1").arg(on));
     }
     void SetTrayMinimizeToTray(bool on) override
     {
-        log_->calls << QStringLiteral("SetTrayMinimizeToTray %1").arg(on);
+        Record(QStringLiteral("SetTrayMinimizeToTray %1").arg(on));
     }
-    void CopyCurrentStrip() override { log_->calls << QStringLiteral("CopyCurrentStrip"); }
+    void CopyCurrentStrip() override { Record(QStringLiteral("CopyCurrentStrip")); }
     bool ShowTrayMessage(const QString& title, const QString& text, std::function<void()> clicked) override
     {
         log_->calls << QStringLiteral("ShowTrayMessage %1: %2").arg(title, text);
@@ -97,6 +100,13 @@ public:
     std::function<void()> trayMessageClicked;
 
 private:
+    void Record(const QString& call)
+    {
+        log_->calls << call;
+        if (failing.contains(call.section(QLatin1Char(' '), 0, 0)))
+            throw platform::Exception(call + QStringLiteral(" failed"));
+    }
+
     std::shared_ptr<HookLog> log_;
 };
 

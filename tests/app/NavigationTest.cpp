@@ -14,6 +14,7 @@
 #include <QAbstractItemView>
 #include <QBuffer>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QLabel>
@@ -231,7 +232,7 @@ TEST_F(Navigation, OneKeyIsOneStepAlsoOntoADamagedStrip)
     folder.WriteCatalogue("Gamma\thttp://x/g/\r\nAlpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\n"
                           "Delta\thttp://x/d/\r\n");
     folder.WriteIni("[Comics]\r\nAlpha=1\r\nBeta=1\r\nGamma=1\r\nDelta=1\r\nCurrentComic=Alpha\r\n"
-                    "[Updates]\r\nUpdateProgramStart=0\r\n");
+                    "[Updates]\r\nUpdateProgramStart=0\r\n[Wallpaper]\r\nComic=Beta\r\n");
     QFile truncated(test::FixturePath(QStringLiteral("images/truncated.jpg")));
     ASSERT_TRUE(truncated.open(QIODevice::ReadOnly));
     const QByteArray damaged = truncated.readAll();
@@ -263,6 +264,7 @@ TEST_F(Navigation, OneKeyIsOneStepAlsoOntoADamagedStrip)
     EXPECT_EQ(f.comboComics->currentText(), "Beta");
     EXPECT_EQ(f.CurrentComic()->Name, "Beta");
     EXPECT_EQ(f.lblCurrentDate->text(), Date(2002, 2, 4));
+    EXPECT_TRUE(f.AlwaysSetLatestStrip1->isChecked()) << "the mark follows the comic";
     test::Press(f.comboComics, Qt::Key_Down);
     EXPECT_EQ(f.CurrentComic()->Name, "Delta");
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::black));
@@ -272,6 +274,47 @@ TEST_F(Navigation, OneKeyIsOneStepAlsoOntoADamagedStrip)
     EXPECT_FALSE(f.comboComics->view()->isVisible());
     test::Press(f.comboComics, Qt::Key_Up);
     EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    EXPECT_EQ(boxes.Boxes().size(), 2u);
+}
+
+TEST_F(Navigation, ADamagedStripIsReportedWhenReachedNotWhenANoticeEnds)
+{
+    platform::Tunables::NoticeMs = 50;
+    folder.AddFile("Beta", "Beta20020204.jpg", "not a jpeg at all");
+    app::TForm1& f = Start();
+    Key(Qt::Key_Down);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    Key(Qt::Key_Right); // newest: the notice, then the damaged strip again by itself
+    EXPECT_TRUE(ShowsNotice(stripsNotice));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.NoStripsTimer->Enabled(); }, 5000));
+    Key(Qt::Key_Down); // last comic: the notice, ended by a key
+    EXPECT_TRUE(ShowsNotice(comicsNotice));
+    Key(Qt::Key_Down);
+    EXPECT_FALSE(f.NoComicsTimer->Enabled());
+    EXPECT_TRUE(test::Shown(f).isNull());
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2002, 2, 4));
+    EXPECT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts().join("\n").toStdString();
+    Key(Qt::Key_Left); // stepping onto it again is a new attempt
+    Key(Qt::Key_Right);
+    EXPECT_EQ(boxes.Boxes().size(), 2u);
+}
+
+TEST_F(Navigation, AStripWhoseUnreadMarkCannotBeWrittenIsStillShown)
+{
+    ASSERT_TRUE(QDir().mkpath(folder.Path() + "Comics/Alpha/Alpha.unr")); // cannot be read or replaced
+    app::TForm1& f = Start();
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_TRUE(boxes.Texts()[0].contains("Alpha.unr")) << boxes.Texts()[0].toStdString();
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 3));
+    Key(Qt::Key_Left);
+    EXPECT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::green));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 2));
+    f.resize(f.width() + 10, f.height());
+    EXPECT_EQ(boxes.Boxes().size(), 2u);
+    Key(Qt::Key_Down); // Beta's strips are drawn as ever
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
     EXPECT_EQ(boxes.Boxes().size(), 2u);
 }
 

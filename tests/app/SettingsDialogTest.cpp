@@ -265,6 +265,23 @@ TEST_F(SettingsDialog, OkWritesEveryKeyInOrder)
     EXPECT_TRUE(dlg->radioUpdateDaily->isChecked());
 }
 
+TEST_F(SettingsDialog, ADesktopThatRefusesAutostartStillGetsEverySettingWritten)
+{
+    Open("[Comics]\r\nA=1\r\n", {"A"});
+    desktop->failing << "SetAutostart";
+    dlg->chkboxStartMinimized->setChecked(true);
+    dlg->chkboxUseProxy->setChecked(true);
+    dlg->editProxyIP->setText("127.0.0.1");
+    dlg->btnOk->click();
+    EXPECT_EQ(boxes.Texts(), QStringList{"SetAutostart 1 failed"});
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(log->calls, (QStringList{"SetAutostart 1", "SetTrayStartMinimized 1"}));
+    const QStringList keys = Keys(folder.ReadIni());
+    EXPECT_TRUE(keys.contains("Misc/StartMinimized=1")) << keys.join(" ").toStdString();
+    EXPECT_TRUE(keys.contains("Proxy/ProxyIP=127.0.0.1")) << keys.join(" ").toStdString();
+}
+
 TEST_F(SettingsDialog, UncheckedProxyKeepsTheStoredAddress)
 {
     Open("[Comics]\r\nA=1\r\n[Proxy]\r\nUseProxy=1\r\nProxyIP=1.2.3.4\r\nProxyPort=3128\r\n", {"A"});

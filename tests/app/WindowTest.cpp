@@ -247,6 +247,25 @@ TEST_F(Window, SettingsOkRefillsTheSelectorInCatalogueOrder)
     EXPECT_TRUE(log->calls.isEmpty());
 }
 
+TEST_F(Window, SettingsAreAppliedAlsoWhenTheNewlyShownStripCannotBeDrawn)
+{
+    folder.AddFile("Alpha", "Alpha20010102.jpg", "not a jpeg at all");
+    app::TForm1& f = Start(kChosen + "[Downloads]\r\nMaxSimDownloads=4\r\n");
+    f.RunSettingsModal = [&] {
+        app::TfrmSettings& dlg = f.Settings();
+        dlg.show();
+        dlg.lstboxComicsToGet->item(1)->setSelected(true); // Beta, the shown comic, out
+        dlg.btnDeleteComic->click();
+        dlg.btnOk->click();
+        return dlg.result() == QDialog::Accepted;
+    };
+    f.Settings1->trigger();
+    EXPECT_EQ(boxes.Boxes().size(), 1u) << boxes.Texts().join("\n").toStdString();
+    EXPECT_EQ(f.CurrentComic()->Name, "Alpha");
+    EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Alpha20010102.jpg");
+    EXPECT_TRUE(log->calls.contains("SetSlotCount 4")) << log->calls.join(" ").toStdString();
+}
+
 } // namespace
 
 namespace {
