@@ -4,7 +4,7 @@
 #include "comics/TComicStrip.h"
 #include "comics/TComicStripsDB.h"
 #include "comics/TComicsList.h"
-#include "platform/Exception.h"
+#include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/Timer.h"
@@ -21,8 +21,25 @@
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
+#include <exception>
+#include <utility>
 
 namespace pw::update {
+
+namespace {
+// Runs a step after which a finished job's bookkeeping must still go on (its slot freed,
+// the next job started, the batch ended). A failure is reported from the loop once that
+// is done, so that a box left open holds up no other job.
+template <class F> void ReportFailureLater(QObject* context, F&& step)
+{
+    try {
+        std::forward<F>(step)();
+    } catch (...) {
+        QTimer::singleShot(0, context,
+                           [error = std::current_exception()] { platform::ReportUnhandled(error); });
+    }
+}
+} // namespace
 
 TUpdateScheduler::TUpdateScheduler(platform::TIniFile& ini, const comics::TComicStripsDB& db,
                                    const comics::TComicsList& comicsToGet, TAdvancedInfoSystem& info,
@@ -148,7 +165,7 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
     const int result =
         stored || state == TComicDownloadInfo::kNoUpdate ? state : TComicDownloadInfo::kAborted;
     if (OnJobFinished)
-        OnJobFinished(job);
+        ReportFailureLater(this, [&] { OnJobFinished(job); });
     const QString comicName = job.ComicName();
     job.OnStatusChange = nullptr;
     job.deleteLater(); // we are inside the job's own handler
@@ -161,7 +178,7 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
         host_.SetAbortEnabled(false);
         progress_->Finish();
         if (OnBatchFinished)
-            OnBatchFinished();
+            ReportFailureLater(this, [this] { OnBatchFinished(); });
     }
     if (timedOut) {
         // Shown from the loop once the bookkeeping is done, so that a box left open
@@ -177,8 +194,9 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
 
 void TUpdateScheduler::RecordNewStrip(TComicDownloadInfo& job)
 {
-    comics::TComicInfo* comic = job.Comic();
-    try {
+    // The strip is stored whatever fails here; the job's slot must still be freed.
+    ReportFailureLater(this, [&] {
+        comics::TComicInfo* comic = job.Comic();
         const bool hadUnread = db_.FirstUnreadStrip(comic->Name).has_value();
         const auto strip = comics::TComicStrip::FromFileName(job.StripFileName(), db_.Dir());
         if (!strip)
@@ -188,11 +206,7 @@ void TUpdateScheduler::RecordNewStrip(TComicDownloadInfo& job)
             host_.ShowNewStrip(*comic, *strip);
         if (ini_.ReadString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"), QString()) == comic->Name)
             host_.SetStripAsWallpaper(*strip);
-    } catch (const platform::Exception& e) {
-        // The strip is stored; the job's slot must still be freed.
-        const QString text = e.Message();
-        QTimer::singleShot(0, this, [text] { platform::MessageBoxService::Error(text); });
-    }
+    });
 }
 
 void TUpdateScheduler::AbortAll()

@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace pw;
 using test::MisbehavingServer;
@@ -130,6 +131,28 @@ TEST_F(SiteTest, NewStripIsStoredUnderItsDateAndMarkedUnread)
     EXPECT_TRUE(rig.host.log.contains("Alpha: onDataBegin"));
     EXPECT_TRUE(rig.host.log.filter("Alpha: Last-Modified: Tue, 07 Mar 2000").size() == 1);
     EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+TEST_F(SiteTest, AFailingStepAfterAJobFreesItsSlotAndIsReportedOnce)
+{
+    rig.ini.WriteInteger("Downloads", "MaxSimDownloads", 1);
+    rig.host.shown = Comic("Alpha", kMarch7);
+    Comic("Beta", kMarch7);
+    rig.host.showFails = true;
+    rig.scheduler->OnJobFinished = [this](const update::TComicDownloadInfo& job) {
+        rig.finished << job.ComicName() + ": " + job.StatusText();
+        if (job.ComicName() == "Beta")
+            throw std::runtime_error("notification refused");
+    };
+    rig.scheduler->UpdateAllComics();
+    ASSERT_TRUE(rig.RunBatch());
+    EXPECT_EQ(rig.finished, (QStringList{"Alpha: New strip updated", "Beta: New strip updated"}));
+    EXPECT_EQ(rig.host.text, "2 updated, 0 didn't need a update, 0 failed.");
+    EXPECT_FALSE(rig.host.abortEnabled);
+    EXPECT_EQ(rig.batches, 1);
+    EXPECT_TRUE(test::WaitFor([&] { return boxes.Texts().size() == 2; }));
+    EXPECT_EQ(boxes.Texts(), (QStringList{"cannot draw Alpha20000307.gif", "notification refused"}));
+    EXPECT_EQ(ReadAll(rig.db.MarkerPath("Alpha")), QByteArray("Alpha20000307.gif\r\n"));
 }
 
 TEST_F(SiteTest, StoredDateEndsAfterTheHeaderWithoutStripRequest)

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <stdexcept>
 
 namespace pw::test {
 
@@ -35,9 +36,12 @@ public:
     void SetAbortEnabled(bool e) override { abortEnabled = e; }
     void ShowAdvancedInfoWindow() override { ++advancedInfoShown; }
     comics::TComicInfo* ShownComic() const override { return shown; }
+    bool showFails = false; // a window that cannot draw the new strip
     void ShowNewStrip(comics::TComicInfo&, const comics::TComicStrip& s) override
     {
         shownStrips << s.FileName;
+        if (showFails)
+            throw std::runtime_error("cannot draw " + s.FileName.toStdString());
     }
     void SetStripAsWallpaper(const comics::TComicStrip& s) override { wallpapers << s.FileName; }
     void AppendDebugLog(const QString& line) override { log << line; }
