@@ -66,7 +66,7 @@ start_panelwick() {
   for _ in $(seq 150); do
     wid=$(xdotool search --onlyvisible --name '^Panelwick$' 2>/dev/null | head -n 1 || true)
     [ -n "$wid" ] && break
-    kill -0 "$app" 2>/dev/null || fail "panelwick ended at start"
+    kill -0 "$app" 2>/dev/null || { wait "$app"; fail "panelwick ended at start ($?)"; }
     sleep 0.1
   done
   [ -n "$wid" ] || fail "no Panelwick window appeared"
@@ -124,14 +124,68 @@ xdotool key --window "$wid" Up
 xdotool windowmove "$wid" 300 300
 sleep 0.3
 xdotool key --window "$wid" ctrl+x 2>/dev/null || true  # the window is gone before the key-ups
+# so release them here: held down, their repeats would reach the next window as Ctrl+X.
+xdotool keyup ctrl x 2>/dev/null || true
 wait_exit
 # Release them, or the server's auto-repeat types Ctrl+X into the next window.
 xdotool keyup ctrl x 2>/dev/null || true
 [ "$(md5sum <"$prog/panelwick.ini")" = "$before" ] || fail "E&xit changed panelwick.ini"
 
-# Third run: closing at once through the frame keeps the placement where it was, so the
+# Third run: a partly downloaded JPEG between good strips. With the focus in the comic
+# selector, Left onto it shows one error box and stays there; the unread markers tell
+# which strips were shown. Down onto a comic whose strip is damaged moves one comic.
+find_box() { # an error box: a second "Panelwick" window
+  xdotool search --onlyvisible --name '^Panelwick$' 2>/dev/null | grep -vx "$wid" | head -n 1 || true
+}
+no_box() { [ -z "$(find_box)" ]; }
+close_one_box() { # waits for one error box, answers it, and checks that no second one follows
+  seen=""
+  for _ in $(seq 100); do
+    box=$(find_box)
+    if [ -n "$box" ]; then
+      seen=1
+      # The box is gone before the key-up, which xdotool then reports as an error.
+      xdotool key --window "$box" Return 2>/dev/null || true
+      xdotool keyup Return 2>/dev/null || true
+    elif [ -n "$seen" ]; then
+      break
+    fi
+    sleep 0.1
+  done
+  [ -n "$seen" ] || fail "$1: no error box"
+  sleep 0.7
+  no_box || fail "$1: a second error box"
+}
+head -c 600 "$images/smoke-b.jpg" >"$prog/Comics/Alpha/Alpha20010104.jpg"
+cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010105.gif"
+head -c 600 "$images/smoke-b.jpg" >"$prog/Comics/Beta/Beta20020203.jpg"
+mkdir -p "$prog/Comics/Gamma"
+cp "$images/smoke-a.gif" "$prog/Comics/Gamma/Gamma20030303.gif"
+printf 'Alpha20010105.gif\r\nAlpha20010103.gif\r\n' >"$prog/Comics/Alpha/Alpha.unr"
+printf 'Gamma20030303.gif\r\n' >"$prog/Comics/Gamma/Gamma.unr"
+sed -i 's/^CurrentComic=.*/CurrentComic=Alpha\r/; s/^Gamma=0/Gamma=1/' "$prog/panelwick.ini"
+start_panelwick
+[ "$(tr -d '\r' <"$prog/Comics/Alpha/Alpha.unr")" = "Alpha20010103.gif" ] || fail "the first unread strip was not shown"
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+xdotool key --window "$wid" Left
+close_one_box "Left onto the damaged strip"
+[ "$(tr -d '\r' <"$prog/Comics/Alpha/Alpha.unr")" = "Alpha20010103.gif" ] || fail "Left took more than one step"
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+xdotool key --window "$wid" Left
+sleep 0.5
+no_box || fail "an error box for a good strip"
+[ -s "$prog/Comics/Alpha/Alpha.unr" ] && fail "the next Left did not show the strip before the damaged one"
+xdotool key --window "$wid" Down
+close_one_box "Down onto the damaged strip of Beta"
+[ "$(tr -d '\r' <"$prog/Comics/Gamma/Gamma.unr")" = "Gamma20030303.gif" ] || fail "Down moved past Beta"
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+wmctrl -i -c "$wid"
+wait_exit
+[ "$(ini_value Comics CurrentComic)" = "Beta" ] || fail "CurrentComic not Beta after Down: $(ini_value Comics CurrentComic)"
+rm "$prog/Comics/Beta/Beta20020203.jpg" # the next start shows Beta without a box
+# Fourth run: closing at once through the frame keeps the placement where it was, so the
 # window does not creep across the screen from one start to the next.
-top=$(ini_value Window TopPos)
+left=$(ini_value Window LeftPos); top=$(ini_value Window TopPos)
 start_panelwick
 wmctrl -i -c "$wid"
 wait_exit
