@@ -156,25 +156,27 @@ close_one_box() { # waits for one error box, answers it, and checks that no seco
   sleep 0.7
   no_box || fail "$1: a second error box"
 }
-head -c 600 "$images/smoke-b.jpg" >"$prog/Comics/Alpha/Alpha20010104.jpg"
-cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010105.gif"
+head -c 600 "$images/smoke-b.jpg" >"$prog/Comics/Alpha/Alpha20010106.jpg"
+cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010107.gif"
 head -c 600 "$images/smoke-b.jpg" >"$prog/Comics/Beta/Beta20020203.jpg"
 mkdir -p "$prog/Comics/Gamma"
 cp "$images/smoke-a.gif" "$prog/Comics/Gamma/Gamma20030303.gif"
-printf 'Alpha20010105.gif\r\nAlpha20010103.gif\r\n' >"$prog/Comics/Alpha/Alpha.unr"
+printf 'Alpha20010107.gif\r\nAlpha20010105.png\r\n' >"$prog/Comics/Alpha/Alpha.unr"
 printf 'Gamma20030303.gif\r\n' >"$prog/Comics/Gamma/Gamma.unr"
 sed -i 's/^CurrentComic=.*/CurrentComic=Alpha\r/; s/^Gamma=0/Gamma=1/' "$prog/panelwick.ini"
 start_panelwick
-[ "$(tr -d '\r' <"$prog/Comics/Alpha/Alpha.unr")" = "Alpha20010103.gif" ] || fail "the first unread strip was not shown"
+[ "$(tr -d '\r' <"$prog/Comics/Alpha/Alpha.unr")" = "Alpha20010105.png" ] || fail "the first unread strip was not shown"
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" Left
 close_one_box "Left onto the damaged strip"
-[ "$(tr -d '\r' <"$prog/Comics/Alpha/Alpha.unr")" = "Alpha20010103.gif" ] || fail "Left took more than one step"
+[ "$(tr -d '\r' <"$prog/Comics/Alpha/Alpha.unr")" = "Alpha20010105.png" ] || fail "Left took more than one step"
+[ "$(pixels_of '#3060C0')" -eq 0 ] || fail "the damaged strip shows the picture of the one before"
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" Left
 sleep 0.5
 no_box || fail "an error box for a good strip"
 [ -s "$prog/Comics/Alpha/Alpha.unr" ] && fail "the next Left did not show the strip before the damaged one"
+[ "$(pixels_of '#C03060')" -gt 10000 ] || fail "the PNG strip before the damaged one is not shown"
 xdotool key --window "$wid" Down
 close_one_box "Down onto the damaged strip of Beta"
 [ "$(tr -d '\r' <"$prog/Comics/Gamma/Gamma.unr")" = "Gamma20030303.gif" ] || fail "Down moved past Beta"
