@@ -131,7 +131,7 @@ wait_exit
 xdotool keyup ctrl x 2>/dev/null || true
 [ "$(md5sum <"$prog/panelwick.ini")" = "$before" ] || fail "E&xit changed panelwick.ini"
 
-# Third run: a partly downloaded JPEG between good strips. With the focus in the comic
+# A run with a partly downloaded JPEG between good strips. With the focus in the comic
 # selector, Left onto it shows one error box and stays there; the unread markers tell
 # which strips were shown. Down onto a comic whose strip is damaged moves one comic.
 find_box() { # an error box: a second "Panelwick" window
@@ -155,6 +155,10 @@ close_one_box() { # waits for one error box, answers it, and checks that no seco
   [ -n "$seen" ] || fail "$1: no error box"
   sleep 0.7
   no_box || fail "$1: a second error box"
+  # The keyboard focus may be left on the box's vanished window: a click on the strip
+  # area gives it back, as a user would.
+  xdotool mousemove --window "$wid" 300 300 click 1
+  sleep 0.3
 }
 head -c 600 "$images/smoke-b.jpg" >"$prog/Comics/Alpha/Alpha20010106.jpg"
 cp "$images/smoke-a.gif" "$prog/Comics/Alpha/Alpha20010107.gif"
@@ -171,11 +175,11 @@ xdotool key --window "$wid" Left
 close_one_box "Left onto the damaged strip"
 [ "$(tr -d '\r' <"$prog/Comics/Alpha/Alpha.unr")" = "Alpha20010105.png" ] || fail "Left took more than one step"
 [ "$(pixels_of '#3060C0')" -eq 0 ] || fail "the damaged strip shows the picture of the one before"
-xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" Left
-sleep 0.5
-no_box || fail "an error box for a good strip"
+for _ in $(seq 30); do [ -s "$prog/Comics/Alpha/Alpha.unr" ] || break; sleep 0.1; done
 [ -s "$prog/Comics/Alpha/Alpha.unr" ] && fail "the next Left did not show the strip before the damaged one"
+sleep 0.3
+no_box || fail "an error box for a good strip"
 [ "$(pixels_of '#C03060')" -gt 10000 ] || fail "the PNG strip before the damaged one is not shown"
 xdotool key --window "$wid" Down
 close_one_box "Down onto the damaged strip of Beta"
@@ -185,7 +189,7 @@ wmctrl -i -c "$wid"
 wait_exit
 [ "$(ini_value Comics CurrentComic)" = "Beta" ] || fail "CurrentComic not Beta after Down: $(ini_value Comics CurrentComic)"
 rm "$prog/Comics/Beta/Beta20020203.jpg" # the next start shows Beta without a box
-# Fourth run: closing at once through the frame keeps the placement where it was, so the
+# Third run: closing at once through the frame keeps the placement where it was, so the
 # window does not creep across the screen from one start to the next.
 left=$(ini_value Window LeftPos); top=$(ini_value Window TopPos)
 start_panelwick
@@ -276,7 +280,14 @@ on_task_bar || fail "a double-click on the tray icon did not bring the window ba
 xwininfo -id "$wid" | grep -q IsViewable || fail "the window is not mapped after the double-click"
 xdotool mousemove --window "$icon" 8 8 click 3
 sleep 0.5
-xdotool key Down Return
+# Its only entry, clicked: keys do not reach a tray menu under Xvfb.
+menu=""
+for w in $(xdotool search --onlyvisible --class panelwick 2>/dev/null); do
+  size=$(xwininfo -id "$w" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}')
+  [ "${size#* }" -lt 40 ] && [ "${size% *}" -gt 60 ] && menu=$w
+done
+[ -n "$menu" ] || fail "the tray icon opened no menu"
+xdotool mousemove --window "$menu" 40 11 sleep 0.3 click 1
 wait_exit
 [ "$(md5sum <"$prog/panelwick.ini")" = "$before" ] || fail "Close Panelwick changed panelwick.ini"
 
