@@ -124,8 +124,6 @@ xdotool key --window "$wid" Up
 xdotool windowmove "$wid" 300 300
 sleep 0.3
 xdotool key --window "$wid" ctrl+x 2>/dev/null || true  # the window is gone before the key-ups
-# so release them here: held down, their repeats would reach the next window as Ctrl+X.
-xdotool keyup ctrl x 2>/dev/null || true
 wait_exit
 # Release them, or the server's auto-repeat types Ctrl+X into the next window.
 xdotool keyup ctrl x 2>/dev/null || true
