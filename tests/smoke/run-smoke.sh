@@ -173,8 +173,11 @@ xdotool key --window "$wid" Left
 close_one_box "Left onto the damaged strip"
 [ "$(tr -d '\r' <"$prog/Comics/Alpha/Alpha.unr")" = "Alpha20010105.png" ] || fail "Left took more than one step"
 [ "$(pixels_of '#3060C0')" -eq 0 ] || fail "the damaged strip shows the picture of the one before"
-xdotool key --window "$wid" Left
-for _ in $(seq 30); do [ -s "$prog/Comics/Alpha/Alpha.unr" ] || break; sleep 0.1; done
+# A key that reaches no window while the focus comes back is pressed again.
+for _ in 1 2 3; do
+  xdotool key --window "$wid" Left
+  for _ in $(seq 30); do [ -s "$prog/Comics/Alpha/Alpha.unr" ] || break 2; sleep 0.1; done
+done
 [ -s "$prog/Comics/Alpha/Alpha.unr" ] && fail "the next Left did not show the strip before the damaged one"
 sleep 0.3
 no_box || fail "an error box for a good strip"
