@@ -58,6 +58,22 @@ struct WiringTest : ::testing::Test {
         return *engine;
     }
     static bool Idle(app::TStartup& s) { return !Engine(s).Scheduler().Busy(); }
+    // The comic "Web" on nginx: a page dated 4 December 2001 showing a GIF strip.
+    static void ServeWebComic(test::NginxServer& nginx)
+    {
+        ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
+        qputenv("PANELWICK_SITE_BASE", nginx.Url("").toLatin1());
+        ASSERT_TRUE(nginx.WriteFile("w/index.html",
+                                    "<html>\n<img src=\"/archive/images/w.gif\"> archive/images\n</html>\n"));
+        QFile page(nginx.Root() + "/w/index.html");
+        ASSERT_TRUE(page.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(page.setFileTime(QDateTime(QDate(2001, 12, 4), QTime(10, 0), Qt::UTC),
+                                     QFileDevice::FileModificationTime));
+        page.close();
+        QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
+        ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(nginx.WriteFile("archive/images/w.gif", gif.readAll()));
+    }
 };
 
 } // namespace
@@ -65,18 +81,7 @@ struct WiringTest : ::testing::Test {
 TEST_F(WiringTest, StartupUpdateShowsTheNewStripAndCommandsWork)
 {
     test::NginxServer nginx;
-    ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
-    qputenv("PANELWICK_SITE_BASE", nginx.Url("").toLatin1());
-    ASSERT_TRUE(nginx.WriteFile("w/index.html",
-                                "<html>\n<img src=\"/archive/images/w.gif\"> archive/images\n</html>\n"));
-    QFile page(nginx.Root() + "/w/index.html");
-    ASSERT_TRUE(page.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(page.setFileTime(QDateTime(QDate(2001, 12, 4), QTime(10, 0), Qt::UTC),
-                                 QFileDevice::FileModificationTime));
-    page.close();
-    QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
-    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(nginx.WriteFile("archive/images/w.gif", gif.readAll()));
+    ASSERT_NO_FATAL_FAILURE(ServeWebComic(nginx));
     Prepare("Web\thttp://comics.example/w/index.html\r\n",
             "[Comics]\r\nWeb=1\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n"
             "[Wallpaper]\r\nComic=Web\r\n");
@@ -153,18 +158,7 @@ TEST_F(WiringTest, AbortAllUpdatesMenuAbortsLikeTheButton)
 TEST_F(WiringTest, AStripThatCannotBeDrawnAtStartCancelsNeitherTheUpdateNorTheDailyTimer)
 {
     test::NginxServer nginx;
-    ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
-    qputenv("PANELWICK_SITE_BASE", nginx.Url("").toLatin1());
-    ASSERT_TRUE(nginx.WriteFile("w/index.html",
-                                "<html>\n<img src=\"/archive/images/w.gif\"> archive/images\n</html>\n"));
-    QFile page(nginx.Root() + "/w/index.html");
-    ASSERT_TRUE(page.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(page.setFileTime(QDateTime(QDate(2001, 12, 4), QTime(10, 0), Qt::UTC),
-                                 QFileDevice::FileModificationTime));
-    page.close();
-    QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
-    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(nginx.WriteFile("archive/images/w.gif", gif.readAll()));
+    ASSERT_NO_FATAL_FAILURE(ServeWebComic(nginx));
     Prepare(
         "Web\thttp://comics.example/w/index.html\r\n",
         "[Comics]\r\nWeb=1\r\nCurrentComic=Web\r\n[Updates]\r\nUpdateProgramStart=1\r\nUpdateDaily=1\r\n");
