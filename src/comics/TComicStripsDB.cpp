@@ -112,11 +112,19 @@ struct Best {
 // cannot be read.
 QByteArray ReadWhole(const QString& path, QString* error)
 {
-    QFile file(path);
     error->clear();
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.exists())
-            *error = file.errorString();
+    // Opened by hand: errno tells a missing file from an unreadable one without a second
+    // look at the path.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return {};
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *error = file.errorString();
         return {};
     }
     QByteArray bytes = file.readAll();

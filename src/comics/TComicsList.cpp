@@ -35,6 +35,12 @@ std::vector<std::pair<QString, QString>> TComicsList::ParseCatalogue(const QByte
 
 void TComicsList::LoadCatalogue(const QString& path, const TComicStripsDB& db)
 {
+    LoadCatalogue(path);
+    FindCurrentStrips(db);
+}
+
+void TComicsList::LoadCatalogue(const QString& path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw platform::Exception(
@@ -43,21 +49,23 @@ void TComicsList::LoadCatalogue(const QString& path, const TComicStripsDB& db)
     if (file.error() != QFileDevice::NoError)
         throw platform::Exception(
             QStringLiteral("Unable to read the comic list %1: %2").arg(path, file.errorString()));
+    for (auto& [name, address] : ParseCatalogue(bytes))
+        AddOwned(std::make_unique<TComicInfo>(std::move(name), std::move(address)));
+}
 
+void TComicsList::FindCurrentStrips(const TComicStripsDB& db)
+{
     // One listing of the comics folder spares two failing look-ups for every comic that
     // has no folder yet (most of a large catalogue).
     const QStringList listed =
         QDir(db.Dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     const QSet<QString> present(listed.begin(), listed.end());
-
-    for (auto& [name, address] : ParseCatalogue(bytes)) {
-        auto comic = std::make_unique<TComicInfo>(std::move(name), std::move(address));
+    for (TComicInfo* comic : items_) {
         if (comic->Name.isEmpty() || present.contains(comic->Name)) {
             comic->CurrentStrip = db.FirstUnreadStrip(comic->Name);
             if (!comic->CurrentStrip)
                 comic->CurrentStrip = db.NewestStrip(comic->Name);
         }
-        AddOwned(std::move(comic));
     }
 }
 

@@ -28,6 +28,11 @@ public:
     // CurrentStrip (first unread, else newest). Throws platform::Exception when the file
     // cannot be read.
     void LoadCatalogue(const QString& path, const TComicStripsDB& db);
+    // The same without CurrentStrip, for runs that show no strip: no look into the
+    // comics' folders.
+    void LoadCatalogue(const QString& path);
+    // Gives every entry its CurrentStrip (first unread, else newest).
+    void FindCurrentStrips(const TComicStripsDB& db);
     // Pure parse of the catalogue bytes into (name, address) pairs.
     static std::vector<std::pair<QString, QString>> ParseCatalogue(const QByteArray& bytes);
 

@@ -16,6 +16,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QTimer>
+#include <cstdio>
 
 namespace pw::update {
 
@@ -311,8 +312,9 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         const QString part = stripFile_->fileName();
         stripFile_.reset();
         const QString target = StripFilePath();
-        QFile::remove(target);
-        if (flushed && QFile::rename(part, target)) {
+        // rename() replaces a file of that name in one step (QFile::rename would not).
+        if (flushed &&
+            std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) == 0) {
             downloadedSize_ = size;
             SetState(kNewStrip, QStringLiteral("New strip updated"));
         } else {

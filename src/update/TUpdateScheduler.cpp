@@ -197,12 +197,14 @@ void TUpdateScheduler::RecordNewStrip(TComicDownloadInfo& job)
     // The strip is stored whatever fails here; the job's slot must still be freed.
     ReportFailureLater(this, [&] {
         comics::TComicInfo* comic = job.Comic();
-        const bool hadUnread = db_.FirstUnreadStrip(comic->Name).has_value();
+        // Only the comic on screen needs its marker read before the new mark.
+        const bool shown = comic == host_.ShownComic();
+        const bool hadUnread = shown && db_.FirstUnreadStrip(comic->Name).has_value();
         const auto strip = comics::TComicStrip::FromFileName(job.StripFileName(), db_.Dir());
         if (!strip)
             return;
         db_.MarkUnread(*strip);
-        if (comic == host_.ShownComic() && !hadUnread)
+        if (shown && !hadUnread)
             host_.ShowNewStrip(*comic, *strip);
         if (ini_.ReadString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"), QString()) == comic->Name)
             host_.SetStripAsWallpaper(*strip);
