@@ -4,6 +4,7 @@
 #include "imaging/BmpFile.h"
 #include "imaging/TGifDecoder.h"
 #include "imaging/TJpegDecoder.h"
+#include "imaging/TStripDecoder.h"
 #include "platform/Exception.h"
 #include "platform/MessageBoxService.h"
 
@@ -34,7 +35,8 @@ bool StripWallpaper::Set(const std::optional<comics::TComicStrip>& strip, const 
             WriteBmp(imaging::TGifDecoder::GetGIFFile(strip->StripPath()), path);
         else if (strip->FileName.contains(QLatin1String(".jpg")))
             WriteBmp(imaging::TJpegDecoder::LoadFromFile(strip->StripPath()), path);
-        // Otherwise the file keeps what it held; the desktop is still pointed at it.
+        else // PNG and the like, by content, as the window shows them
+            WriteBmp(imaging::TStripDecoder::LoadFromFile(strip->StripPath()), path);
 
         TWallPaper wallpaper;
         wallpaper.OnCommand = log;

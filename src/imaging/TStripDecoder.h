@@ -5,8 +5,9 @@
 
 namespace pw::imaging {
 
-// The one strip decoder: the window, the wallpaper, the clipboard and printing all decode
-// a stored strip here, so they all see the same picture.
+// The one strip decoder: the window decodes a stored strip here (the clipboard and printing
+// take the picture it shows). The wallpaper looks for ".gif" before ".jpg" in a name and
+// comes here for every other name, so a PNG strip becomes the wallpaper too.
 //
 // The file name decides: one containing ".jpg" goes to the JPEG decoder, which throws
 // platform::Exception when the file cannot be read; one containing ".gif" to the GIF

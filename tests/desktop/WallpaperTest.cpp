@@ -7,9 +7,11 @@
 #include "desktop/TWallPaper.h"
 #include "imaging/TGifDecoder.h"
 #include "imaging/TJpegDecoder.h"
+#include "imaging/TStripDecoder.h"
 #include "platform/Exception.h"
 #include "platform/TRegistry.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -67,7 +69,13 @@ struct Wallpaper : ::testing::Test {
         ASSERT_TRUE(reg.OpenKey("Control Panel\\desktop", true));
         reg.WriteString(name, value);
     }
-    static QImage Rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
+    // Pixels only: a PNG carries a colour space that the bitmap does not.
+    static QImage Rgb(const QImage& image)
+    {
+        QImage out = image.convertToFormat(QImage::Format_RGB32);
+        out.setColorSpace(QColorSpace());
+        return out;
+    }
 };
 
 TEST_F(Wallpaper, GifAndJpegStripsBecomeTheBitmapAndTheDesktopIsToldCentred)
@@ -94,12 +102,14 @@ TEST_F(Wallpaper, GifAndJpegStripsBecomeTheBitmapAndTheDesktopIsToldCentred)
     ASSERT_TRUE(StripWallpaper::Set(both, data));
     EXPECT_EQ(Rgb(QImage(Bmp(), "BMP")), Rgb(imaging::TGifDecoder::GetGIFFile(both.StripPath())));
 
-    // Neither: no file written, the desktop still pointed at the old one.
-    const QByteArray before = Read(Bmp());
+    // Neither: decoded by its content, like the window shows it.
     SetValue("TileWallpaper", "1");
-    const auto png = Strip("Png", "Png20010104.png", "quadrants.png");
+    const auto png = Strip("Png", "Png20010104.png", "transparent.png");
     ASSERT_TRUE(StripWallpaper::Set(png, data));
-    EXPECT_EQ(Read(Bmp()), before);
+    const QImage shown = imaging::TStripDecoder::LoadFromFile(png.StripPath());
+    ASSERT_EQ(shown.size(), QSize(20, 20));
+    const QImage wp = Rgb(QImage(Bmp(), "BMP"));
+    EXPECT_EQ(wp, Rgb(shown));
     EXPECT_EQ(Value("TileWallpaper"), "0");
     EXPECT_TRUE(boxes.Texts().isEmpty());
 }
@@ -127,6 +137,8 @@ TEST_F(Wallpaper, EveryFailureShowsTheMessageAndLeavesFileAndValuesAsTheyWere)
     EXPECT_FALSE(StripWallpaper::Set(Strip("Bad", "Bad20010103.jpg", "truncated.jpg"), data));
     unchanged();
     EXPECT_FALSE(StripWallpaper::Set(Strip("Bad", "Bad20010104.gif", "garbage.gif"), data));
+    unchanged();
+    EXPECT_FALSE(StripWallpaper::Set(Strip("Bad", "Bad20010105.png", "html.png"), data)); // no reader
     unchanged();
     auto missing = Strip("Gone", "Gone20010105.gif", "quadrants.gif");
     QFile::remove(missing.StripPath());
