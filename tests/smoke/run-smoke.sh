@@ -24,10 +24,10 @@ unset QT_QPA_PLATFORM
 # Xvfb picks a free display itself, so parallel runs never share one.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(head -n 1 "$work/display")"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
 # openbox now and then ends at once on a busy machine; give it three chances.
 for attempt in 1 2 3; do
@@ -83,6 +83,11 @@ pixels_of() { # COLOUR: how many pixels of the window have it
   convert "$work/shot.png" -format %c histogram:info: | awk -v c="$1" 'toupper($0) ~ c {n += $1} END {print n + 0}'
 }
 
+wait_pixels() { # COLOUR OP COUNT: waits a while for the window's pixels of COLOUR to compare so
+  for _ in $(seq 30); do [ "$(pixels_of "$1")" "$2" "$3" ] && return 0; sleep 0.1; done
+  return 1
+}
+
 ini_value() { # section key
   awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} {sub(/\r$/,"")} /^\[/{in_s=(tolower($0)==tolower(s))} in_s && tolower($0) ~ "^"tolower(k)"=" {sub(/^[^=]*=/,""); print; exit}' "$prog/panelwick.ini"
 }
@@ -92,14 +97,11 @@ start_panelwick
 [ -s "$prog/Comics/Alpha/Alpha.unr" ] && fail "the unread strip was not marked read"
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" Right
-sleep 0.3
-[ "$(pixels_of '#3060C0')" -gt 10000 ] || fail "the blue GIF strip is not shown"
+wait_pixels '#3060C0' -gt 10000 || fail "the blue GIF strip is not shown"
 xdotool key --window "$wid" Right
-sleep 0.3
-[ "$(pixels_of '#3060C0')" -eq 0 ] || fail "a strip no reader knows shows the previous strip's picture"
+wait_pixels '#3060C0' -eq 0 || fail "a strip no reader knows shows the previous strip's picture"
 xdotool key --window "$wid" Right
-sleep 0.3
-[ "$(pixels_of '#C03060')" -gt 10000 ] || fail "the PNG strip is not shown"
+wait_pixels '#C03060' -gt 10000 || fail "the PNG strip is not shown"
 xdotool key --window "$wid" Down
 sleep 0.5
 [ -f "$prog/Comics/Beta/Beta.unr" ] || fail "Down did not show the next comic"
@@ -181,7 +183,7 @@ done
 [ -s "$prog/Comics/Alpha/Alpha.unr" ] && fail "the next Left did not show the strip before the damaged one"
 sleep 0.3
 no_box || fail "an error box for a good strip"
-[ "$(pixels_of '#C03060')" -gt 10000 ] || fail "the PNG strip before the damaged one is not shown"
+wait_pixels '#C03060' -gt 10000 || fail "the PNG strip before the damaged one is not shown"
 xdotool key --window "$wid" Down
 close_one_box "Down onto the damaged strip of Beta"
 [ "$(tr -d '\r' <"$prog/Comics/Gamma/Gamma.unr")" = "Gamma20030303.gif" ] || fail "Down moved past Beta"
@@ -306,10 +308,16 @@ for _ in $(seq 100); do
 done
 [ -n "$dlg" ] || fail "Ctrl+P opened no print dialog"
 sleep 0.5
-xdotool windowactivate --sync "$dlg" 2>/dev/null || xdotool windowfocus --sync "$dlg"
-xdotool key --window "$dlg" Return
 pdf="$HOME/Documents/Panelwick/Beta 2002-02-02.pdf" # the comic on screen since the first run
-for _ in $(seq 100); do [ -s "$pdf" ] && break; sleep 0.1; done
+# A key pressed while the dialog is still taking the focus can be lost on a busy machine:
+# press Enter again while the dialog is still there and nothing was written.
+for _ in 1 2 3; do
+  xdotool windowactivate --sync "$dlg" 2>/dev/null || xdotool windowfocus --sync "$dlg"
+  xdotool key --window "$dlg" Return
+  for _ in $(seq 50); do [ -s "$pdf" ] && break; sleep 0.1; done
+  [ -s "$pdf" ] && break
+  xdotool search --onlyvisible --name '^PrintForm$' >/dev/null 2>&1 || break
+done
 [ -s "$pdf" ] || fail "printing wrote no $pdf: $(ls -R "$HOME/Documents" 2>&1)"
 head -c 5 "$pdf" | grep -q '%PDF-' || fail "$pdf is no PDF"
 # The box that names the file is modal: Enter closes it, then the frame closes the window.
@@ -344,9 +352,14 @@ message=""
 for _ in $(seq 200); do message=$(tray_message); [ -n "$message" ] && break; sleep 0.1; done
 [ -n "$message" ] || fail "no tray message about the new strips appeared"
 [ -z "$(wmctrl -l | awk '$NF == "Panelwick"')" ] || fail "the window showed instead of staying in the tray"
-xdotool mousemove --window "$message" 60 40 click 1
 wid=""
-for _ in $(seq 100); do wid=$(wmctrl -l | awk '$NF == "Panelwick" {print $1; exit}'); [ -n "$wid" ] && break; sleep 0.1; done
+# A click while the message is still being laid out can miss it: click again while it shows.
+for _ in 1 2 3; do
+  xdotool mousemove --window "$message" 60 40 click 1
+  for _ in $(seq 50); do wid=$(wmctrl -l | awk '$NF == "Panelwick" {print $1; exit}'); [ -n "$wid" ] && break 2; sleep 0.1; done
+  message=$(tray_message)
+  [ -n "$message" ] || break
+done
 [ -n "$wid" ] || fail "a click on the tray message did not bring the window back ($(xwininfo -root -children | grep -c Panelwick) windows)"
 sleep 0.3
 wmctrl -i -c "$wid"

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace pw::test {
@@ -13,7 +14,13 @@ void IsolateHome()
     char* dir = mkdtemp(templ.data());
     if (!dir)
         return;
-    const std::string home(dir);
+    static std::string home;
+    home = dir;
+    // Each test process gets its own home; leave none behind in the temporary folder.
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(home, ignored);
+    });
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
