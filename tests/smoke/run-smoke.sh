@@ -21,14 +21,26 @@ unset XDG_CURRENT_DESKTOP WAYLAND_DISPLAY # the bare X server's root window gets
 mkdir -p "$HOME"
 unset QT_QPA_PLATFORM
 
-# Xvfb picks a free display itself, so parallel runs never share one.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+# Xvfb picks a free display itself, so parallel runs never share one; two servers starting
+# at the same moment can still pick the same number, and the loser ends: start it again.
+for attempt in 1 2 3; do
+  rm -f "$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >>"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  pids+=($xvfb)
+  for _ in $(seq 200); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -s "$work/display" ]; then
+    export DISPLAY=":$(head -n 1 "$work/display")"
+    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    xdpyinfo >/dev/null 2>&1 && break
+  fi
+  kill "$xvfb" 2>/dev/null || true
+done
+xdpyinfo >/dev/null 2>&1 || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
 # openbox now and then ends at once on a busy machine; give it three chances.
 for attempt in 1 2 3; do
   openbox >>"$work/openbox.log" 2>&1 &
@@ -81,6 +93,16 @@ wait_exit() {
 pixels_of() { # COLOUR: how many pixels of the window have it
   import -window "$wid" "$work/shot.png"
   convert "$work/shot.png" -format %c histogram:info: | awk -v c="$1" 'toupper($0) ~ c {n += $1} END {print n + 0}'
+}
+
+wait_window() { # NAME-PATTERN: the first visible window of that name, waited for a while
+  local w=""
+  for _ in $(seq 100); do
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  echo "$w"
 }
 
 wait_pixels() { # COLOUR OP COUNT: waits a while for the window's pixels of COLOUR to compare so
@@ -227,12 +249,7 @@ xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "
 xdotool key --window "$wid" ctrl+s
 # The modal dialog takes the focus before the key-ups, which then miss the server.
 xdotool keyup ctrl s 2>/dev/null || true
-dialog=""
-for _ in $(seq 50); do
-  dialog=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -n 1 || true)
-  [ -n "$dialog" ] && break
-  sleep 0.1
-done
+dialog=$(wait_window '^Settings$')
 [ -n "$dialog" ] || fail "Ctrl+S showed no settings dialog"
 # Enter presses "Ok"; "Start the program when Windows starts" is on by default.
 for _ in $(seq 10); do
@@ -300,12 +317,7 @@ printf '[Printing]\r\nPrinter=Print to PDF file\r\n' >>"$prog/panelwick.ini"
 start_panelwick
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" ctrl+p
-dlg=""
-for _ in $(seq 100); do
-  dlg=$(xdotool search --onlyvisible --name '^PrintForm$' 2>/dev/null | head -n 1 || true)
-  [ -n "$dlg" ] && break
-  sleep 0.1
-done
+dlg=$(wait_window '^PrintForm$')
 [ -n "$dlg" ] || fail "Ctrl+P opened no print dialog"
 sleep 0.5
 pdf="$HOME/Documents/Panelwick/Beta 2002-02-02.pdf" # the comic on screen since the first run
