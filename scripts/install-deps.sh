@@ -10,7 +10,7 @@ PKGS=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light tinyproxy dante-server libnss-wrapper apache2-utils curl
   xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
-  desktop-file-utils hsetroot xclip trayer
+  hsetroot xclip trayer
   poppler-utils cups-daemon cups-client
   fonts-dejavu-core procps psmisc bc time
   dbus-daemon dbus-bin python3-dbus python3-gi
