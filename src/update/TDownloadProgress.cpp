@@ -16,9 +16,15 @@ TDownloadProgress::TDownloadProgress(IProgressDisplay& display,
     Finish();
 }
 
-void TDownloadProgress::AddComic()
+void TDownloadProgress::AddComic(bool show)
 {
     ++total_;
+    if (show)
+        ShowTotal();
+}
+
+void TDownloadProgress::ShowTotal()
+{
     display_.SetProgressMaximum(total_ * 4);
     RefreshLabel();
 }

@@ -15,7 +15,10 @@ public:
     TDownloadProgress(IProgressDisplay& display, std::function<std::vector<int>()> activeStates,
                       std::function<int()> queuedCount);
 
-    void AddComic();
+    // show false: the caller adds many in one go and calls ShowTotal after the last;
+    // the texts in between would never be painted.
+    void AddComic(bool show = true);
+    void ShowTotal();
     void RefreshLabel();
     // result: 4 a new strip, 6 nothing new, anything else a failure.
     void Update(int result);

@@ -94,7 +94,7 @@ void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool sho
             },
             [this] { return queued_.Count(); });
     }
-    progress_->AddComic();
+    progress_->AddComic(!addingAll_);
 
     auto* job = new TComicDownloadInfo(*comic, db_, ini_, this);
     job->OnStatusChange = [this](TComicDownloadInfo& j) { DownloadStatusChanged(j); };
@@ -123,13 +123,21 @@ void TUpdateScheduler::UpdateAllComics()
     // set spares a search of the whole list per comic.
     QSet<QString> names;
     names.reserve(comicsToGet_.Count());
-    for (int i = 0; i < comicsToGet_.Count(); ++i) {
-        comics::TComicInfo* comic = comicsToGet_.GetItem(i);
-        if (!names.contains(comic->Name)) {
-            names.insert(comic->Name);
-            UpdateComic(*comic, limit, showAdvancedInfo);
+    const int before = progress_ ? progress_->Total() : 0;
+    {
+        // The label and bar show the new total once, not once per comic.
+        addingAll_ = true;
+        const std::unique_ptr<bool, void (*)(bool*)> done(&addingAll_, [](bool* adding) { *adding = false; });
+        for (int i = 0; i < comicsToGet_.Count(); ++i) {
+            comics::TComicInfo* comic = comicsToGet_.GetItem(i);
+            if (!names.contains(comic->Name)) {
+                names.insert(comic->Name);
+                UpdateComic(*comic, limit, showAdvancedInfo);
+            }
         }
     }
+    if (progress_ && progress_->Total() > before)
+        progress_->ShowTotal();
 }
 
 void TUpdateScheduler::StartJob(TComicDownloadInfo* job)

@@ -74,6 +74,7 @@ private:
     TComicDownloads active_;
     TComicDownloads queued_;
     std::unique_ptr<TDownloadProgress> progress_;
+    bool addingAll_ = false; // UpdateAllComics shows the new total once, at its end
     platform::Timer* dailyTimer_;
     TDailyUpdateRule dailyRule_;
 };
