@@ -17,11 +17,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <exception>
+#include <sys/stat.h>
 #include <utility>
 
 namespace pw::update {
@@ -101,8 +102,10 @@ void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool sho
     if (host_.KeepsDebugLog())
         job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
     if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty()) {
+        // One call whether or not the folder exists; the comics folder itself is made
+        // again only when it went missing.
         const QString folder = db_.ComicFolder(comic->Name);
-        if (!QFileInfo(folder).isDir())
+        if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno == ENOENT)
             QDir().mkpath(folder);
     }
 
