@@ -14,6 +14,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/panelwick.log" ] && cat "$work/panelwick.log" >&2; exit 1; }
+# A command that fails outside a check ends the script: say which one.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2; [ -f "$work/panelwick.log" ] && cat "$work/panelwick.log" >&2' ERR
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
 export XDG_RUNTIME_DIR="$work/home"
@@ -357,8 +359,9 @@ pids+=($app)
 tray_message() { # a shown top-level Panelwick window, wider than the icon, while the main window is hidden
   for w in $(xwininfo -root -children 2>/dev/null |
     awk '/"Panelwick": \("panelwick" "Panelwick"\)/ {split($(NF-1), size, "x"); if (size[1] + 0 > 100) print $1}'); do
-    xwininfo -id "$w" 2>/dev/null | grep -q IsViewable && { echo "$w"; return; }
+    xwininfo -id "$w" 2>/dev/null | grep -q IsViewable && { echo "$w"; return 0; }
   done
+  return 0 # none yet: the caller waits
 }
 message=""
 for _ in $(seq 200); do message=$(tray_message); [ -n "$message" ] && break; sleep 0.1; done
