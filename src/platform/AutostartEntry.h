@@ -22,7 +22,8 @@ struct AutostartEntry {
     // compared without case) of that kind; nullopt for anything else.
     static std::optional<QString> Data(const QByteArray& entry, const QString& valueName, bool runOnce);
 
-    // Exec quoting of the Desktop Entry Specification, string escapes included.
+    // Quoted for the Exec key of a desktop entry: a path with spaces stays one argument,
+    // the backslash, quote, dollar and backquote are escaped twice and a percent sign doubled.
     static QString ExecValue(const QString& program);
     // The program of an Exec value; nullopt when the quoting is broken.
     static std::optional<QString> ExecProgram(const QString& execValue);
