@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 namespace pw::app {
 
@@ -85,12 +86,23 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
     update::TUpdateScheduler scheduler(ini, db, chosen, info, host);
     QEventLoop loop;
     int failed = 0;
+    // The lines of the comics that end in one turn of the loop go out together, before
+    // anything the loop does next (such as a message box on standard error).
+    QObject flusher;
+    bool flushPosted = false;
     scheduler.OnJobFinished = [&](const update::TComicDownloadInfo& job) {
         const bool ok = (job.State() == update::TComicDownloadInfo::kNewStrip && job.DownloadedSize() > 0) ||
                         job.State() == update::TComicDownloadInfo::kNoUpdate;
         if (!ok)
             ++failed;
-        out << job.ComicName() << ": " << job.StatusText() << Qt::endl;
+        out << job.ComicName() << ": " << job.StatusText() << '\n';
+        if (!flushPosted) {
+            flushPosted = true;
+            QTimer::singleShot(0, &flusher, [&] {
+                flushPosted = false;
+                out.flush();
+            });
+        }
     };
     scheduler.OnBatchFinished = [&] { loop.quit(); };
     scheduler.UpdateAllComics();

@@ -20,24 +20,30 @@ namespace pw::comics {
 
 namespace {
 
-struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
-};
-
 // Calls fn(entry name, the bytes after the prefix) for every entry of `folder` whose name
 // begins with `prefix` (exact bytes), of every kind, in the order the file system lists
-// them. No stat: a folder of thousands of strips is read in one pass.
+// them. No stat, and the folder read straight with getdents64 (opendir would stat it
+// too): a folder is listed at least once per comic per update.
 template <class Fn> void ForEachEntry(const QString& folder, const QString& prefix, Fn&& fn)
 {
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(QFile::encodeName(folder).constData()));
-    if (!dir)
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return;
+    const std::unique_ptr<const int, void (*)(const int*)> closer(&fd, [](const int* f) { ::close(*f); });
     const QByteArray pre = QFile::encodeName(prefix);
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (std::strncmp(entry->d_name, pre.constData(), static_cast<size_t>(pre.size())) != 0)
-            continue;
-        const std::string_view name(entry->d_name);
-        fn(name, name.substr(static_cast<size_t>(pre.size())));
+    alignas(dirent64) char buffer[32768];
+    for (;;) {
+        const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+        if (got <= 0)
+            return;
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            if (std::strncmp(entry->d_name, pre.constData(), static_cast<size_t>(pre.size())) != 0)
+                continue;
+            const std::string_view name(entry->d_name);
+            fn(name, name.substr(static_cast<size_t>(pre.size())));
+        }
     }
 }
 
@@ -109,16 +115,20 @@ struct Best {
 };
 
 // The file's bytes; a missing file reads as empty. `error` is set when the file exists but
-// cannot be read.
-QByteArray ReadWhole(const QString& path, QString* error)
+// cannot be read; `missing`, when given, tells whether it was missing.
+QByteArray ReadWhole(const QString& path, QString* error, bool* missing = nullptr)
 {
     error->clear();
+    if (missing)
+        *missing = false;
     // Opened by hand: errno tells a missing file from an unreadable one without a second
     // look at the path.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT && errno != ENOTDIR)
             *error = QString::fromLocal8Bit(std::strerror(errno));
+        else if (missing)
+            *missing = true;
         return {};
     }
     QFile file;
@@ -133,10 +143,11 @@ QByteArray ReadWhole(const QString& path, QString* error)
     return bytes;
 }
 
-std::vector<QByteArray> ReadMarkerForRewrite(const QString& path)
+// `missing` tells whether there was no marker to read.
+std::vector<QByteArray> ReadMarkerForRewrite(const QString& path, bool* missing)
 {
     QString error;
-    const QByteArray bytes = ReadWhole(path, &error);
+    const QByteArray bytes = ReadWhole(path, &error, missing);
     if (!error.isEmpty()) // rewriting it would lose its lines
         throw platform::Exception(QStringLiteral("Unable to read %1: %2").arg(path, error));
     std::vector<QByteArray> lines;
@@ -150,7 +161,8 @@ std::vector<QByteArray> ReadMarkerForRewrite(const QString& path)
 // or the new one. No fdatasync: the list changes for every new strip, the strip files
 // themselves are not synced either, and losing the newest unread mark to a power cut
 // costs far less than a disk flush per strip.
-void WriteMarker(const QString& path, const std::vector<QByteArray>& lines)
+// `wasMissing`: the marker was just found missing, so there is nothing to look at.
+void WriteMarker(const QString& path, const std::vector<QByteArray>& lines, bool wasMissing)
 {
     QByteArray bytes;
     for (const QByteArray& line : lines)
@@ -162,7 +174,7 @@ void WriteMarker(const QString& path, const std::vector<QByteArray>& lines)
     };
 
     struct stat existing {};
-    const bool exists = ::stat(target.constData(), &existing) == 0;
+    const bool exists = !wasMissing && ::stat(target.constData(), &existing) == 0;
     if (exists && ::access(target.constData(), W_OK) != 0)
         fail(errno);
     // Hidden (leading dot) and unique to this process, beside the marker so that the
@@ -241,16 +253,18 @@ void TComicStripsDB::MarkUnread(const TComicStrip& strip) const
 {
     RequireUsable(strip.ComicName);
     const QString path = MarkerPath(strip.ComicName);
-    std::vector<QByteArray> lines = ReadMarkerForRewrite(path);
+    bool missing = false;
+    std::vector<QByteArray> lines = ReadMarkerForRewrite(path, &missing);
     lines.push_back(QFile::encodeName(strip.FileName));
-    WriteMarker(path, lines);
+    WriteMarker(path, lines, missing);
 }
 
 void TComicStripsDB::MarkRead(const TComicStrip& strip) const
 {
     RequireUsable(strip.ComicName);
     const QString path = MarkerPath(strip.ComicName);
-    std::vector<QByteArray> lines = ReadMarkerForRewrite(path);
+    bool missing = false;
+    std::vector<QByteArray> lines = ReadMarkerForRewrite(path, &missing);
     const QByteArray name = QFile::encodeName(strip.FileName);
     for (auto it = lines.begin(); it != lines.end(); ++it) {
         if (*it == name) {
@@ -258,7 +272,7 @@ void TComicStripsDB::MarkRead(const TComicStrip& strip) const
             break;
         }
     }
-    WriteMarker(path, lines); // always, so that the file exists afterwards
+    WriteMarker(path, lines, missing); // always, so that the file exists afterwards
 }
 
 std::optional<TComicStrip> TComicStripsDB::FirstUnreadStrip(const QString& comicName) const

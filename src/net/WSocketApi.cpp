@@ -80,6 +80,7 @@ TSocket WSocketApi::Socket(int family, int type, int protocol)
         Fail();
         return INVALID_SOCKET;
     }
+    SocketReadiness::Opened(fd, type, false);
     return fd;
 }
 
@@ -92,7 +93,10 @@ int WSocketApi::Bind(TSocket s, const sockaddr_in& addr)
 int WSocketApi::Listen(TSocket s, int backlog)
 {
     EnsureLoaded();
-    return ::listen(s, backlog) == 0 ? 0 : Fail();
+    if (::listen(s, backlog) != 0)
+        return Fail();
+    SocketReadiness::Listening(s);
+    return 0;
 }
 
 TSocket WSocketApi::Accept(TSocket s, sockaddr_in* addr, socklen_t* len)
@@ -106,6 +110,7 @@ TSocket WSocketApi::Accept(TSocket s, sockaddr_in* addr, socklen_t* len)
         Fail();
         return INVALID_SOCKET;
     }
+    SocketReadiness::Opened(fd, SOCK_STREAM, true);
     return fd;
 }
 
@@ -232,12 +237,12 @@ int WSocketApi::AsyncSelect(TSocket s, platform::MessageTarget* target, unsigned
                             std::uint32_t cookie)
 {
     EnsureLoaded();
-    if (mask != 0) {
+    if (mask != 0 && !SocketReadiness::MadeHere(s)) {
         // Like the classic interface: asking for notifications makes the socket non-blocking.
         const int flags = ::fcntl(s, F_GETFL);
         if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) != 0)
             return Fail();
-    } else if (::fcntl(s, F_GETFD) < 0) {
+    } else if (mask == 0 && ::fcntl(s, F_GETFD) < 0) {
         return Fail();
     }
     SocketReadiness::Select(s, target, msg, mask, cookie);

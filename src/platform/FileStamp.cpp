@@ -1,15 +1,22 @@
 #include "platform/FileStamp.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <sys/stat.h>
 
 namespace pw::platform {
 
 namespace {
 
-// File times come from a clock that may tick as coarsely as a few milliseconds; two
-// seconds is far beyond any file system's tick here.
-constexpr time_t kSettleSeconds = 2;
+// File times come from the kernel's coarse clock, which ticks every few milliseconds;
+// a tenth of a second is far beyond that tick. File systems that keep whole seconds (or
+// two, like FAT) show no fraction in either time: there, two seconds.
+constexpr long kSettleNanosFine = 100'000'000;
+constexpr time_t kSettleSecondsCoarse = 2;
+
+const timespec& Later(const timespec& a, const timespec& b)
+{
+    return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec > b.tv_nsec) ? a : b;
+}
 
 bool Same(const timespec& a, const timespec& b)
 {
@@ -36,8 +43,12 @@ bool FileStamp::Settled() const
 {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const time_t latest = std::max(modified_.tv_sec, changed_.tv_sec);
-    return now.tv_sec - latest >= kSettleSeconds;
+    const timespec& latest = Later(modified_, changed_);
+    if (modified_.tv_nsec == 0 && changed_.tv_nsec == 0)
+        return now.tv_sec - latest.tv_sec >= kSettleSecondsCoarse;
+    const std::int64_t since =
+        (std::int64_t{now.tv_sec} - latest.tv_sec) * 1'000'000'000 + (now.tv_nsec - latest.tv_nsec);
+    return since >= kSettleNanosFine;
 }
 
 bool FileStamp::operator==(const FileStamp& o) const

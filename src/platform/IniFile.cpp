@@ -213,6 +213,7 @@ QByteArray TIniFile::ReadBytes() const
         return lastBytes_;
     lastStamp_.reset();
     lastBytes_.clear();
+    found_.clear();
     QFile file(path_);
     // Unbuffered: read straight into the result, not through the device's buffer.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -223,6 +224,25 @@ QByteArray TIniFile::ReadBytes() const
         lastBytes_ = bytes;
     }
     return bytes;
+}
+
+std::optional<QString> TIniFile::Lookup(const QString& section, const QString& key) const
+{
+    const QByteArray text = ReadBytes();
+    if (!lastStamp_) // bytes not kept: nothing to tie an answer to
+        return FindValue(text, section, key);
+    // The same few settings are asked for by every job: while the file stays as it was
+    // read, the answers are kept too.
+    QString asked = section;
+    asked += QChar(u'\n');
+    asked += key;
+    if (const auto it = found_.constFind(asked); it != found_.cend())
+        return *it;
+    std::optional<QString> value = FindValue(text, section, key);
+    if (found_.size() >= kMaxKeptAnswers)
+        found_.clear();
+    found_.insert(asked, value);
+    return value;
 }
 
 std::optional<QString> TIniFile::FindValue(const QByteArray& text, const QString& section, const QString& key)
@@ -412,13 +432,13 @@ int TIniFile::ParseInteger(const QString& text, int def)
 
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const
 {
-    const std::optional<QString> value = FindValue(ReadBytes(), section, key);
+    const std::optional<QString> value = Lookup(section, key);
     return value ? CutString(*value) : def;
 }
 
 int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const
 {
-    const std::optional<QString> value = FindValue(ReadBytes(), section, key);
+    const std::optional<QString> value = Lookup(section, key);
     return value ? ParseInteger(*value, def) : def;
 }
 

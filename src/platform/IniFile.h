@@ -3,6 +3,7 @@
 #include "platform/FileStamp.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -49,12 +50,17 @@ public:
 
 private:
     QByteArray ReadBytes() const;
+    std::optional<QString> Lookup(const QString& section, const QString& key) const;
+
+    static constexpr qsizetype kMaxKeptAnswers = 256;
 
     QString path_;
     QByteArray encodedPath_;
     // The bytes of the last read and the file's stamp then (only once it has settled).
     mutable std::optional<FileStamp> lastStamp_;
     mutable QByteArray lastBytes_;
+    // Answers found in those bytes, by section and key as asked.
+    mutable QHash<QString, std::optional<QString>> found_;
 };
 
 } // namespace pw::platform

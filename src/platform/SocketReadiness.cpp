@@ -23,6 +23,9 @@ struct Watch {
     std::uint32_t cookie = 0;
     int type = SOCK_STREAM;
     bool listening = false;
+    bool madeHere = false;       // non-blocking, and the fields above known, not asked
+    bool connectedKnown = false; // until a connect starts, made here knows whether it is
+    bool connected = false;
     bool connecting = false;
     bool closeReported = false;
     std::unique_ptr<QSocketNotifier> readNotifier;
@@ -136,6 +139,31 @@ bool SocketOption(int fd, int option, int& value)
 
 } // namespace
 
+void SocketReadiness::Opened(int fd, int type, bool connected)
+{
+    auto created = std::make_unique<Watch>();
+    created->fd = fd;
+    created->type = type;
+    created->madeHere = true;
+    created->connectedKnown = true;
+    created->connected = connected;
+    Watches()[fd] = std::move(created); // a number reused after a close starts afresh
+}
+
+bool SocketReadiness::MadeHere(int fd)
+{
+    const Watch* w = Find(fd);
+    return w && w->madeHere;
+}
+
+void SocketReadiness::Listening(int fd)
+{
+    if (Watch* w = Find(fd)) {
+        w->listening = true;
+        w->connectedKnown = false;
+    }
+}
+
 void SocketReadiness::Select(int fd, MessageTarget* target, unsigned msg, unsigned mask, std::uint32_t cookie)
 {
     auto& watches = Watches();
@@ -150,6 +178,9 @@ void SocketReadiness::Select(int fd, MessageTarget* target, unsigned msg, unsign
             w->type = SOCK_STREAM;
         int acceptConn = 0;
         w->listening = SocketOption(fd, SO_ACCEPTCONN, acceptConn) && acceptConn != 0;
+        watches.emplace(fd, std::move(created));
+    }
+    if (!w->readNotifier && mask != 0) {
         w->readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         w->readNotifier->setEnabled(false);
         QObject::connect(w->readNotifier.get(), &QSocketNotifier::activated,
@@ -158,7 +189,6 @@ void SocketReadiness::Select(int fd, MessageTarget* target, unsigned msg, unsign
         w->writeNotifier->setEnabled(false);
         QObject::connect(w->writeNotifier.get(), &QSocketNotifier::activated,
                          [w] { Guarded([w] { w->WriteReady(); }); });
-        watches.emplace(fd, std::move(created));
     }
     w->target = target;
     w->msg = msg;
@@ -173,9 +203,12 @@ void SocketReadiness::Select(int fd, MessageTarget* target, unsigned msg, unsign
         w->ArmWrite(true);
         return;
     }
-    sockaddr_storage peer{};
-    socklen_t len = sizeof peer;
-    const bool connected = ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) == 0;
+    bool connected = w->connected;
+    if (!w->connectedKnown) {
+        sockaddr_storage peer{};
+        socklen_t len = sizeof peer;
+        connected = ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) == 0;
+    }
     if (w->listening || w->type != SOCK_STREAM || connected) {
         // Whatever is pending now is reported as it would be after a fresh event.
         w->ArmRead(true);
@@ -188,6 +221,7 @@ void SocketReadiness::ConnectStarted(int fd)
 {
     if (Watch* w = Find(fd)) {
         w->connecting = true;
+        w->connectedKnown = false; // its outcome is asked of the socket from now on
         w->closeReported = false;
         w->ArmRead(false);
         if (w->mask != 0)

@@ -20,6 +20,13 @@ public:
     static constexpr unsigned Connect = 0x10;
     static constexpr unsigned Close = 0x20;
 
+    // fd was just made here, non-blocking, of the given type; connected when it came
+    // from accept, else neither connected nor listening. Spares asking the socket.
+    static void Opened(int fd, int type, bool connected);
+    // Whether fd was made here (and so is non-blocking) and not forgotten since.
+    static bool MadeHere(int fd);
+    // listen() was called on fd.
+    static void Listening(int fd);
     // Chooses what fd reports and to whom; mask 0 stops all reports for fd.
     static void Select(int fd, MessageTarget* target, unsigned msg, unsigned mask, std::uint32_t cookie);
     // A connect was started on fd: its outcome is reported as Connect.

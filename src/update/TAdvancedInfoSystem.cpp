@@ -2,6 +2,8 @@
 
 #include "update/TComicDownloadInfo.h"
 
+#include <algorithm>
+
 namespace pw::update {
 
 namespace {
@@ -25,7 +27,21 @@ void TAdvancedInfoSystem::SetSlotCount(int n)
     if (n == 0)
         rows_[1] = {};
     slotCount_ = n;
+    IndexSlots();
     GridChanged(kAllRows);
+}
+
+void TAdvancedInfoSystem::IndexSlots()
+{
+    slotOf_.clear();
+    sharedNames_ = false;
+    for (int r = slotCount_; r >= 1; --r) {
+        const QString& name = rows_[static_cast<size_t>(r)][1];
+        if (name == kFree)
+            continue;
+        sharedNames_ = sharedNames_ || slotOf_.contains(name);
+        slotOf_.insert(name, r);
+    }
 }
 
 void TAdvancedInfoSystem::ClearResults()
@@ -41,6 +57,13 @@ void TAdvancedInfoSystem::AssignSlot(const QString& comicName)
         Row& row = rows_[static_cast<size_t>(r)];
         if (row[1] == kFree) {
             row[1] = comicName;
+            const auto known = slotOf_.find(comicName);
+            if (known == slotOf_.end())
+                slotOf_.insert(comicName, r);
+            else {
+                sharedNames_ = true;
+                known.value() = std::min(known.value(), r);
+            }
             row[2] = QStringLiteral("Contacting host...");
             GridChanged(r);
             return;
@@ -50,10 +73,14 @@ void TAdvancedInfoSystem::AssignSlot(const QString& comicName)
 
 void TAdvancedInfoSystem::ShowStatus(const QString& comicName, const QString& statusText, int state)
 {
-    for (int r = 1; r <= slotCount_; ++r) {
+    // The row is found without comparing every slot's name: 99 slots, several changes
+    // per comic.
+    const auto found = slotOf_.constFind(comicName);
+    if (found == slotOf_.cend())
+        return;
+    const int r = found.value();
+    {
         Row& row = rows_[static_cast<size_t>(r)];
-        if (row[1] != comicName)
-            continue;
         row[2] = statusText;
         if (TComicDownloadInfo::IsFinal(state)) {
             const QString message = comicName + QStringLiteral(": ") + statusText;
@@ -64,6 +91,10 @@ void TAdvancedInfoSystem::ShowStatus(const QString& comicName, const QString& st
                 OnResultAdded(message);
             row[1] = kFree;
             row[2] = kIdle;
+            if (sharedNames_)
+                IndexSlots(); // another row may hold the name
+            else
+                slotOf_.erase(found);
         }
         GridChanged(r);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -45,8 +46,12 @@ public:
 
 private:
     void GridChanged(int row);
+    void IndexSlots();
 
     std::vector<Row> rows_;
+    // Each busy slot's comic and row, the first row when two hold one name.
+    QHash<QString, int> slotOf_;
+    bool sharedNames_ = false;
     QStringList results_;
     int slotCount_ = 0;
 };

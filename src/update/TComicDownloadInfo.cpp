@@ -213,8 +213,7 @@ void TComicDownloadInfo::FailNow(const QString& reason)
 
 void TComicDownloadInfo::RestartTimer()
 {
-    timeoutTimer_->SetEnabled(false);
-    timeoutTimer_->SetEnabled(true);
+    timeoutTimer_->SetEnabled(true); // enabling again starts the count afresh
 }
 
 void TComicDownloadInfo::TimeoutExpired()

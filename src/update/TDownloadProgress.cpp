@@ -31,7 +31,14 @@ void TDownloadProgress::ShowTotal()
 
 void TDownloadProgress::RefreshLabel()
 {
-    display_.SetProgressText(QStringLiteral("%1 of %2 comics done.").arg(done_).arg(total_));
+    // Most state changes move the bar but not the counts: the text is made only when
+    // they change.
+    if (done_ == shownDone_ && total_ == shownTotal_)
+        return;
+    shownDone_ = done_;
+    shownTotal_ = total_;
+    display_.SetProgressText(QString::number(done_) + QStringLiteral(" of ") + QString::number(total_) +
+                             QStringLiteral(" comics done."));
 }
 
 void TDownloadProgress::Update(int result)
@@ -60,6 +67,7 @@ void TDownloadProgress::Finish()
                                      .arg(unchanged_)
                                      .arg(total_ - updated_ - unchanged_));
     total_ = done_ = updated_ = unchanged_ = 0;
+    shownDone_ = shownTotal_ = -1;
     display_.SetProgressPosition(0);
 }
 

@@ -38,6 +38,8 @@ private:
     int done_ = 0;
     int updated_ = 0;
     int unchanged_ = 0;
+    int shownDone_ = -1; // the counts the label shows
+    int shownTotal_ = -1;
 };
 
 } // namespace pw::update

@@ -319,13 +319,24 @@ TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow)
 TEST_F(IniFileTest, AnUnchangedFileReadAgainStillShowsEveryChange)
 {
     Put("[Downloads]\r\nMaxSimDownloads=3\r\n");
-    // Older than any file system's clock tick: its bytes may be kept between reads.
-    std::this_thread::sleep_for(2100ms);
+    // Older than the file system's clock tick (file times here have fractions of a
+    // second): its bytes, and the answers found in them, may be kept between reads.
+    std::this_thread::sleep_for(150ms);
     TIniFile ini(path);
     EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 3);
     EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 3);
     Put("[Downloads]\r\nMaxSimDownloads=7\r\n"); // same size, same file
     EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 7);
+    // Quick rewrites of the same size, each read at once, then read again once settled.
+    for (int i = 10; i < 40; ++i) {
+        Put("[Downloads]\r\nMaxSimDownloads=" + QByteArray::number(i) + "\r\n");
+        ASSERT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), i);
+    }
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 39);
+    EXPECT_EQ(ini.ReadString("downloads", "MAXSIMDOWNLOADS", ""), "39");
+    Put("[Downloads]\r\nMaxSimDownloads=40\r\n");
+    EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 40);
     ASSERT_TRUE(QFile::remove(path));
     EXPECT_EQ(ini.ReadInteger("Downloads", "MaxSimDownloads", 0), 0);
 }

@@ -4,6 +4,9 @@
 #include "platform/MessageTarget.h"
 #include "platform/Timer.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <stdexcept>
@@ -113,4 +116,43 @@ TEST(Timer, FiresRepeatedlyWhileEnabledAndRestartsOnChange)
     test::WaitFor([] { return false; }, 60);
     EXPECT_EQ(ticks, stopped);
     EXPECT_EQ(boxes.Texts(), QStringList({"tick failed"}));
+}
+
+TEST(Timer, EnablingAgainPutsOffTheNextTickByAWholeInterval)
+{
+    platform::Timer timer;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> ticks;
+    timer.OnTimer = [&] { ticks.push_back(clock.elapsed()); };
+    std::vector<qint64> restarts;
+    auto restart = [&] {
+        restarts.push_back(clock.elapsed()); // taken before: the count starts no earlier
+        timer.SetEnabled(true);
+    };
+    timer.SetInterval(100);
+    restart();
+    // Restarted every 20 ms or so: on a busy machine a pause may still let it tick, but
+    // never sooner than a whole interval after the restart before it.
+    while (clock.elapsed() < 300) {
+        test::WaitFor([] { return false; }, 20);
+        restart();
+    }
+    ASSERT_TRUE(test::WaitFor([&] { return !ticks.empty() && ticks.back() > restarts.back(); }));
+    for (const qint64 tick : ticks) {
+        const auto before = std::upper_bound(restarts.begin(), restarts.end(), tick);
+        ASSERT_NE(before, restarts.begin());
+        EXPECT_GE(tick, *(before - 1) + 99) << "ticked " << tick - *(before - 1) << " ms after a restart";
+    }
+    qint64 tickedAt = -1;
+    timer.OnTimer = [&] {
+        if (tickedAt < 0)
+            tickedAt = clock.elapsed();
+    };
+    // A shorter interval takes effect at once, also on a count that is running.
+    timer.SetInterval(5000);
+    timer.SetInterval(20);
+    const qint64 shortened = clock.elapsed();
+    ASSERT_TRUE(test::WaitFor([&] { return tickedAt >= 0; }, 2000));
+    EXPECT_LT(tickedAt - shortened, 4000);
 }

@@ -65,6 +65,24 @@ TEST(AdvancedInfoSystem, LoweringSlotsDropsHighRowsAndKeepsOthers)
     EXPECT_EQ(Comic(s, 1), "A");
 }
 
+TEST(AdvancedInfoSystem, ANameInTwoRowsIsTheFirstRowsUntilItEnds)
+{
+    TAdvancedInfoSystem s;
+    s.SetSlotCount(3);
+    s.AssignSlot("A");
+    s.AssignSlot("B");
+    s.AssignSlot("A");
+    s.ShowStatus("B", "Timed out", 7); // frees row 2
+    s.AssignSlot("A");                 // row 2 now also holds A
+    s.ShowStatus("A", "Looking for a new strip...", 1);
+    EXPECT_EQ(s.RowAt(1)[2], "Looking for a new strip...");
+    s.ShowStatus("A", "No updated strip found", 6);
+    EXPECT_EQ(Comic(s, 1), "Free");
+    s.ShowStatus("A", "Getting strip info...", 2);
+    EXPECT_EQ(s.RowAt(2)[2], "Getting strip info...");
+    EXPECT_EQ(s.RowAt(3)[2], "Contacting host...");
+}
+
 TEST(AdvancedInfoSystem, CallbacksMirrorChanges)
 {
     TAdvancedInfoSystem s;
