@@ -27,8 +27,10 @@ QString NewStripsNotifier::Text(int strips, const QStringList& comics)
 void NewStripsNotifier::StripArrived(const QString& comicName)
 {
     ++strips_;
-    if (!comics_.contains(comicName))
+    if (!seen_.contains(comicName)) {
+        seen_.insert(comicName);
         comics_ << comicName;
+    }
 }
 
 bool NewStripsNotifier::WindowInFront() const
@@ -39,6 +41,7 @@ bool NewStripsNotifier::WindowInFront() const
 void NewStripsNotifier::BatchFinished()
 {
     const QStringList comics = std::exchange(comics_, {});
+    seen_.clear();
     const int strips = std::exchange(strips_, 0);
     if (strips == 0 || WindowInFront())
         return;

@@ -2,6 +2,7 @@
 
 #include "platform/DesktopNotifications.h"
 
+#include <QSet>
 #include <QStringList>
 
 namespace pw::app {
@@ -29,6 +30,7 @@ private:
     TForm1& form_;
     platform::DesktopNotifications notifications_;
     QStringList comics_; // in the order their first new strip arrived
+    QSet<QString> seen_; // the same names, to look them up
     int strips_ = 0;
 };
 
