@@ -55,9 +55,12 @@ if [ -n "$window_bench" ] && command -v Xvfb >/dev/null; then
 fi
 
 # measure LABEL OUT command...: appends "LABEL wall rss fds cpu" to $work/results.
+# Each run starts with the writes of the one before (and of the copies and removals
+# between runs) on the disk: otherwise their write-back lands on whoever runs next.
 measure() {
   local label=$1 out=$2
   shift 2
+  sync
   echo "$label $(python3 "$root/bench/update/measure.py" "$out" -- "$@")" >>"$work/results"
 }
 
