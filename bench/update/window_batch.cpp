@@ -85,7 +85,7 @@ int main(int argc, char** argv)
     // Let the window come up and settle before the batch.
     QElapsedTimer wall;
     double cpu0 = 0;
-    qint64 updateAllMs = 0; // the command itself: every comic requested
+    qint64 updateAllMs = 0; // the command itself: its first slice of comics
     QTimer::singleShot(500, [&] {
         sinceTick.start();
         ticker.start();

@@ -16,7 +16,9 @@
 #include "update/TDownloadProgress.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
@@ -66,24 +68,15 @@ int TUpdateScheduler::Limit() const
 
 void TUpdateScheduler::UpdateComic(const QString& name)
 {
-    UpdateComic(name, Limit(),
-                ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false));
+    comics::TComicInfo* comic = comicsToGet_.FindByName(name);
+    // A comic that "&Update Comics" has still to add comes in its turn, in list order.
+    if (comic && !toAddSet_.contains(comic))
+        UpdateComic(*comic, Limit(),
+                    ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false));
 }
 
-void TUpdateScheduler::UpdateComic(const QString& name, int limit, bool showAdvancedInfo)
+TDownloadProgress& TUpdateScheduler::EnsureProgress()
 {
-    if (comics::TComicInfo* comic = comicsToGet_.FindByName(name))
-        UpdateComic(*comic, limit, showAdvancedInfo);
-}
-
-void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool showAdvancedInfo)
-{
-    comics::TComicInfo* comic = &info;
-    if (active_.ContainsComic(comic) || queued_.ContainsComic(comic))
-        return;
-    host_.SetAbortEnabled(true);
-    if (showAdvancedInfo)
-        host_.ShowAdvancedInfoWindow();
     if (!progress_) {
         progress_ = std::make_unique<TDownloadProgress>(
             host_,
@@ -95,7 +88,18 @@ void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool sho
             },
             [this] { return queued_.Count(); });
     }
-    progress_->AddComic(!addingAll_);
+    return *progress_;
+}
+
+void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool showAdvancedInfo)
+{
+    comics::TComicInfo* comic = &info;
+    if (active_.ContainsComic(comic) || queued_.ContainsComic(comic))
+        return;
+    host_.SetAbortEnabled(true);
+    if (showAdvancedInfo)
+        host_.ShowAdvancedInfoWindow();
+    EnsureProgress().AddComic(!addingAll_);
 
     auto* job = new TComicDownloadInfo(*comic, db_, ini_, this);
     job->OnStatusChange = [this](TComicDownloadInfo& j) { DownloadStatusChanged(j); };
@@ -117,30 +121,72 @@ void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool sho
 
 void TUpdateScheduler::UpdateAllComics()
 {
-    // Nothing can change the settings while this loop runs: read them once, not once
-    // per comic (the file is read afresh on every read).
+    // The comics chosen now, each name once (a name stands for its first comic in the
+    // list, as when asked for by name), less those running, queued or still to be added.
+    QSet<QString> names;
+    names.reserve(comicsToGet_.Count());
+    for (int i = 0; i < comicsToGet_.Count(); ++i) {
+        comics::TComicInfo* comic = comicsToGet_.GetItem(i);
+        if (names.contains(comic->Name))
+            continue;
+        names.insert(comic->Name);
+        if (active_.ContainsComic(comic) || queued_.ContainsComic(comic) || toAddSet_.contains(comic))
+            continue;
+        toAdd_.push_back(comic);
+        toAddSet_.insert(comic);
+    }
+    // While an earlier command is still adding, its slices take these too.
+    if (adding_ || toAdd_.empty())
+        return;
+    adding_ = true;
+    AddChosenComics();
+}
+
+void TUpdateScheduler::AddChosenComics()
+{
+    // Read once a slice: the settings may change between slices, not within one.
     const int limit = Limit();
     const bool showAdvancedInfo =
         ini_.ReadBool(QStringLiteral("Updates"), QStringLiteral("ShowAdvancedInfo"), false);
-    // A name stands for its first comic in the list, as when asked for by name; the
-    // set spares a search of the whole list per comic.
-    QSet<QString> names;
-    names.reserve(comicsToGet_.Count());
-    const int before = progress_ ? progress_->Total() : 0;
-    {
-        // The label and bar show the new total once, not once per comic.
-        addingAll_ = true;
-        const std::unique_ptr<bool, void (*)(bool*)> done(&addingAll_, [](bool* adding) { *adding = false; });
-        for (int i = 0; i < comicsToGet_.Count(); ++i) {
-            comics::TComicInfo* comic = comicsToGet_.GetItem(i);
-            if (!names.contains(comic->Name)) {
-                names.insert(comic->Name);
-                UpdateComic(*comic, limit, showAdvancedInfo);
-            }
-        }
+    const int totalBefore = progress_ ? progress_->Total() : 0;
+    // Whatever becomes of this slice's comics, the rest follow and the batch can end.
+    const auto finish = qScopeGuard([this, totalBefore] { FinishSlice(totalBefore); });
+    addingAll_ = true;
+    QElapsedTimer slice;
+    slice.start();
+    while (!toAdd_.empty()) {
+        comics::TComicInfo* comic = toAdd_.front();
+        toAdd_.pop_front();
+        toAddSet_.erase(comic);
+        UpdateComic(*comic, limit, showAdvancedInfo);
+        if (slice.elapsed() >= platform::Tunables::AddComicsSliceMs)
+            break;
     }
-    if (progress_ && progress_->Total() > before)
+}
+
+void TUpdateScheduler::FinishSlice(int totalBefore)
+{
+    addingAll_ = false;
+    // The label and bar show the new total once a slice, not once per comic.
+    if (progress_ && progress_->Total() != totalBefore)
         progress_->ShowTotal();
+    if (!toAdd_.empty()) {
+        QTimer::singleShot(0, this, [this] { platform::Guarded([this] { AddChosenComics(); }); });
+        return;
+    }
+    adding_ = false;
+    EndBatchIfDone();
+}
+
+void TUpdateScheduler::EndBatchIfDone()
+{
+    if (adding_ || active_.Count() > 0)
+        return;
+    host_.SetUpdateCommandEnabled(true);
+    host_.SetAbortEnabled(false);
+    EnsureProgress().Finish();
+    if (OnBatchFinished)
+        ReportFailureLater(this, [this] { OnBatchFinished(); });
 }
 
 void TUpdateScheduler::StartJob(TComicDownloadInfo* job)
@@ -183,14 +229,7 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
     if (TComicDownloadInfo* next = queued_.PopFirst())
         StartJob(next);
     progress_->Update(result);
-
-    if (active_.Count() == 0) {
-        host_.SetUpdateCommandEnabled(true);
-        host_.SetAbortEnabled(false);
-        progress_->Finish();
-        if (OnBatchFinished)
-            ReportFailureLater(this, [this] { OnBatchFinished(); });
-    }
+    EndBatchIfDone();
     if (timedOut) {
         // Shown from the loop once the bookkeeping is done, so that a box left open
         // holds up no other job.
@@ -224,6 +263,15 @@ void TUpdateScheduler::RecordNewStrip(TComicDownloadInfo& job)
 
 void TUpdateScheduler::AbortAll()
 {
+    // Comics not yet added are dropped and count as failed, like the queued jobs below;
+    // the booked slice finds none left and closes the batch when no job runs.
+    if (!toAdd_.empty()) {
+        for (size_t i = 0; i < toAdd_.size(); ++i)
+            EnsureProgress().AddComic(false);
+        EnsureProgress().ShowTotal();
+        toAdd_.clear();
+        toAddSet_.clear();
+    }
     while (TComicDownloadInfo* job = queued_.PopFirst())
         delete job; // never started: nothing of it is pending
     const int n = active_.Count();

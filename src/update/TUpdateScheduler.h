@@ -4,8 +4,10 @@
 #include "update/TDailyUpdateRule.h"
 
 #include <QObject>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <unordered_set>
 
 namespace pw::comics {
 class TComicInfo;
@@ -36,10 +38,14 @@ public:
                      QObject* parent = nullptr);
     ~TUpdateScheduler() override;
 
+    // Nothing when the comic is running, queued, or still to be added by "&Update Comics".
     void UpdateComic(const QString& name);
+    // Every chosen comic, in list order: as many as fit in a short slice at once, the
+    // rest in the next turns of the event loop. The batch stays open until the last is
+    // added.
     void UpdateAllComics();
-    // The abort button (and "&Abort All Updates"): queued jobs are dropped, running
-    // ones aborted; they report their end later.
+    // The abort button (and "&Abort All Updates"): comics not yet added and queued jobs
+    // are dropped, running ones aborted; they report their end later.
     void AbortAll();
     // Start-up: the update at program start and the daily timer, as the settings say.
     void RunStartupTriggers();
@@ -50,7 +56,8 @@ public:
 
     const TComicDownloads& ActiveDownloads() const { return active_; }
     const TComicDownloads& QueuedDownloads() const { return queued_; }
-    bool Busy() const { return active_.Count() > 0; }
+    // Jobs run, or "&Update Comics" has comics still to add: the batch is open.
+    bool Busy() const { return active_.Count() > 0 || adding_; }
     const TDownloadProgress* Progress() const { return progress_.get(); }
 
     // After each finished job, before it is freed: (comic name, final status text, state).
@@ -59,8 +66,11 @@ public:
     std::function<void()> OnBatchFinished;
 
 private:
-    void UpdateComic(const QString& name, int limit, bool showAdvancedInfo);
     void UpdateComic(comics::TComicInfo& comic, int limit, bool showAdvancedInfo);
+    void AddChosenComics();
+    void FinishSlice(int totalBefore);
+    void EndBatchIfDone();
+    TDownloadProgress& EnsureProgress();
     void DownloadStatusChanged(TComicDownloadInfo& job);
     void StartJob(TComicDownloadInfo* job);
     void RecordNewStrip(TComicDownloadInfo& job);
@@ -74,7 +84,12 @@ private:
     TComicDownloads active_;
     TComicDownloads queued_;
     std::unique_ptr<TDownloadProgress> progress_;
-    bool addingAll_ = false; // UpdateAllComics shows the new total once, at its end
+    bool addingAll_ = false; // a slice shows the new total once, at its end
+    // The comics of "&Update Comics" not yet added, in list order. The entries belong to
+    // the catalogue for the whole run, so the chosen list may be rebuilt meanwhile.
+    std::deque<comics::TComicInfo*> toAdd_;
+    std::unordered_set<const comics::TComicInfo*> toAddSet_;
+    bool adding_ = false; // toAdd_ is being worked off, a slice is booked
     platform::Timer* dailyTimer_;
     TDailyUpdateRule dailyRule_;
 };

@@ -10,6 +10,8 @@
 #include "app/UpdateEngine.h"
 #include "comics/TComicInfo.h"
 #include "imaging/TGifDecoder.h"
+#include "platform/IniFile.h"
+#include "platform/Tunables.h"
 #include "update/TInfoForm.h"
 #include "update/TUpdateScheduler.h"
 
@@ -35,7 +37,13 @@ struct WiringTest : ::testing::Test {
     QTemporaryDir folder;
     test::MessageBoxRecorder boxes;
 
-    void TearDown() override { qunsetenv("PANELWICK_SITE_BASE"); }
+    const int savedSliceMs = platform::Tunables::AddComicsSliceMs;
+
+    void TearDown() override
+    {
+        qunsetenv("PANELWICK_SITE_BASE");
+        platform::Tunables::AddComicsSliceMs = savedSliceMs;
+    }
 
     void Prepare(const QByteArray& catalogue, const QByteArray& ini)
     {
@@ -219,4 +227,64 @@ TEST_F(WiringTest, HandEditedSlotLimitIsClampedWhereverItIsRead)
     EXPECT_EQ(info.StringGrid1->item(0, 1)->text(), "Quiet");
     startup.MainWindow().bitbtnAbort->click();
     ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }));
+}
+
+TEST_F(WiringTest, ComicsStillToBeAddedSurviveASettingsChangeAndAreRequestedOnceInOrder)
+{
+    test::NginxServer nginx;
+    ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
+    qputenv("PANELWICK_SITE_BASE", nginx.Url("").toLatin1());
+    QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    const QByteArray strip = gif.readAll();
+    QByteArray catalogue;
+    QByteArray chosen;
+    QStringList pages;
+    for (int i = 0; i < 8; ++i) {
+        // Every page is dated as its stored strip: one request each.
+        const QString name = QStringLiteral("C%1").arg(i);
+        ASSERT_TRUE(nginx.WriteFile(name + "/index.html", "<html></html>",
+                                    QDateTime(QDate(2001, 12, 4), QTime(10, 0), Qt::UTC)));
+        ASSERT_TRUE(QDir().mkpath(folder.filePath("Comics/" + name)));
+        QFile stored(folder.filePath("Comics/" + name + "/" + name + "20011204.gif"));
+        ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
+        stored.write(strip);
+        catalogue += (name + "\thttp://comics.example/" + name + "/index.html\r\n").toUtf8();
+        chosen += (name + "=1\r\n").toUtf8();
+        pages << "/" + name + "/index.html";
+    }
+    Prepare(catalogue, "[Comics]\r\n" + chosen +
+                           "CurrentComic=C6\r\n[Updates]\r\nUpdateProgramStart=0\r\n[Downloads]\r\n"
+                           "MaxSimDownloads=1\r\n");
+    platform::Tunables::AddComicsSliceMs = 0; // one comic a turn
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(Options()));
+    app::TForm1& form = startup.MainWindow();
+    update::TUpdateScheduler& scheduler = Engine(startup).Scheduler();
+
+    form.Updatecomicstrips1->trigger();
+    form.Updatecurrentcomic1->trigger(); // C6 comes in its turn
+    QCoreApplication::processEvents();
+    ASSERT_LT(scheduler.ActiveDownloads().Count() + scheduler.QueuedDownloads().Count(), 8) << "still adding";
+    // The settings dialog closes with OK, half the comics given up: the chosen list is
+    // rebuilt. The batch holds the comics chosen when it was asked for.
+    form.RunSettingsModal = [&] {
+        for (int i = 1; i < 8; i += 2)
+            form.Ini().WriteBool("Comics", QStringLiteral("C%1").arg(i), false);
+        return true;
+    };
+    form.Settings1Click();
+    EXPECT_EQ(form.ComicsToGet().Count(), 4);
+    EXPECT_TRUE(form.bitbtnAbort->isEnabled());
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(startup); }, 20000));
+
+    QStringList requested;
+    for (const QByteArray& line : nginx.AccessLog().split('\n'))
+        if (line.contains("GET /C"))
+            requested << QString::fromLatin1(line.split(' ').value(6));
+    EXPECT_EQ(requested, pages);
+    EXPECT_EQ(form.ProgressLabel->text(), "0 updated, 8 didn't need a update, 0 failed.");
+    EXPECT_FALSE(form.bitbtnAbort->isEnabled());
+    EXPECT_EQ(Engine(startup).InfoForm()->AdvancedInfoSystem().Results().size(), 8);
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
 }
