@@ -95,7 +95,7 @@ TEST_F(SlicedUpdateTest, TheBatchStaysOpenWhileComicsAreStillToBeAdded)
     EXPECT_FALSE(rig.host.abortEnabled);
 }
 
-TEST_F(SlicedUpdateTest, AbortWithNoJobRunningEndsTheBatchAtOnce)
+TEST_F(SlicedUpdateTest, AbortWhileNoJobRunsEndsTheBatchInTheNextTurn)
 {
     LostComics(5);
     rig.scheduler->UpdateAllComics();
