@@ -3,7 +3,8 @@
 
 make-site.py SITE_ROOT PROGRAM_FOLDER COUNT
 Pages of about 40 KB with one strip address, strips of about 50 KB, page dates set
-through the file times; every second comic already holds its page's date. Also writes
+through the file times; every second comic already holds its page's date (a small real
+GIF or JPEG). Also writes
 requests.txt beside PROGRAM_FOLDER: the requests the batch update makes, in the order it
 starts them (every page; the strip of every comic whose date is new), one
 "path<TAB>strip file" a line, the strip file empty for pages.
@@ -15,6 +16,11 @@ import sys
 
 root, program, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
 rnd = random.Random(7)
+pictures = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../fuzz/corpus/decoders")
+stored = {}
+for ext, sample in (("gif", "quadrants.gif"), ("jpg", "color.jpg")):
+    with open(os.path.join(pictures, sample), "rb") as f:
+        stored[ext] = f.read()
 os.makedirs(os.path.join(root, "archive/images"), exist_ok=True)
 os.makedirs(program, exist_ok=True)
 filler = "".join("<p>Lorem ipsum dolor sit amet, consectetur adipiscing elit %d.</p>\r\n" % i for i in range(600))
@@ -48,7 +54,9 @@ for i in range(count):
     else:  # already stored: no strip request
         folder = os.path.join(program, "Comics", name)
         os.makedirs(folder, exist_ok=True)
-        open(os.path.join(folder, "%s%s.%s" % (name, day.strftime("%Y%m%d"), ext)), "wb").close()
+        # A real picture: the window shows the first comic's strip when it opens.
+        with open(os.path.join(folder, "%s%s.%s" % (name, day.strftime("%Y%m%d"), ext)), "wb") as f:
+            f.write(stored[ext])
 with open(os.path.join(program, "Comics.urls"), "w", newline="") as f:
     f.writelines(catalogue)
 with open(os.path.join(program, "panelwick.ini"), "w", newline="") as f:

@@ -138,7 +138,9 @@ CONF
     mkdir -p "$work/home/runtime" && chmod 700 "$work/home/runtime"
     window_line=$(HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share \
       XDG_RUNTIME_DIR=$work/home/runtime QT_QPA_PLATFORM=$platform \
-      "$window_bench" "$work/window" 2>/dev/null | tail -n 1)
+      "$window_bench" "$work/window" 2>"$work/window.err" | tail -n 1)
+    # A box during the run means a broken set-up: say so.
+    grep -m 3 "message box during the benchmark" "$work/window.err" >&2 || true
   fi
 
   python3 - "$where" "$count" "$runs" "$work/results" <<'PY'
