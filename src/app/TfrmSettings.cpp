@@ -3,15 +3,14 @@
 #include "app/DesktopIntegration.h"
 #include "app/TimeOfDayText.h"
 #include "comics/TComicsList.h"
+#include "platform/EditLeaving.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/Tunables.h"
 #include "update/SimDownloads.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QFocusEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -195,19 +194,11 @@ bool TfrmSettings::editProxyPortExit()
 
 bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusOut && !checking_ && isVisible()) {
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        QWidget* next = QApplication::focusWidget();
-        // Only a move to another field of this dialog leaves the field; Cancel never
-        // gets stuck on a value it will not write.
-        const bool leaving = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
-                             reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
-        if (leaving && next && next->window() == this && next != btnCancel) {
-            if (watched == MaxDownloadsEdit)
-                platform::Guarded([this] { MaxDownloadsEditExit(); });
-            else if (watched == editProxyPort)
-                platform::Guarded([this] { editProxyPortExit(); });
-        }
+    if (!checking_ && platform::LeavesEditField(*event, *this, btnCancel)) {
+        if (watched == MaxDownloadsEdit)
+            platform::Guarded([this] { MaxDownloadsEditExit(); });
+        else if (watched == editProxyPort)
+            platform::Guarded([this] { editProxyPortExit(); });
     }
     return QDialog::eventFilter(watched, event);
 }

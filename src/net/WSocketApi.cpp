@@ -237,13 +237,14 @@ int WSocketApi::AsyncSelect(TSocket s, platform::MessageTarget* target, unsigned
                             std::uint32_t cookie)
 {
     EnsureLoaded();
-    if (mask != 0 && !SocketReadiness::MadeHere(s)) {
+    if (mask == 0) {
+        if (::fcntl(s, F_GETFD) < 0)
+            return Fail();
+    } else if (!SocketReadiness::MadeHere(s)) { // ours are non-blocking from the start
         // Like the classic interface: asking for notifications makes the socket non-blocking.
         const int flags = ::fcntl(s, F_GETFL);
         if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) != 0)
             return Fail();
-    } else if (mask == 0 && ::fcntl(s, F_GETFD) < 0) {
-        return Fail();
     }
     SocketReadiness::Select(s, target, msg, mask, cookie);
     return 0;

@@ -1,5 +1,6 @@
 #include "print/TPrintForm.h"
 
+#include "platform/EditLeaving.h"
 #include "platform/Exception.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
@@ -10,9 +11,7 @@
 #include "print/TPrintSet.h"
 #include "print/TPrinters.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -395,15 +394,8 @@ bool TPrintForm::EditExit(QLineEdit* edit)
 
 bool TPrintForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusOut && !checking_ && isVisible()) {
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        QWidget* next = QApplication::focusWidget();
-        // Only a move to another control of this dialog leaves the edit; Cancel never
-        // gets stuck on a value it will not use.
-        const bool leaving = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
-                             reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
-        auto* edit = qobject_cast<QLineEdit*>(watched);
-        if (edit && leaving && next && next->window() == this && next != btnCancel)
+    if (!checking_ && platform::LeavesEditField(*event, *this, btnCancel)) {
+        if (auto* edit = qobject_cast<QLineEdit*>(watched))
             platform::Guarded([&] { EditExit(edit); });
     }
     return QDialog::eventFilter(watched, event);
