@@ -6,10 +6,9 @@
 
 namespace pw::print {
 
-TPrinters::TPrinters() : printer_(QPrinter::HighResolution)
-{
-    Refresh();
-}
+// The printers are not asked for here: the dialog is made at program start, and it reads
+// them afresh every time it is shown.
+TPrinters::TPrinters() : printer_(QPrinter::HighResolution) {}
 
 void TPrinters::Refresh()
 {

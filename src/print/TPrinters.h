@@ -18,8 +18,9 @@ public:
     QPrinter& Printer() { return printer_; }
     const QPrinter& Printer() const { return printer_; }
 
-    // Reads the installed printers again; the selected one stays selected where it still
-    // exists, else the system's default printer (or the PDF printer) is selected.
+    // Reads the installed printers (again); the selected one stays selected where it
+    // still exists, else the system's default printer (or the PDF printer) is selected.
+    // Until the first call the list is empty and nothing is selected.
     void Refresh();
     const QStringList& Names() const { return names_; }
     int PrinterIndex() const { return index_; }
