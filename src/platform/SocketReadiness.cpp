@@ -245,9 +245,4 @@ void SocketReadiness::Forget(int fd)
     Watches().erase(fd);
 }
 
-int SocketReadiness::Watched()
-{
-    return static_cast<int>(Watches().size());
-}
-
 } // namespace pw::platform

@@ -35,8 +35,6 @@ public:
     static void Rearm(int fd, unsigned bits);
     // fd is about to be closed: no more reports.
     static void Forget(int fd);
-    // Number of sockets watched (for tests).
-    static int Watched();
 };
 
 } // namespace pw::platform

@@ -292,6 +292,8 @@ void TUpdateScheduler::RunStartupTriggers()
 
 void TUpdateScheduler::SetDailyTimerEnabled(bool enabled)
 {
+    if (enabled)
+        dailyTimer_->SetInterval(platform::Tunables::DailyTickMs); // ticks afresh
     dailyTimer_->SetEnabled(enabled);
 }
 

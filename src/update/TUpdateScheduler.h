@@ -51,8 +51,6 @@ public:
     void RunStartupTriggers();
     void SetDailyTimerEnabled(bool enabled);
     bool DailyTimerEnabled() const;
-    // One tick of the daily timer (public for tests).
-    void DailyUpdateTimerTimer();
 
     const TComicDownloads& ActiveDownloads() const { return active_; }
     const TComicDownloads& QueuedDownloads() const { return queued_; }
@@ -66,6 +64,7 @@ public:
     std::function<void()> OnBatchFinished;
 
 private:
+    void DailyUpdateTimerTimer();
     void UpdateComic(comics::TComicInfo& comic, int limit, bool showAdvancedInfo);
     void AddChosenComics();
     void FinishSlice(int totalBefore);

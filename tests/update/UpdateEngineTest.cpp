@@ -297,20 +297,30 @@ TEST_F(SiteTest, DailyTimerFiresWithTheTestClock)
 {
     Comic("Daily", kMarch7);
     rig.ini.WriteString("Updates", "UpdateTime", "12:00:30");
-    QTime now(12, 0, 29, 900);
-    const auto saved = platform::Tunables::Now;
-    platform::Tunables::Now = [&] { return QDateTime(QDate(2026, 12, 7), now); };
-    rig.scheduler->DailyUpdateTimerTimer();
+    // The real timer, ticking fast, against a clock that moves one second per reading,
+    // as each tick reads it once.
+    QTime now(12, 0, 27);
+    QTime firstSeenBusy; // the reading of the tick after the one that started the update
+    const auto savedNow = platform::Tunables::Now;
+    const int savedTick = platform::Tunables::DailyTickMs;
+    platform::Tunables::Now = [&] {
+        const QTime read = now;
+        now = now.addSecs(1);
+        if (!firstSeenBusy.isValid() && (rig.host.abortEnabled || !rig.finished.isEmpty()))
+            firstSeenBusy = read;
+        return QDateTime(QDate(2026, 12, 7), read);
+    };
+    platform::Tunables::DailyTickMs = 10;
+    rig.scheduler->SetDailyTimerEnabled(true);
+    ASSERT_TRUE(test::WaitFor([&] { return !rig.finished.isEmpty(); }));
+    // The ticks of the rest of the minute start no second update.
+    EXPECT_TRUE(test::WaitFor([&] { return now >= QTime(12, 0, 55); }));
+    EXPECT_EQ(firstSeenBusy, QTime(12, 0, 31)) << "the update starts at the tick of the set time";
     EXPECT_FALSE(rig.scheduler->Busy());
-    now = QTime(12, 0, 31);
-    rig.scheduler->DailyUpdateTimerTimer();
-    EXPECT_TRUE(rig.scheduler->Busy());
-    ASSERT_TRUE(rig.RunBatch());
-    now = QTime(12, 0, 36);
-    rig.scheduler->DailyUpdateTimerTimer();
-    EXPECT_FALSE(rig.scheduler->Busy());
-    platform::Tunables::Now = saved;
-    EXPECT_EQ(rig.finished.size(), 1);
+    rig.scheduler->SetDailyTimerEnabled(false);
+    platform::Tunables::Now = savedNow;
+    platform::Tunables::DailyTickMs = savedTick;
+    EXPECT_EQ(rig.finished, QStringList{"Daily: New strip updated"});
 }
 
 TEST_F(SiteTest, StartupTriggersFollowTheSettings)
