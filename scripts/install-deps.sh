@@ -8,6 +8,7 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libgif-dev libjpeg62-turbo-dev giflib-tools libjpeg-turbo-progs imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
+  libssl-dev openssl
   nginx-light tinyproxy dante-server libnss-wrapper apache2-utils curl
   xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
   hsetroot xclip trayer

@@ -23,7 +23,7 @@ void TCustomLineWSocket::ResetLines()
 
 void TCustomLineWSocket::AssignDefaultValue()
 {
-    TCustomSocksWSocket::AssignDefaultValue();
+    TCustomSslWSocket::AssignDefaultValue();
     ResetLines();
 }
 
@@ -63,7 +63,7 @@ void TCustomLineWSocket::HandleMessage(unsigned Msg, std::uintptr_t WParam, std:
     if (Msg == MsgDeliverBuffered)
         DeliverBuffered();
     else
-        TCustomSocksWSocket::HandleMessage(Msg, WParam, LParam);
+        TCustomSslWSocket::HandleMessage(Msg, WParam, LParam);
 }
 
 void TCustomLineWSocket::DeliverBuffered()
@@ -75,7 +75,7 @@ void TCustomLineWSocket::DeliverBuffered()
     const auto alive = AliveFlag();
     while (Buffered() > 0 && OnDataAvailable) {
         const qsizetype before = Buffered();
-        TCustomSocksWSocket::TriggerDataAvailable(0);
+        TCustomSslWSocket::TriggerDataAvailable(0);
         if (!*alive)
             return;
         if (LineHandling()) {
@@ -92,7 +92,7 @@ void TCustomLineWSocket::DeliverBuffered()
 bool TCustomLineWSocket::TriggerDataAvailable(std::uint16_t Error)
 {
     if (!LineHandling() || SocksNegotiating() || Error != 0)
-        return TCustomSocksWSocket::TriggerDataAvailable(Error);
+        return TCustomSslWSocket::TriggerDataAvailable(Error);
     ReadIntoBuffer();
     DeliverLines(); // also a line a handler left unread before
     return true;
@@ -101,7 +101,7 @@ bool TCustomLineWSocket::TriggerDataAvailable(std::uint16_t Error)
 bool TCustomLineWSocket::ReadIntoBuffer()
 {
     int count = 0;
-    if (TCustomSocksWSocket::QueryReadable(count) != 0 || count <= 0)
+    if (TCustomSslWSocket::QueryReadable(count) != 0 || count <= 0)
         return false;
     if (head_ > 0) {
         buffer_.remove(0, head_);
@@ -109,7 +109,7 @@ bool TCustomLineWSocket::ReadIntoBuffer()
     }
     const qsizetype old = buffer_.size();
     buffer_.resize(old + count);
-    const int got = TCustomSocksWSocket::DoRecv(buffer_.data() + old, count, 0);
+    const int got = TCustomSslWSocket::DoRecv(buffer_.data() + old, count, 0);
     buffer_.resize(old + std::max(got, 0));
     if (got <= 0)
         return false;
@@ -160,7 +160,7 @@ bool TCustomLineWSocket::HandOutLine()
             return true;
         }
         const qsizetype before = lineLength_;
-        TCustomSocksWSocket::TriggerDataAvailable(0);
+        TCustomSslWSocket::TriggerDataAvailable(0);
         if (!*alive || !LineHandling())
             return false;
         if (lineLength_ == before)
@@ -180,7 +180,7 @@ void TCustomLineWSocket::TriggerSessionClosed(std::uint16_t Error)
             return;
     }
     ResetLines();
-    TCustomSocksWSocket::TriggerSessionClosed(Error);
+    TCustomSslWSocket::TriggerSessionClosed(Error);
 }
 
 int TCustomLineWSocket::TakeFromBuffer(void* Buffer, int Count)
@@ -194,7 +194,7 @@ int TCustomLineWSocket::TakeFromBuffer(void* Buffer, int Count)
 int TCustomLineWSocket::DoRecv(void* Buffer, int BufferSize, int Flags)
 {
     if (BufferSize <= 0 || SocksNegotiating())
-        return TCustomSocksWSocket::DoRecv(Buffer, BufferSize, Flags);
+        return TCustomSslWSocket::DoRecv(Buffer, BufferSize, Flags);
     if (LineHandling()) {
         if (lineLength_ > 0) {
             const int count = static_cast<int>(std::min<qsizetype>(lineLength_, BufferSize));
@@ -207,13 +207,13 @@ int TCustomLineWSocket::DoRecv(void* Buffer, int BufferSize, int Flags)
     }
     if (Buffered() > 0)
         return TakeFromBuffer(Buffer, static_cast<int>(std::min<qsizetype>(Buffered(), BufferSize)));
-    return TCustomSocksWSocket::DoRecv(Buffer, BufferSize, Flags);
+    return TCustomSslWSocket::DoRecv(Buffer, BufferSize, Flags);
 }
 
 int TCustomLineWSocket::QueryReadable(int& Count)
 {
     if (SocksNegotiating())
-        return TCustomSocksWSocket::QueryReadable(Count);
+        return TCustomSslWSocket::QueryReadable(Count);
     if (LineHandling()) {
         Count = static_cast<int>(lineLength_);
         return 0;
@@ -222,7 +222,7 @@ int TCustomLineWSocket::QueryReadable(int& Count)
         Count = static_cast<int>(std::min<qsizetype>(Buffered(), 0x7FFFFFFF));
         return 0;
     }
-    return TCustomSocksWSocket::QueryReadable(Count);
+    return TCustomSslWSocket::QueryReadable(Count);
 }
 
 } // namespace pw::net

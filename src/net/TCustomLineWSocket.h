@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/TCustomSocksWSocket.h"
+#include "net/TCustomSslWSocket.h"
 
 #include <QByteArray>
 
@@ -9,7 +9,7 @@ namespace pw::net {
 // Delivers received data line by line when LineMode is on: OnDataAvailable fires once per
 // line and Receive hands out at most the rest of that line. With LineMode off (the
 // default) received data passes through unchanged.
-class TCustomLineWSocket : public TCustomSocksWSocket {
+class TCustomLineWSocket : public TCustomSslWSocket {
 public:
     // The longest line handed out; a longer one comes in pieces of this size, so that a
     // peer that never ends its line cannot fill the memory.

@@ -298,7 +298,7 @@ void TCustomSocksWSocket::Connected()
 {
     SetNegotiationState(socksData);
     const auto alive = AliveFlag();
-    TCustomWSocket::TriggerSessionConnected(0);
+    TriggerSessionConnected(0); // a layer above (TLS) may have its own step to take first
     if (!*alive || State() != wsConnected)
         return;
     // Data that came with the reply is not announced again by the platform.

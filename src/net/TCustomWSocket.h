@@ -91,7 +91,8 @@ public:
 
     // Operations
     virtual void Connect();
-    int Send(const void* Data, int Len);
+    // Layers that transform the data (TLS) override it.
+    virtual int Send(const void* Data, int Len);
     int SendString(const QByteArray& Str);
     int Receive(void* Buffer, int BufferSize);
     QByteArray ReceiveString();

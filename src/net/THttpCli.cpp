@@ -177,21 +177,46 @@ void THttpCli::StartRequest(THttpRequest kind)
         Username = url.User;
         Password = url.Password;
     }
-    hostHeader_ = url.Host;
-    if (Proxy.isEmpty()) {
-        requestTarget_ = url.Path;
-        connectHost_ = url.Host;
-        connectPort_ = url.Port.isEmpty() ? QStringLiteral("80") : url.Port;
-    } else {
-        requestTarget_ = AbsoluteAddress(target_);
+    AimAtTarget();
+    if (!Proxy.isEmpty()) {
         const HttpUrlParts proxy = SplitUrl(Proxy);
         connectHost_ = proxy.Host;
         connectPort_ = proxy.Port.isEmpty() ? ProxyPort : proxy.Port;
     }
-    if (requestTarget_.isEmpty())
-        requestTarget_ = QStringLiteral("/");
     documentName_ = DocumentNameFromPath(url.Path);
     StartLookup();
+}
+
+void THttpCli::AimAtTarget()
+{
+    secure_ = target_.Scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    hostHeader_ = target_.Host;
+    if (Proxy.isEmpty()) {
+        connectHost_ = target_.Host;
+        connectPort_ = !target_.Port.isEmpty() ? target_.Port : secure_ ? QStringLiteral("443") : QStringLiteral("80");
+    }
+    // Through a tunnel the server itself reads the request: no absolute address.
+    requestTarget_ = Proxy.isEmpty() || secure_ ? target_.Path : AbsoluteAddress(target_);
+    if (requestTarget_.isEmpty())
+        requestTarget_ = QStringLiteral("/");
+}
+
+QString THttpCli::CurrentAddress() const
+{
+    return AbsoluteAddress(target_);
+}
+
+void THttpCli::PrepareSocket()
+{
+    tunnel_ = Tunnel::None;
+    socket_->SetSslEnabled(secure_ && Proxy.isEmpty());
+    socket_->SetSslHost(target_.Host);
+    socket_->SetSslPort(target_.Port.isEmpty() ? QStringLiteral("443") : target_.Port);
+}
+
+QString THttpCli::SocketErrorReason(std::uint16_t error) const
+{
+    return TlsError::IsTlsError(error) ? socket_->SslErrorText() : ErrorWithNumber(error);
 }
 
 void THttpCli::StartLookup()
@@ -227,6 +252,7 @@ void THttpCli::SocketDnsLookupDone(std::uint16_t error)
         socket_->SetAddr(socket_->DnsResult());
         socket_->SetPort(connectPort_);
         socket_->SetProto(QStringLiteral("tcp"));
+        PrepareSocket();
         socket_->Connect();
     } catch (const std::exception&) {
         // A failure that set no socket error (a bad port text) still has to fail.
@@ -244,10 +270,15 @@ void THttpCli::SocketSessionConnected(std::uint16_t error)
     if (state_ != THttpState::HostResolved)
         return;
     if (error != 0) {
-        Fail(404, ErrorWithNumber(error), error);
+        Fail(404, SocketErrorReason(error), error);
         ConnectionEnd(0);
         return;
     }
+    if (secure_ && !Proxy.isEmpty() && tunnel_ == Tunnel::None) {
+        SendTunnelRequest(); // the request follows once the tunnel's TLS is up
+        return;
+    }
+    tunnel_ = Tunnel::None;
     const std::uintptr_t serial = serial_;
     connected_ = true;
     SetState(THttpState::Connected);
@@ -299,7 +330,7 @@ void THttpCli::SendRequest()
     fields.ModifiedSince = ModifiedSince;
     fields.Username = Username;
     fields.Password = Password;
-    if (!Proxy.isEmpty()) {
+    if (!Proxy.isEmpty() && !secure_) { // a tunnel's credentials went with its CONNECT
         fields.ProxyUsername = ProxyUsername;
         fields.ProxyPassword = ProxyPassword;
     }
@@ -388,11 +419,23 @@ void THttpCli::ConnectionEnd(std::uint16_t closeError)
     ended_ = true;
     const bool wasConnected = connected_;
     connected_ = false;
+    if (completionError_ == 0 && !closedByClient_ && tunnel_ == Tunnel::AwaitingProxy)
+        Fail(404, QStringLiteral("the proxy closed the connection instead of opening a tunnel"),
+             HttpError::TunnelRefused);
     if (completionError_ == 0 && !closedByClient_ && wasConnected) {
         const bool bodyless = requestKind_ == THttpRequest::Head || responseStatus_ == 204 ||
                               responseStatus_ == 304 || (responseStatus_ >= 100 && responseStatus_ < 200);
-        if (closeError != 0)
-            Fail(404, ErrorWithNumber(closeError), closeError);
+        if (closeError == TlsError::Truncated) {
+            // Cut off without TLS's own close: only a met Content-Length shows the answer whole.
+            closeError = 0;
+            if (state_ == THttpState::ReadingBody && !bodyless && responseLength_ < 0)
+                Fail(404, QStringLiteral("Connection closed before the end of the document"),
+                     HttpError::IncompleteBody);
+        }
+        if (completionError_ != 0) {
+            // decided above
+        } else if (closeError != 0)
+            Fail(404, SocketErrorReason(closeError), closeError);
         else if (state_ == THttpState::ReadingHeader)
             Fail(404, QStringLiteral("Connection closed before the end of the header"),
                  HttpError::IncompleteHeader);

@@ -59,6 +59,9 @@ inline constexpr std::uint16_t IncompleteHeader = 7; // connection ended before 
 inline constexpr std::uint16_t IncompleteBody = 8;   // connection ended before Content-Length bytes
 inline constexpr std::uint16_t WriteFailed = 9;      // the receive stream refused the body
 inline constexpr std::uint16_t UnsafeLocation = 10;  // a Location with a space or control character
+inline constexpr std::uint16_t Downgrade = 40;       // an https address redirected to http
+inline constexpr std::uint16_t TunnelRefused = 41;   // the proxy did not open a tunnel for https
+// TLS failures carry the TLS layer's numbers (TlsError, 30001 and up).
 } // namespace HttpError
 
 // Asynchronous HTTP/1.0 client: one request at a time, directly or through an HTTP
@@ -146,6 +149,8 @@ public:
     const QString& ConnectPort() const { return connectPort_; }
     const QString& HostHeader() const { return hostHeader_; }
     const QString& RequestTarget() const { return requestTarget_; }
+    // The address being fetched, redirects applied: scheme "://" host [":" port] path.
+    QString CurrentAddress() const;
     int RedirectCount() const { return redirectCount_; }
     TWSocket& Socket() { return *socket_; }
 
@@ -173,6 +178,8 @@ public:
 private:
     friend class HttpMessageTarget;
     enum class ClosedHandler { Normal, Redirect };
+    // An https request through an HTTP proxy first asks it for a tunnel (CONNECT).
+    enum class Tunnel { None, AwaitingProxy, Handshaking };
 
     void StartRequest(THttpRequest kind);
     void ResetResponse();
@@ -202,6 +209,12 @@ private:
     void CloseSocket();
     void ConnectionEnd(std::uint16_t closeError);
     void RedirectClosed();
+    // Where target_ says to connect, and with or without TLS.
+    void AimAtTarget();
+    void PrepareSocket();
+    QString SocketErrorReason(std::uint16_t error) const;
+    void SendTunnelRequest();
+    void ReadTunnelReply();
 
     std::unique_ptr<TWSocket> socket_;
     std::unique_ptr<HttpMessageTarget> window_;
@@ -218,6 +231,8 @@ private:
     QString hostHeader_;
     QString requestTarget_;
     QString scheme_;
+    bool secure_ = false; // https: TLS to the server
+    Tunnel tunnel_ = Tunnel::None;
     QString location_;
     bool locationReceived_ = false;
     bool connected_ = false;

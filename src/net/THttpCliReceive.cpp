@@ -11,6 +11,18 @@
 
 namespace pw::net {
 
+namespace {
+
+HttpTarget NextTarget(const HttpTarget& current, const QString& location)
+{
+    HttpTarget next = ResolveLocation(current, location);
+    if (location.trimmed().startsWith(QLatin1String("//")))
+        next.Scheme = current.Scheme; // a network-path reference keeps the scheme
+    return next;
+}
+
+} // namespace
+
 bool THttpCli::Receiving() const
 {
     return connected_ && (state_ == THttpState::ReadingHeader || state_ == THttpState::ReadingBody);
@@ -18,6 +30,10 @@ bool THttpCli::Receiving() const
 
 void THttpCli::SocketDataAvailable(std::uint16_t)
 {
+    if (tunnel_ == Tunnel::AwaitingProxy) {
+        ReadTunnelReply();
+        return;
+    }
     if (Receiving() && state_ == THttpState::ReadingBody) {
         // Body bytes need no line splitting: read them in large pieces.
         if (!bodyBuffer_) // not zero-filled: only received bytes are read
@@ -148,6 +164,11 @@ void THttpCli::HeaderEnded()
                 QStringLiteral("Redirection refused: the Location holds a space or control character"));
             return;
         }
+        if (secure_ && NextTarget(target_, location_).Scheme.compare(QLatin1String("https"),
+                                                                      Qt::CaseInsensitive) != 0) {
+            FailAndClose(HttpError::Downgrade, QStringLiteral("the server redirected from https to http"));
+            return;
+        }
         if (++redirectCount_ > MaxRedirects) {
             FailAndClose(HttpError::TooManyRedirects, QStringLiteral("Too many redirections"));
             return;
@@ -219,15 +240,8 @@ void THttpCli::HandleBody(const char* data, qint64 len)
 
 void THttpCli::ApplyLocation(const QString& location)
 {
-    target_ = ResolveLocation(target_, location);
-    hostHeader_ = target_.Host;
-    if (Proxy.isEmpty()) {
-        connectHost_ = target_.Host;
-        connectPort_ = target_.Port.isEmpty() ? QStringLiteral("80") : target_.Port;
-        requestTarget_ = target_.Path;
-    } else {
-        requestTarget_ = AbsoluteAddress(target_);
-    }
+    target_ = NextTarget(target_, location);
+    AimAtTarget();
 }
 
 } // namespace pw::net

@@ -5,7 +5,7 @@
 namespace pw::net {
 
 // The socket the HTTP client instantiates: TCustomWSocket -> TCustomSocksWSocket ->
-// TCustomLineWSocket -> TCustomSyncWSocket -> TWSocket, everything public.
+// TCustomSslWSocket -> TCustomLineWSocket -> TCustomSyncWSocket -> TWSocket, everything public.
 class TWSocket : public TCustomSyncWSocket {
 public:
     using TCustomSyncWSocket::TCustomSyncWSocket;

@@ -1,6 +1,7 @@
 #include "update/SiteAddress.h"
 
 #include "comics/ComicSite.h"
+#include "net/HttpUrl.h"
 
 namespace pw::update {
 
@@ -27,6 +28,19 @@ QString PageAddress(const QString& pageUrl)
     if (!pageUrl.startsWith(builtIn))
         return pageUrl;
     return SiteBase() + pageUrl.mid(builtIn.size());
+}
+
+QString PageSiteBase(const QString& pageUrl, const QString& fetchedFrom)
+{
+    const QString builtIn = WithoutTrailingSlash(QString::fromLatin1(comics::kComicSiteBase));
+    if (pageUrl == builtIn || pageUrl.startsWith(builtIn + QLatin1Char('/')))
+        return SiteBase();
+    const net::HttpUrlParts page = net::SplitUrl(fetchedFrom.isEmpty() ? pageUrl : fetchedFrom);
+    QString base = (page.Scheme.isEmpty() ? QStringLiteral("http") : page.Scheme.toLower()) +
+                   QLatin1String("://") + page.Host;
+    if (!page.Port.isEmpty())
+        base += QLatin1Char(':') + page.Port;
+    return base;
 }
 
 } // namespace pw::update

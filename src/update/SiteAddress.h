@@ -11,4 +11,9 @@ QString SiteBase();
 // A catalogue address with the built-in base swapped for SiteBase(); others unchanged.
 QString PageAddress(const QString& pageUrl);
 
+// The site a strip address found on a page is joined to and must stay on: SiteBase() for
+// the built-in site's pages; any other page is its own site, the scheme, host and port
+// it was fetched from (fetchedFrom, redirects applied; the catalogue address when empty).
+QString PageSiteBase(const QString& pageUrl, const QString& fetchedFrom);
+
 } // namespace pw::update

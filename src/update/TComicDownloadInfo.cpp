@@ -293,13 +293,14 @@ void TComicDownloadInfo::RequestDone(unsigned error)
     } else if (!failure_.isEmpty()) {
         SetState(kFailed, failed + failure_);
     } else if (state_ == kGettingInfo && CompletedCleanly(error)) {
-        const QString address = FindStripAddressInPage(page_->data(), SiteBase());
+        const QString site = PageSiteBase(comic_->PageURL, http_->CurrentAddress());
+        const QString address = FindStripAddressInPage(page_->data(), site);
         http_->ReceiveStream = nullptr;
         page_.reset();
         http_->URL = address;
         if (address.isEmpty())
             SetState(kFailed, QStringLiteral("No strip found in strip info."));
-        else if (!StaysOnSite(address, SiteBase()))
+        else if (!StaysOnSite(address, site))
             SetState(kFailed, failed + QStringLiteral("the strip address leaves the comic site"));
         else
             StartImageRequest(address);
