@@ -64,6 +64,10 @@ void TCustomSslWSocket::AssignDefaultValue()
 
 void TCustomSslWSocket::ResetSsl()
 {
+    // A connection that ended without a TLS error keeps its session resumable; OpenSSL
+    // drops the session of any other (no SSL_shutdown: the socket is already closed).
+    if (ssl_ && (phase_ == Phase::Open || phase_ == Phase::PeerClosed))
+        SSL_set_shutdown(ssl_, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
     SSL_free(ssl_); // with both memory buffers
     ssl_ = nullptr;
     in_ = nullptr;

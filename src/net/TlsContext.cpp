@@ -92,15 +92,22 @@ SSL_SESSION* TlsContext::TakeSession(const QByteArray& key)
     auto it = sessions_.find(key);
     if (it == sessions_.end())
         return nullptr;
-    // The newest first: it is the one least likely to have expired.
-    SSL_SESSION* session = it->second.back();
-    if (SSL_SESSION_get_protocol_version(session) < TLS1_3_VERSION) {
-        // A TLS 1.2 session may be resumed again and no new one replaces it: keep it.
-        SSL_SESSION_up_ref(session);
-        return session;
+    auto& list = it->second;
+    // A session whose connection ended badly is no longer offered.
+    while (!list.empty() && !SSL_SESSION_is_resumable(list.back())) {
+        SSL_SESSION_free(list.back());
+        list.pop_back();
     }
-    it->second.pop_back();
-    if (it->second.empty()) {
+    SSL_SESSION* session = nullptr;
+    if (!list.empty()) {
+        // The newest first: it is the one least likely to have expired.
+        session = list.back();
+        if (SSL_SESSION_get_protocol_version(session) < TLS1_3_VERSION)
+            SSL_SESSION_up_ref(session); // a TLS 1.2 session may be resumed again: keep it
+        else
+            list.pop_back(); // a TLS 1.3 ticket is used once
+    }
+    if (list.empty()) {
         sessions_.erase(it);
         order_.erase(std::find(order_.begin(), order_.end(), key));
     }
