@@ -44,13 +44,16 @@ site_const="http://comics.example"
   printf 'Garden Gnomes\t%s/gardengnomes/index.html\r\n' "$site_const"
   printf 'Loop Street\t%s/loopstreet/index.html\r\n' "$site_const"
   printf 'Tea Break\t%s/teabreak/index.html\r\n' "$site_const"
-  printf 'Sun Porch\t%s/sunporch/index.html\r\n' "$site_const"
+  # One comic lives on the https side of the site: its own site, trusted through the demo CA.
+  printf 'Sun Porch\t%s/sunporch/index.html\r\n' "$(cat "$site/secure-base")"
 } > "$program/Comics.urls"
 [ -d "$build_dir/Help" ] && cp -r "$build_dir/Help" "$program/"
 printf '[Comics]\r\nPixel Cats=1\r\nNight Shift=1\r\nGarden Gnomes=1\r\nLoop Street=1\r\nTea Break=1\r\nSun Porch=1\r\nCurrentComic=Pixel Cats\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n[Downloads]\r\nMaxSimDownloads=3\r\n' \
   > "$program/panelwick.ini"
 
 export PANELWICK_SITE_BASE="$base"
+# Only this program trusts the demo CA (it replaces the system's certificate file for it alone).
+export SSL_CERT_FILE="$site/ca.pem"
 if [ "$batch" -eq 1 ]; then
   "$build_dir/panelwick" --batch-update --program-folder "$program"
 else

@@ -4,6 +4,10 @@
 # dated through the pages' Last-Modified. A background loop publishes a new strip (the
 # next day's) every PANELWICK_DEMO_INTERVAL seconds (default 60), rotating over the comics.
 #
+# The same files are also served over https (a second port, written to SITE_DIR/secure-base)
+# with a certificate for localhost from a demo CA made here (SITE_DIR/ca.pem), which only a
+# program started with SSL_CERT_FILE pointing at it trusts.
+#
 # Usage: site.sh start SITE_DIR   (prints the base address; runs until stopped)
 #        site.sh stop SITE_DIR
 set -euo pipefail
@@ -64,8 +68,17 @@ HTML
 
 start() {
   mkdir -p "$site/html/archive/images" "$site/logs" "$site/tmp" "$site/state"
-  local port
+  local port sport
   port=$(free_port)
+  sport=$(free_port)
+  # The demo CA and the site's certificate, made afresh for each run.
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 30 \
+    -subj "/CN=Panelwick Demo CA" -keyout "$site/ca.key" -out "$site/ca.pem" 2>/dev/null
+  openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=localhost" \
+    -keyout "$site/site.key" -out "$site/site.csr" 2>/dev/null
+  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\n' > "$site/site.ext"
+  openssl x509 -req -in "$site/site.csr" -CA "$site/ca.pem" -CAkey "$site/ca.key" -CAcreateserial \
+    -days 30 -extfile "$site/site.ext" -out "$site/site.pem" 2>/dev/null
   local user_line=""
   [ "$(id -u)" -eq 0 ] && user_line="user root;"
   cat > "$site/nginx.conf" <<CONF
@@ -87,6 +100,12 @@ http {
     listen 127.0.0.1:$port;
     root $site/html;
   }
+  server {
+    listen 127.0.0.1:$sport ssl;
+    ssl_certificate $site/site.pem;
+    ssl_certificate_key $site/site.key;
+    root $site/html;
+  }
 }
 CONF
   # Each comic starts with a strip a few days back.
@@ -99,6 +118,7 @@ CONF
   nginx -c "$site/nginx.conf" -p "$site" >"$site/logs/nginx.out" 2>&1 &
   echo $! > "$site/nginx.pid.demo"
   echo "http://127.0.0.1:$port" > "$site/base"
+  echo "https://localhost:$sport" > "$site/secure-base"
   # Wait until it answers.
   for _ in $(seq 50); do
     curl -fs -o /dev/null "http://127.0.0.1:$port/pixelcats/index.html" && break

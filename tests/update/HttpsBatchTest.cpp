@@ -1,0 +1,81 @@
+// The real program's batch update against comic pages on https: nginx with certificates
+// made by the test, comics.test through nss_wrapper, the test CA through SSL_CERT_FILE.
+#include "BatchTest.h"
+#include "NginxServer.h"
+#include "QStringPrinter.h"
+#include "TestCertificates.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace pw;
+
+using test::BatchTest;
+using test::Bytes;
+using test::Page;
+using test::ReadAll;
+
+namespace {
+
+std::unique_ptr<test::NginxServer> Nginx(const test::TestCertificates::Pair& pair, const QString& serverBlock)
+{
+    test::NginxServer::Options o;
+    o.Certificate = pair.Certificate;
+    o.CertificateKey = pair.Key;
+    o.ServerBlock = serverBlock;
+    return std::make_unique<test::NginxServer>(o);
+}
+
+} // namespace
+
+TEST_F(BatchTest, ComicsOnHttpsAreStoredAndRefusedCertificatesStoreNothing)
+{
+    test::TestCertificates certs;
+    ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+    auto plain = Nginx({}, {});
+    ASSERT_TRUE(plain->Start()) << plain->Error().toStdString();
+    auto secure = Nginx(certs.Good(), QStringLiteral("location = /down/index.html { return 302 "
+                                                     "http://comics.test:%1/secure/index.html; }")
+                                          .arg(plain->Port()));
+    ASSERT_TRUE(secure->Start()) << secure->Error().toStdString();
+    // The plain server sends its visitors to https, as most comic sites do.
+    plain.reset();
+    plain = Nginx({}, QStringLiteral("location / { return 301 https://comics.test:%1$request_uri; }")
+                          .arg(secure->Port()));
+    ASSERT_TRUE(plain->Start()) << plain->Error().toStdString();
+    auto expired = Nginx(certs.Expired(), {});
+    ASSERT_TRUE(expired->Start()) << expired->Error().toStdString();
+
+    for (test::NginxServer* nginx : {secure.get(), expired.get()}) {
+        ASSERT_TRUE(nginx->WriteFile("secure/index.html", Page("s.gif")));
+        ASSERT_TRUE(nginx->WriteFile("archive/images/s.gif", Bytes('s', 40000)));
+        ASSERT_TRUE(nginx->WriteFile("up/index.html", Page("u.jpg")));
+        ASSERT_TRUE(nginx->WriteFile("archive/images/u.jpg", Bytes('u', 5000)));
+    }
+    Choose("Secure", secure->SecureUrl("comics.test", "/secure/index.html"));
+    Choose("Upgraded", QStringLiteral("http://comics.test:%1/up/index.html").arg(plain->Port()));
+    Choose("Expired", expired->SecureUrl("comics.test", "/secure/index.html"));
+    Choose("Downgraded", secure->SecureUrl("comics.test", "/down/index.html"));
+
+    const BatchTest::Result r =
+        Run(secure->SecureUrl("comics.test", ""), {"SSL_CERT_FILE=" + certs.CaFile(), "SSL_CERT_DIR=/nonexistent"});
+    QStringList perComic = r.lines.mid(0, 4);
+    perComic.sort();
+    EXPECT_EQ(perComic, (QStringList{"Downgraded: Failed: the server redirected from https to http",
+                                     "Expired: Failed: the site's certificate has expired",
+                                     "Secure: New strip updated", "Upgraded: New strip updated"}))
+        << r.errors.toStdString();
+    QDir secureFolder(folder.filePath("Comics/Secure"));
+    ASSERT_EQ(secureFolder.entryList({"*.gif"}, QDir::Files).size(), 1);
+    EXPECT_EQ(ReadAll(secureFolder.filePath(secureFolder.entryList({"*.gif"}, QDir::Files).first())),
+              Bytes('s', 40000));
+    QDir upFolder(folder.filePath("Comics/Upgraded"));
+    ASSERT_EQ(upFolder.entryList({"*.jpg"}, QDir::Files).size(), 1);
+    EXPECT_EQ(ReadAll(upFolder.filePath(upFolder.entryList({"*.jpg"}, QDir::Files).first())), Bytes('u', 5000));
+    // The strip of the upgraded page came from the https site it was joined to.
+    EXPECT_TRUE(secure->AccessLog().contains("GET /archive/images/u.jpg"));
+    EXPECT_FALSE(expired->AccessLog().contains("GET"));
+    EXPECT_EQ(FilesOf("Expired"), QStringList{});
+    EXPECT_EQ(FilesOf("Downgraded"), QStringList{});
+}
