@@ -255,3 +255,24 @@ TEST_F(Https, AHugeCertificateChainIsRefusedUnread)
     EXPECT_EQ(client.ResponseReason(),
               QStringLiteral("the secure connection could not be made (excessive message size)"));
 }
+
+TEST_F(Https, AnAnswerCutOffWithoutTheSecureCloseCountsOnlyWithItsWholeLength)
+{
+    // ssi drops the Content-Length: the close alone would end that answer.
+    const auto nginx = Server(certs->Good(), QStringLiteral("location /nolength/ { ssi on; }"));
+    ASSERT_TRUE(nginx->WriteFile("nolength/page.html", kPage));
+    test::MisbehavingServer cutting;
+    cutting.SetScript(test::MisbehavingServer::Script().RelayWithoutAlerts(nginx->Port()));
+    ASSERT_TRUE(cutting.Start());
+
+    EXPECT_EQ(Get(QStringLiteral("https://comics.test:%1/page.html").arg(cutting.Port())), kPage);
+    EXPECT_EQ(client.CompletionError(), 0) << client.ResponseReason().toStdString();
+
+    EXPECT_EQ(Get(QStringLiteral("https://comics.test:%1/nolength/page.html").arg(cutting.Port())), kPage);
+    EXPECT_EQ(client.ResponseLength(), -1);
+    EXPECT_EQ(log.lastError, net::HttpError::IncompleteBody);
+
+    // With the secure close the same answer is whole.
+    EXPECT_EQ(Get(nginx->SecureUrl("comics.test", "/nolength/page.html")), kPage);
+    EXPECT_EQ(client.CompletionError(), 0);
+}
