@@ -16,7 +16,11 @@
 # when it is installed, else offscreen) and the longest gap of a 10 ms timer shows how
 # responsive the window stays (goal <= 50 ms).
 #
-# Usage: [DISK_DIR=DIR] bench/update/run.sh [BUILD_DIR] [COUNT] [RUNS]
+# With TLS=1 the site speaks https (a certificate for 127.0.0.1 from a CA made here, which
+# panelwick trusts through SSL_CERT_FILE and curl through --cacert), and one more panelwick
+# run with nginx logging $ssl_session_reused counts the full and resumed handshakes.
+#
+# Usage: [DISK_DIR=DIR] [TLS=1] bench/update/run.sh [BUILD_DIR] [COUNT] [RUNS]
 #        (defaults: build, 10000, 3; FILESYSTEMS="tmpfs disk" chooses where to run)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -73,6 +77,23 @@ bench_in() { # PARENT_DIR LABEL
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
   local user_line=""
   [ "$(id -u)" -eq 0 ] && user_line="user root;"
+  local scheme=http listen_tls="" tls_lines="" http_lines="" curl_tls=()
+  if [ "${TLS:-0}" = 1 ]; then
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+      -subj "/CN=Bench CA" -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
+    openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=127.0.0.1" \
+      -keyout "$work/site.key" -out "$work/site.csr" 2>/dev/null
+    printf 'subjectAltName=IP:127.0.0.1\n' >"$work/site.ext"
+    openssl x509 -req -in "$work/site.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial -days 2 \
+      -extfile "$work/site.ext" -out "$work/site.pem" 2>/dev/null
+    scheme=https
+    listen_tls=" ssl"
+    tls_lines="ssl_certificate $work/site.pem; ssl_certificate_key $work/site.key;
+    ssl_session_cache shared:bench:10m; access_log $work/site/logs/tls.log reused;"
+    http_lines="log_format reused \$ssl_session_reused;"
+    curl_tls=(--cacert "$work/ca.pem")
+    export SSL_CERT_FILE="$work/ca.pem"
+  fi
   cat >"$work/site/nginx.conf" <<CONF
 $user_line
 daemon off;
@@ -88,13 +109,14 @@ http {
   uwsgi_temp_path $work/site/tmp;
   scgi_temp_path $work/site/tmp;
   types { text/html html; image/gif gif; image/jpeg jpg; }
-  server { listen 127.0.0.1:$port backlog=4096; root $work/site/html; }
+  $http_lines
+  server { listen 127.0.0.1:$port$listen_tls backlog=4096; root $work/site/html; $tls_lines }
 }
 CONF
   nginx -c "$work/site/nginx.conf" -p "$work/site" >/dev/null 2>&1 &
   nginx_pid=$!
-  local base="http://127.0.0.1:$port"
-  for _ in $(seq 50); do curl -fs -o /dev/null "$base/c0000/index.html" && break; sleep 0.1; done
+  local base="$scheme://127.0.0.1:$port"
+  for _ in $(seq 50); do curl -fs "${curl_tls[@]}" -o /dev/null "$base/c0000/index.html" && break; sleep 0.1; done
   export PANELWICK_SITE_BASE="$base"
 
   # The same requests for curl: pages to /dev/null, strips to their files.
@@ -121,9 +143,24 @@ CONF
     [ "$summary" = "$((count - count / 2)) updated, $((count / 2)) didn't need a update, 0 failed." ] ||
       echo "run $run: unexpected summary: $summary" >&2
     measure curl-files "$work/curl.out" \
-      curl --http1.0 -s --fail --parallel --parallel-max 99 --create-dirs -K "$work/curl-files.cfg"
-    measure curl-null "$work/curl.out" curl --http1.0 -s --fail --parallel --parallel-max 99 -K "$work/curl-null.cfg"
+      curl --http1.0 -s --fail "${curl_tls[@]}" --parallel --parallel-max 99 --create-dirs -K "$work/curl-files.cfg"
+    measure curl-null "$work/curl.out" \
+      curl --http1.0 -s --fail "${curl_tls[@]}" --parallel --parallel-max 99 -K "$work/curl-null.cfg"
   done
+  local handshakes=""
+  if [ "${TLS:-0}" = 1 ]; then
+    # One more panelwick run alone in the log: "r" is a resumed handshake, "." a full one.
+    rm -rf "$work/run"
+    cp -a "$work/program" "$work/run"
+    mv "$work/site/logs/tls.log" "$work/site/logs/tls.before"
+    kill -USR1 "$nginx_pid"
+    for _ in $(seq 50); do [ -e "$work/site/logs/tls.log" ] && break; sleep 0.1; done
+    "$build/panelwick" --batch-update --program-folder "$work/run" >/dev/null
+    local full resumed
+    full=$(grep -c '^\.$' "$work/site/logs/tls.log" || true)
+    resumed=$(grep -c '^r$' "$work/site/logs/tls.log" || true)
+    handshakes="  handshakes of one panelwick run: $full full, $resumed resumed, for $count comics ($((count - count / 2)) with a strip): $(echo "scale=2; ($full + $resumed) / $count" | bc -l) per comic, $(echo "scale=3; $full / $count" | bc -l) full per comic"
+  fi
   local strips_pw strips_curl
   strips_pw=$(find "$work/run/Comics" -type f -size +0 ! -name '*.unr' | wc -l)
   strips_curl=$(find "$work/curl-files" -type f | wc -l)
@@ -168,13 +205,14 @@ print("  peak RSS %.1f MB (goal <= 60 MB at 10,000); one comic alone %.1f MB; pe
 print("  peak open descriptors %d" % max(r[2] for r in rows["panelwick"]))
 PY
   [ -n "$window_line" ] && echo "  in the window ($platform): $window_line"
+  [ -n "$handshakes" ] && echo "$handshakes"
   cleanup
 }
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) (2 cores, shared)"
 for fs in ${FILESYSTEMS:-tmpfs disk}; do
   case $fs in
-  tmpfs) bench_in /dev/shm "tmpfs (/dev/shm)" ;;
+  tmpfs) bench_in /dev/shm "tmpfs (/dev/shm)${TLS:+, https}" ;;
   disk) bench_in "${DISK_DIR:-/var/tmp}" "disk (${DISK_DIR:-/var/tmp}, $(stat -f -c %T "${DISK_DIR:-/var/tmp}"))" ;;
   *) echo "unknown file system choice $fs" >&2; exit 2 ;;
   esac
