@@ -94,7 +94,7 @@ void TCustomSslWSocket::SetSslEnabled(bool Value)
 
 void TCustomSslWSocket::SetSslHost(const QString& Value)
 {
-    if (State() != wsClosed && Active()) {
+    if (Active()) {
         ReportError(QStringLiteral("Can't change the TLS host during a secure connection"));
         return;
     }
