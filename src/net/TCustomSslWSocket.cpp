@@ -7,8 +7,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
-#include <arpa/inet.h>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cstring>
 
 namespace pw::net {
@@ -37,7 +37,8 @@ QString OpenSslReason(unsigned long err)
 
 bool IsUnexpectedEof(unsigned long err)
 {
-    return err == 0 || (ERR_GET_LIB(err) == ERR_LIB_SSL && ERR_GET_REASON(err) == SSL_R_UNEXPECTED_EOF_WHILE_READING);
+    return err == 0 ||
+           (ERR_GET_LIB(err) == ERR_LIB_SSL && ERR_GET_REASON(err) == SSL_R_UNEXPECTED_EOF_WHILE_READING);
 }
 
 } // namespace
@@ -170,7 +171,8 @@ void TCustomSslWSocket::Drive()
 {
     Phase next = phase_;
     if (next == Phase::Off)
-        next = ssl_ && in_ ? Phase::Handshaking : Fail(TlsError::HandshakeFailed, OpenSslReason(ERR_get_error()));
+        next = ssl_ && in_ ? Phase::Handshaking
+                           : Fail(TlsError::HandshakeFailed, OpenSslReason(ERR_get_error()));
     if (next == Phase::Handshaking)
         next = StepHandshake();
     if (next == Phase::Open)

@@ -24,7 +24,10 @@ inline constexpr std::uint16_t HandshakeFailed = 30004;
 inline constexpr std::uint16_t Truncated = 30005;
 // A broken record or an alert after the handshake.
 inline constexpr std::uint16_t ProtocolError = 30006;
-inline bool IsTlsError(int error) { return error >= CertificateExpired && error <= ProtocolError; }
+inline bool IsTlsError(int error)
+{
+    return error >= CertificateExpired && error <= ProtocolError;
+}
 } // namespace TlsError
 
 // TLS over whatever the layers below connect to (directly or through SOCKS). With

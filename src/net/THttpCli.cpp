@@ -193,7 +193,9 @@ void THttpCli::AimAtTarget()
     hostHeader_ = target_.Host;
     if (Proxy.isEmpty()) {
         connectHost_ = target_.Host;
-        connectPort_ = !target_.Port.isEmpty() ? target_.Port : secure_ ? QStringLiteral("443") : QStringLiteral("80");
+        connectPort_ = !target_.Port.isEmpty() ? target_.Port
+                       : secure_               ? QStringLiteral("443")
+                                               : QStringLiteral("80");
     }
     // Through a tunnel the server itself reads the request: no absolute address.
     requestTarget_ = Proxy.isEmpty() || secure_ ? target_.Path : AbsoluteAddress(target_);

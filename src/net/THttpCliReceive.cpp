@@ -164,8 +164,8 @@ void THttpCli::HeaderEnded()
                 QStringLiteral("Redirection refused: the Location holds a space or control character"));
             return;
         }
-        if (secure_ && NextTarget(target_, location_).Scheme.compare(QLatin1String("https"),
-                                                                      Qt::CaseInsensitive) != 0) {
+        if (secure_ &&
+            NextTarget(target_, location_).Scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) != 0) {
             FailAndClose(HttpError::Downgrade, QStringLiteral("the server redirected from https to http"));
             return;
         }

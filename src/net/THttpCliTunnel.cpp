@@ -14,7 +14,8 @@ void THttpCli::SendTunnelRequest()
     tunnel_ = Tunnel::AwaitingProxy;
     const QString authority =
         target_.Host + QLatin1Char(':') + (target_.Port.isEmpty() ? QStringLiteral("443") : target_.Port);
-    QByteArray request = "CONNECT " + authority.toUtf8() + " HTTP/1.0\r\nHost: " + authority.toUtf8() + "\r\n";
+    QByteArray request =
+        "CONNECT " + authority.toUtf8() + " HTTP/1.0\r\nHost: " + authority.toUtf8() + "\r\n";
     if (!Agent.isEmpty())
         request += "User-Agent: " + Agent.toUtf8() + "\r\n";
     if (!ProxyUsername.isEmpty())
@@ -46,7 +47,8 @@ void THttpCli::ReadTunnelReply()
         const HttpResponseLine parsed = ParseResponseLine(line);
         if (responseStatus_ == 0) {
             if (parsed.kind != HttpResponseLine::Kind::Status || parsed.Status == 0) {
-                FailAndClose(HttpError::TunnelRefused, QStringLiteral("the proxy's answer to CONNECT is not HTTP"));
+                FailAndClose(HttpError::TunnelRefused,
+                             QStringLiteral("the proxy's answer to CONNECT is not HTTP"));
                 return;
             }
             responseStatus_ = parsed.Status;
@@ -56,8 +58,9 @@ void THttpCli::ReadTunnelReply()
         if (parsed.kind != HttpResponseLine::Kind::Empty)
             continue;
         if (responseStatus_ < 200 || responseStatus_ >= 300) {
-            const QString reason =
-                QStringLiteral("the proxy refused the tunnel (%1 %2)").arg(responseStatus_).arg(responseReason_);
+            const QString reason = QStringLiteral("the proxy refused the tunnel (%1 %2)")
+                                       .arg(responseStatus_)
+                                       .arg(responseReason_);
             FailAndClose(HttpError::TunnelRefused, reason.trimmed());
             return;
         }

@@ -8,8 +8,8 @@
 #include "TestCertificates.h"
 #include "TestPaths.h"
 #include "TinyproxyServer.h"
-#include "net/TWSocket.h"
 #include "net/THttpCli.h"
+#include "net/TWSocket.h"
 #include "net/TlsContext.h"
 
 #include <QBuffer>
@@ -154,11 +154,11 @@ TEST_F(Https, HttpIsFollowedToHttpsButHttpsNeverBackToHttp)
                                                  "http://comics.test:@PORT@/page.html; }")));
     ASSERT_TRUE(plain.WriteFile("page.html", kPage));
     ASSERT_TRUE(plain.Start()) << plain.Error().toStdString();
-    const auto secure =
-        Server(certs->Good(), QStringLiteral("location = /down.html { return 302 http://comics.test:%1/page.html; }")
-                                  .arg(plain.Port()));
-    test::NginxServer upgrading(
-        Block(QStringLiteral("location / { return 301 https://comics.test:%1$request_uri; }").arg(secure->Port())));
+    const auto secure = Server(
+        certs->Good(), QStringLiteral("location = /down.html { return 302 http://comics.test:%1/page.html; }")
+                           .arg(plain.Port()));
+    test::NginxServer upgrading(Block(
+        QStringLiteral("location / { return 301 https://comics.test:%1$request_uri; }").arg(secure->Port())));
     ASSERT_TRUE(upgrading.Start()) << upgrading.Error().toStdString();
 
     EXPECT_EQ(Get(QStringLiteral("http://comics.test:%1/page.html").arg(upgrading.Port())), kPage);
@@ -204,7 +204,9 @@ TEST_F(Https, ThroughTheHttpProxyTunnelAndThroughSocks)
         if (e == 0)
             sender->SendString("GET /page.html HTTP/1.0\r\nHost: comics.test\r\n\r\n");
     };
-    s.OnDataAvailable = [&](net::TCustomWSocket* sender, std::uint16_t) { received += sender->ReceiveString(); };
+    s.OnDataAvailable = [&](net::TCustomWSocket* sender, std::uint16_t) {
+        received += sender->ReceiveString();
+    };
     s.OnSessionClosed = [&](net::TCustomWSocket*, std::uint16_t) { closed = true; };
     s.SetSocksServer(QStringLiteral("127.0.0.1"));
     s.SetSocksPort(dante.PortText());
@@ -225,9 +227,9 @@ TEST_F(Https, HandshakesThatDripStopOrAreNoTlsAtAll)
     using Script = test::MisbehavingServer::Script;
     test::MisbehavingServer server;
     server.SetScripts({
-        Script().Relay(nginx->Port(), 1, 1),                                 // a byte at a time
+        Script().Relay(nginx->Port(), 1, 1),                                  // a byte at a time
         test::MisbehavingServer::Respond("HTTP/1.1 400 Bad Request\r\n\r\n"), // plain HTTP
-        Script().ReadBytes(20).Close(),                                      // gone mid-hello
+        Script().ReadBytes(20).Close(),                                       // gone mid-hello
     });
     ASSERT_TRUE(server.Start());
     const QString url = QStringLiteral("https://comics.test:%1/page.html").arg(server.Port());
@@ -237,7 +239,8 @@ TEST_F(Https, HandshakesThatDripStopOrAreNoTlsAtAll)
 
     EXPECT_TRUE(Get(url).isEmpty());
     EXPECT_EQ(log.lastError, TlsError::HandshakeFailed);
-    EXPECT_TRUE(client.ResponseReason().startsWith(QStringLiteral("the secure connection could not be made (")))
+    EXPECT_TRUE(
+        client.ResponseReason().startsWith(QStringLiteral("the secure connection could not be made (")))
         << client.ResponseReason().toStdString();
     EXPECT_FALSE(client.ResponseReason().contains(QStringLiteral("()")));
 

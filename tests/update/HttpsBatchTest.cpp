@@ -41,8 +41,9 @@ TEST_F(BatchTest, ComicsOnHttpsAreStoredAndRefusedCertificatesStoreNothing)
     ASSERT_TRUE(secure->Start()) << secure->Error().toStdString();
     // The plain server sends its visitors to https, as most comic sites do.
     plain.reset();
-    plain = Nginx({}, QStringLiteral("location / { return 301 https://comics.test:%1$request_uri; }")
-                          .arg(secure->Port()));
+    plain = Nginx(
+        {},
+        QStringLiteral("location / { return 301 https://comics.test:%1$request_uri; }").arg(secure->Port()));
     ASSERT_TRUE(plain->Start()) << plain->Error().toStdString();
     auto expired = Nginx(certs.Expired(), {});
     ASSERT_TRUE(expired->Start()) << expired->Error().toStdString();
@@ -58,8 +59,8 @@ TEST_F(BatchTest, ComicsOnHttpsAreStoredAndRefusedCertificatesStoreNothing)
     Choose("Expired", expired->SecureUrl("comics.test", "/secure/index.html"));
     Choose("Downgraded", secure->SecureUrl("comics.test", "/down/index.html"));
 
-    const BatchTest::Result r =
-        Run(secure->SecureUrl("comics.test", ""), {"SSL_CERT_FILE=" + certs.CaFile(), "SSL_CERT_DIR=/nonexistent"});
+    const BatchTest::Result r = Run(secure->SecureUrl("comics.test", ""),
+                                    {"SSL_CERT_FILE=" + certs.CaFile(), "SSL_CERT_DIR=/nonexistent"});
     QStringList perComic = r.lines.mid(0, 4);
     perComic.sort();
     EXPECT_EQ(perComic, (QStringList{"Downgraded: Failed: the server redirected from https to http",
@@ -72,7 +73,8 @@ TEST_F(BatchTest, ComicsOnHttpsAreStoredAndRefusedCertificatesStoreNothing)
               Bytes('s', 40000));
     QDir upFolder(folder.filePath("Comics/Upgraded"));
     ASSERT_EQ(upFolder.entryList({"*.jpg"}, QDir::Files).size(), 1);
-    EXPECT_EQ(ReadAll(upFolder.filePath(upFolder.entryList({"*.jpg"}, QDir::Files).first())), Bytes('u', 5000));
+    EXPECT_EQ(ReadAll(upFolder.filePath(upFolder.entryList({"*.jpg"}, QDir::Files).first())),
+              Bytes('u', 5000));
     // The strip of the upgraded page came from the https site it was joined to.
     EXPECT_TRUE(secure->AccessLog().contains("GET /archive/images/u.jpg"));
     EXPECT_FALSE(expired->AccessLog().contains("GET"));

@@ -32,7 +32,8 @@ std::unique_ptr<test::NginxServer> Serve(const test::TestCertificates::Pair& pai
     o.CertificateKey = pair.Key;
     auto nginx = std::make_unique<test::NginxServer>(o);
     EXPECT_TRUE(nginx->Start()) << nginx->Error().toStdString();
-    EXPECT_TRUE(nginx->WriteFile("w/index.html", "<html>\n<img src=\"/archive/images/w.gif\"> archive/images\n</html>\n",
+    EXPECT_TRUE(nginx->WriteFile("w/index.html",
+                                 "<html>\n<img src=\"/archive/images/w.gif\"> archive/images\n</html>\n",
                                  QDateTime(QDate(2001, 12, 4), QTime(10, 0), Qt::UTC)));
     QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
     EXPECT_TRUE(gif.open(QIODevice::ReadOnly));
@@ -80,7 +81,8 @@ TEST(HttpsWiring, TheWindowShowsAStripFetchedOverHttpsAndTheRefusedCertificate)
     for (int row = 0; row < engine->InfoForm()->ListBox1->count(); ++row)
         lines << engine->InfoForm()->ListBox1->item(row)->text();
     lines.sort();
-    EXPECT_EQ(lines, (QStringList{"Old: Failed: the site's certificate has expired", "Web: New strip updated"}));
+    EXPECT_EQ(lines,
+              (QStringList{"Old: Failed: the site's certificate has expired", "Web: New strip updated"}));
     EXPECT_TRUE(QDir(folder.filePath("Comics/Old")).entryList(QDir::Files | QDir::Hidden).isEmpty());
     qunsetenv("SSL_CERT_FILE");
 }
