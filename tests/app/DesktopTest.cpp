@@ -46,12 +46,12 @@ struct Desktop : ::testing::Test {
 
     void SetUp() override
     {
-        ASSERT_TRUE(QFile::link(QStandardPaths::findExecutable("hsetroot"), tools.filePath("hsetroot")));
-        qputenv("PATH", QFile::encodeName(tools.path()));
         folder.WriteCatalogue("Alpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\n");
         folder.AddGif("Alpha", "20010101", "red");
         folder.AddGif("Alpha", "20010102", "blue");         // the newest strip
         folder.WriteUnread("Alpha", {"Alpha20010101.gif"}); // shown first
+        ASSERT_TRUE(QFile::link(QStandardPaths::findExecutable("hsetroot"), tools.filePath("hsetroot")));
+        qputenv("PATH", QFile::encodeName(tools.path()));
     }
     void TearDown() override { qputenv("PATH", path); }
     app::TForm1& Start(const QByteArray& extra = {})
