@@ -12,6 +12,7 @@ x_test_begin demo
 private_home
 x_session_start
 
+: >"$work/demo.out"
 PANELWICK_DEMO_BUILD=$(dirname "$bin") bash "$src/tools/demo/run-demo.sh" --no-build >"$work/demo.out" 2>&1 &
 demo=$!
 pids+=($demo)

@@ -25,7 +25,9 @@ x_session_start() {
   local attempt xvfb wm
   for attempt in 1 2 3; do
     rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >>"$work/xvfb.log" 2>&1 &
+    # -noreset: the server would reset, refusing connections for a moment, each time its
+    # last client leaves (the probes below are such clients).
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >>"$work/xvfb.log" 2>&1 &
     xvfb=$!
     pids+=($xvfb)
     for _ in $(seq 200); do
