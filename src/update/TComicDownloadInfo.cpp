@@ -151,8 +151,12 @@ void TComicDownloadInfo::HeaderData()
 
     const std::optional<TLastModified> date = ParseLastModified(line);
     if (!date) {
+        // The job ends here: a server could send a thousand such lines per answer, and a
+        // box for each would bury the window. One box, shown from the loop, not from
+        // inside the client's parsing.
         badDate_ = true;
-        // Shown from the loop, not from inside the client's parsing.
+        examineHeaders_ = false;
+        FailNow(QStringLiteral("the page's Last-modified date is not a valid date"));
         QTimer::singleShot(
             0, [] { platform::MessageBoxService::Error(QStringLiteral("Exception in OnHeaders")); });
         return;
@@ -260,6 +264,8 @@ QString TComicDownloadInfo::FailureReason(unsigned error) const
         return QStringLiteral("too many redirections");
     case net::HttpError::UnsafeLocation:
         return QStringLiteral("the server redirected to an address with a space or control character");
+    case net::HttpError::LocalRedirect:
+        return QStringLiteral("the server redirected to an address in the local network");
     default:
         return reason.isEmpty() ? QStringLiteral("error #%1").arg(error) : reason;
     }
