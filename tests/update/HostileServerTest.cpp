@@ -203,9 +203,9 @@ TEST_F(Hostile, PublicSiteCannotRedirectIntoTheLocalNetwork)
     server.SetScripts({redirect("http://127.0.0.1:8080/admin"), redirect("http://192.168.1.1/"),
                        redirect("http://2130706433/"), redirect("http://10.0.0.6/next.html"),
                        MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n")});
-    Choose("Loopback", "http://comics.example/a.html");
-    Choose("Private", "http://comics.example/b.html");
-    Choose("Decimal", "http://comics.example/c.html");
+    Choose("Loopback", "http://strips.example.org/a.html");
+    Choose("Private", "http://strips.example.org/b.html");
+    Choose("Decimal", "http://strips.example.org/c.html");
     Choose("Intranet", "http://10.0.0.5/d.html"); // a local site may redirect within the network
     const QString refused = ": Failed: the server redirected to an address in the local network";
     RunFailing({"Loopback" + refused, "Private" + refused, "Decimal" + refused,
