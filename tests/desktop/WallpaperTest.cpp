@@ -164,6 +164,14 @@ TEST_F(Wallpaper, EveryFailureShowsTheMessageAndLeavesFileAndValuesAsTheyWere)
     EXPECT_EQ(Read(registryFile), "not a registry\n");
 }
 
+TEST_F(Wallpaper, AJpegOfTooManyScansIsACorruptStrip)
+{
+    const auto strip = Strip("Scans", "Scans20010101.jpg", "scans-124.jpg");
+    EXPECT_FALSE(StripWallpaper::Set(strip, data));
+    EXPECT_EQ(boxes.Texts(), QStringList{kMessage});
+    EXPECT_FALSE(QFile::exists(Bmp()));
+}
+
 TEST_F(Wallpaper, StretchIsOnlyStyleTwoAndTileNeedsANumber)
 {
     desktop::TWallPaper wallpaper;
