@@ -16,7 +16,10 @@
 #include <QBuffer>
 #include <QFile>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace pw::update {
 
@@ -30,6 +33,19 @@ QString SizeText(qint64 bytes)
     if (bytes % kb == 0)
         return QStringLiteral("%1 KB").arg(bytes / kb);
     return QStringLiteral("%1 bytes").arg(bytes);
+}
+
+// A new file of our own: never through a link planted in the folder, never into a file
+// that someone else holds open. What stands there (a link, the leftover of a crash) is
+// removed, not followed.
+int OpenPartFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(name.constData(), flags, 0666);
+    if (fd < 0 && errno == EEXIST && ::unlink(name.constData()) == 0)
+        fd = ::open(name.constData(), flags, 0666);
+    return fd;
 }
 
 } // namespace
@@ -314,7 +330,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         const qint64 size = stripFile_->size();
         const bool flushed = stripFile_->flush();
         stripFile_->close();
-        const QString part = stripFile_->fileName();
+        const QString part = partPath_;
         stripFile_.reset();
         const QString target = StripFilePath();
         // rename() replaces a file of that name in one step (QFile::rename would not).
@@ -352,10 +368,14 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
                                       : QStringLiteral("Failed: the page's date cannot name a strip file"));
         return;
     }
-    stripFile_ = std::make_unique<QFile>(PartPath());
+    partPath_ = PartPath();
+    stripFile_ = std::make_unique<QFile>();
     // Unbuffered: the client hands over large pieces, and a failed write shows at once.
-    if (!stripFile_->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        SetState(kFailed, QStringLiteral("Failed: cannot write %1").arg(stripFile_->fileName()));
+    const int fd = OpenPartFile(partPath_);
+    if (fd < 0 || !stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        SetState(kFailed, QStringLiteral("Failed: cannot write %1").arg(partPath_));
         extension_.clear();
         stripFile_.reset();
         return;
@@ -382,7 +402,7 @@ void TComicDownloadInfo::DiscardStreams()
     page_.reset();
     if (stripFile_) {
         stripFile_->close();
-        QFile::remove(stripFile_->fileName());
+        QFile::remove(partPath_);
         stripFile_.reset();
     }
 }

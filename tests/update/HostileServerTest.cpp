@@ -5,6 +5,9 @@
 #include "MisbehavingServer.h"
 #include "QStringPrinter.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -213,4 +216,29 @@ TEST_F(Hostile, PublicSiteCannotRedirectIntoTheLocalNetwork)
     ASSERT_EQ(server.Connections(), 5);
     EXPECT_TRUE(server.Request(4).startsWith("GET http://10.0.0.6/next.html HTTP/1.0\r\n"))
         << server.Request(4).toStdString();
+}
+
+TEST_F(Hostile, APlantedLinkIsNeverFollowed)
+{
+    // Someone who can write to the comic's folder links the download's name to a file of
+    // the user's; the strip must go to a file of its own.
+    const QString victim = folder.filePath("victim.txt");
+    QFile v(victim);
+    ASSERT_TRUE(v.open(QIODevice::WriteOnly));
+    v.write("precious\n");
+    v.close();
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("Comics/Planted")));
+    ASSERT_TRUE(QFile::link(victim, folder.filePath("Comics/Planted/.Planted20000307.gif.part")));
+    const QByteArray strip = "GIF89a" + test::Bytes('p', 200);
+    server.SetScripts({MisbehavingServer::Respond(PageResponse(kDate)),
+                       MisbehavingServer::Respond(ImageHeader(strip.size()) + strip)});
+    Choose("Planted", server.Url("/planted.html"));
+    const Result r = Run(server.Url(""));
+    EXPECT_EQ(r.lines, QStringList({"Planted: New strip updated", "1 updated, 0 didn't need a update, 0 failed."}))
+        << r.errors.toStdString();
+    EXPECT_EQ(test::ReadAll(victim), "precious\n");
+    const QFileInfo stored(Strip("Planted", "Planted20000307.gif"));
+    EXPECT_FALSE(stored.isSymLink());
+    EXPECT_EQ(test::ReadAll(stored.filePath()), strip);
+    EXPECT_EQ(FilesOf("Planted"), QStringList({"Planted.unr", "Planted20000307.gif"})); // the link went
 }
