@@ -41,7 +41,8 @@ bool TStartup::Start(const TStartupOptions& options)
     form2_ = std::make_unique<TForm2>();
     for (const QString& name : form1_->AllComics().RefusedNames())
         form2_->Append(QStringLiteral("Comics.urls: the comic \"%1\" is left out: its name cannot be a "
-                                      "key of the configuration file").arg(name));
+                                      "key of the configuration file")
+                           .arg(name));
     // 3. The Advanced Info window; its creation sends the start-up message.
     CreateAdvancedInfoWindow();
     // 4. The print dialog.

@@ -57,7 +57,8 @@ void DesktopNotifications::Notify(const QString& summary, const QString& body, s
                         return;
                     }
                     const bool markup = reply.value().contains(QStringLiteral("body-markup"));
-                    Send(summary, markup ? body.toHtmlEscaped() : body, std::move(clicked), std::move(failed));
+                    Send(summary, markup ? body.toHtmlEscaped() : body, std::move(clicked),
+                         std::move(failed));
                 });
             });
 }

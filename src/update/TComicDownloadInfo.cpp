@@ -372,7 +372,8 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
     stripFile_ = std::make_unique<QFile>();
     // Unbuffered: the client hands over large pieces, and a failed write shows at once.
     const int fd = OpenPartFile(partPath_);
-    if (fd < 0 || !stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle)) {
+    if (fd < 0 ||
+        !stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle)) {
         if (fd >= 0)
             ::close(fd);
         SetState(kFailed, QStringLiteral("Failed: cannot write %1").arg(partPath_));

@@ -320,8 +320,9 @@ TEST(Startup, CatalogueNamesThatCannotBeSettingKeysAreLeftOutOnceAndTheFolderSur
     const QString store = folder.Path() + "Store/";
     folder.WriteCatalogue("ComicsDir\thttp://x/cd/\r\ncurrentcomic\thttp://x/cc/\r\nA=B\thttp://x/ab/\r\n"
                           "[Sec]\thttp://x/s/\r\n Padded\thttp://x/p/\r\nAlpha\thttp://x/a/\r\n");
-    folder.WriteIni(("[Comics]\r\nComicsDir=" + store + "\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n")
-                        .toLocal8Bit());
+    folder.WriteIni(
+        ("[Comics]\r\nComicsDir=" + store + "\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n")
+            .toLocal8Bit());
     app::TStartup startup;
     ASSERT_TRUE(startup.Start(folder.Options()));
     app::TForm1& form = startup.MainWindow();
@@ -348,7 +349,8 @@ TEST(Startup, RelativeComicsDirMeansTheDefaultFolder)
     MessageBoxRecorder boxes;
     ProgramFolder folder;
     folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
-    folder.WriteIni("[Comics]\r\nComicsDir=Elsewhere/Comics\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    folder.WriteIni(
+        "[Comics]\r\nComicsDir=Elsewhere/Comics\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
     folder.AddGif("Alpha", "20010101", "red");
     test::TestProgram s;
     ASSERT_TRUE(s.Start(folder.Options()));

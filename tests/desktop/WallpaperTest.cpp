@@ -183,7 +183,8 @@ TEST_F(Wallpaper, ARecordedValueThatIsNotOurPictureIsNeverHandedToTheDesktop)
     feh.write("#!/bin/sh\nexit 0\n");
     feh.close();
     feh.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray path = qgetenv("PATH"), display = qgetenv("DISPLAY"), desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    const QByteArray path = qgetenv("PATH"), display = qgetenv("DISPLAY"),
+                     desktop = qgetenv("XDG_CURRENT_DESKTOP");
     qputenv("PATH", bin.toLocal8Bit());
     qputenv("DISPLAY", ":98");
     qunsetenv("XDG_CURRENT_DESKTOP");
@@ -199,7 +200,8 @@ TEST_F(Wallpaper, ARecordedValueThatIsNotOurPictureIsNeverHandedToTheDesktop)
         SetValue("Wallpaper", value);
         QStringList log;
         ASSERT_TRUE(StripWallpaper::Set(strip, data, [&](const QString& line) { log << line; }));
-        EXPECT_EQ(log, QStringList{bin + "/feh --no-fehbg --bg-center '" + Bmp() + "'"}) << value.toStdString();
+        EXPECT_EQ(log, QStringList{bin + "/feh --no-fehbg --bg-center '" + Bmp() + "'"})
+            << value.toStdString();
     }
     // Our own picture is applied again after each setting, and once more.
     QStringList log;

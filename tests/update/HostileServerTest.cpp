@@ -168,10 +168,10 @@ TEST_F(Hostile, ControlCharactersNeverReachTheTerminal)
                        MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n")});
     Choose("Evil", server.Url("/evil.html"));
     Choose("Clear\x1b[2J", server.Url("/clear.html"));
-    const Result r =
-        RunFailing({"Evil: Failed: the server answered 404 \\x1b]0;OWNED\\x07\\x1b[31m\\x9b2J \\x1b[2K\\x0dAlpha: "
-                    "updated",
-                    "Clear\\x1b[2J: Failed: the server answered 404 Not Found"});
+    const Result r = RunFailing(
+        {"Evil: Failed: the server answered 404 \\x1b]0;OWNED\\x07\\x1b[31m\\x9b2J \\x1b[2K\\x0dAlpha: "
+         "updated",
+         "Clear\\x1b[2J: Failed: the server answered 404 Not Found"});
     for (const QString& line : r.lines + QStringList{r.errors}) {
         for (const QChar c : line)
             EXPECT_FALSE(c.unicode() < 0x20 && c != '\n') << line.toStdString();
@@ -183,8 +183,8 @@ TEST_F(Hostile, LoginStaysWithItsServer)
     MisbehavingServer elsewhere;
     elsewhere.SetScript(MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n"));
     ASSERT_TRUE(elsewhere.Start());
-    server.SetScript(MisbehavingServer::Respond("HTTP/1.0 302 Found\r\nLocation: " +
-                                                elsewhere.Url("/page.html").toLatin1() + "\r\n\r\n"));
+    server.SetScript(MisbehavingServer::Respond(
+        "HTTP/1.0 302 Found\r\nLocation: " + elsewhere.Url("/page.html").toLatin1() + "\r\n\r\n"));
     Choose("Login", server.Url("/page.html").replace("http://", "http://user:secret@"));
     RunFailing({"Login: Failed: the server answered 404 Not Found"});
     ASSERT_EQ(server.Connections(), 1);
@@ -234,7 +234,8 @@ TEST_F(Hostile, APlantedLinkIsNeverFollowed)
                        MisbehavingServer::Respond(ImageHeader(strip.size()) + strip)});
     Choose("Planted", server.Url("/planted.html"));
     const Result r = Run(server.Url(""));
-    EXPECT_EQ(r.lines, QStringList({"Planted: New strip updated", "1 updated, 0 didn't need a update, 0 failed."}))
+    EXPECT_EQ(r.lines,
+              QStringList({"Planted: New strip updated", "1 updated, 0 didn't need a update, 0 failed."}))
         << r.errors.toStdString();
     EXPECT_EQ(test::ReadAll(victim), "precious\n");
     const QFileInfo stored(Strip("Planted", "Planted20000307.gif"));
