@@ -13,6 +13,13 @@ HttpTarget TargetFromUrl(const HttpUrlParts& url)
     return target;
 }
 
+bool SameServer(const HttpTarget& a, const HttpTarget& b)
+{
+    const auto port = [](const HttpTarget& t) { return t.Port.isEmpty() ? QStringLiteral("80") : t.Port; };
+    return a.Scheme.compare(b.Scheme, Qt::CaseInsensitive) == 0 &&
+           a.Host.compare(b.Host, Qt::CaseInsensitive) == 0 && port(a) == port(b);
+}
+
 QString AbsoluteAddress(const HttpTarget& target)
 {
     QString address = target.Scheme + QLatin1String("://") + target.Host;

@@ -5,6 +5,7 @@
 #include "net/HttpRequestText.h"
 #include "net/HttpResponseLine.h"
 #include "net/HttpUrl.h"
+#include "net/LocalAddress.h"
 #include "net/TWSocket.h"
 
 #include <QIODevice>
@@ -148,6 +149,13 @@ void THttpCli::HeaderEnded()
                 QStringLiteral("Redirection refused: the Location holds a space or control character"));
             return;
         }
+        // Seen from the address alone here; a name is checked once it is resolved.
+        if (RefuseLocalRedirects && !fromLocalServer_ &&
+            IsLocalHost(ResolveLocation(target_, location_.trimmed()).Host)) {
+            FailAndClose(HttpError::LocalRedirect,
+                         QStringLiteral("Redirection refused: the address is in the local network"));
+            return;
+        }
         if (++redirectCount_ > MaxRedirects) {
             FailAndClose(HttpError::TooManyRedirects, QStringLiteral("Too many redirections"));
             return;
@@ -220,6 +228,11 @@ void THttpCli::HandleBody(const char* data, qint64 len)
 void THttpCli::ApplyLocation(const QString& location)
 {
     target_ = ResolveLocation(target_, location);
+    // A redirect that leaves the server of the login takes no login along, not even back.
+    if (!SameServer(target_, authOrigin_)) {
+        authUser_.clear();
+        authPassword_.clear();
+    }
     hostHeader_ = target_.Host;
     if (Proxy.isEmpty()) {
         connectHost_ = target_.Host;
