@@ -48,7 +48,7 @@ platform=offscreen
 if [ -n "$window_bench" ] && command -v Xvfb >/dev/null; then
   for n in $(seq 150 199); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
       xvfb_pid=$!
       for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
       platform=xcb

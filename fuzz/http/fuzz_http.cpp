@@ -4,6 +4,7 @@
 // choose the cuts and the ending.
 #include "HttpResponder.h"
 #include "net/THttpCli.h"
+#include "platform/TextEscapes.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -83,5 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Broken(); // the stream got exactly what was reported
     if (client.ResponseHeader().size() > THttpCli::MaxHeaderLines * (THttpCli::MaxRedirects + 1))
         Broken();
+    // A reason phrase as the program shows it holds no control character.
+    for (const QChar c : pw::platform::ShowableText(client.ResponseReason())) {
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() <= 0x9f))
+            Broken();
+    }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "platform/GuardedCoreApplication.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
+#include "platform/TextEscapes.h"
 #include "platform/Tunables.h"
 #include "update/IUpdateHost.h"
 #include "update/SimDownloads.h"
@@ -95,7 +96,8 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
                         job.State() == update::TComicDownloadInfo::kNoUpdate;
         if (!ok)
             ++failed;
-        out << job.ComicName() << ": " << job.StatusText() << '\n';
+        // Names and reasons may come from a hostile site: nothing raw reaches the terminal.
+        out << platform::ShowableText(job.ComicName() + QStringLiteral(": ") + job.StatusText()) << '\n';
         if (!flushPosted) {
             flushPosted = true;
             QTimer::singleShot(0, &flusher, [&] {

@@ -3,6 +3,7 @@
 #include "app/DesktopIntegration.h"
 #include "app/TForm1.h"
 #include "platform/IniFile.h"
+#include "platform/TextEscapes.h"
 
 #include <utility>
 
@@ -10,7 +11,14 @@ namespace pw::app {
 
 namespace {
 constexpr int kNamesShown = 5;
+constexpr int kNameChars = 40; // a catalogue name can be any length; a notice is a line or two
+
+QString Shortened(const QString& comicName)
+{
+    const QString name = platform::ShowableText(comicName);
+    return name.size() <= kNameChars ? name : name.left(kNameChars - 1) + QChar(0x2026);
 }
+} // namespace
 
 NewStripsNotifier::NewStripsNotifier(TForm1& form) : form_(form) {}
 
@@ -18,7 +26,10 @@ QString NewStripsNotifier::Text(int strips, const QStringList& comics)
 {
     QString text =
         strips == 1 ? QStringLiteral("1 new strip: ") : QStringLiteral("%1 new strips: ").arg(strips);
-    text += comics.mid(0, kNamesShown).join(QStringLiteral(", "));
+    QStringList names;
+    for (const QString& name : comics.mid(0, kNamesShown))
+        names << Shortened(name);
+    text += names.join(QStringLiteral(", "));
     if (comics.size() > kNamesShown)
         text += QStringLiteral(" and %1 more").arg(comics.size() - kNamesShown);
     return text;

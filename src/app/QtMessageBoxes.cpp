@@ -13,6 +13,7 @@ void QtMessageBoxes::Show(platform::BoxKind kind, const QString& caption, const 
     else if (kind == platform::BoxKind::Error)
         icon = QMessageBox::Critical;
     QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText); // names and paths from outside are never markup
     box.exec();
 }
 
@@ -20,6 +21,7 @@ bool QtMessageBoxes::Ask(const QString& caption, const QString& text)
 {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Yes;
 }
 

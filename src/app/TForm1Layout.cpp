@@ -93,6 +93,7 @@ void TForm1::CreateControls()
 
     lblCurrentDate = Named(new QLabel(topBar), "lblCurrentDate");
     lblCurrentDate->setAlignment(Qt::AlignCenter);
+    lblCurrentDate->setTextFormat(Qt::PlainText);
     lblCurrentDate->setMinimumWidth(70);
     bar->addWidget(lblCurrentDate);
 
@@ -114,6 +115,7 @@ void TForm1::CreateControls()
     auto* progressColumn = new QVBoxLayout;
     progressColumn->setSpacing(0);
     ProgressLabel = Named(new QLabel(progressPanel), "ProgressLabel");
+    ProgressLabel->setTextFormat(Qt::PlainText);
     // The batch summary is longer than the panel is wide: a smaller font over two lines.
     QFont progressFont = ProgressLabel->font();
     progressFont.setPixelSize(10);

@@ -1,5 +1,7 @@
 #include "app/TForm2.h"
 
+#include "platform/TextEscapes.h"
+
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -19,8 +21,10 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window)
     layout->addWidget(Memo1);
 }
 
-void TForm2::Append(const QString& line)
+void TForm2::Append(const QString& text)
 {
+    // Header lines come from any server: one log line each, control characters escaped.
+    const QString line = platform::ShowableText(text);
     if (isVisible()) {
         Memo1->appendPlainText(line);
         return;

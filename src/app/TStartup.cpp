@@ -9,6 +9,7 @@
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/UpdateEngine.h"
+#include "comics/TComicsList.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/MessageBoxService.h"
 #include "platform/MessageTarget.h"
@@ -38,6 +39,10 @@ bool TStartup::Start(const TStartupOptions& options)
         return false;
     // 2. The debug log, hidden for good.
     form2_ = std::make_unique<TForm2>();
+    for (const QString& name : form1_->AllComics().RefusedNames())
+        form2_->Append(QStringLiteral("Comics.urls: the comic \"%1\" is left out: its name cannot be a "
+                                      "key of the configuration file")
+                           .arg(name));
     // 3. The Advanced Info window; its creation sends the start-up message.
     CreateAdvancedInfoWindow();
     // 4. The print dialog.

@@ -49,8 +49,29 @@ void TComicsList::LoadCatalogue(const QString& path)
     if (file.error() != QFileDevice::NoError)
         throw platform::Exception(
             QStringLiteral("Unable to read the comic list %1: %2").arg(path, file.errorString()));
-    for (auto& [name, address] : ParseCatalogue(bytes))
+    for (auto& [name, address] : ParseCatalogue(bytes)) {
+        if (!StorableName(name)) {
+            refused_.append(name);
+            continue;
+        }
         AddOwned(std::make_unique<TComicInfo>(std::move(name), std::move(address)));
+    }
+}
+
+bool TComicsList::StorableName(const QString& name)
+{
+    // A name is a key of [Comics] in the configuration file, which other tools read too:
+    // it must not be another key of that section nor need a character the file format
+    // cannot hold in a key.
+    for (const char* key : {"ComicsDir", "CurrentComic"}) {
+        if (name.compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    const auto special = [](QChar c) {
+        return c == QLatin1Char('=') || c == QLatin1Char('[') || c == QLatin1Char(']') ||
+               c == QLatin1Char('\n') || c == QLatin1Char('\r');
+    };
+    return std::none_of(name.begin(), name.end(), special) && name == name.trimmed();
 }
 
 void TComicsList::FindCurrentStrips(const TComicStripsDB& db)

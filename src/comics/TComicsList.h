@@ -31,6 +31,12 @@ public:
     // The same without CurrentStrip, for runs that show no strip: no look into the
     // comics' folders.
     void LoadCatalogue(const QString& path);
+    // Names the catalogue listed that cannot be kept as a key in the configuration file
+    // (see StorableName); their entries are left out.
+    const QStringList& RefusedNames() const { return refused_; }
+    // False for a name that is another key of [Comics] ("ComicsDir", "CurrentComic"),
+    // holds "=", "[", "]" or a line break, or starts or ends with a blank.
+    static bool StorableName(const QString& name);
     // Gives every entry its CurrentStrip (first unread, else newest).
     void FindCurrentStrips(const TComicStripsDB& db);
     // Pure parse of the catalogue bytes into (name, address) pairs.
@@ -54,6 +60,7 @@ public:
 private:
     std::vector<TComicInfo*> items_;
     std::vector<std::unique_ptr<TComicInfo>> owned_;
+    QStringList refused_;
 };
 
 } // namespace pw::comics

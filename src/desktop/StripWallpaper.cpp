@@ -40,6 +40,7 @@ bool StripWallpaper::Set(const std::optional<comics::TComicStrip>& strip, const 
 
         TWallPaper wallpaper;
         wallpaper.OnCommand = log;
+        wallpaper.OwnPicture = path;
         wallpaper.SetStretch(false);
         wallpaper.SetTile(false);
         wallpaper.SetWallpaper(path);

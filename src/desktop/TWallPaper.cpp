@@ -3,6 +3,9 @@
 #include "platform/DesktopWallpaper.h"
 #include "platform/TRegistry.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace pw::desktop {
 
 namespace {
@@ -40,6 +43,14 @@ void TWallPaper::SetWallpaper(const QString& path)
     }
 }
 
+void TWallPaper::ApplyAgain()
+{
+    const QString current = Wallpaper();
+    if (!OwnPicture.isEmpty() && current == OwnPicture && QDir::isAbsolutePath(current) &&
+        QFileInfo(current).isFile())
+        SetWallpaper(current);
+}
+
 bool TWallPaper::Tile() const
 {
     bool ok = false;
@@ -52,7 +63,7 @@ bool TWallPaper::Tile() const
 void TWallPaper::SetTile(bool on)
 {
     WriteValue(QStringLiteral("TileWallpaper"), on ? QStringLiteral("1") : QStringLiteral("0"));
-    SetWallpaper(Wallpaper());
+    ApplyAgain();
 }
 
 bool TWallPaper::Stretch() const
@@ -65,7 +76,7 @@ bool TWallPaper::Stretch() const
 void TWallPaper::SetStretch(bool on)
 {
     WriteValue(QStringLiteral("WallpaperStyle"), on ? QStringLiteral("2") : QStringLiteral("0"));
-    SetWallpaper(Wallpaper());
+    ApplyAgain();
 }
 
 } // namespace pw::desktop

@@ -23,6 +23,7 @@ namespace {
 struct JpegJob {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr err;
+    jpeg_progress_mgr progress;
     std::jmp_buf jump;
     bool created;
     char message[JMSG_LENGTH_MAX];
@@ -63,6 +64,22 @@ void EmitMessage(j_common_ptr cinfo, int level)
 
 void OutputMessage(j_common_ptr) {}
 
+// Each scan of a progressive picture costs a pass over the whole picture, and a small
+// file can hold thousands of them: one that needs more is refused.
+constexpr int kMaxScans = 100;
+
+void CheckProgress(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor)
+        return;
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans) {
+        JpegJob* job = JobOf(cinfo);
+        std::snprintf(job->message, sizeof job->message, "the picture has more than %d scans", kMaxScans);
+        std::longjmp(job->jump, 1);
+    }
+}
+
 void Destroy(JpegJob& job)
 {
     if (job.created)
@@ -84,6 +101,8 @@ bool ReadHeader(JpegJob& job, const unsigned char* data, unsigned long size)
     job.cinfo.client_data = &job;
     jpeg_create_decompress(&job.cinfo);
     job.created = true;
+    job.progress.progress_monitor = &CheckProgress;
+    job.cinfo.progress = &job.progress;
     // Without a backing store this makes libjpeg refuse what would need more.
     job.cinfo.mem->max_memory_to_use = 1024L * 1024L * 1024L;
     jpeg_mem_src(&job.cinfo, data, size);

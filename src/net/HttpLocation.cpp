@@ -13,6 +13,18 @@ HttpTarget TargetFromUrl(const HttpUrlParts& url)
     return target;
 }
 
+bool SameServer(const HttpTarget& a, const HttpTarget& b)
+{
+    const auto port = [](const HttpTarget& t) {
+        if (!t.Port.isEmpty())
+            return t.Port;
+        return t.Scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? QStringLiteral("443")
+                                                                                  : QStringLiteral("80");
+    };
+    return a.Scheme.compare(b.Scheme, Qt::CaseInsensitive) == 0 &&
+           a.Host.compare(b.Host, Qt::CaseInsensitive) == 0 && port(a) == port(b);
+}
+
 QString AbsoluteAddress(const HttpTarget& target)
 {
     QString address = target.Scheme + QLatin1String("://") + target.Host;

@@ -18,6 +18,9 @@ struct HttpTarget {
 
 HttpTarget TargetFromUrl(const HttpUrlParts& url);
 
+// Same scheme, host and port (an absent port being the default one); letter case aside.
+bool SameServer(const HttpTarget& a, const HttpTarget& b);
+
 // scheme "://" host [":" port] path: the request line of a proxy request.
 QString AbsoluteAddress(const HttpTarget& target);
 

@@ -5,6 +5,7 @@
 #include "net/HttpLineBuffer.h"
 #include "net/HttpRequestText.h"
 #include "net/HttpUrl.h"
+#include "net/LocalAddress.h"
 #include "net/TWSocket.h"
 #include "net/WSocketLibrary.h"
 #include "platform/MessageTarget.h"
@@ -173,10 +174,12 @@ void THttpCli::StartRequest(THttpRequest kind)
 
     const HttpUrlParts url = SplitUrl(URL);
     target_ = TargetFromUrl(url);
-    if (!url.User.isEmpty()) {
-        Username = url.User;
-        Password = url.Password;
-    }
+    // A login in the address is for this request only; the properties hold for every
+    // request. Either goes only to the server of this address.
+    authUser_ = url.User.isEmpty() ? Username : url.User;
+    authPassword_ = url.User.isEmpty() ? Password : url.Password;
+    authOrigin_ = target_;
+    fromLocalServer_ = IsLocalHost(target_.Host);
     AimAtTarget();
     if (!Proxy.isEmpty()) {
         const HttpUrlParts proxy = SplitUrl(Proxy);
@@ -242,6 +245,15 @@ void THttpCli::SocketDnsLookupDone(std::uint16_t error)
         return; // cancelled by Abort, or from an earlier request
     if (error != 0) {
         Fail(404, QStringLiteral("can't resolve hostname to IP address"), error);
+        ConnectionEnd(0);
+        return;
+    }
+    if (Proxy.isEmpty() && redirectCount_ == 0 && IsLocalHost(socket_->DnsResult()))
+        fromLocalServer_ = true; // a name of the local network
+    else if (Proxy.isEmpty() && redirectCount_ > 0 && RefuseLocalRedirects && !fromLocalServer_ &&
+             IsLocalHost(socket_->DnsResult())) {
+        Fail(404, QStringLiteral("Redirection refused: the address is in the local network"),
+             HttpError::LocalRedirect);
         ConnectionEnd(0);
         return;
     }
@@ -330,8 +342,10 @@ void THttpCli::SendRequest()
     fields.Host = hostHeader_;
     fields.NoCache = NoCache;
     fields.ModifiedSince = ModifiedSince;
-    fields.Username = Username;
-    fields.Password = Password;
+    if (SameServer(target_, authOrigin_)) {
+        fields.Username = authUser_;
+        fields.Password = authPassword_;
+    }
     if (!Proxy.isEmpty() && !secure_) { // a tunnel's credentials went with its CONNECT
         fields.ProxyUsername = ProxyUsername;
         fields.ProxyPassword = ProxyPassword;

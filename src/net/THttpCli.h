@@ -59,6 +59,7 @@ inline constexpr std::uint16_t IncompleteHeader = 7; // connection ended before 
 inline constexpr std::uint16_t IncompleteBody = 8;   // connection ended before Content-Length bytes
 inline constexpr std::uint16_t WriteFailed = 9;      // the receive stream refused the body
 inline constexpr std::uint16_t UnsafeLocation = 10;  // a Location with a space or control character
+inline constexpr std::uint16_t LocalRedirect = 11;   // a redirect from a public server into the local network
 inline constexpr std::uint16_t Downgrade = 40;       // an https address redirected to http
 inline constexpr std::uint16_t TunnelRefused = 41;   // the proxy did not open a tunnel for https
 // TLS failures carry the TLS layer's numbers (TlsError, 30001 and up).
@@ -113,6 +114,10 @@ public:
     QString ContentRangeBegin; // sent once as a Range header, then cleared
     QString ContentRangeEnd;
     bool MultiThreaded = false; // passed on to the socket
+    // A redirect from a server outside the local network to one inside it (loopback,
+    // link-local, private) is refused: a public site cannot make the client probe the
+    // user's network. Redirects between local servers are followed.
+    bool RefuseLocalRedirects = true;
 
     // Body bytes are appended here (not owned; may be null).
     QIODevice* ReceiveStream = nullptr;
@@ -240,7 +245,11 @@ private:
     bool closedByClient_ = false; // we closed on purpose: the close says nothing about success
     bool ended_ = false;          // connection end ran for this connection
     HttpTarget target_;
+    HttpTarget authOrigin_; // the server the login of this request belongs to
+    QString authUser_;
+    QString authPassword_;
     int redirectCount_ = 0;
+    bool fromLocalServer_ = false; // the request's own server is a local one
     int headerLines_ = 0;
     qint64 headerBytes_ = 0;
     int bodyChunks_ = 0;

@@ -5,6 +5,7 @@
 #include "net/HttpRequestText.h"
 #include "net/HttpResponseLine.h"
 #include "net/HttpUrl.h"
+#include "net/LocalAddress.h"
 #include "net/TWSocket.h"
 
 #include <QIODevice>
@@ -169,6 +170,13 @@ void THttpCli::HeaderEnded()
             FailAndClose(HttpError::Downgrade, QStringLiteral("the server redirected from https to http"));
             return;
         }
+        // Seen from the address alone here; a name is checked once it is resolved.
+        if (RefuseLocalRedirects && !fromLocalServer_ &&
+            IsLocalHost(ResolveLocation(target_, location_.trimmed()).Host)) {
+            FailAndClose(HttpError::LocalRedirect,
+                         QStringLiteral("Redirection refused: the address is in the local network"));
+            return;
+        }
         if (++redirectCount_ > MaxRedirects) {
             FailAndClose(HttpError::TooManyRedirects, QStringLiteral("Too many redirections"));
             return;
@@ -241,6 +249,11 @@ void THttpCli::HandleBody(const char* data, qint64 len)
 void THttpCli::ApplyLocation(const QString& location)
 {
     target_ = NextTarget(target_, location);
+    // A redirect that leaves the server of the login takes no login along, not even back.
+    if (!SameServer(target_, authOrigin_)) {
+        authUser_.clear();
+        authPassword_.clear();
+    }
     AimAtTarget();
 }
 

@@ -41,6 +41,32 @@ void DesktopNotifications::Notify(const QString& summary, const QString& body, s
         return;
     }
     Listen();
+    // The body is markup exactly when the service says it reads markup; the names in it
+    // come from the catalogue and must read as text either way.
+    const QDBusMessage ask =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask, kAnswerMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, summary, body, clicked = std::move(clicked),
+             failed = std::move(failed)](QDBusPendingCallWatcher* w) mutable {
+                w->deleteLater();
+                Guarded([&] {
+                    const QDBusPendingReply<QStringList> reply = *w;
+                    if (reply.isError()) {
+                        failed();
+                        return;
+                    }
+                    const bool markup = reply.value().contains(QStringLiteral("body-markup"));
+                    Send(summary, markup ? body.toHtmlEscaped() : body, std::move(clicked),
+                         std::move(failed));
+                });
+            });
+}
+
+void DesktopNotifications::Send(const QString& summary, const QString& body, std::function<void()> clicked,
+                                std::function<void()> failed)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     // The desktop entry names the program and its icon.
     const QString entry = QGuiApplication::desktopFileName();

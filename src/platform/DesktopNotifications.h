@@ -14,8 +14,9 @@ class DesktopNotifications : public QObject {
 public:
     explicit DesktopNotifications(QObject* parent = nullptr);
 
-    // Shows one notification. `clicked` runs when the user clicks it; `failed` runs when
-    // no service took it (no session bus, no service, an error answer, no answer in time).
+    // Shows one notification; the body is plain text (escaped for a service that reads
+    // markup). `clicked` runs when the user clicks it; `failed` runs when no service took
+    // it (no session bus, no service, an error answer, no answer in time).
     void Notify(const QString& summary, const QString& body, std::function<void()> clicked,
                 std::function<void()> failed);
 
@@ -24,6 +25,8 @@ private slots:
 
 private:
     void Listen();
+    void Send(const QString& summary, const QString& body, std::function<void()> clicked,
+              std::function<void()> failed);
 
     bool listening_ = false;
     uint shownId_ = 0; // the notification whose click counts; 0 for none

@@ -1,6 +1,12 @@
 #include "MessageBoxService.h"
 
+#include "TextEscapes.h"
+
+#include <QScopeGuard>
+#include <algorithm>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace pw::platform {
 
@@ -15,6 +21,28 @@ QString& Caption()
     static QString caption = QStringLiteral("Panelwick");
     return caption;
 }
+
+// A modal box runs the event loop, so network events can raise boxes inside it, and those
+// boxes more inside them. The texts of the boxes open now, innermost last.
+std::vector<QString>& OpenBoxes()
+{
+    static std::vector<QString> open;
+    return open;
+}
+constexpr size_t kMaxOpenBoxes = 3;
+
+// Shows a box unless the same text is already open or too many are stacked; false when
+// it was not shown.
+template <class F> bool ShowOnce(const QString& text, F&& show)
+{
+    std::vector<QString>& open = OpenBoxes();
+    if (open.size() >= kMaxOpenBoxes || std::find(open.begin(), open.end(), text) != open.end())
+        return false;
+    open.push_back(text);
+    const auto closed = qScopeGuard([&open] { open.pop_back(); });
+    std::forward<F>(show)();
+    return true;
+}
 } // namespace
 
 IMessageBoxBackend& MessageBoxService::Backend()
@@ -24,19 +52,26 @@ IMessageBoxBackend& MessageBoxService::Backend()
 
 void MessageBoxService::Information(const QString& text)
 {
-    Backend().Show(BoxKind::Information, Caption(), text);
+    const QString shown = ShowableText(text, true);
+    ShowOnce(shown, [&] { Backend().Show(BoxKind::Information, Caption(), shown); });
 }
 void MessageBoxService::Warning(const QString& text)
 {
-    Backend().Show(BoxKind::Warning, Caption(), text);
+    const QString shown = ShowableText(text, true);
+    ShowOnce(shown, [&] { Backend().Show(BoxKind::Warning, Caption(), shown); });
 }
 void MessageBoxService::Error(const QString& text)
 {
-    Backend().Show(BoxKind::Error, Caption(), text);
+    const QString shown = ShowableText(text, true);
+    ShowOnce(shown, [&] { Backend().Show(BoxKind::Error, Caption(), shown); });
 }
 bool MessageBoxService::Question(const QString& text)
 {
-    return Backend().Ask(Caption(), text);
+    // Not asked is No: a question inside a stack of boxes changes nothing.
+    const QString shown = ShowableText(text, true);
+    bool yes = false;
+    ShowOnce(shown, [&] { yes = Backend().Ask(Caption(), shown); });
+    return yes;
 }
 
 std::unique_ptr<IMessageBoxBackend> MessageBoxService::Install(std::unique_ptr<IMessageBoxBackend> backend)

@@ -17,7 +17,10 @@ public:
     virtual bool Ask(const QString& caption, const QString& text) = 0;
 };
 
-// The one way the program shows a message box.
+// The one way the program shows a message box. Texts are shown as plain text, their
+// control characters escaped. A box whose text is already open is not shown again, and
+// boxes raised inside boxes stop at a few levels: a flood of faults cannot stack boxes
+// without end.
 class MessageBoxService {
 public:
     static void Information(const QString& text);

@@ -77,7 +77,8 @@ QString TProgramPaths::ComicsDir(const TIniFile& ini) const
 {
     const QString dir =
         ini.ReadString(QStringLiteral("Comics"), QStringLiteral("ComicsDir"), DefaultComicsDir);
-    return dir.isEmpty() ? DefaultComicsDir : dir;
+    // A hand-edited relative folder would follow the current directory: the default then.
+    return dir.isEmpty() || QDir::isRelativePath(dir) ? DefaultComicsDir : dir;
 }
 
 void TProgramPaths::MakeFolders() const

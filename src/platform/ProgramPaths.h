@@ -29,8 +29,8 @@ struct TProgramPaths {
     static TProgramPaths Decide(const QString& executablePath, const QString& programFolder,
                                 const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 
-    // The comics folder: [Comics] ComicsDir, else the default one. An empty value names no
-    // folder and means the default too.
+    // The comics folder: [Comics] ComicsDir, else the default one. An empty or relative
+    // value names no folder of its own and means the default too.
     QString ComicsDir(const TIniFile& ini) const;
 
     // Makes the folders an installed program writes to (its configuration and data

@@ -1,5 +1,7 @@
 #include "platform/TextEscapes.h"
 
+#include <algorithm>
+
 namespace pw::platform {
 
 QString EscapeText(const QString& text, QStringView extra)
@@ -43,6 +45,35 @@ std::optional<QChar> EscapedChar(QChar c)
     default:
         return std::nullopt;
     }
+}
+
+} // namespace pw::platform
+
+namespace pw::platform {
+
+namespace {
+bool IsControl(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f);
+}
+} // namespace
+
+QString ShowableText(const QString& text, bool keepLineBreaks)
+{
+    const auto unsafe = [keepLineBreaks](QChar c) {
+        return IsControl(c.unicode()) && !(keepLineBreaks && c == QLatin1Char('\n'));
+    };
+    if (std::none_of(text.begin(), text.end(), unsafe))
+        return text; // the usual case: no copy
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (unsafe(c))
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
 }
 
 } // namespace pw::platform

@@ -16,3 +16,14 @@ QString EscapeText(const QString& text, QStringView extra = {});
 std::optional<QChar> EscapedChar(QChar c);
 
 } // namespace pw::platform
+
+namespace pw::platform {
+
+// Text from outside (a server's reason phrase or header line, a catalogue's comic name)
+// made safe to print on a terminal, show in a box or keep in the debug log: every control
+// character (C0, DEL, C1) becomes an escape such as "\x1b", so nothing can retitle a
+// terminal, move its cursor or fake a line. keepLineBreaks leaves "\n" for texts that are
+// meant to span lines.
+QString ShowableText(const QString& text, bool keepLineBreaks = false);
+
+} // namespace pw::platform

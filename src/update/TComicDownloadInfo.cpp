@@ -16,7 +16,10 @@
 #include <QBuffer>
 #include <QFile>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace pw::update {
 
@@ -30,6 +33,19 @@ QString SizeText(qint64 bytes)
     if (bytes % kb == 0)
         return QStringLiteral("%1 KB").arg(bytes / kb);
     return QStringLiteral("%1 bytes").arg(bytes);
+}
+
+// A new file of our own: never through a link planted in the folder, never into a file
+// that someone else holds open. What stands there (a link, the leftover of a crash) is
+// removed, not followed.
+int OpenPartFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(name.constData(), flags, 0666);
+    if (fd < 0 && errno == EEXIST && ::unlink(name.constData()) == 0)
+        fd = ::open(name.constData(), flags, 0666);
+    return fd;
 }
 
 } // namespace
@@ -151,8 +167,12 @@ void TComicDownloadInfo::HeaderData()
 
     const std::optional<TLastModified> date = ParseLastModified(line);
     if (!date) {
+        // The job ends here: a server could send a thousand such lines per answer, and a
+        // box for each would bury the window. One box, shown from the loop, not from
+        // inside the client's parsing.
         badDate_ = true;
-        // Shown from the loop, not from inside the client's parsing.
+        examineHeaders_ = false;
+        FailNow(QStringLiteral("the page's Last-modified date is not a valid date"));
         QTimer::singleShot(
             0, [] { platform::MessageBoxService::Error(QStringLiteral("Exception in OnHeaders")); });
         return;
@@ -260,6 +280,8 @@ QString TComicDownloadInfo::FailureReason(unsigned error) const
         return QStringLiteral("too many redirections");
     case net::HttpError::UnsafeLocation:
         return QStringLiteral("the server redirected to an address with a space or control character");
+    case net::HttpError::LocalRedirect:
+        return QStringLiteral("the server redirected to an address in the local network");
     default:
         return reason.isEmpty() ? QStringLiteral("error #%1").arg(error) : reason;
     }
@@ -309,7 +331,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         const qint64 size = stripFile_->size();
         const bool flushed = stripFile_->flush();
         stripFile_->close();
-        const QString part = stripFile_->fileName();
+        const QString part = partPath_;
         stripFile_.reset();
         const QString target = StripFilePath();
         // rename() replaces a file of that name in one step (QFile::rename would not).
@@ -347,10 +369,15 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
                                       : QStringLiteral("Failed: the page's date cannot name a strip file"));
         return;
     }
-    stripFile_ = std::make_unique<QFile>(PartPath());
+    partPath_ = PartPath();
+    stripFile_ = std::make_unique<QFile>();
     // Unbuffered: the client hands over large pieces, and a failed write shows at once.
-    if (!stripFile_->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        SetState(kFailed, QStringLiteral("Failed: cannot write %1").arg(stripFile_->fileName()));
+    const int fd = OpenPartFile(partPath_);
+    if (fd < 0 ||
+        !stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        SetState(kFailed, QStringLiteral("Failed: cannot write %1").arg(partPath_));
         extension_.clear();
         stripFile_.reset();
         return;
@@ -377,7 +404,7 @@ void TComicDownloadInfo::DiscardStreams()
     page_.reset();
     if (stripFile_) {
         stripFile_->close();
-        QFile::remove(stripFile_->fileName());
+        QFile::remove(partPath_);
         stripFile_.reset();
     }
 }

@@ -107,6 +107,7 @@ private:
     platform::Timer* deadlineTimer_ = nullptr; // the whole job, however busy the server keeps it
     std::unique_ptr<QBuffer> page_;
     std::unique_ptr<QFile> stripFile_;
+    QString partPath_; // the file stripFile_ writes (a QFile opened on a descriptor has no name)
     int state_ = kQueued;
     QString statusText_ = QStringLiteral("Queued.");
     QString extension_;

@@ -56,8 +56,9 @@ public:
     }
 };
 
-// The results list scrolls one message per step and can bring its last message to the
-// top line, with empty space below it, so the newest result is the first line read.
+// The results list scrolls one message per step and, once it holds more messages than
+// fit, can bring its last message to the top line with empty space below it, so the
+// newest result is the first line read.
 class ResultList : public QListWidget {
 public:
     explicit ResultList(QWidget* parent) : QListWidget(parent)
@@ -74,9 +75,14 @@ public:
 protected:
     void updateGeometries() override
     {
-        // The base class clamps the position to a range that ends with a full page.
+        // The base class clamps the position to a range that ends with a full page. The
+        // range is widened only where the base class already needs the scroll bar: a
+        // bar shown for a list that fits would narrow the viewport, ask for a new layout,
+        // vanish again, and so on for ever.
         const int top = verticalScrollBar()->value();
         QListWidget::updateGeometries();
+        if (verticalScrollBar()->maximum() <= 0)
+            return;
         verticalScrollBar()->setRange(0, std::max(count() - 1, 0));
         verticalScrollBar()->setValue(top);
     }

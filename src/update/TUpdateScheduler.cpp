@@ -230,15 +230,20 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
         StartJob(next);
     progress_->Update(result);
     EndBatchIfDone();
-    if (timedOut) {
+    if (timedOut && !timeoutBoxOpen_) {
         // Shown from the loop once the bookkeeping is done, so that a box left open
-        // holds up no other job.
+        // holds up no other job. Comics that time out while it is open get no box of
+        // their own (their results say it): stalled comics must not stack boxes.
+        timeoutBoxOpen_ = true;
         const QString text =
             comicName +
             QStringLiteral(" timed out while contacting the comic server. This could be caused for "
                            "several reason. For example, the server could be temporarily down, you "
                            "are not connected to the internet or your proxy settings are incorrect.");
-        QTimer::singleShot(0, this, [text] { platform::MessageBoxService::Error(text); });
+        QTimer::singleShot(0, this, [this, text] {
+            const auto closed = qScopeGuard([this] { timeoutBoxOpen_ = false; });
+            platform::MessageBoxService::Error(text);
+        });
     }
 }
 

@@ -88,7 +88,8 @@ private:
     // the catalogue for the whole run, so the chosen list may be rebuilt meanwhile.
     std::deque<comics::TComicInfo*> toAdd_;
     std::unordered_set<const comics::TComicInfo*> toAddSet_;
-    bool adding_ = false; // toAdd_ is being worked off, a slice is booked
+    bool adding_ = false;         // toAdd_ is being worked off, a slice is booked
+    bool timeoutBoxOpen_ = false; // the time-out box is booked or showing
     platform::Timer* dailyTimer_;
     TDailyUpdateRule dailyRule_;
 };

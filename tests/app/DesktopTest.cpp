@@ -23,6 +23,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -37,13 +39,21 @@ struct Desktop : ::testing::Test {
     test::ProgramFolder folder;
     app::TStartup startup;
 
+    // The search path holds the one wallpaper tool of a bare X server, whatever else
+    // this machine has installed.
+    QTemporaryDir tools;
+    const QByteArray path = qgetenv("PATH");
+
     void SetUp() override
     {
         folder.WriteCatalogue("Alpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\n");
         folder.AddGif("Alpha", "20010101", "red");
         folder.AddGif("Alpha", "20010102", "blue");         // the newest strip
         folder.WriteUnread("Alpha", {"Alpha20010101.gif"}); // shown first
+        ASSERT_TRUE(QFile::link(QStandardPaths::findExecutable("hsetroot"), tools.filePath("hsetroot")));
+        qputenv("PATH", QFile::encodeName(tools.path()));
     }
+    void TearDown() override { qputenv("PATH", path); }
     app::TForm1& Start(const QByteArray& extra = {})
     {
         folder.WriteIni("[Comics]\r\nAlpha=1\r\nBeta=1\r\nCurrentComic=Alpha\r\n[Updates]\r\n"
@@ -82,7 +92,7 @@ TEST_F(Desktop, WallpaperCommandsAndTheAlwaysLatestMarkInBothMenus)
     EXPECT_EQ(Value("TileWallpaper"), "0");
     EXPECT_EQ(Value("WallpaperStyle"), "0");
     startup.DebugLog().show(); // the log fills its memo when shown
-    EXPECT_TRUE(startup.DebugLog().Memo1->toPlainText().contains("Wallpaper: /usr/bin/hsetroot -center '" +
+    EXPECT_TRUE(startup.DebugLog().Memo1->toPlainText().contains("Wallpaper: " + tools.filePath("hsetroot") + " -center '" +
                                                                  Bmp() + "'"))
         << startup.DebugLog().Memo1->toPlainText().toStdString();
     QFile::remove(Bmp());

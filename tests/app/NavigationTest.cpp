@@ -190,12 +190,12 @@ TEST_F(Navigation, NoticeEndsByItselfAndTheStripComesBack)
     app::TForm1& f = Start();
     Key(Qt::Key_Right);
     EXPECT_TRUE(ShowsNotice(stripsNotice));
-    EXPECT_TRUE(test::WaitFor([&] { return !f.NoStripsTimer->Enabled(); }, 5000));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.NoStripsTimer->Enabled(); }, 30000));
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
     Key(Qt::Key_Down);
     Key(Qt::Key_Down);
     EXPECT_TRUE(ShowsNotice(comicsNotice));
-    EXPECT_TRUE(test::WaitFor([&] { return !f.NoComicsTimer->Enabled(); }, 5000));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.NoComicsTimer->Enabled(); }, 30000));
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
 }
 
@@ -286,7 +286,7 @@ TEST_F(Navigation, ADamagedStripIsReportedWhenReachedNotWhenANoticeEnds)
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     Key(Qt::Key_Right); // newest: the notice, then the damaged strip again by itself
     EXPECT_TRUE(ShowsNotice(stripsNotice));
-    EXPECT_TRUE(test::WaitFor([&] { return !f.NoStripsTimer->Enabled(); }, 5000));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.NoStripsTimer->Enabled(); }, 30000));
     Key(Qt::Key_Down); // last comic: the notice, ended by a key
     EXPECT_TRUE(ShowsNotice(comicsNotice));
     Key(Qt::Key_Down);
@@ -463,7 +463,7 @@ TEST_F(Navigation, UnreadNoticeEndsByItself)
     app::TForm1& f = Start();
     Key(Qt::Key_Space);
     EXPECT_TRUE(ShowsNotice(unreadNotice));
-    EXPECT_TRUE(test::WaitFor([&] { return !f.NoUnreadTimer->Enabled(); }, 5000));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.NoUnreadTimer->Enabled(); }, 30000));
     EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
 }
 

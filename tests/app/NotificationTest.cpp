@@ -225,3 +225,30 @@ TEST(NewStripsText, NamesAtMostFiveComicsThenCountsTheRest)
 }
 
 } // namespace
+
+TEST_F(Notifications, NamesAreTextForAMarkupServiceAndLongOnesAreCut)
+{
+    const QString longName = QString(60, 'L');
+    const QString cut = QString(39, 'L') + QChar(0x2026);
+    const QStringList comics{"Tom&Jerry", "<b>Bold", longName};
+    for (const QString& c : comics)
+        Publish(c, Day(4));
+    app::TForm1& f = Start(comics, "");
+    f.showMinimized();
+
+    ASSERT_TRUE(bus->SetCapabilities({"actions", "body", "body-markup"}));
+    UpdateAll();
+    QList<QJsonObject> shown = Recorded(1);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0]["body"].toString(), "3 new strips: Tom&amp;Jerry, &lt;b&gt;Bold, " + cut);
+
+    // A service without markup takes the names as they are.
+    ASSERT_TRUE(bus->SetCapabilities({"actions", "body"}));
+    for (const QString& c : comics)
+        Publish(c, Day(5));
+    before = bus->Notifications().size();
+    UpdateAll();
+    shown = Recorded(1);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0]["body"].toString(), "3 new strips: Tom&Jerry, <b>Bold, " + cut);
+}

@@ -1,6 +1,8 @@
 #include "AppFixture.h"
 #include "MessageBoxRecorder.h"
+#include "TestPaths.h"
 
+#include "app/QtMessageBoxes.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
@@ -8,13 +10,18 @@
 #include "app/TfrmSettings.h"
 #include "app/TimeOfDayText.h"
 #include "comics/TComicStripsDB.h"
+#include "platform/MessageBoxService.h"
 #include "platform/Tunables.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -304,4 +311,76 @@ TEST(Startup, StartMinimizedWithoutATrayKeepsTheWindowReachableOnTheTaskBar)
     ASSERT_TRUE(s.Start(folder.Options()));
     EXPECT_TRUE(s.form.isVisible());
     EXPECT_TRUE(s.form.windowState() & Qt::WindowMinimized);
+}
+
+TEST(Startup, CatalogueNamesThatCannotBeSettingKeysAreLeftOutOnceAndTheFolderSurvives)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    const QString store = folder.Path() + "Store/";
+    folder.WriteCatalogue("ComicsDir\thttp://x/cd/\r\ncurrentcomic\thttp://x/cc/\r\nA=B\thttp://x/ab/\r\n"
+                          "[Sec]\thttp://x/s/\r\n Padded\thttp://x/p/\r\nAlpha\thttp://x/a/\r\n");
+    folder.WriteIni(
+        ("[Comics]\r\nComicsDir=" + store + "\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n")
+            .toLocal8Bit());
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(folder.Options()));
+    app::TForm1& form = startup.MainWindow();
+    EXPECT_EQ(form.AllComics().Names(), QStringList{"Alpha"});
+    EXPECT_EQ(form.comboComics->count(), 1);
+    EXPECT_EQ(form.StripsDB().Dir(), store);
+
+    // Settings, OK writes a key per comic: the folder stays what it was.
+    app::TfrmSettings& settings = form.Settings();
+    settings.show();
+    settings.btnOk->click();
+    EXPECT_TRUE(folder.ReadIni().contains("ComicsDir=" + store)) << folder.ReadIni().toStdString();
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("|").toStdString();
+
+    startup.DebugLog().show();
+    const QStringList log = startup.DebugLog().Memo1->toPlainText().split('\n');
+    for (const QString name : {"ComicsDir", "currentcomic", "A=B", "[Sec]", " Padded"})
+        EXPECT_EQ(log.filter("\"" + name + "\" is left out").size(), 1) << name.toStdString();
+    startup.DebugLog().hide();
+}
+
+TEST(Startup, RelativeComicsDirMeansTheDefaultFolder)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    folder.WriteIni(
+        "[Comics]\r\nComicsDir=Elsewhere/Comics\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    folder.AddGif("Alpha", "20010101", "red");
+    test::TestProgram s;
+    ASSERT_TRUE(s.Start(folder.Options()));
+    EXPECT_EQ(s.form.StripsDB().Dir(), folder.Path() + "Comics/");
+    EXPECT_EQ(test::ShownColour(s.form), QColor(Qt::red));
+}
+
+TEST(MessageBoxes, OutsideTextIsPlainAndItsControlCharactersEscaped)
+{
+    // The program's real boxes: a name with a tag and an escape shows as written.
+    auto previous = platform::MessageBoxService::Install(std::make_unique<app::QtMessageBoxes>());
+    const auto restore = qScopeGuard([&] { platform::MessageBoxService::Install(std::move(previous)); });
+    QString seen;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        QMessageBox* box = nullptr;
+        test::WaitFor([&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+                    box = b;
+            }
+            return box != nullptr;
+        });
+        if (!box)
+            return;
+        seen = box->text();
+        format = box->textFormat();
+        box->accept();
+    });
+    platform::MessageBoxService::Error("Couldn't read <img src=\"/etc/x.png\"><b>Bold</b>\x1b[2J");
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(seen, "Couldn't read <img src=\"/etc/x.png\"><b>Bold</b>\\x1b[2J");
 }

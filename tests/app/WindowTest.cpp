@@ -291,7 +291,7 @@ TEST_F(Window, StripContextMenuOpensWithTheWallpaperMark)
     app::TForm1& f = Start(kChosen + "[Wallpaper]\r\nComic=Beta\r\n");
     f.AlwaysSetLatestStrip2->setChecked(false);
     emit f.Image1->customContextMenuRequested(QPoint(5, 5));
-    EXPECT_TRUE(test::WaitFor([&] { return f.StripPopUp->isVisible(); }, 2000));
+    EXPECT_TRUE(test::WaitFor([&] { return f.StripPopUp->isVisible(); }, 30000));
     EXPECT_TRUE(f.AlwaysSetLatestStrip2->isChecked());
     f.StripPopUp->hide();
 }

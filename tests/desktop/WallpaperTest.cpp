@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -162,6 +163,51 @@ TEST_F(Wallpaper, EveryFailureShowsTheMessageAndLeavesFileAndValuesAsTheyWere)
     EXPECT_FALSE(StripWallpaper::Set(Strip("Quads", "Quads20010101.gif", "quadrants.gif"), data));
     EXPECT_EQ(boxes.Texts(), QStringList{kMessage});
     EXPECT_EQ(Read(registryFile), "not a registry\n");
+}
+
+TEST_F(Wallpaper, AJpegOfTooManyScansIsACorruptStrip)
+{
+    const auto strip = Strip("Scans", "Scans20010101.jpg", "scans-124.jpg");
+    EXPECT_FALSE(StripWallpaper::Set(strip, data));
+    EXPECT_EQ(boxes.Texts(), QStringList{kMessage});
+    EXPECT_FALSE(QFile::exists(Bmp()));
+}
+
+TEST_F(Wallpaper, ARecordedValueThatIsNotOurPictureIsNeverHandedToTheDesktop)
+{
+    // A bare X display with feh (a script that does nothing) as the only tool.
+    const QString bin = dir.path() + "/bin";
+    QDir().mkpath(bin);
+    QFile feh(bin + "/feh");
+    ASSERT_TRUE(feh.open(QIODevice::WriteOnly));
+    feh.write("#!/bin/sh\nexit 0\n");
+    feh.close();
+    feh.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH"), display = qgetenv("DISPLAY"),
+                     desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    qputenv("PATH", bin.toLocal8Bit());
+    qputenv("DISPLAY", ":98");
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    const auto restore = qScopeGuard([&] {
+        qputenv("PATH", path);
+        display.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", display);
+        if (!desktop.isNull())
+            qputenv("XDG_CURRENT_DESKTOP", desktop);
+    });
+
+    const auto strip = Strip("Quads", "Quads20010101.gif", "quadrants.gif");
+    for (const QString value : {"--bg-tile", "/etc/passwd", "relative.bmp"}) {
+        SetValue("Wallpaper", value);
+        QStringList log;
+        ASSERT_TRUE(StripWallpaper::Set(strip, data, [&](const QString& line) { log << line; }));
+        EXPECT_EQ(log, QStringList{bin + "/feh --no-fehbg --bg-center '" + Bmp() + "'"})
+            << value.toStdString();
+    }
+    // Our own picture is applied again after each setting, and once more.
+    QStringList log;
+    ASSERT_TRUE(StripWallpaper::Set(strip, data, [&](const QString& line) { log << line; }));
+    EXPECT_EQ(log.size(), 3);
+    EXPECT_EQ(log.filter(Bmp()).size(), 3);
 }
 
 TEST_F(Wallpaper, StretchIsOnlyStyleTwoAndTileNeedsANumber)

@@ -136,3 +136,15 @@ TEST(JpegDecoder, DecodesAgainAfterAFailure)
     EXPECT_THROW(TJpegDecoder::LoadFromFile(Image("corrupt-data.jpg")), Exception);
     ExpectQuadrants(TJpegDecoder::LoadFromFile(Image("color.jpg")));
 }
+
+TEST(JpegDecoder, AProgressivePictureOfMoreThanAHundredScansIsRefused)
+{
+    // One scan per coefficient is fine; the same file with its last scan repeated, a
+    // pass over the whole picture each, is refused before the passes are made.
+    const QImage gray = TJpegDecoder::LoadFromFile(Image("scans-64.jpg"));
+    ASSERT_EQ(gray.size(), QSize(64, 48));
+    EXPECT_TRUE(Near(gray.pixel(8, 8), 64, 64, 64));
+    EXPECT_EQ(MessageOf("scans-124.jpg"),
+              "Cannot read JPEG file " + Image("scans-124.jpg") + ": the picture has more than 100 scans");
+    EXPECT_THROW(TJpegDecoder::LoadFromBuffer(Bytes("scans-124.jpg")), Exception);
+}

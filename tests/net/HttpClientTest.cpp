@@ -203,8 +203,10 @@ TEST_F(WithNginx, BasicAuthenticationFromTheUrlOrTheProperties)
     url.replace("http://", "http://reader:pa:ss word@");
     EXPECT_EQ(Get(url), "members only\n");
     EXPECT_EQ(client.ResponseStatus(), 200);
-    EXPECT_EQ(client.Username, "reader"); // taken from the URL
-    EXPECT_EQ(client.Password, "pa:ss word");
+    // The login of the address was for that request alone.
+    EXPECT_EQ(client.Username, "");
+    Get(nginx->Url("/private/secret.html"));
+    EXPECT_EQ(client.ResponseStatus(), 401);
 
     THttpCli other;
     test::HttpEventLog otherLog(other);

@@ -28,7 +28,7 @@ public:
     // Makes this the client's proxy, starts a request of kind and accepts its connection.
     bool Begin(net::THttpCli& client, net::THttpRequest kind = net::THttpRequest::Get);
     // Takes the next connection of the client (after a redirect); false after ms.
-    bool Accept(int ms = 5000);
+    bool Accept(int ms = 30000);
     // Sends bytes on the current connection (a connection the client opened since is
     // taken first) and runs the loop until the client has read them.
     void Feed(net::THttpCli& client, QByteArrayView bytes);

@@ -55,7 +55,7 @@ public:
     QString PortText() const { return QString::number(port_); }
 
     // Accepts one connection, running the event loop meanwhile; -1 after ms.
-    int Accept(int ms = 5000)
+    int Accept(int ms = 30000)
     {
         QDeadlineTimer deadline(ms);
         while (!deadline.hasExpired()) {

@@ -153,6 +153,6 @@ TEST(Timer, EnablingAgainPutsOffTheNextTickByAWholeInterval)
     timer.SetInterval(5000);
     timer.SetInterval(20);
     const qint64 shortened = clock.elapsed();
-    ASSERT_TRUE(test::WaitFor([&] { return tickedAt >= 0; }, 2000));
+    ASSERT_TRUE(test::WaitFor([&] { return tickedAt >= 0; }, 30000));
     EXPECT_LT(tickedAt - shortened, 4000);
 }

@@ -5,58 +5,11 @@
 set -euo pipefail
 bin=$1
 images=$2
-work=$(mktemp -d /tmp/panelwick-smoke-XXXXXX)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  [ "${KEEP_SMOKE:-0}" = 1 ] || rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$work/panelwick.log" ] && cat "$work/panelwick.log" >&2; exit 1; }
-# A command that fails outside a check ends the script: say which one.
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2; [ -f "$work/panelwick.log" ] && cat "$work/panelwick.log" >&2' ERR
-
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export XDG_RUNTIME_DIR="$work/home"
-unset XDG_CURRENT_DESKTOP WAYLAND_DISPLAY # the bare X server's root window gets the wallpaper
-mkdir -p "$HOME"
-unset QT_QPA_PLATFORM
-
-# Xvfb picks a free display itself, so parallel runs never share one; two servers starting
-# at the same moment can still pick the same number, and the loser ends: start it again.
-for attempt in 1 2 3; do
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >>"$work/xvfb.log" 2>&1 &
-  xvfb=$!
-  pids+=($xvfb)
-  for _ in $(seq 200); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -s "$work/display" ]; then
-    export DISPLAY=":$(head -n 1 "$work/display")"
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    xdpyinfo >/dev/null 2>&1 && break
-  fi
-  kill "$xvfb" 2>/dev/null || true
-done
-xdpyinfo >/dev/null 2>&1 || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
-# openbox now and then ends at once on a busy machine; give it three chances.
-for attempt in 1 2 3; do
-  openbox >>"$work/openbox.log" 2>&1 &
-  wm=$!
-  pids+=($wm)
-  for _ in $(seq 100); do
-    wmctrl -m >/dev/null 2>&1 && break
-    kill -0 "$wm" 2>/dev/null || break
-    sleep 0.1
-  done
-  wmctrl -m >/dev/null 2>&1 && break
-  kill "$wm" 2>/dev/null || true
-done
-wmctrl -m >/dev/null 2>&1 || { cat "$work/openbox.log" >&2; fail "openbox did not answer"; }
+# shellcheck source=x-session.sh
+. "$(dirname "$0")/x-session.sh"
+x_test_begin smoke
+private_home
+x_session_start
 
 # Program folder: two chosen comics, one of them with an unread strip.
 prog="$work/prog"
@@ -72,12 +25,16 @@ printf '<html><body>404 Not Found</body></html>\n' >"$prog/Comics/Alpha/Alpha200
 convert "$images/smoke-a.gif" -fill '#C03060' -opaque '#3060C0' "$prog/Comics/Alpha/Alpha20010105.png"
 printf 'Alpha20010102.jpg\r\n' >"$prog/Comics/Alpha/Alpha.unr"
 
+# The program finds exactly one wallpaper tool, the bare X server's, whatever else this
+# machine has installed.
+mkdir -p "$work/tools"
+ln -s "$(command -v hsetroot)" "$work/tools/hsetroot"
 start_panelwick() {
-  "$bin" --program-folder "$prog" >"$work/panelwick.log" 2>&1 &
+  PATH="$work/tools" "$bin" --program-folder "$prog" >"$work/panelwick.log" 2>&1 &
   app=$!
   pids+=($app)
   wid=""
-  for _ in $(seq 150); do
+  for _ in $(seq 300); do
     wid=$(xdotool search --onlyvisible --name '^Panelwick$' 2>/dev/null | head -n 1 || true)
     [ -n "$wid" ] && break
     kill -0 "$app" 2>/dev/null || { wait "$app"; fail "panelwick ended at start ($?)"; }
@@ -88,7 +45,7 @@ start_panelwick() {
 }
 
 wait_exit() {
-  for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || return 0; sleep 0.1; done
+  for _ in $(seq 300); do kill -0 "$app" 2>/dev/null || return 0; sleep 0.1; done
   fail "panelwick did not end"
 }
 
@@ -97,18 +54,8 @@ pixels_of() { # COLOUR: how many pixels of the window have it
   convert "$work/shot.png" -format %c histogram:info: | awk -v c="$1" 'toupper($0) ~ c {n += $1} END {print n + 0}'
 }
 
-wait_window() { # NAME-PATTERN: the first visible window of that name, waited for a while
-  local w=""
-  for _ in $(seq 100); do
-    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
-    [ -n "$w" ] && break
-    sleep 0.1
-  done
-  echo "$w"
-}
-
 wait_pixels() { # COLOUR OP COUNT: waits a while for the window's pixels of COLOUR to compare so
-  for _ in $(seq 30); do [ "$(pixels_of "$1")" "$2" "$3" ] && return 0; sleep 0.1; done
+  for _ in $(seq 100); do [ "$(pixels_of "$1")" "$2" "$3" ] && return 0; sleep 0.1; done
   return 1
 }
 
@@ -127,11 +74,10 @@ wait_pixels '#3060C0' -eq 0 || fail "a strip no reader knows shows the previous 
 xdotool key --window "$wid" Right
 wait_pixels '#C03060' -gt 10000 || fail "the PNG strip is not shown"
 xdotool key --window "$wid" Down
-sleep 0.5
+for _ in $(seq 100); do [ -f "$prog/Comics/Beta/Beta.unr" ] && break; sleep 0.1; done
 [ -f "$prog/Comics/Beta/Beta.unr" ] || fail "Down did not show the next comic"
-xdotool windowmove "$wid" 40 60
-xdotool windowsize "$wid" 700 520
-sleep 0.5
+xdotool windowmove --sync "$wid" 40 60
+xdotool windowsize --sync "$wid" 700 520
 [ -n "${SMOKE_SCREENSHOT:-}" ] && import -window root "$SMOKE_SCREENSHOT" 2>/dev/null || true
 wmctrl -i -c "$wid"
 wait_exit
@@ -267,10 +213,13 @@ grep -qx "Exec=\"$(readlink -f "$bin")\"" "$entry" || fail "the autostart entry 
 
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" alt+w s
-[ -f "$XDG_DATA_HOME/panelwick/Panelwick Wallpaper.bmp" ] || sleep 1
+for _ in $(seq 100); do [ -f "$XDG_DATA_HOME/panelwick/Panelwick Wallpaper.bmp" ] && break; sleep 0.1; done
 [ -f "$XDG_DATA_HOME/panelwick/Panelwick Wallpaper.bmp" ] || fail "Set Strip As Wallpaper wrote no bitmap"
 xdotool key --window "$wid" ctrl+c
-sleep 0.5
+for _ in $(seq 100); do
+  xclip -selection clipboard -t image/png -o >"$work/clip.png" 2>/dev/null && break
+  sleep 0.1
+done
 xclip -selection clipboard -t image/png -o >"$work/clip.png" 2>/dev/null || fail "no picture on the clipboard"
 [ "$(identify -format %wx%h "$work/clip.png")" = 420x160 ] || fail "the clipboard holds no strip-sized picture"
 near "$(pixel "$work/clip.png" 10 10)" "$strip_colour" || fail "the clipboard does not hold the strip's pixels"
@@ -301,12 +250,15 @@ for _ in $(seq 50); do on_task_bar && break; sleep 0.1; done
 on_task_bar || fail "a double-click on the tray icon did not bring the window back"
 xwininfo -id "$wid" | grep -q IsViewable || fail "the window is not mapped after the double-click"
 xdotool mousemove --window "$icon" 8 8 click 3
-sleep 0.5
 # Its only entry, clicked: keys do not reach a tray menu under Xvfb.
 menu=""
-for w in $(xdotool search --onlyvisible --class panelwick 2>/dev/null); do
-  size=$(xwininfo -id "$w" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}')
-  [ "${size#* }" -lt 40 ] && [ "${size% *}" -gt 60 ] && menu=$w
+for _ in $(seq 100); do
+  for w in $(xdotool search --onlyvisible --class panelwick 2>/dev/null); do
+    size=$(xwininfo -id "$w" 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w + 0, h + 0}')
+    [ "${size#* }" -lt 40 ] && [ "${size% *}" -gt 60 ] && menu=$w
+  done
+  [ -n "$menu" ] && break
+  sleep 0.1
 done
 [ -n "$menu" ] || fail "the tray icon opened no menu"
 xdotool mousemove --window "$menu" 40 11 sleep 0.3 click 1
@@ -335,9 +287,15 @@ done
 [ -s "$pdf" ] || fail "printing wrote no $pdf: $(ls -R "$HOME/Documents" 2>&1)"
 head -c 5 "$pdf" | grep -q '%PDF-' || fail "$pdf is no PDF"
 # The box that names the file is modal: Enter closes it, then the frame closes the window.
-sleep 0.5
-xdotool key Return
-sleep 0.3
+box=$(find_box)
+for _ in $(seq 100); do [ -n "$box" ] && break; sleep 0.1; box=$(find_box); done
+[ -n "$box" ] || fail "no box names the printed file"
+for _ in 1 2 3 4 5; do
+  xdotool key --window "$box" Return 2>/dev/null || true
+  xdotool keyup Return 2>/dev/null || true
+  for _ in $(seq 30); do [ -z "$(find_box)" ] && break 2; sleep 0.1; done
+done
+[ -z "$(find_box)" ] || fail "Enter did not close the box that names the printed file"
 wmctrl -i -c "$wid"
 wait_exit
 
@@ -347,7 +305,7 @@ wait_exit
 site="$work/site"
 base=$(PANELWICK_DEMO_INTERVAL=3600 bash "$images/../../tools/demo/site.sh" start "$site" | tail -n 1)
 stop_site() { bash "$images/../../tools/demo/site.sh" stop "$site" >/dev/null 2>&1 || true; }
-trap 'stop_site; cleanup' EXIT
+trap 'stop_site; x_cleanup' EXIT
 news="$work/news"
 mkdir -p "$news"
 printf 'Pixel Cats\thttp://comics.example/pixelcats/index.html\r\nNight Shift\thttp://comics.example/nightshift/index.html\r\n' >"$news/Comics.urls"

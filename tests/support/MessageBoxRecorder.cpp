@@ -1,16 +1,32 @@
 #include "MessageBoxRecorder.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 namespace pw::test {
 
 class MessageBoxRecorder::Backend : public platform::IMessageBoxBackend {
 public:
-    Backend(std::shared_ptr<std::deque<Box>> boxes, std::shared_ptr<std::deque<bool>> answers)
-        : boxes_(std::move(boxes)), answers_(std::move(answers))
+    Backend(std::shared_ptr<std::deque<Box>> boxes, std::shared_ptr<std::deque<bool>> answers,
+            std::shared_ptr<std::function<bool()>> holdUntil)
+        : boxes_(std::move(boxes)), answers_(std::move(answers)), holdUntil_(std::move(holdUntil))
     {
     }
     void Show(platform::BoxKind kind, const QString&, const QString& text) override
     {
         boxes_->push_back({kind, text});
+        const std::function<bool()> done = *holdUntil_;
+        if (!done || done())
+            return;
+        // A modal box: the loop runs until the condition holds.
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (done())
+                loop.quit();
+        });
+        poll.start(5);
+        loop.exec();
     }
     bool Ask(const QString&, const QString& text) override
     {
@@ -25,12 +41,14 @@ public:
 private:
     std::shared_ptr<std::deque<Box>> boxes_;
     std::shared_ptr<std::deque<bool>> answers_;
+    std::shared_ptr<std::function<bool()>> holdUntil_;
 };
 
 MessageBoxRecorder::MessageBoxRecorder()
-    : boxes_(std::make_shared<std::deque<Box>>()), answers_(std::make_shared<std::deque<bool>>())
+    : boxes_(std::make_shared<std::deque<Box>>()), answers_(std::make_shared<std::deque<bool>>()),
+      holdUntil_(std::make_shared<std::function<bool()>>())
 {
-    previous_ = platform::MessageBoxService::Install(std::make_unique<Backend>(boxes_, answers_));
+    previous_ = platform::MessageBoxService::Install(std::make_unique<Backend>(boxes_, answers_, holdUntil_));
 }
 
 MessageBoxRecorder::~MessageBoxRecorder()
@@ -60,4 +78,11 @@ void MessageBoxRecorder::QueueAnswer(bool yes)
     answers_->push_back(yes);
 }
 
+} // namespace pw::test
+
+namespace pw::test {
+void MessageBoxRecorder::HoldOpenUntil(std::function<bool()> done)
+{
+    *holdUntil_ = std::move(done);
+}
 } // namespace pw::test

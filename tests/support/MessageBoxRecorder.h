@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace pw::test {
@@ -27,11 +28,15 @@ public:
     QStringList Texts() const;
     void Clear();
     void QueueAnswer(bool yes);
+    // Each box stays open, running the event loop as a modal box does, until done()
+    // holds: what the program does while a box is open, boxes raised inside it included.
+    void HoldOpenUntil(std::function<bool()> done);
 
 private:
     class Backend;
     std::shared_ptr<std::deque<Box>> boxes_;
     std::shared_ptr<std::deque<bool>> answers_;
+    std::shared_ptr<std::function<bool()>> holdUntil_;
     std::unique_ptr<platform::IMessageBoxBackend> previous_;
 };
 

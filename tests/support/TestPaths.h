@@ -11,6 +11,6 @@ QString BinaryDir();
 QString FixturePath(const QString& relative); // tests/fixtures/<relative>
 
 // Waits in the event loop until pred() holds or ms pass; returns pred().
-bool WaitFor(const std::function<bool()>& pred, int ms = 5000);
+bool WaitFor(const std::function<bool()>& pred, int ms = 30000);
 
 } // namespace pw::test

@@ -5,6 +5,9 @@
 #include "MisbehavingServer.h"
 #include "QStringPrinter.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -154,4 +157,89 @@ TEST_F(Hostile, FailureReasonsNameWhatHappened)
     RunFailing({"Bare: Failed: the server's answer has no HTTP header",
                 "Longer: Failed: the server sent more than the 10 bytes it announced",
                 "Shorter: Failed: the connection ended before the whole document arrived"});
+}
+
+TEST_F(Hostile, ControlCharactersNeverReachTheTerminal)
+{
+    // A reason phrase that would retitle the terminal, colour it, clear the line and
+    // print a fake result; and a catalogue name that would clear the screen.
+    server.SetScripts({MisbehavingServer::Respond("HTTP/1.0 404 \x1b]0;OWNED\x07\x1b[31m\x9b"
+                                                  "2J \x1b[2K\rAlpha: updated\r\n\r\n"),
+                       MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n")});
+    Choose("Evil", server.Url("/evil.html"));
+    Choose("Clear\x1b[2J", server.Url("/clear.html"));
+    const Result r = RunFailing(
+        {"Evil: Failed: the server answered 404 \\x1b]0;OWNED\\x07\\x1b[31m\\x9b2J \\x1b[2K\\x0dAlpha: "
+         "updated",
+         "Clear\\x1b[2J: Failed: the server answered 404 Not Found"});
+    for (const QString& line : r.lines + QStringList{r.errors}) {
+        for (const QChar c : line)
+            EXPECT_FALSE(c.unicode() < 0x20 && c != '\n') << line.toStdString();
+    }
+}
+
+TEST_F(Hostile, LoginStaysWithItsServer)
+{
+    MisbehavingServer elsewhere;
+    elsewhere.SetScript(MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n"));
+    ASSERT_TRUE(elsewhere.Start());
+    server.SetScript(MisbehavingServer::Respond(
+        "HTTP/1.0 302 Found\r\nLocation: " + elsewhere.Url("/page.html").toLatin1() + "\r\n\r\n"));
+    Choose("Login", server.Url("/page.html").replace("http://", "http://user:secret@"));
+    RunFailing({"Login: Failed: the server answered 404 Not Found"});
+    ASSERT_EQ(server.Connections(), 1);
+    ASSERT_EQ(elsewhere.Connections(), 1);
+    EXPECT_TRUE(server.Request(0).contains("\r\nAuthorization: Basic dXNlcjpzZWNyZXQ=\r\n"))
+        << server.Request(0).toStdString();
+    EXPECT_FALSE(elsewhere.Request(0).contains("Authorization")) << elsewhere.Request(0).toStdString();
+}
+
+TEST_F(Hostile, PublicSiteCannotRedirectIntoTheLocalNetwork)
+{
+    // The server plays an HTTP proxy, so that the comics can have public addresses.
+    ini.WriteBool("Proxy", "UseProxy", true);
+    ini.WriteString("Proxy", "ProxyIP", "127.0.0.1");
+    ini.WriteString("Proxy", "ProxyPort", QString::number(server.Port()));
+    const auto redirect = [](const QByteArray& location) {
+        return MisbehavingServer::Respond("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n");
+    };
+    server.SetScripts({redirect("http://127.0.0.1:8080/admin"), redirect("http://192.168.1.1/"),
+                       redirect("http://2130706433/"), redirect("http://10.0.0.6/next.html"),
+                       MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n")});
+    Choose("Loopback", "http://strips.example.org/a.html");
+    Choose("Private", "http://strips.example.org/b.html");
+    Choose("Decimal", "http://strips.example.org/c.html");
+    Choose("Intranet", "http://10.0.0.5/d.html"); // a local site may redirect within the network
+    const QString refused = ": Failed: the server redirected to an address in the local network";
+    RunFailing({"Loopback" + refused, "Private" + refused, "Decimal" + refused,
+                "Intranet: Failed: the server answered 404 Not Found"});
+    ASSERT_EQ(server.Connections(), 5);
+    EXPECT_TRUE(server.Request(4).startsWith("GET http://10.0.0.6/next.html HTTP/1.0\r\n"))
+        << server.Request(4).toStdString();
+}
+
+TEST_F(Hostile, APlantedLinkIsNeverFollowed)
+{
+    // Someone who can write to the comic's folder links the download's name to a file of
+    // the user's; the strip must go to a file of its own.
+    const QString victim = folder.filePath("victim.txt");
+    QFile v(victim);
+    ASSERT_TRUE(v.open(QIODevice::WriteOnly));
+    v.write("precious\n");
+    v.close();
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("Comics/Planted")));
+    ASSERT_TRUE(QFile::link(victim, folder.filePath("Comics/Planted/.Planted20000307.gif.part")));
+    const QByteArray strip = "GIF89a" + test::Bytes('p', 200);
+    server.SetScripts({MisbehavingServer::Respond(PageResponse(kDate)),
+                       MisbehavingServer::Respond(ImageHeader(strip.size()) + strip)});
+    Choose("Planted", server.Url("/planted.html"));
+    const Result r = Run(server.Url(""));
+    EXPECT_EQ(r.lines,
+              QStringList({"Planted: New strip updated", "1 updated, 0 didn't need a update, 0 failed."}))
+        << r.errors.toStdString();
+    EXPECT_EQ(test::ReadAll(victim), "precious\n");
+    const QFileInfo stored(Strip("Planted", "Planted20000307.gif"));
+    EXPECT_FALSE(stored.isSymLink());
+    EXPECT_EQ(test::ReadAll(stored.filePath()), strip);
+    EXPECT_EQ(FilesOf("Planted"), QStringList({"Planted.unr", "Planted20000307.gif"})); // the link went
 }

@@ -63,7 +63,7 @@ struct UpdateRig {
     UpdateRig();
     comics::TComicInfo* AddComic(const QString& name, const QString& pageUrl);
     // Runs until no job is left (or ms pass); true when the batch ended.
-    bool RunBatch(int ms = 20000);
+    bool RunBatch(int ms = 60000);
     QString StripPath(const QString& comic, const QString& file) const;
     QStringList FilesOf(const QString& comic) const; // hidden ones included
 };
