@@ -6,6 +6,7 @@
 #include "MisbehavingServer.h"
 #include "NginxServer.h"
 #include "TestCertificates.h"
+#include "TestHosts.h"
 #include "TestPaths.h"
 #include "TinyproxyServer.h"
 #include "net/THttpCli.h"
@@ -21,6 +22,9 @@ using net::THttpCli;
 namespace TlsError = net::TlsError;
 
 namespace {
+
+// comics.test and other.test are names of this machine for the test.
+const bool kTestHosts = test::UseTestHosts();
 
 const QByteArray kPage = "<html><body>\n<a href=\"/archive/images/today.gif\">today</a>\n</body></html>\n";
 constexpr qint64 kStripSize = 300 * 1000;

@@ -4,6 +4,7 @@
 #include "NginxServer.h"
 #include "QStringPrinter.h"
 #include "TestCertificates.h"
+#include "TestHosts.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -17,6 +18,9 @@ using test::Page;
 using test::ReadAll;
 
 namespace {
+
+// comics.test and other.test are names of this machine for the test.
+const bool kTestHosts = test::UseTestHosts();
 
 std::unique_ptr<test::NginxServer> Nginx(const test::TestCertificates::Pair& pair, const QString& serverBlock)
 {
