@@ -30,6 +30,8 @@ void IsolateHome()
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("XDG_CURRENT_DESKTOP");
+    // No test reaches a real session bus; the notification tests start their own.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/panelwick-tests-use-a-private-bus", 1);
 }
 
 } // namespace pw::test
