@@ -360,8 +360,10 @@ Feed FeedParser::Run()
             // Entities of the document's own are how "billion laughs" and its kin work;
             // real feeds do not declare any.
             if (!reader_.entityDeclarations().isEmpty() ||
-                reader_.text().contains(QLatin1String("<!ENTITY"), Qt::CaseInsensitive))
+                reader_.text().contains(QLatin1String("<!ENTITY"), Qt::CaseInsensitive)) {
                 Refuse(QStringLiteral("the feed declares entities of its own"));
+                feed_.Refused = true;
+            }
             break;
         case QXmlStreamReader::StartElement:
             StartElement();

@@ -31,6 +31,9 @@ struct Feed {
     // Why the document could not be read (whole or in part); empty when it was. Items
     // read completely before a fault are kept.
     QString Error;
+    // The document was refused as hostile (entities of its own): no other reading of
+    // it may be tried.
+    bool Refused = false;
 };
 
 // Reads an RSS 2.0, RSS 1.0 (RDF) or Atom 1.0 document. Kind None when the root is
