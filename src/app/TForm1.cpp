@@ -93,7 +93,9 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // 7. The catalogue; the program cannot run without it.
     const QString catalogue = options_.Paths.CataloguePath;
     try {
-        allComics_.LoadCatalogue(catalogue, *stripsDB_);
+        allComics_.LoadCatalogue(catalogue);
+        allComics_.LoadUserCatalogue(options_.Paths.UserCataloguePath);
+        allComics_.FindCurrentStrips(*stripsDB_);
     } catch (const std::exception& e) {
         const auto* pe = dynamic_cast<const platform::Exception*>(&e);
         const QString reason = pe ? pe->Message() : QString::fromLocal8Bit(e.what());

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <algorithm>
 #include <unordered_set>
@@ -51,6 +52,16 @@ void TComicsList::LoadCatalogue(const QString& path)
             QStringLiteral("Unable to read the comic list %1: %2").arg(path, file.errorString()));
     for (auto& [name, address] : ParseCatalogue(bytes))
         AddOwned(std::make_unique<TComicInfo>(std::move(name), std::move(address)));
+}
+
+void TComicsList::LoadUserCatalogue(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return;
+    const size_t before = items_.size();
+    LoadCatalogue(path);
+    for (size_t i = before; i < items_.size(); ++i)
+        items_[i]->UserAdded = true;
 }
 
 void TComicsList::FindCurrentStrips(const TComicStripsDB& db)

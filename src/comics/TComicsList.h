@@ -31,6 +31,9 @@ public:
     // The same without CurrentStrip, for runs that show no strip: no look into the
     // comics' folders.
     void LoadCatalogue(const QString& path);
+    // The user's own catalogue (MyComics.urls), appended with UserAdded set; a missing
+    // file adds nothing. Throws like LoadCatalogue when it cannot be read.
+    void LoadUserCatalogue(const QString& path);
     // Gives every entry its CurrentStrip (first unread, else newest).
     void FindCurrentStrips(const TComicStripsDB& db);
     // Pure parse of the catalogue bytes into (name, address) pairs.

@@ -38,12 +38,20 @@ TEST(StartupOptions, CommandLineChoosesTheModeAndRefusesWhatItDoesNotKnow)
     EXPECT_EQ(batch->ProgramFolderArgument, "/srv/pw");
     EXPECT_EQ(app::TStartupOptions::Parse({"--version", "--bogus"})->Mode, Mode::Version);
     EXPECT_EQ(app::TStartupOptions::Parse({"--help"})->Mode, Mode::Help);
+    const auto add = app::TStartupOptions::Parse({"--add-comic", "https://comics.test/feed", "--name", "Mine"});
+    ASSERT_TRUE(add);
+    EXPECT_EQ(add->Mode, Mode::AddComic);
+    EXPECT_EQ(add->AddAddress, "https://comics.test/feed");
+    EXPECT_EQ(add->AddName, "Mine");
+    EXPECT_TRUE(app::TStartupOptions::Parse({"--add-comic", "http://a.test/"})->AddName.isNull());
     // Qt's own options are left for the application object.
     EXPECT_EQ(app::TStartupOptions::Parse({"-platform", "offscreen", "-reverse", "-style=fusion"})->Mode,
               Mode::Window);
 
     for (const QStringList& bad : {QStringList{"--program-folder"}, QStringList{"--program-folder="},
-                                   QStringList{"--bogus"}, QStringList{"stray"}, QStringList{"-platform"}}) {
+                                   QStringList{"--bogus"}, QStringList{"stray"}, QStringList{"-platform"},
+                                   QStringList{"--add-comic"}, QStringList{"--name", "x"},
+                                   QStringList{"--add-comic", "http://a.test/", "--name"}}) {
         QString error;
         EXPECT_FALSE(app::TStartupOptions::Parse(bad, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
