@@ -112,6 +112,7 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     }
     // 8. Chosen and not-chosen comics.
     allComics_.SplitChosen(*ini_, comicsToGet_, comicsNotToGet_);
+    ConnectComicAdding();
     // 9. GIF decoding is linked in: nothing to load.
     // 10. The current comic.
     currentComic_ = allComics_.FindByName(

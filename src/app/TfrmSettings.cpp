@@ -1,5 +1,7 @@
 #include "app/TfrmSettings.h"
 
+#include "app/TfrmAddComic.h"
+
 #include "app/DesktopIntegration.h"
 #include "app/TimeOfDayText.h"
 #include "comics/TComicsList.h"
@@ -150,6 +152,51 @@ void TfrmSettings::MoveSelected(QListWidget* from, QListWidget* to, bool sorted)
 void TfrmSettings::btnAddComicClick()
 {
     MoveSelected(lstboxComicsNotToGet, lstboxComicsToGet, false);
+}
+
+QStringList TfrmSettings::SelectedUserComics() const
+{
+    QStringList names;
+    if (!Adding.IsUserComic)
+        return names;
+    for (const QListWidget* list : {lstboxComicsNotToGet, lstboxComicsToGet})
+        for (const QListWidgetItem* item : list->selectedItems())
+            if (Adding.IsUserComic(item->text()))
+                names << item->text();
+    return names;
+}
+
+void TfrmSettings::UpdateRemoveButton()
+{
+    // Shipped comics can only be unchosen; only the user's own can go.
+    btnRemoveComic->setEnabled(!SelectedUserComics().isEmpty());
+}
+
+void TfrmSettings::btnNewComicClick()
+{
+    if (!Adding.Add)
+        return;
+    TfrmAddComic dialog(ini_, Adding.NameTaken, Adding.Add, this);
+    const bool added = Adding.RunModal ? Adding.RunModal(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!added || dialog.AddedName().isEmpty())
+        return;
+    // Added and chosen: it goes to the comics to update.
+    lstboxComicsToGet->addItem(dialog.AddedName());
+}
+
+void TfrmSettings::btnRemoveComicClick()
+{
+    for (const QString& name : SelectedUserComics()) {
+        QString why;
+        if (!Adding.Remove || !Adding.Remove(name, &why)) {
+            platform::MessageBoxService::Error(QStringLiteral("Couldn't remove %1: %2.").arg(name, why));
+            break;
+        }
+        for (QListWidget* list : {lstboxComicsNotToGet, lstboxComicsToGet})
+            for (QListWidgetItem* item : list->findItems(name, Qt::MatchExactly))
+                delete item;
+    }
+    UpdateRemoveButton();
 }
 
 void TfrmSettings::btnDeleteComicClick()

@@ -87,6 +87,11 @@ TComicInfo* TComicsList::FindByName(const QString& name) const
     return it == items_.end() ? nullptr : *it;
 }
 
+void TComicsList::Withdraw(const TComicInfo* comic)
+{
+    items_.erase(std::remove(items_.begin(), items_.end(), comic), items_.end());
+}
+
 int TComicsList::IndexOf(const TComicInfo* comic) const
 {
     const auto it = std::find(items_.begin(), items_.end(), comic);

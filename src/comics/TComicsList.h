@@ -51,6 +51,10 @@ public:
     // (named as the entry) reads true (default false), else to notToGet.
     void SplitChosen(const platform::TIniFile& ini, TComicsList& toGet, TComicsList& notToGet) const;
 
+    // Takes the entry out of the list; an owned entry stays alive for the run, since
+    // other parts may still refer to it.
+    void Withdraw(const TComicInfo* comic);
+
     // Appends an entry owned by this list (the catalogue).
     TComicInfo* AddOwned(std::unique_ptr<TComicInfo> comic);
 

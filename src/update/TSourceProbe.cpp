@@ -39,7 +39,9 @@ TSourceProbe::TSourceProbe(const platform::TIniFile& ini, QObject* parent)
     };
     http_->OnDocData = [this](net::THttpCli*, const char*, qint64) {
         timer_->SetEnabled(true); // each piece restarts the count
-        if (http_->BodyBytes() > TComicDownloadInfo::kMaxPageBytes) {
+        const qint64 cap =
+            fetchingPicture_ ? platform::Tunables::MaxStripBytes : TComicDownloadInfo::kMaxPageBytes;
+        if (http_->BodyBytes() > cap) {
             tooLarge_ = true;
             http_->Abort();
         }
@@ -99,6 +101,12 @@ void TSourceProbe::RequestDone(unsigned error)
     const QString asked = http_->URL;
     if (!error_.isEmpty())
         return Finish(error_);
+    if (fetchingPicture_) { // only a preview: the comic was found whatever came back
+        if (error == 0 && status >= 200 && status < 300 && !tooLarge_ && !timedOut_)
+            picture_ = body_->data();
+        body_.reset();
+        return Finish({});
+    }
     if (timedOut_)
         return Finish(QStringLiteral("%1 did not answer in time.").arg(asked));
     if (tooLarge_)
@@ -163,6 +171,11 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
 
 void TSourceProbe::Finish(const QString& error)
 {
+    if (error.isEmpty() && FetchPicture && !fetchingPicture_ && !found_.Picture.isEmpty()) {
+        fetchingPicture_ = true;
+        Get(found_.Picture);
+        return;
+    }
     done_ = true;
     error_ = error;
     if (OnDone)

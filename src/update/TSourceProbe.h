@@ -35,12 +35,16 @@ public:
     explicit TSourceProbe(const platform::TIniFile& ini, QObject* parent = nullptr);
     ~TSourceProbe() override;
 
+    // Also fetch the newest strip's picture when the answer names it (a preview).
+    bool FetchPicture = false;
+
     void Start(const QString& address); // OnDone follows, from the event loop
     void Abort();                       // OnDone follows with an error
 
     bool Found() const { return error_.isEmpty() && done_; }
     const TSourceFound& Result() const { return found_; }
-    const QString& Error() const { return error_; } // why nothing was found
+    const QString& Error() const { return error_; }             // why nothing was found
+    const QByteArray& PictureBytes() const { return picture_; } // empty when not fetched
 
     std::function<void(TSourceProbe&)> OnDone;
 
@@ -56,6 +60,8 @@ private:
     platform::Timer* timer_;
     QString address_;
     bool followedLink_ = false;
+    bool fetchingPicture_ = false;
+    QByteArray picture_;
     bool timedOut_ = false;
     bool tooLarge_ = false;
     bool done_ = false;
