@@ -104,12 +104,8 @@ bool TForm1::FormCreate(const TStartupOptions& options)
                                      .arg(catalogue, reason));
         return false;
     }
-    if (allComics_.Count() == 0) {
-        MessageBoxService::Error(QStringLiteral("The comic catalogue %1 lists no comics, so there is "
-                                                "nothing to choose. Please reinstall the program.")
-                                     .arg(catalogue));
-        return false;
-    }
+    // An empty catalogue is no fault: the shipped one lists nothing that cannot work, and
+    // the first-start settings dialog offers "Add comic…".
     // 8. Chosen and not-chosen comics.
     allComics_.SplitChosen(*ini_, comicsToGet_, comicsNotToGet_);
     ConnectComicAdding();

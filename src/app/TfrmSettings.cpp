@@ -296,6 +296,13 @@ void TfrmSettings::btnOkClick()
 
 void TfrmSettings::btnCancelClick()
 {
+    if (countAtOpening_ == 0 && lstboxComicsNotToGet->count() == 0 && lstboxComicsToGet->count() == 0) {
+        // Nothing in the catalogue at all and none added: no comic could ever be chosen,
+        // so Cancel ends the first start instead of holding the user in the dialog.
+        cancelRefused_ = false;
+        QDialog::done(QDialog::Rejected);
+        return;
+    }
     if (countAtOpening_ == 0) {
         // Nothing was chosen when the dialog opened: the program cannot go on without a comic.
         cancelRefused_ = true;
