@@ -84,7 +84,8 @@ public:
 
     QString StripFileName() const; // empty until the date and extension are known
     QString StripFilePath() const; // empty when StripFileName is
-    // Every strip file this job stored, oldest first; the newest is StripFileName.
+    // Every strip file this job stored, oldest first (for the comic site's page, the one
+    // StripFileName names).
     const QStringList& NewStripFiles() const { return newStrips_; }
 
     std::function<void(TComicDownloadInfo&)> OnStatusChange;

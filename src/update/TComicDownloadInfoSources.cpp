@@ -296,10 +296,8 @@ void TComicDownloadInfo::StorePicture()
         FinishSources(QStringLiteral("cannot write %1").arg(target));
         return;
     }
-    year_ = strip.Day.year();
-    month_ = strip.Day.month();
-    day_ = strip.Day.day();
-    extension_ = extension;
+    // Only NewStripFiles names them: StripFilePath stays empty, so a job that ends aborted
+    // or timed out after storing some leaves those complete strips where they are.
     newStrips_.append(name);
     downloadedSize_ += size;
     if (pageFollowed_) {

@@ -198,3 +198,29 @@ TEST_F(SourcesBatchTest, SitesThatAskToWaitOrAttack)
         << r.lines.join("\n").toStdString();
     EXPECT_FALSE(nginx.AccessLog().mid(before.size()).contains("/busy/"));
 }
+
+TEST_F(SourcesBatchTest, APictureThatFailsIsAskedForAgainAndWhatWasStoredStays)
+{
+    ServeFeed("rss-escaped-img.xml", "escaped/rss.xml");
+    Serve("escaped/strips/monday.png", Png('m')); // Tuesday's picture is missing
+    Choose("Escaped", nginx.Url("/escaped/rss.xml"));
+
+    BatchTest::Result r = Run(nginx.Url(""));
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    EXPECT_EQ(r.lines.value(0), "Escaped: New strip updated");
+    EXPECT_EQ(FilesOf("Escaped"), (QStringList{"Escaped.unr", "Escaped20261207.png"}));
+    EXPECT_EQ(Unread("Escaped"), "Escaped20261207.png\r\n");
+
+    // No validators were kept, so the feed is read again and the missing picture asked for.
+    r = Run(nginx.Url(""));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.lines.value(0), "Escaped: Failed: the server answered 404 Not Found")
+        << r.lines.join("\n").toStdString();
+
+    Serve("escaped/strips/tuesday.png", Png('t'));
+    r = Run(nginx.Url(""));
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    EXPECT_EQ(ReadAll(Strip("Escaped", "Escaped20261208.png")), Png('t'));
+    EXPECT_EQ(Unread("Escaped"), "Escaped20261207.png\r\nEscaped20261208.png\r\n");
+    EXPECT_EQ(nginx.AccessLog().count("GET /escaped/strips/monday.png"), 1);
+}
