@@ -43,7 +43,7 @@ TfrmAddComic::TfrmAddComic(const platform::TIniFile& ini, std::function<bool(con
     auto* addressRow = new QHBoxLayout;
     editAddress = Named(new QLineEdit(this), "editAddress");
     editAddress->setPlaceholderText(QStringLiteral("https://"));
-    btnLook = Named(new QPushButton(QStringLiteral("Look"), this), "btnLook");
+    btnLook = Named(new QPushButton(QStringLiteral("&Look"), this), "btnLook");
     btnLook->setAutoDefault(false);
     addressRow->addWidget(editAddress, 1);
     addressRow->addWidget(btnLook);
@@ -67,7 +67,7 @@ TfrmAddComic::TfrmAddComic(const platform::TIniFile& ini, std::function<bool(con
     column->addWidget(imgPreview, 0, Qt::AlignHCenter);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    btnOk = Named(new QPushButton(QStringLiteral("OK"), this), "btnOk");
+    btnOk = Named(new QPushButton(QStringLiteral("&OK"), this), "btnOk");
     btnCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel");
     btnOk->setEnabled(false);
     buttons->addWidget(btnOk);

@@ -83,8 +83,8 @@ void TfrmSettings::CreateControls()
     lstboxComicsToGet->setSelectionMode(QAbstractItemView::ExtendedSelection);
     comicsGrid->addWidget(lstboxComicsToGet, 1, 2);
     auto* ownRow = new QHBoxLayout;
-    btnNewComic = Named(new QPushButton(QStringLiteral("Add comic\u2026"), tabComics), "btnNewComic");
-    btnRemoveComic = Named(new QPushButton(QStringLiteral("Remove"), tabComics), "btnRemoveComic");
+    btnNewComic = Named(new QPushButton(QStringLiteral("&Add comic\u2026"), tabComics), "btnNewComic");
+    btnRemoveComic = Named(new QPushButton(QStringLiteral("&Remove"), tabComics), "btnRemoveComic");
     btnNewComic->setAutoDefault(false);
     btnRemoveComic->setAutoDefault(false);
     btnRemoveComic->setEnabled(false);

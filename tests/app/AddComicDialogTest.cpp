@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -96,7 +97,7 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
             EXPECT_FALSE(add.btnOk->isEnabled());
 
             add.editAddress->setText(address);
-            add.btnLook->click();
+            QTest::keyClick(add.editAddress, Qt::Key_Return); // Enter in the field looks too
             EXPECT_TRUE(test::WaitFor([&] { return add.btnOk->isEnabled(); }));
             EXPECT_EQ(add.lblFound->text(), "RSS 2.0 feed, newest strip 2026-12-08");
             EXPECT_EQ(add.editName->text(), "Escaped Ink");
