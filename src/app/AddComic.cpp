@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QUrl>
 
 namespace pw::app {
 
@@ -43,8 +42,10 @@ int AddComic::Main(int argc, char** argv, TStartupOptions options)
 int AddComic::Run(const TStartupOptions& options, QTextStream& out)
 {
     const QString address = options.AddAddress.trimmed();
-    if (!sources::IsWebScheme(QUrl(address).scheme()) || QUrl(address).host().isEmpty())
-        return Refuse(QStringLiteral("%1 is no http:// or https:// address.").arg(address));
+    if (!sources::IsComicAddress(address))
+        return Refuse(QStringLiteral("%1 is no http:// or https:// address (without blanks or control "
+                                     "characters).")
+                          .arg(address));
     QString why;
     if (!options.AddName.isNull() && !comics::IsAcceptableComicName(options.AddName, &why))
         return Refuse(QStringLiteral("The name \"%1\" cannot be used: %2.").arg(options.AddName, why));

@@ -14,7 +14,6 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QUrl>
 
 namespace pw::app {
 
@@ -93,11 +92,11 @@ bool TfrmAddComic::Looking() const
 void TfrmAddComic::btnLookClick()
 {
     const QString address = editAddress->text().trimmed();
-    const QUrl url(address);
     btnOk->setEnabled(false);
     imgPreview->clear();
-    if (!sources::IsWebScheme(url.scheme()) || url.host().isEmpty()) {
-        lblFound->setText(QStringLiteral("Give an address beginning with http:// or https://."));
+    if (!sources::IsComicAddress(address)) {
+        lblFound->setText(
+            QStringLiteral("Give an address beginning with http:// or https://, without blanks."));
         return;
     }
     probe_ = std::make_unique<update::TSourceProbe>(ini_);

@@ -10,6 +10,15 @@ bool IsWebScheme(const QString& scheme)
            scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
 }
 
+bool IsComicAddress(const QString& address)
+{
+    for (QChar c : address)
+        if (c.unicode() <= 0x20 || c.unicode() == 0x7F || c.isSpace() || c.category() == QChar::Other_Format)
+            return false;
+    const QUrl url(address, QUrl::StrictMode);
+    return url.isValid() && IsWebScheme(url.scheme()) && !url.host().isEmpty();
+}
+
 QString ResolveAddress(const QString& base, const QString& reference)
 {
     const QString ref = reference.trimmed();

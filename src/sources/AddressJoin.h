@@ -13,4 +13,8 @@ QString ResolveAddress(const QString& base, const QString& reference);
 // True for "http" and "https", in any letter case.
 bool IsWebScheme(const QString& scheme);
 
+// An address a user gives for a comic: http(s), with a host, and no blank or control
+// character (it becomes one line of a catalogue and a request line as it is).
+bool IsComicAddress(const QString& address);
+
 } // namespace pw::sources

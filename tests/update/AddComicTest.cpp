@@ -104,6 +104,8 @@ TEST_F(AddComicTest, RefusedWithAReasonAndNothingWritten)
         {{nginx.Url("/escaped/rss.xml"), "--name", ".hidden"}, "cannot be used: the name begins with a dot"},
         {{nginx.Url("/escaped/rss.xml"), "--name", "a=b"}, "cannot be used"},
         {{"ftp://example.test/feed"}, "is no http:// or https:// address"},
+        {{"http://a.test/x\r\nEvil\thttp://b.test/"}, "is no http:// or https:// address"}, // no second line
+        {{"http://a.test/with blank"}, "is no http:// or https:// address"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Arguments.join(' ').toStdString());
