@@ -68,6 +68,7 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
     comics::TComicsList notChosen;
     try {
         all.LoadCatalogue(options.Paths.CataloguePath); // no strip is shown
+        all.LoadUserCatalogue(options.Paths.UserCataloguePath);
     } catch (const platform::Exception& e) {
         platform::MessageBoxService::Error(QStringLiteral("Couldn't read the comic catalogue %1 (%2).")
                                                .arg(options.Paths.CataloguePath, e.Message()));

@@ -1,5 +1,6 @@
 #include "app/ProgramEntry.h"
 
+#include "app/AddComic.h"
 #include "app/BatchUpdate.h"
 #include "app/StartupOptions.h"
 #include "app/TStartup.h"
@@ -38,6 +39,8 @@ int ProgramEntry(int argc, char** argv)
         return 0;
     case TStartupOptions::TMode::BatchUpdate:
         return BatchUpdate::Main(argc, argv, *options);
+    case TStartupOptions::TMode::AddComic:
+        return AddComic::Main(argc, argv, *options);
     case TStartupOptions::TMode::Window:
         break;
     }

@@ -55,6 +55,17 @@ std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& argumen
                 return fail(QStringLiteral("--program-folder needs a folder."));
         } else if (a == QLatin1String("--batch-update")) {
             options.Mode = TMode::BatchUpdate;
+        } else if (a == QLatin1String("--add-comic")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
+                return fail(QStringLiteral("--add-comic needs an address."));
+            options.Mode = TMode::AddComic;
+            options.AddAddress = arguments[++i];
+        } else if (a == QLatin1String("--name")) {
+            if (i + 1 >= arguments.size())
+                return fail(QStringLiteral("--name needs a name."));
+            options.AddName = arguments[++i];
+            if (options.AddName.isNull())
+                options.AddName = QStringLiteral("");
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             options.Mode = TMode::Help;
             return options; // nothing after it matters
@@ -67,6 +78,8 @@ std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& argumen
             return fail(QStringLiteral("Unknown option %1.").arg(a));
         }
     }
+    if (!options.AddName.isNull() && options.Mode != TMode::AddComic)
+        return fail(QStringLiteral("--name goes with --add-comic."));
     return options;
 }
 
@@ -89,6 +102,9 @@ QString TStartupOptions::Usage()
         "and strips (DIR/Comics/) in DIR\n"
         "  --batch-update        update the chosen comics without a window, one line per comic; "
         "exit 0 when all went well, 1 when one failed, 2 when it could not start\n"
+        "  --add-comic ADDRESS   add the comic at ADDRESS (a feed, a page linking one or a page with a "
+        "picture) to MyComics.urls beside the configuration and choose it; exit 0 when added, 1 when not\n"
+        "  --name NAME           with --add-comic: the comic's name instead of the site's title\n"
         "  --help                show this help and end\n"
         "  --version             show the version and end\n"
         "\n"

@@ -10,10 +10,12 @@ namespace pw::app {
 
 // The command line, and where the program's files are.
 struct TStartupOptions {
-    enum class TMode { Window, BatchUpdate, Help, Version };
+    enum class TMode { Window, BatchUpdate, AddComic, Help, Version };
 
     TMode Mode = TMode::Window;
     QString ProgramFolderArgument; // "--program-folder DIR", empty when not given
+    QString AddAddress;            // "--add-comic ADDRESS"
+    QString AddName;               // "--name NAME"; null when not given
     platform::TProgramPaths Paths; // filled by DecidePaths
 
     void DecidePaths(const QString& executablePath)

@@ -93,7 +93,9 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // 7. The catalogue; the program cannot run without it.
     const QString catalogue = options_.Paths.CataloguePath;
     try {
-        allComics_.LoadCatalogue(catalogue, *stripsDB_);
+        allComics_.LoadCatalogue(catalogue);
+        allComics_.LoadUserCatalogue(options_.Paths.UserCataloguePath);
+        allComics_.FindCurrentStrips(*stripsDB_);
     } catch (const std::exception& e) {
         const auto* pe = dynamic_cast<const platform::Exception*>(&e);
         const QString reason = pe ? pe->Message() : QString::fromLocal8Bit(e.what());
@@ -102,14 +104,11 @@ bool TForm1::FormCreate(const TStartupOptions& options)
                                      .arg(catalogue, reason));
         return false;
     }
-    if (allComics_.Count() == 0) {
-        MessageBoxService::Error(QStringLiteral("The comic catalogue %1 lists no comics, so there is "
-                                                "nothing to choose. Please reinstall the program.")
-                                     .arg(catalogue));
-        return false;
-    }
+    // An empty catalogue is no fault: the shipped one lists nothing that cannot work, and
+    // the first-start settings dialog offers "Add comic…".
     // 8. Chosen and not-chosen comics.
     allComics_.SplitChosen(*ini_, comicsToGet_, comicsNotToGet_);
+    ConnectComicAdding();
     // 9. GIF decoding is linked in: nothing to load.
     // 10. The current comic.
     currentComic_ = allComics_.FindByName(

@@ -99,6 +99,8 @@ public:
 
     // Commands.
     void Settings1Click();
+    // The settings dialog's choice taken over: lists split again, selector filled.
+    void ApplyChoice(const QString& remembered);
     void Exit1Click();
     void ClosePanelwick1Click(); // the tray menu's "Close Panelwick": like E&xit
     void TrayIcon1DblClick();
@@ -168,6 +170,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ConnectComicAdding();
     void CreateControls();
     void CreateMenus();
     void CreateTrayIcon();

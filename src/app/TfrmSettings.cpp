@@ -1,5 +1,7 @@
 #include "app/TfrmSettings.h"
 
+#include "app/TfrmAddComic.h"
+
 #include "app/DesktopIntegration.h"
 #include "app/TimeOfDayText.h"
 #include "comics/TComicsList.h"
@@ -152,6 +154,51 @@ void TfrmSettings::btnAddComicClick()
     MoveSelected(lstboxComicsNotToGet, lstboxComicsToGet, false);
 }
 
+QStringList TfrmSettings::SelectedUserComics() const
+{
+    QStringList names;
+    if (!Adding.IsUserComic)
+        return names;
+    for (const QListWidget* list : {lstboxComicsNotToGet, lstboxComicsToGet})
+        for (const QListWidgetItem* item : list->selectedItems())
+            if (Adding.IsUserComic(item->text()))
+                names << item->text();
+    return names;
+}
+
+void TfrmSettings::UpdateRemoveButton()
+{
+    // Shipped comics can only be unchosen; only the user's own can go.
+    btnRemoveComic->setEnabled(!SelectedUserComics().isEmpty());
+}
+
+void TfrmSettings::btnNewComicClick()
+{
+    if (!Adding.Add)
+        return;
+    TfrmAddComic dialog(ini_, Adding.NameTaken, Adding.Add, this);
+    const bool added = Adding.RunModal ? Adding.RunModal(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!added || dialog.AddedName().isEmpty())
+        return;
+    // Added and chosen: it goes to the comics to update.
+    lstboxComicsToGet->addItem(dialog.AddedName());
+}
+
+void TfrmSettings::btnRemoveComicClick()
+{
+    for (const QString& name : SelectedUserComics()) {
+        QString why;
+        if (!Adding.Remove || !Adding.Remove(name, &why)) {
+            platform::MessageBoxService::Error(QStringLiteral("Couldn't remove %1: %2.").arg(name, why));
+            break;
+        }
+        for (QListWidget* list : {lstboxComicsNotToGet, lstboxComicsToGet})
+            for (QListWidgetItem* item : list->findItems(name, Qt::MatchExactly))
+                delete item;
+    }
+    UpdateRemoveButton();
+}
+
 void TfrmSettings::btnDeleteComicClick()
 {
     MoveSelected(lstboxComicsToGet, lstboxComicsNotToGet, true);
@@ -249,6 +296,13 @@ void TfrmSettings::btnOkClick()
 
 void TfrmSettings::btnCancelClick()
 {
+    if (countAtOpening_ == 0 && lstboxComicsNotToGet->count() == 0 && lstboxComicsToGet->count() == 0) {
+        // Nothing in the catalogue at all and none added: no comic could ever be chosen,
+        // so Cancel ends the first start instead of holding the user in the dialog.
+        cancelRefused_ = false;
+        QDialog::done(QDialog::Rejected);
+        return;
+    }
     if (countAtOpening_ == 0) {
         // Nothing was chosen when the dialog opened: the program cannot go on without a comic.
         cancelRefused_ = true;

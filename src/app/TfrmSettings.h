@@ -4,6 +4,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -22,6 +23,16 @@ namespace pw::app {
 
 class TDesktopIntegration;
 
+// What the settings dialog asks of the program when the user adds or removes a comic of
+// his own; all set by the main window.
+struct TComicAdding {
+    std::function<bool(const QString& name)> NameTaken;
+    std::function<bool(const QString& name)> IsUserComic;
+    std::function<bool(const QString& name, const QString& address, QString* error)> Add;
+    std::function<bool(const QString& name, QString* error)> Remove;
+    std::function<bool(QDialog& dialog)> RunModal; // empty: exec()
+};
+
 // The settings dialog: the comics to follow, update rules, proxy and start options. Made
 // once, hidden; filled from the configuration file at every showing; "Ok" writes back.
 class TfrmSettings : public QDialog {
@@ -34,6 +45,8 @@ public:
     void FormShow();
     void btnAddComicClick();
     void btnDeleteComicClick();
+    void btnNewComicClick();
+    void btnRemoveComicClick();
     bool MaxDownloadsEditExit(); // false when the value was refused (message shown)
     void chkboxUseProxyClick();
     bool editProxyPortExit();
@@ -44,6 +57,8 @@ public:
 
     void reject() override; // Esc and the close box are Cancel
 
+    TComicAdding Adding;
+
     QTabWidget* PageControl1 = nullptr;
     QWidget* tabComics = nullptr;
     QWidget* tabUpdates = nullptr;
@@ -53,6 +68,9 @@ public:
     QListWidget* lstboxComicsToGet = nullptr;
     QPushButton* btnDeleteComic = nullptr;
     QPushButton* btnAddComic = nullptr;
+    QPushButton* btnNewComic = nullptr;    // "Add comic…"
+    QPushButton* btnRemoveComic = nullptr; // the user's own comics only
+    QLabel* lblAddHint = nullptr;
     QLineEdit* MaxDownloadsEdit = nullptr;
     QCheckBox* chkboxAdvancedInfo = nullptr;
     QCheckBox* chkboxNotifyNewStrips = nullptr;
@@ -79,6 +97,8 @@ private:
     static void MoveSelected(QListWidget* from, QListWidget* to, bool sorted);
     static void InsertSorted(QListWidget* list, const QString& text);
     void Refuse(QWidget* field, const QString& message);
+    void UpdateRemoveButton();
+    QStringList SelectedUserComics() const;
 
     platform::TIniFile& ini_;
     const comics::TComicsList& comicsToGet_;

@@ -82,6 +82,22 @@ void TfrmSettings::CreateControls()
     lstboxComicsToGet = Named(new QListWidget(tabComics), "lstboxComicsToGet");
     lstboxComicsToGet->setSelectionMode(QAbstractItemView::ExtendedSelection);
     comicsGrid->addWidget(lstboxComicsToGet, 1, 2);
+    auto* ownRow = new QHBoxLayout;
+    btnNewComic = Named(new QPushButton(QStringLiteral("&Add comic\u2026"), tabComics), "btnNewComic");
+    btnRemoveComic = Named(new QPushButton(QStringLiteral("&Remove"), tabComics), "btnRemoveComic");
+    btnNewComic->setAutoDefault(false);
+    btnRemoveComic->setAutoDefault(false);
+    btnRemoveComic->setEnabled(false);
+    ownRow->addWidget(btnNewComic);
+    ownRow->addWidget(btnRemoveComic);
+    ownRow->addStretch(1);
+    comicsGrid->addLayout(ownRow, 2, 0, 1, 3);
+    lblAddHint = Named(new QLabel(QStringLiteral("Follow any comic with a feed or a picture page: "
+                                                 "Add comic\u2026 and give its address."),
+                                  tabComics),
+                       "lblAddHint");
+    lblAddHint->setWordWrap(true);
+    comicsGrid->addWidget(lblAddHint, 3, 0, 1, 3);
     PageControl1->addTab(tabComics, QStringLiteral("Comics"));
 
     // "Updates"
@@ -187,6 +203,10 @@ void TfrmSettings::ConnectControls()
 {
     connect(btnAddComic, &QPushButton::clicked, this, Guard([this] { btnAddComicClick(); }));
     connect(btnDeleteComic, &QPushButton::clicked, this, Guard([this] { btnDeleteComicClick(); }));
+    connect(btnNewComic, &QPushButton::clicked, this, Guard([this] { btnNewComicClick(); }));
+    connect(btnRemoveComic, &QPushButton::clicked, this, Guard([this] { btnRemoveComicClick(); }));
+    for (QListWidget* list : {lstboxComicsNotToGet, lstboxComicsToGet})
+        connect(list, &QListWidget::itemSelectionChanged, this, Guard([this] { UpdateRemoveButton(); }));
     connect(lstboxComicsNotToGet, &QListWidget::itemDoubleClicked, this,
             Guard([this] { btnAddComicClick(); }));
     connect(lstboxComicsToGet, &QListWidget::itemDoubleClicked, this,

@@ -19,6 +19,7 @@ public:
     QString Name;
     QString PageURL;
     std::optional<TComicStrip> CurrentStrip;
+    bool UserAdded = false; // from the user's own catalogue: the user may remove it
 
     // CurrentStrip's date in the user's short date format; CurrentStrip must be set.
     QString DateText() const;

@@ -311,6 +311,11 @@ void TComicStripsDB::ForEachUnread(const QString& comicName,
     }
 }
 
+bool TComicStripsDB::IsStoredExtension(std::string_view extension)
+{
+    return extension == "gif" || extension == "jpg" || extension == "png";
+}
+
 std::optional<TComicStrip> TComicStripsDB::NewestStrip(const QString& comicName) const
 {
     if (!IsUsableName(comicName))
@@ -318,12 +323,10 @@ std::optional<TComicStrip> TComicStripsDB::NewestStrip(const QString& comicName)
     Best best;
     ForEachEntry(ListingFolder(dir_, comicName), comicName,
                  [&](std::string_view entry, std::string_view rest) {
-                     // Only "gif" and "jpg" after the last "." count, in exactly this case.
+                     // Only the extensions strips are stored with count, in exactly this case:
+                     // a comic whose strips are PNG must still have a newest strip.
                      const size_t dot = entry.rfind('.');
-                     if (dot == std::string_view::npos)
-                         return;
-                     const std::string_view ext = entry.substr(dot + 1);
-                     if (ext != "gif" && ext != "jpg")
+                     if (dot == std::string_view::npos || !IsStoredExtension(entry.substr(dot + 1)))
                          return;
                      const int date = EntryDate(entry, rest, comicName, dir_);
                      if (date > best.date)

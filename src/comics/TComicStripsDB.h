@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 namespace pw::comics {
 
@@ -22,6 +23,9 @@ public:
     QString ComicFolder(const QString& comicName) const; // Dir + name (no trailing "/")
     // Dir + name + "/" + name + ".unr"; Dir + ".unr" for the comic with the empty name.
     QString MarkerPath(const QString& comicName) const;
+
+    // "gif", "jpg" and "png": the extensions strips are stored with (exact case).
+    static bool IsStoredExtension(std::string_view extension);
 
     static bool IsLater(const TComicStrip& a, const TComicStrip& b);
     // False for names that would leave the comics folder or nest in it ("a/b", ".", "..");

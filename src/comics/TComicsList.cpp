@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <algorithm>
 #include <unordered_set>
@@ -74,6 +75,16 @@ bool TComicsList::StorableName(const QString& name)
     return std::none_of(name.begin(), name.end(), special) && name == name.trimmed();
 }
 
+void TComicsList::LoadUserCatalogue(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return;
+    const size_t before = items_.size();
+    LoadCatalogue(path);
+    for (size_t i = before; i < items_.size(); ++i)
+        items_[i]->UserAdded = true;
+}
+
 void TComicsList::FindCurrentStrips(const TComicStripsDB& db)
 {
     // One listing of the comics folder spares two failing look-ups for every comic that
@@ -95,6 +106,11 @@ TComicInfo* TComicsList::FindByName(const QString& name) const
     const auto it =
         std::find_if(items_.begin(), items_.end(), [&](const TComicInfo* c) { return c->Name == name; });
     return it == items_.end() ? nullptr : *it;
+}
+
+void TComicsList::Withdraw(const TComicInfo* comic)
+{
+    items_.erase(std::remove(items_.begin(), items_.end(), comic), items_.end());
 }
 
 int TComicsList::IndexOf(const TComicInfo* comic) const

@@ -37,6 +37,9 @@ public:
     // False for a name that is another key of [Comics] ("ComicsDir", "CurrentComic"),
     // holds "=", "[", "]" or a line break, or starts or ends with a blank.
     static bool StorableName(const QString& name);
+    // The user's own catalogue (MyComics.urls), appended with UserAdded set; a missing
+    // file adds nothing. Throws like LoadCatalogue when it cannot be read.
+    void LoadUserCatalogue(const QString& path);
     // Gives every entry its CurrentStrip (first unread, else newest).
     void FindCurrentStrips(const TComicStripsDB& db);
     // Pure parse of the catalogue bytes into (name, address) pairs.
@@ -53,6 +56,10 @@ public:
     // Called on the catalogue: every entry, in order, to toGet when its [Comics] key
     // (named as the entry) reads true (default false), else to notToGet.
     void SplitChosen(const platform::TIniFile& ini, TComicsList& toGet, TComicsList& notToGet) const;
+
+    // Takes the entry out of the list; an owned entry stays alive for the run, since
+    // other parts may still refer to it.
+    void Withdraw(const TComicInfo* comic);
 
     // Appends an entry owned by this list (the catalogue).
     TComicInfo* AddOwned(std::unique_ptr<TComicInfo> comic);

@@ -147,8 +147,9 @@ void THttpCli::HandleHeaderLine(QByteArrayView line, QByteArrayView raw)
         OnHeaderData(this);
     if (!Still(serial, THttpState::ReadingHeader) || !connected_)
         return;
-    if (responseStatus_ >= 400) {
-        // The rest of an error response is not read.
+    if (responseStatus_ >= 400 && responseStatus_ != 429 && responseStatus_ != 503) {
+        // The rest of an error response is not read. "Too many requests" and "Service
+        // unavailable" keep their header: its Retry-After says when to come back.
         closedByClient_ = true;
         CloseSocket();
         ConnectionEnd(0);
@@ -158,6 +159,12 @@ void THttpCli::HandleHeaderLine(QByteArrayView line, QByteArrayView raw)
 void THttpCli::HeaderEnded()
 {
     const std::uintptr_t serial = serial_;
+    if (responseStatus_ >= 400) { // 429 or 503: header read, the body is not
+        closedByClient_ = true;
+        CloseSocket();
+        ConnectionEnd(0);
+        return;
+    }
     if (locationReceived_) {
         if (!IsSafeLocation(location_)) {
             FailAndClose(

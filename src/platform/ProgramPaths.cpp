@@ -56,6 +56,7 @@ TProgramPaths TProgramPaths::Decide(const QString& executablePath, const QString
     if (!folder.isEmpty()) {
         paths.IniPath = iniPath;
         paths.CataloguePath = folder + QStringLiteral("Comics.urls");
+        paths.UserCataloguePath = folder + QStringLiteral("MyComics.urls");
         paths.DefaultComicsDir = folder + QStringLiteral("Comics/");
         paths.HelpPath = folder + QStringLiteral("Help/index.html");
         return paths;
@@ -65,6 +66,7 @@ TProgramPaths TProgramPaths::Decide(const QString& executablePath, const QString
     const QString shared = WithSlash(QDir::cleanPath(exeFolder + QLatin1String(PANELWICK_DATA_FROM_BIN)));
     const QString config = XdgFolder(env, "XDG_CONFIG_HOME", ".config") + QStringLiteral("panelwick/");
     paths.IniPath = config + QStringLiteral("panelwick.ini");
+    paths.UserCataloguePath = config + QStringLiteral("MyComics.urls");
     const QString ownCatalogue = config + QStringLiteral("Comics.urls");
     paths.CataloguePath =
         QFileInfo::exists(ownCatalogue) ? ownCatalogue : shared + QStringLiteral("Comics.urls");

@@ -19,6 +19,9 @@ struct TProgramPaths {
     bool Installed = false;
     QString IniPath;
     QString CataloguePath;
+    // The user's own comics, beside the configuration file (the shipped catalogue is
+    // never written); read after it, same format.
+    QString UserCataloguePath;
     QString DefaultComicsDir; // ends in "/"
     QString HelpPath;
     // Per-user data that is not a strip (the wallpaper picture); ends in "/". It follows

@@ -69,6 +69,8 @@ void TComicDownloadInfo::CreateClient()
     // waiting job should cost little more than its name.
     http_ = std::make_unique<net::THttpCli>();
     http_->URL = PageAddress(comic_->PageURL);
+    http_->Agent = QStringLiteral("Panelwick/") + QStringLiteral(PANELWICK_VERSION);
+    http_->OnCommand = [this](net::THttpCli*, QByteArray& line) { AddValidators(line); };
     http_->OnHeaderBegin = [this](net::THttpCli*) { HeaderBegin(); };
     http_->OnHeaderData = [this](net::THttpCli*) { HeaderData(); };
     http_->OnDocBegin = [this](net::THttpCli*) { DocBegin(); };
@@ -136,6 +138,15 @@ void TComicDownloadInfo::Start()
     // would otherwise hold the slot for ever.
     deadlineTimer_->SetInterval(platform::Tunables::JobDeadlineMs());
     deadlineTimer_->SetEnabled(true);
+    if (WaitingForSite()) {
+        QTimer::singleShot(0, this, [this] { RequestDone(0); });
+        return;
+    }
+    StartRequest();
+}
+
+void TComicDownloadInfo::StartRequest()
+{
     try {
         http_->StartGet();
     } catch (const platform::Exception& e) {
@@ -314,18 +325,34 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         SetState(kTimedOut, QStringLiteral("Timed out"));
     } else if (!failure_.isEmpty()) {
         SetState(kFailed, failed + failure_);
+    } else if (EndedByStatus(error)) {
+        // 304, or a site that asks us to wait
+    } else if (step_ != Step::Page) {
+        SourceRequestDone(error);
+    } else if (state_ == kLooking && CompletedCleanly(error) && page_ && page_->size() > 0 &&
+               FindStripAddressInPage(page_->data(), PageSiteBase(comic_->PageURL, http_->CurrentAddress()))
+                   .isEmpty()) {
+        // No usable Last-modified date: not the built-in site's page, so perhaps a feed
+        // or another page; else it fails as the built-in page would.
+        const QByteArray document = page_->data();
+        if (!FollowSource(document, AnsweredAddress()))
+            SetState(kFailed, failed + FailureReason(error));
     } else if (state_ == kGettingInfo && CompletedCleanly(error)) {
+        const QByteArray document = page_->data();
         const QString site = PageSiteBase(comic_->PageURL, http_->CurrentAddress());
-        const QString address = FindStripAddressInPage(page_->data(), site);
+        const QString address = FindStripAddressInPage(document, site);
         http_->ReceiveStream = nullptr;
         page_.reset();
-        http_->URL = address;
-        if (address.isEmpty())
-            SetState(kFailed, QStringLiteral("No strip found in strip info."));
-        else if (!StaysOnSite(address, site))
-            SetState(kFailed, failed + QStringLiteral("the strip address leaves the comic site"));
-        else
-            StartImageRequest(address);
+        if (address.isEmpty()) {
+            if (!FollowSource(document, AnsweredAddress()))
+                SetState(kFailed, QStringLiteral("No strip found in strip info."));
+        } else {
+            http_->URL = address;
+            if (!StaysOnSite(address, site))
+                SetState(kFailed, failed + QStringLiteral("the strip address leaves the comic site"));
+            else
+                StartImageRequest(address);
+        }
     } else if (state_ == kGettingStrip && CompletedCleanly(error)) {
         http_->ReceiveStream = nullptr;
         const qint64 size = stripFile_->size();
@@ -338,6 +365,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         if (flushed &&
             std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) == 0) {
             downloadedSize_ = size;
+            newStrips_ = QStringList{StripFileName()};
             SetState(kNewStrip, QStringLiteral("New strip updated"));
         } else {
             QFile::remove(part);
@@ -350,6 +378,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         deadlineTimer_->SetEnabled(false);
         http_->ReceiveStream = nullptr;
         DiscardStreams();
+        SaveMemory();
     }
     Notify();
 }

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "update/LastModified.h"
+#include "update/TSourceMemory.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QFile;
 class QBuffer;
@@ -25,11 +29,17 @@ namespace pw::net {
 class THttpCli;
 }
 
+namespace pw::sources {
+struct Feed;
+}
+
 namespace pw::update {
 
 // Brings one comic up to date: asks its page, compares the page's Last-modified date
 // with the stored strips, and when the date is new reads the page, finds the strip
-// image and downloads it into the comic's folder. Every job ends in a final state.
+// image and downloads it into the comic's folder. An answer that is not the built-in
+// site's page format is followed by content: a feed (several new strips at once), a
+// page linking a feed, or a page naming its picture. Every job ends in a final state.
 class TComicDownloadInfo : public QObject {
     Q_OBJECT
 public:
@@ -50,6 +60,7 @@ public:
     static constexpr int kFailed = 8; // host unreachable, bad response, no strip, ...
 
     static constexpr qint64 kMaxPageBytes = 8 * 1024 * 1024; // the strip's cap is a tunable
+    static constexpr std::size_t kMaxNewStrips = 10;         // per update, from a feed
 
     static bool IsFinal(int state) { return state >= kNewStrip && state <= kFailed; }
 
@@ -73,6 +84,9 @@ public:
 
     QString StripFileName() const; // empty until the date and extension are known
     QString StripFilePath() const; // empty when StripFileName is
+    // Every strip file this job stored, oldest first (for the comic site's page, the one
+    // StripFileName names).
+    const QStringList& NewStripFiles() const { return newStrips_; }
 
     std::function<void(TComicDownloadInfo&)> OnStatusChange;
     // Debug log lines ("<comic>: <header line>"); skipped when empty.
@@ -98,6 +112,34 @@ private:
     void DiscardStreams();
     QString PartPath() const;
 
+    // Following a feed or a page with a picture (TComicDownloadInfoSources.cpp).
+    enum class Step { Page, Feed, ItemPage, Picture };
+    struct PendingStrip {
+        QDate Day;
+        QString Picture;
+        QString Page;
+    };
+    bool WaitingForSite();
+    void AddValidators(QByteArray& line) const;
+    QString HeaderValue(const char* name) const;
+    QString AnsweredAddress() const;
+    bool EndedByStatus(unsigned error);
+    void RememberPageAnswer();
+    // False, with nothing changed, when the document is no feed and names no feed or
+    // picture.
+    bool FollowSource(const QByteArray& document, const QString& address);
+    void FollowFeed(const sources::Feed& feed);
+    void FollowPagePicture(const QString& picture);
+    void StartDocument(Step step, const QString& address, const QString& text);
+    void StartNextPending();
+    void StartPicture(const PendingStrip& strip);
+    void SourceRequestDone(unsigned error);
+    void StorePicture();
+    void FinishSources(const QString& failure);
+    void SaveMemory();
+    void StartRequest();
+    QString MemoryPath() const;
+
     comics::TComicInfo* comic_;
     const comics::TComicStripsDB& db_;
     const platform::TIniFile& ini_;
@@ -119,6 +161,18 @@ private:
     bool examineHeaders_ = true;
     bool badDate_ = false; // a Last-modified line held no usable date
     QString failure_;
+
+    Step step_ = Step::Page;
+    std::vector<PendingStrip> pending_;
+    std::size_t pendingIndex_ = 0;
+    QStringList newStrips_;
+    QString passedOver_; // why an item of a feed gave no strip
+    TSourceMemory memory_;
+    TSourceMemory answer_; // the validators of this run's answer for the comic's address
+    bool answerKnown_ = false;
+    bool memoryChanged_ = false;
+    bool pageFollowed_ = false; // the comic's address is a page naming its picture
+    bool incomplete_ = false;   // some new strips were stored, then a request failed
 };
 
 } // namespace pw::update

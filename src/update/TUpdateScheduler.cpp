@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <optional>
 #include <sys/stat.h>
 #include <utility>
 
@@ -255,14 +256,24 @@ void TUpdateScheduler::RecordNewStrip(TComicDownloadInfo& job)
         // Only the comic on screen needs its marker read before the new mark.
         const bool shown = comic == host_.ShownComic();
         const bool hadUnread = shown && db_.FirstUnreadStrip(comic->Name).has_value();
-        const auto strip = comics::TComicStrip::FromFileName(job.StripFileName(), db_.Dir());
-        if (!strip)
+        // A feed can bring several strips: marked unread oldest first, the oldest shown,
+        // the newest made the wallpaper.
+        std::optional<comics::TComicStrip> first, last;
+        for (const QString& name : job.NewStripFiles()) {
+            const auto strip = comics::TComicStrip::FromFileName(name, db_.Dir());
+            if (!strip)
+                continue;
+            db_.MarkUnread(*strip);
+            if (!first)
+                first = strip;
+            last = strip;
+        }
+        if (!first)
             return;
-        db_.MarkUnread(*strip);
         if (shown && !hadUnread)
-            host_.ShowNewStrip(*comic, *strip);
+            host_.ShowNewStrip(*comic, *first);
         if (ini_.ReadString(QStringLiteral("Wallpaper"), QStringLiteral("Comic"), QString()) == comic->Name)
-            host_.SetStripAsWallpaper(*strip);
+            host_.SetStripAsWallpaper(*last);
     });
 }
 

@@ -45,12 +45,21 @@ TEST(StartupOptions, CommandLineChoosesTheModeAndRefusesWhatItDoesNotKnow)
     EXPECT_EQ(batch->ProgramFolderArgument, "/srv/pw");
     EXPECT_EQ(app::TStartupOptions::Parse({"--version", "--bogus"})->Mode, Mode::Version);
     EXPECT_EQ(app::TStartupOptions::Parse({"--help"})->Mode, Mode::Help);
+    const auto add =
+        app::TStartupOptions::Parse({"--add-comic", "https://comics.test/feed", "--name", "Mine"});
+    ASSERT_TRUE(add);
+    EXPECT_EQ(add->Mode, Mode::AddComic);
+    EXPECT_EQ(add->AddAddress, "https://comics.test/feed");
+    EXPECT_EQ(add->AddName, "Mine");
+    EXPECT_TRUE(app::TStartupOptions::Parse({"--add-comic", "http://a.test/"})->AddName.isNull());
     // Qt's own options are left for the application object.
     EXPECT_EQ(app::TStartupOptions::Parse({"-platform", "offscreen", "-reverse", "-style=fusion"})->Mode,
               Mode::Window);
 
-    for (const QStringList& bad : {QStringList{"--program-folder"}, QStringList{"--program-folder="},
-                                   QStringList{"--bogus"}, QStringList{"stray"}, QStringList{"-platform"}}) {
+    for (const QStringList& bad :
+         {QStringList{"--program-folder"}, QStringList{"--program-folder="}, QStringList{"--bogus"},
+          QStringList{"stray"}, QStringList{"-platform"}, QStringList{"--add-comic"},
+          QStringList{"--name", "x"}, QStringList{"--add-comic", "http://a.test/", "--name"}}) {
         QString error;
         EXPECT_FALSE(app::TStartupOptions::Parse(bad, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
@@ -153,7 +162,7 @@ TEST(Startup, RememberedComicThatIsNotChosenGivesWayToTheFirstChosen)
     EXPECT_EQ(test::ShownColour(s.form), QColor(Qt::green));
 }
 
-TEST(Startup, MissingOrEmptyCatalogueEndsWithAMessageNamingTheFile)
+TEST(Startup, MissingCatalogueEndsWithAMessageNamingTheFile)
 {
     {
         MessageBoxRecorder boxes;
@@ -167,17 +176,28 @@ TEST(Startup, MissingOrEmptyCatalogueEndsWithAMessageNamingTheFile)
         EXPECT_FALSE(s.form.isVisible());
         EXPECT_FALSE(folder.IniExists());
     }
-    {
-        MessageBoxRecorder boxes;
-        ProgramFolder folder;
-        folder.WriteCatalogue("");
-        Started s;
-        EXPECT_FALSE(s.Start(folder.Options()));
-        ASSERT_EQ(boxes.Boxes().size(), 1u);
-        EXPECT_TRUE(boxes.Texts()[0].contains(folder.Path() + "Comics.urls"));
-        EXPECT_FALSE(s.log->calls.contains("Settings")); // no dialog that could never be left
-        EXPECT_FALSE(s.form.isVisible());
-    }
+}
+
+TEST(Startup, EmptyCatalogueOpensTheSettingsWhereComicsAreAddedAndCancelEnds)
+{
+    // The shipped catalogue may list nothing: the first start offers "Add comic…", and a
+    // Cancel with nothing to choose ends the program instead of holding the dialog open.
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("");
+    Started s;
+    bool offered = false;
+    s.form.RunSettingsModal = [&] {
+        app::TfrmSettings& dlg = s.form.Settings();
+        dlg.show();
+        offered = dlg.btnNewComic->isVisible() && dlg.lblAddHint->isVisible();
+        dlg.btnCancel->click();
+        return dlg.result() == QDialog::Accepted;
+    };
+    EXPECT_FALSE(s.Start(folder.Options()));
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(boxes.Texts(), QStringList{"Please select at least one comic and configure the program."});
+    EXPECT_FALSE(s.form.isVisible());
 }
 
 TEST(Startup, EmptyComicsDirFallsBackToTheDefaultFolder)

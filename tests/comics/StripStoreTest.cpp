@@ -123,11 +123,21 @@ TEST_F(StripStoreTest, SameDateGifAndJpegFirstListedWinsAndNeitherStepsToTheOthe
     EXPECT_EQ(NameOf(db.PreviousStrip(comic)), first);
 }
 
+TEST_F(StripStoreTest, PngStripsCountAsNewestOnceRead)
+{
+    Touch("X/X20011204.gif");
+    Touch("X/X20011206.png");
+    Touch("X/X.unr", "");
+    TComicStripsDB db(root);
+    EXPECT_EQ(db.FirstUnreadStrip("X"), std::nullopt);
+    EXPECT_EQ(NameOf(db.NewestStrip("X")), "X20011206.png");
+}
+
 TEST_F(StripStoreTest, ExtensionCaseAndOddEntries)
 {
     Touch("X/X20011204.gif");
     Touch("X/X20011206.GIF");                              // capitals: not newest, but navigable
-    Touch("X/X20011207.png");                              // other extension: likewise
+    Touch("X/X20011207.bmp");                              // other extension: likewise
     Touch("X/X20011208");                                  // no extension: the date is not where it belongs
     Touch("X/X-notes.txt");                                // no date
     Touch("X/X2001.gif");                                  // too short
@@ -148,13 +158,13 @@ TEST_F(StripStoreTest, ExtensionCaseAndOddEntries)
         forward << next->FileName;
         comic.CurrentStrip = next;
     }
-    EXPECT_EQ(forward, QStringList({"X20011206.GIF", "X20011207.png", "X20011209.gif"}));
+    EXPECT_EQ(forward, QStringList({"X20011206.GIF", "X20011207.bmp", "X20011209.gif"}));
     QStringList backward;
     while (auto prev = db.PreviousStrip(comic)) {
         backward << prev->FileName;
         comic.CurrentStrip = prev;
     }
-    EXPECT_EQ(backward, QStringList({"X20011207.png", "X20011206.GIF", "X20011204.gif"}));
+    EXPECT_EQ(backward, QStringList({"X20011207.bmp", "X20011206.GIF", "X20011204.gif"}));
 }
 
 TEST_F(StripStoreTest, NonAsciiNamesAndExtensions)

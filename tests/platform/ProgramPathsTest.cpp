@@ -53,6 +53,8 @@ TEST_F(ProgramPaths, ACatalogueBesideTheExecutableKeepsEverythingInItsFolder)
     EXPECT_FALSE(q.Installed);
     EXPECT_EQ(q.IniPath, Root() + "/mine/panelwick.ini");
     EXPECT_EQ(q.CataloguePath, Root() + "/mine/Comics.urls");
+    EXPECT_EQ(q.UserCataloguePath, Root() + "/mine/MyComics.urls");
+    EXPECT_EQ(p.UserCataloguePath, Root() + "/build/MyComics.urls");
 }
 
 TEST_F(ProgramPaths, AnInstalledProgramFollowsXdgAndFallsBackToTheShippedCatalogue)
@@ -62,6 +64,7 @@ TEST_F(ProgramPaths, AnInstalledProgramFollowsXdgAndFallsBackToTheShippedCatalog
     EXPECT_TRUE(p.Installed);
     EXPECT_EQ(p.IniPath, Root() + "/cfg/panelwick/panelwick.ini");
     EXPECT_EQ(p.CataloguePath, Root() + "/usr/share/panelwick/Comics.urls");
+    EXPECT_EQ(p.UserCataloguePath, Root() + "/cfg/panelwick/MyComics.urls"); // beside the configuration
     EXPECT_EQ(p.DefaultComicsDir, Root() + "/data/panelwick/Comics/");
     EXPECT_EQ(p.HelpPath, Root() + "/usr/share/panelwick/Help/index.html");
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The README's first command as a user meets it: tools/demo/run-demo.sh (on the build it
-# is given) opens the window, updates its six comics at start with Advanced Info shown,
+# is given) opens the window, updates its eight comics (six of the comic site's format, a
+# feed and a page with a picture) at start with Advanced Info shown,
 # and every comic ends with the program idle. Closing the window ends the demo and its site.
 # Usage: run-demo-xvfb.sh PANELWICK_BINARY SOURCE_DIR
 set -euo pipefail
@@ -37,14 +38,14 @@ wid=$(wait_window '^Panelwick$')
 [ -n "$wid" ] || demo_fail "no Panelwick window appeared"
 [ -n "$(wait_window '^Advanced Info$')" ] || demo_fail "the demo's update at start did not show Advanced Info"
 
-comics=("Pixel Cats" "Night Shift" "Garden Gnomes" "Loop Street" "Tea Break" "Sun Porch")
+comics=("Pixel Cats" "Night Shift" "Garden Gnomes" "Loop Street" "Tea Break" "Sun Porch" "Feed Frogs" "Moon Diary")
 for _ in $(seq 1200); do
-  [ "$(strips_stored "$prog" "${comics[@]}")" -eq 6 ] && break
+  [ "$(strips_stored "$prog" "${comics[@]}")" -eq 8 ] && break
   kill -0 "$app" 2>/dev/null || demo_fail "panelwick ended during the demo's update"
   sleep 0.1
 done
-[ "$(strips_stored "$prog" "${comics[@]}")" -eq 6 ] ||
-  demo_fail "$(strips_stored "$prog" "${comics[@]}") of 6 strips stored by the demo"
+[ "$(strips_stored "$prog" "${comics[@]}")" -eq 8 ] ||
+  demo_fail "$(strips_stored "$prog" "${comics[@]}") of 8 strips stored by the demo"
 wait_idle "$app" || demo_fail "panelwick stays busy after the demo's update"
 
 wmctrl -i -c "$wid"

@@ -47,6 +47,12 @@ QStringList BatchTest::FilesOf(const QString& comic) const
 
 BatchTest::Result BatchTest::Run(const QString& siteBase, const QStringList& env)
 {
+    return RunProgram({"--batch-update"}, siteBase, env);
+}
+
+BatchTest::Result BatchTest::RunProgram(const QStringList& arguments, const QString& siteBase,
+                                        const QStringList& env)
+{
     QFile f(folder.filePath("Comics.urls"));
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(catalogue);
@@ -59,7 +65,7 @@ BatchTest::Result BatchTest::Run(const QString& siteBase, const QStringList& env
     for (const QString& kv : env)
         e.insert(kv.section('=', 0, 0), kv.section('=', 1));
     p.setProcessEnvironment(e);
-    p.start(BinaryDir() + "/panelwick", {"--batch-update", "--program-folder", folder.path()});
+    p.start(BinaryDir() + "/panelwick", arguments + QStringList{"--program-folder", folder.path()});
     Result r;
     if (!p.waitForFinished(60000)) {
         p.kill();

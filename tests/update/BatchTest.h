@@ -32,6 +32,8 @@ struct BatchTest : ::testing::Test {
     // Every file in the comic's folder, hidden ones included.
     QStringList FilesOf(const QString& comic) const;
     Result Run(const QString& siteBase, const QStringList& env = {});
+    // The program with these arguments (and "--program-folder" this folder).
+    Result RunProgram(const QStringList& arguments, const QString& siteBase, const QStringList& env = {});
 };
 
 } // namespace pw::test

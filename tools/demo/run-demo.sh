@@ -36,7 +36,8 @@ trap cleanup EXIT
 base=$(bash "$root/tools/demo/site.sh" start "$site" | tail -n 1)
 echo "demo comic site at $base (files in $site)"
 
-# The catalogue names the built-in site; PANELWICK_SITE_BASE points it at the demo.
+# The catalogue names the built-in site; PANELWICK_SITE_BASE points it at the demo. The
+# last two comics are a feed and a page with a picture.
 site_const="http://comics.example"
 {
   printf 'Pixel Cats\t%s/pixelcats/index.html\r\n' "$site_const"
@@ -46,9 +47,11 @@ site_const="http://comics.example"
   printf 'Tea Break\t%s/teabreak/index.html\r\n' "$site_const"
   # One comic lives on the https side of the site: its own site, trusted through the demo CA.
   printf 'Sun Porch\t%s/sunporch/index.html\r\n' "$(cat "$site/secure-base")"
+  printf 'Feed Frogs\t%s/feedfrogs/rss.xml\r\n' "$site_const"
+  printf 'Moon Diary\t%s/moondiary/index.html\r\n' "$site_const"
 } > "$program/Comics.urls"
 [ -d "$build_dir/Help" ] && cp -r "$build_dir/Help" "$program/"
-printf '[Comics]\r\nPixel Cats=1\r\nNight Shift=1\r\nGarden Gnomes=1\r\nLoop Street=1\r\nTea Break=1\r\nSun Porch=1\r\nCurrentComic=Pixel Cats\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n[Downloads]\r\nMaxSimDownloads=3\r\n' \
+printf '[Comics]\r\nPixel Cats=1\r\nNight Shift=1\r\nGarden Gnomes=1\r\nLoop Street=1\r\nTea Break=1\r\nSun Porch=1\r\nFeed Frogs=1\r\nMoon Diary=1\r\nCurrentComic=Pixel Cats\r\n[Updates]\r\nShowAdvancedInfo=1\r\nUpdateProgramStart=1\r\n[Downloads]\r\nMaxSimDownloads=3\r\n' \
   > "$program/panelwick.ini"
 
 export PANELWICK_SITE_BASE="$base"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The offline demo comic site: nginx on a free loopback port serving a few comics whose
 # pages follow the comic site's format, with GIF, JPEG and PNG strips made by ImageMagick and
-# dated through the pages' Last-Modified. A background loop publishes a new strip (the
+# dated through the pages' Last-Modified; one comic publishes an RSS feed instead, and one a
+# page that names its picture in og:image. A background loop publishes a new strip (the
 # next day's) every PANELWICK_DEMO_INTERVAL seconds (default 60), rotating over the comics.
 #
 # The same files are also served over https (a second port, written to SITE_DIR/secure-base)
@@ -19,14 +20,17 @@ interval=${PANELWICK_DEMO_INTERVAL:-60}
 CONVERT=/usr/bin/convert
 [ -x "$CONVERT" ] || CONVERT=convert
 
-# name|slug|extension|background
+# name|slug|extension|background|kind (page: the comic site's format; feed: rss.xml;
+# picture: a page with og:image)
 COMICS=(
-  "Pixel Cats|pixelcats|gif|#ffe9a8"
-  "Night Shift|nightshift|jpg|#b8d4ff"
-  "Garden Gnomes|gardengnomes|gif|#c8f0c0"
-  "Loop Street|loopstreet|jpg|#f4c6e4"
-  "Tea Break|teabreak|gif|#e0e0e0"
-  "Sun Porch|sunporch|png|#ffd8a8"
+  "Pixel Cats|pixelcats|gif|#ffe9a8|page"
+  "Night Shift|nightshift|jpg|#b8d4ff|page"
+  "Garden Gnomes|gardengnomes|gif|#c8f0c0|page"
+  "Loop Street|loopstreet|jpg|#f4c6e4|page"
+  "Tea Break|teabreak|gif|#e0e0e0|page"
+  "Sun Porch|sunporch|png|#ffd8a8|page"
+  "Feed Frogs|feedfrogs|png|#d0f0e8|feed"
+  "Moon Diary|moondiary|jpg|#d8d0f8|picture"
 )
 
 free_port() {
@@ -39,11 +43,35 @@ s.close()
 PY
 }
 
-# publish SLUG EXT BG NAME DATE(YYYY-MM-DD): one strip and the page showing it.
+# feed SLUG NAME EXT: the comic's rss.xml listing all its strips, newest first, dated by
+# pubDate; the strips are escaped <img> in the descriptions.
+feed() {
+  local slug=$1 name=$2 ext=$3 file newest=""
+  {
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n<rss version="2.0"><channel>\n'
+    printf '<title>%s</title><link>/%s/</link><description>%s, a demo feed</description>\n' "$name" "$slug" "$name"
+    for file in $(ls "$site/html/strips/" | grep "^${slug}[0-9]*\.${ext}\$" | sort -r); do
+      local stamp=${file#"$slug"}
+      stamp=${stamp%."$ext"}
+      local day="${stamp:0:4}-${stamp:4:2}-${stamp:6:2}"
+      [ -n "$newest" ] || newest=$day
+      printf '<item><title>%s of %s</title><link>/%s/%s.html</link><pubDate>%s</pubDate>' \
+        "$name" "$day" "$slug" "$stamp" "$(date -u -R -d "$day 12:00:00 UTC")"
+      printf '<description>&lt;p&gt;&lt;img src="/strips/%s" alt=""&gt;&lt;/p&gt;</description></item>\n' "$file"
+    done
+    printf '</channel></rss>\n'
+  } > "$site/html/$slug/rss.xml.tmp"
+  mv "$site/html/$slug/rss.xml.tmp" "$site/html/$slug/rss.xml"
+  touch -d "$newest 12:00:00 UTC" "$site/html/$slug/rss.xml"
+}
+
+# publish SLUG EXT BG NAME DATE(YYYY-MM-DD) [KIND]: one strip and the page or feed showing it.
 publish() {
-  local slug=$1 ext=$2 bg=$3 name=$4 day=$5
+  local slug=$1 ext=$2 bg=$3 name=$4 day=$5 kind=${6:-page}
   local stamp=${day//-/}
   local image="archive/images/${slug}${stamp}.${ext}"
+  # A feed's or picture page's strips live apart: "archive/images" marks the comic site's format.
+  [ "$kind" = page ] || image="strips/${slug}${stamp}.${ext}"
   local format=GIF
   [ "$ext" = jpg ] && format=JPEG
   [ "$ext" = png ] && format=PNG
@@ -54,6 +82,23 @@ publish() {
     "$format:$site/html/$image.tmp" 2>/dev/null || "$CONVERT" -size 600x180 "xc:$bg" "$format:$site/html/$image.tmp"
   mv "$site/html/$image.tmp" "$site/html/$image"
   mkdir -p "$site/html/$slug"
+  echo "$day" > "$site/state/$slug"
+  if [ "$kind" = feed ]; then
+    feed "$slug" "$name" "$ext"
+    return
+  fi
+  if [ "$kind" = picture ]; then
+    cat > "$site/html/$slug/index.html.tmp" <<HTML
+<!DOCTYPE html>
+<html><head><title>$name</title>
+<meta property="og:title" content="$name">
+<meta property="og:image" content="/$image">
+</head><body><h1>$name</h1><p><img src="/$image" alt="$name of $day"></p></body></html>
+HTML
+    mv "$site/html/$slug/index.html.tmp" "$site/html/$slug/index.html"
+    touch -d "$day 12:00:00 UTC" "$site/html/$slug/index.html"
+    return
+  fi
   cat > "$site/html/$slug/index.html.tmp" <<HTML
 <html><head><title>$name</title></head><body>
 <h1>$name</h1>
@@ -63,11 +108,10 @@ publish() {
 HTML
   mv "$site/html/$slug/index.html.tmp" "$site/html/$slug/index.html"
   touch -d "$day 12:00:00 UTC" "$site/html/$slug/index.html"
-  echo "$day" > "$site/state/$slug"
 }
 
 start() {
-  mkdir -p "$site/html/archive/images" "$site/logs" "$site/tmp" "$site/state"
+  mkdir -p "$site/html/archive/images" "$site/html/strips" "$site/logs" "$site/tmp" "$site/state"
   local port sport
   port=$(free_port)
   sport=$(free_port)
@@ -95,7 +139,7 @@ http {
   fastcgi_temp_path $site/tmp;
   uwsgi_temp_path $site/tmp;
   scgi_temp_path $site/tmp;
-  types { text/html html; image/gif gif; image/jpeg jpg; image/png png; }
+  types { text/html html; image/gif gif; image/jpeg jpg; image/png png; application/rss+xml xml; }
   server {
     listen 127.0.0.1:$port;
     root $site/html;
@@ -111,8 +155,8 @@ CONF
   # Each comic starts with a strip a few days back.
   local i=0
   for entry in "${COMICS[@]}"; do
-    IFS='|' read -r name slug ext bg <<<"$entry"
-    publish "$slug" "$ext" "$bg" "$name" "$(date -u -d "-$((10 + i)) days" +%F)"
+    IFS='|' read -r name slug ext bg kind <<<"$entry"
+    publish "$slug" "$ext" "$bg" "$name" "$(date -u -d "-$((10 + i)) days" +%F)" "$kind"
     i=$((i + 1))
   done
   nginx -c "$site/nginx.conf" -p "$site" >"$site/logs/nginx.out" 2>&1 &
@@ -128,9 +172,9 @@ CONF
     n=0
     while sleep "$interval"; do
       entry=${COMICS[$((n % ${#COMICS[@]}))]}
-      IFS='|' read -r name slug ext bg <<<"$entry"
+      IFS='|' read -r name slug ext bg kind <<<"$entry"
       last=$(cat "$site/state/$slug")
-      publish "$slug" "$ext" "$bg" "$name" "$(date -u -d "$last + 1 day" +%F)"
+      publish "$slug" "$ext" "$bg" "$name" "$(date -u -d "$last + 1 day" +%F)" "$kind"
       n=$((n + 1))
     done
   ) >"$site/logs/publisher.out" 2>&1 &

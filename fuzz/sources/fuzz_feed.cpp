@@ -1,0 +1,34 @@
+#include "sources/FeedReader.h"
+
+#include <QUrl>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+void RequireWebAddress(const QString& address)
+{
+    if (address.isEmpty())
+        return;
+    const QUrl url(address, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        url.host().isEmpty() || address.contains(QLatin1Char(' ')))
+        __builtin_trap();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray document(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const pw::sources::Feed feed =
+        pw::sources::ReadFeed(document, QStringLiteral("https://comics.test/feed/"));
+    if (feed.Items.size() > pw::sources::Feed::kMaxItems)
+        __builtin_trap();
+    for (const pw::sources::FeedItem& item : feed.Items) {
+        RequireWebAddress(item.Picture);
+        RequireWebAddress(item.Link);
+    }
+    return 0;
+}

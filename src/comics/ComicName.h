@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace pw::comics {
+
+// The rules a comic's name must pass before it enters the catalogue: it becomes a
+// folder, a file-name prefix, a configuration key and a catalogue line. Not empty, at
+// most 64 characters, no path separator, no leading dot, no control character (TAB
+// and line breaks included), no "=", "[" or "]". Sets *why when it fails.
+bool IsAcceptableComicName(const QString& name, QString* why = nullptr);
+
+// A name made from a title a site gives (a feed's or page's): what breaks a rule
+// becomes a blank, blanks are folded, leading dots and blanks dropped, and the rest cut
+// to 64 characters. Empty when nothing usable is left.
+QString ComicNameFromTitle(const QString& title);
+
+} // namespace pw::comics

@@ -1,0 +1,428 @@
+#include "sources/FeedReader.h"
+
+#include "sources/AddressJoin.h"
+#include "sources/HtmlHead.h"
+#include "sources/HtmlTagScanner.h"
+
+#include <QXmlStreamReader>
+#include <array>
+#include <vector>
+
+namespace pw::sources {
+
+namespace {
+
+constexpr qsizetype kMaxFieldChars = 1024 * 1024;
+constexpr int kMaxDepth = 256;
+
+enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Xml, Other };
+
+Ns NsFromUri(QStringView uri)
+{
+    if (uri.isEmpty())
+        return Ns::None;
+    if (uri == u"http://www.w3.org/2005/Atom")
+        return Ns::Atom;
+    if (uri == u"http://www.w3.org/1999/02/22-rdf-syntax-ns#")
+        return Ns::Rdf;
+    if (uri == u"http://purl.org/rss/1.0/")
+        return Ns::Rss1;
+    if (uri == u"http://purl.org/rss/1.0/modules/content/")
+        return Ns::Content;
+    if (uri == u"http://purl.org/dc/elements/1.1/")
+        return Ns::Dc;
+    if (uri == u"http://search.yahoo.com/mrss/" || uri == u"http://search.yahoo.com/mrss")
+        return Ns::Media;
+    return Ns::Other;
+}
+
+// Without namespace processing (a feed that uses a prefix it never declares), prefixes
+// are taken at their usual meaning and unprefixed names belong to the root's vocabulary.
+Ns NsFromPrefix(QStringView prefix, Ns unprefixed)
+{
+    if (prefix.isEmpty())
+        return unprefixed;
+    if (prefix == u"atom")
+        return Ns::Atom;
+    if (prefix == u"rdf")
+        return Ns::Rdf;
+    if (prefix == u"content")
+        return Ns::Content;
+    if (prefix == u"dc")
+        return Ns::Dc;
+    if (prefix == u"media")
+        return Ns::Media;
+    if (prefix == u"xml")
+        return Ns::Xml;
+    return Ns::Other;
+}
+
+bool IsImageType(const QString& type)
+{
+    return type.trimmed().startsWith(QLatin1String("image/"), Qt::CaseInsensitive);
+}
+
+// Which texts of an item are kept; the order is the picture search's.
+enum Field {
+    Encoded,
+    AtomContent,
+    Description,
+    Summary,
+    Title,
+    Link,
+    Guid,
+    PubDate,
+    DcDate,
+    Published,
+    Updated,
+    FieldCount
+};
+constexpr std::array<Field, 4> kPictureTexts = {Encoded, AtomContent, Description, Summary};
+constexpr std::array<Field, 4> kDateTexts = {PubDate, Published, DcDate, Updated};
+
+// Feeds written by hand use HTML's named entities without declaring them.
+class HtmlEntities : public QXmlStreamEntityResolver {
+public:
+    QString resolveUndeclaredEntity(const QString& name) override
+    {
+        const QString reference = QLatin1Char('&') + name + QLatin1Char(';');
+        const QString decoded = DecodeCharacterReferences(reference);
+        return decoded == reference ? QString() : decoded;
+    }
+};
+
+struct ItemDraft {
+    std::array<QString, FieldCount> Text;
+    std::array<QString, FieldCount> Base; // the address each text's relative references use
+    std::array<bool, FieldCount> Seen{};
+    QString TypedPicture; // enclosure or media:content of an image type
+    QString XhtmlPicture; // <img> inside XHTML content or summary
+    QString AtomLink;
+};
+
+class FeedParser {
+public:
+    FeedParser(const QByteArray& document, const QString& address, bool namespaces)
+        : reader_(document), address_(address)
+    {
+        reader_.setNamespaceProcessing(namespaces);
+        reader_.setEntityExpansionLimit(1024);
+        reader_.setEntityResolver(&entities_);
+    }
+
+    Feed Run();
+
+private:
+    struct Open {
+        Ns ns;
+        QString name;
+        QString base;
+    };
+
+    Ns NsOf() const
+    {
+        if (reader_.namespaceProcessing())
+            return NsFromUri(reader_.namespaceUri());
+        return NsFromPrefix(reader_.prefix(), rootVocabulary_);
+    }
+    QString Attr(QLatin1StringView name) const { return reader_.attributes().value(name).toString(); }
+    QString CurrentBase() const { return stack_.empty() ? address_ : stack_.back().base; }
+    bool IsItemStart(Ns ns, QStringView name) const;
+    bool IsChannelTitle(Ns ns, QStringView name) const;
+    void StartElement();
+    void EndElement();
+    void ItemElement(Ns ns, QStringView name);
+    void FinishItem();
+    void Refuse(const QString& why) { error_ = why; }
+
+    HtmlEntities entities_;
+    QXmlStreamReader reader_;
+    QString address_;
+    Feed feed_;
+    Ns rootVocabulary_ = Ns::None;
+    std::vector<Open> stack_;
+    QString error_;
+
+    std::optional<ItemDraft> item_;
+    std::size_t itemDepth_ = 0;
+    bool itemsFull_ = false;
+    // Text being collected: for an item field, or the channel's title (-1).
+    int captureField_ = -2;
+    std::size_t captureDepth_ = 0;
+    QString capture_;
+    std::size_t xhtmlDepth_ = 0; // inside XHTML content/summary when not 0
+};
+
+bool FeedParser::IsItemStart(Ns ns, QStringView name) const
+{
+    switch (feed_.Kind) {
+    case FeedKind::Rss2:
+        return ns == Ns::None && name == u"item";
+    case FeedKind::Rss1:
+        return (ns == Ns::Rss1 || ns == Ns::None) && name == u"item";
+    case FeedKind::Atom:
+        return ns == Ns::Atom && name == u"entry";
+    case FeedKind::None:
+        break;
+    }
+    return false;
+}
+
+bool FeedParser::IsChannelTitle(Ns ns, QStringView name) const
+{
+    if (name != u"title" || stack_.size() < 2 || !feed_.Title.isEmpty())
+        return false;
+    const Open& parent = stack_[stack_.size() - 2];
+    switch (feed_.Kind) {
+    case FeedKind::Rss2:
+        return ns == Ns::None && parent.name == u"channel";
+    case FeedKind::Rss1:
+        return ns == Ns::Rss1 && parent.name == u"channel";
+    case FeedKind::Atom:
+        return ns == Ns::Atom && stack_.size() == 2;
+    case FeedKind::None:
+        break;
+    }
+    return false;
+}
+
+void FeedParser::StartElement()
+{
+    const Ns ns = NsOf();
+    const QString name = reader_.name().toString();
+    QString base = CurrentBase();
+    const QStringView xmlBase =
+        reader_.namespaceProcessing()
+            ? reader_.attributes().value(QLatin1StringView("http://www.w3.org/XML/1998/namespace"),
+                                         QLatin1StringView("base"))
+            : reader_.attributes().value(QLatin1StringView("xml:base"));
+    if (!xmlBase.isEmpty()) {
+        const QString resolved = ResolveAddress(base, xmlBase.toString());
+        if (!resolved.isEmpty())
+            base = resolved;
+    }
+    stack_.push_back({ns, name, base});
+    if (stack_.size() > kMaxDepth)
+        return Refuse(QStringLiteral("the feed nests its elements too deeply"));
+
+    if (stack_.size() == 1) {
+        if (ns == Ns::None && name == u"rss")
+            feed_.Kind = FeedKind::Rss2;
+        else if (ns == Ns::Rdf && name == u"RDF")
+            feed_.Kind = FeedKind::Rss1, rootVocabulary_ = Ns::Rss1;
+        else if ((ns == Ns::Atom || (!reader_.namespaceProcessing() && ns == Ns::None)) && name == u"feed")
+            feed_.Kind = FeedKind::Atom, rootVocabulary_ = Ns::Atom;
+        else
+            Refuse(QStringLiteral("the document is no RSS or Atom feed"));
+        return;
+    }
+    if (captureField_ != -2 && xhtmlDepth_ == 0)
+        return; // markup inside a text field (not XHTML) has no meaning here
+    if (item_) {
+        ItemElement(ns, name);
+        return;
+    }
+    if (IsItemStart(ns, name)) {
+        if (feed_.Items.size() >= Feed::kMaxItems) {
+            itemsFull_ = true;
+            return;
+        }
+        item_.emplace();
+        itemDepth_ = stack_.size();
+        return;
+    }
+    if (IsChannelTitle(ns, name)) {
+        captureField_ = -1;
+        captureDepth_ = stack_.size();
+        capture_.clear();
+    }
+}
+
+void FeedParser::ItemElement(Ns ns, QStringView name)
+{
+    ItemDraft& d = *item_;
+    if (xhtmlDepth_ != 0) {
+        if (name == u"img" && d.XhtmlPicture.isEmpty())
+            d.XhtmlPicture = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("src")));
+        return;
+    }
+    if (ns == Ns::Media && name == u"content") {
+        const QString url = Attr(QLatin1StringView("url"));
+        if (d.TypedPicture.isEmpty() && (IsImageType(Attr(QLatin1StringView("type"))) ||
+                                         Attr(QLatin1StringView("medium")) == QLatin1String("image")))
+            d.TypedPicture = ResolveAddress(CurrentBase(), url);
+        return;
+    }
+    if (feed_.Kind == FeedKind::Rss2 && ns == Ns::None && name == u"enclosure") {
+        if (d.TypedPicture.isEmpty() && IsImageType(Attr(QLatin1StringView("type"))))
+            d.TypedPicture = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("url")));
+        return;
+    }
+    if (feed_.Kind == FeedKind::Atom && ns == Ns::Atom && name == u"link") {
+        const QString rel = Attr(QLatin1StringView("rel"));
+        const QString href = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("href")));
+        if ((rel.isEmpty() || rel == QLatin1String("alternate")) && d.AtomLink.isEmpty())
+            d.AtomLink = href;
+        else if (rel == QLatin1String("enclosure") && IsImageType(Attr(QLatin1StringView("type"))) &&
+                 d.TypedPicture.isEmpty())
+            d.TypedPicture = href;
+        return;
+    }
+    if (stack_.size() != itemDepth_ + 1)
+        return; // only the item's own children carry its fields
+    int field = -2;
+    const bool plain = ns == Ns::None || ns == Ns::Rss1;
+    if (ns == Ns::Content && name == u"encoded")
+        field = Encoded;
+    else if (ns == Ns::Atom && name == u"content")
+        field = AtomContent;
+    else if (ns == Ns::Atom && name == u"summary")
+        field = Summary;
+    else if (plain && name == u"description")
+        field = Description;
+    else if ((plain || ns == Ns::Atom) && name == u"title")
+        field = Title;
+    else if (plain && name == u"link")
+        field = Link;
+    else if (plain && name == u"guid" && Attr(QLatin1StringView("isPermaLink")) != QLatin1String("false"))
+        field = Guid;
+    else if (plain && name == u"pubDate")
+        field = PubDate;
+    else if (ns == Ns::Dc && name == u"date")
+        field = DcDate;
+    else if (ns == Ns::Atom && name == u"published")
+        field = Published;
+    else if (ns == Ns::Atom && name == u"updated")
+        field = Updated;
+    if (field == -2 || d.Seen[field])
+        return;
+    if ((field == AtomContent || field == Summary) &&
+        Attr(QLatin1StringView("type")) == QLatin1String("xhtml"))
+        xhtmlDepth_ = stack_.size();
+    captureField_ = field;
+    captureDepth_ = stack_.size();
+    capture_.clear();
+}
+
+void FeedParser::EndElement()
+{
+    if (captureField_ != -2 && stack_.size() == captureDepth_) {
+        if (captureField_ == -1) {
+            feed_.Title = capture_.simplified();
+        } else if (item_) {
+            item_->Text[captureField_] = capture_;
+            item_->Base[captureField_] = CurrentBase();
+            item_->Seen[captureField_] = true;
+        }
+        captureField_ = -2;
+        xhtmlDepth_ = 0;
+        capture_.clear();
+    }
+    if (item_ && stack_.size() == itemDepth_) {
+        FinishItem();
+        item_.reset();
+    }
+    if (!stack_.empty())
+        stack_.pop_back();
+}
+
+void FeedParser::FinishItem()
+{
+    const ItemDraft& d = *item_;
+    FeedItem item;
+    item.Title = d.Text[Title].simplified().left(1000);
+    item.Link = !d.AtomLink.isEmpty() ? d.AtomLink : ResolveAddress(d.Base[Link], d.Text[Link]);
+    if (item.Link.isEmpty())
+        item.Link = ResolveAddress(d.Base[Guid], d.Text[Guid]);
+    for (Field f : kDateTexts)
+        if (d.Seen[f] && (item.Date = ParseFeedDate(d.Text[f])))
+            break;
+    item.Picture = d.TypedPicture;
+    for (Field f : kPictureTexts) {
+        if (!item.Picture.isEmpty())
+            break;
+        if (f == AtomContent || f == Summary)
+            if (!d.XhtmlPicture.isEmpty()) {
+                item.Picture = d.XhtmlPicture;
+                break;
+            }
+        if (d.Seen[f])
+            item.Picture = FirstImageSource(d.Text[f], d.Base[f]);
+    }
+    feed_.Items.push_back(std::move(item));
+}
+
+Feed FeedParser::Run()
+{
+    while (error_.isEmpty() && !reader_.atEnd()) {
+        switch (reader_.readNext()) {
+        case QXmlStreamReader::DTD:
+            // Entities of the document's own are how "billion laughs" and its kin work;
+            // real feeds do not declare any.
+            if (!reader_.entityDeclarations().isEmpty() ||
+                reader_.text().contains(QLatin1String("<!ENTITY"), Qt::CaseInsensitive)) {
+                Refuse(QStringLiteral("the feed declares entities of its own"));
+                feed_.Refused = true;
+            }
+            break;
+        case QXmlStreamReader::StartElement:
+            StartElement();
+            break;
+        case QXmlStreamReader::EndElement:
+            EndElement();
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            if (captureField_ != -2 && capture_.size() < kMaxFieldChars)
+                capture_ += reader_.text().left(kMaxFieldChars - capture_.size());
+            break;
+        default:
+            break;
+        }
+    }
+    if (error_.isEmpty() && reader_.hasError())
+        error_ = reader_.errorString();
+    feed_.Error = error_;
+    if (feed_.Error.isEmpty() && itemsFull_)
+        feed_.Error = QStringLiteral("the feed holds more than %1 items; the rest were passed over")
+                          .arg(Feed::kMaxItems);
+    return std::move(feed_);
+}
+
+bool UndeclaredPrefix(const Feed& feed)
+{
+    return feed.Error.contains(QLatin1String("amespace prefix")) &&
+           feed.Error.contains(QLatin1String("declared"));
+}
+
+} // namespace
+
+QString FeedKindName(FeedKind kind)
+{
+    switch (kind) {
+    case FeedKind::Rss2:
+        return QStringLiteral("RSS 2.0 feed");
+    case FeedKind::Rss1:
+        return QStringLiteral("RSS 1.0 feed");
+    case FeedKind::Atom:
+        return QStringLiteral("Atom feed");
+    case FeedKind::None:
+        break;
+    }
+    return {};
+}
+
+Feed ReadFeed(const QByteArray& document, const QString& documentAddress)
+{
+    if (document.size() > Feed::kMaxBytes) {
+        Feed refused;
+        refused.Error = QStringLiteral("the feed is larger than %1 MB").arg(Feed::kMaxBytes / (1024 * 1024));
+        return refused;
+    }
+    Feed feed = FeedParser(document, documentAddress, true).Run();
+    if (UndeclaredPrefix(feed))
+        feed = FeedParser(document, documentAddress, false).Run();
+    return feed;
+}
+
+} // namespace pw::sources

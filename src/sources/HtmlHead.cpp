@@ -1,0 +1,103 @@
+#include "sources/HtmlHead.h"
+
+#include "sources/AddressJoin.h"
+#include "sources/HtmlTagScanner.h"
+
+namespace pw::sources {
+
+namespace {
+
+constexpr qsizetype kMaxFeedLinks = 20;
+constexpr qsizetype kMaxTitleChars = 1000;
+
+bool HasToken(const QString& list, QLatin1StringView token)
+{
+    const QStringList parts = list.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& p : parts)
+        if (p.compare(token, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool IsFeedType(const QString& type)
+{
+    const QString t = type.trimmed().toLower();
+    return t.startsWith(QLatin1String("application/rss+xml")) ||
+           t.startsWith(QLatin1String("application/atom+xml"));
+}
+
+} // namespace
+
+HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
+{
+    const QString text = QString::fromUtf8(page);
+    HtmlTagScanner scanner(text);
+    HtmlHead head;
+    QString base = pageAddress;
+    QStringList feedRefs;
+    QString ogImage, twitterImage, siteName;
+    while (const auto tag = scanner.Next()) {
+        if (tag->Closing) {
+            if (tag->Name == QLatin1String("head"))
+                break;
+            continue;
+        }
+        if (tag->Name == QLatin1String("body"))
+            break;
+        if (tag->Name == QLatin1String("base")) {
+            const QString href = ResolveAddress(pageAddress, tag->Attribute(QLatin1StringView("href")));
+            if (!href.isEmpty())
+                base = href;
+        } else if (tag->Name == QLatin1String("title") && head.Title.isEmpty()) {
+            head.Title = DecodeCharacterReferences(
+                             scanner.TextUntilEndTag(QLatin1StringView("title")).left(kMaxTitleChars))
+                             .simplified();
+        } else if (tag->Name == QLatin1String("link")) {
+            if (HasToken(tag->Attribute(QLatin1StringView("rel")), QLatin1StringView("alternate")) &&
+                IsFeedType(tag->Attribute(QLatin1StringView("type"))) && feedRefs.size() < kMaxFeedLinks)
+                feedRefs.append(tag->Attribute(QLatin1StringView("href")));
+        } else if (tag->Name == QLatin1String("meta")) {
+            // Open Graph uses property=, Twitter cards name=; pages mix them up.
+            QString key = tag->Attribute(QLatin1StringView("property"));
+            if (key.isEmpty())
+                key = tag->Attribute(QLatin1StringView("name"));
+            key = key.trimmed().toLower();
+            const QString content = tag->Attribute(QLatin1StringView("content"));
+            if ((key == QLatin1String("og:image") || key == QLatin1String("og:image:url") ||
+                 key == QLatin1String("og:image:secure_url")) &&
+                ogImage.isNull())
+                ogImage = content;
+            else if ((key == QLatin1String("twitter:image") || key == QLatin1String("twitter:image:src")) &&
+                     twitterImage.isNull())
+                twitterImage = content;
+            else if (key == QLatin1String("og:site_name") && siteName.isNull())
+                siteName = content.left(kMaxTitleChars).simplified();
+        }
+    }
+    // <base> applies to the whole document, also to what stood before it.
+    for (const QString& ref : feedRefs) {
+        const QString address = ResolveAddress(base, ref);
+        if (!address.isEmpty() && !head.FeedAddresses.contains(address))
+            head.FeedAddresses.append(address);
+    }
+    head.Picture = ResolveAddress(base, ogImage);
+    if (head.Picture.isEmpty())
+        head.Picture = ResolveAddress(base, twitterImage);
+    if (head.Title.isEmpty())
+        head.Title = siteName;
+    return head;
+}
+
+QString FirstImageSource(const QString& html, const QString& base)
+{
+    HtmlTagScanner scanner(html);
+    while (const auto tag = scanner.Next())
+        if (!tag->Closing && tag->Name == QLatin1String("img")) {
+            const QString address = ResolveAddress(base, tag->Attribute(QLatin1StringView("src")));
+            if (!address.isEmpty())
+                return address;
+        }
+    return {};
+}
+
+} // namespace pw::sources

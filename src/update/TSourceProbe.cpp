@@ -1,0 +1,185 @@
+#include "update/TSourceProbe.h"
+
+#include "net/THttpCli.h"
+#include "platform/IniFile.h"
+#include "platform/Timer.h"
+#include "platform/Tunables.h"
+#include "sources/FeedReader.h"
+#include "sources/HtmlHead.h"
+#include "update/LastModified.h"
+#include "update/PageParser.h"
+#include "update/SiteAddress.h"
+#include "update/TComicDownloadInfo.h"
+
+#include <QDateTime>
+#include <QTimer>
+#include <algorithm>
+
+namespace pw::update {
+
+namespace {
+
+QDate LastModifiedDay(const QStringList& header)
+{
+    for (const QString& line : header)
+        if (IsLastModifiedLine(line))
+            if (const auto date = ParseLastModified(line))
+                return QDate(date->Year, date->Month, date->Day);
+    return {};
+}
+
+} // namespace
+
+TSourceProbe::TSourceProbe(const platform::TIniFile& ini, QObject* parent)
+    : QObject(parent), ini_(ini), http_(std::make_unique<net::THttpCli>()), timer_(new platform::Timer(this))
+{
+    http_->Agent = QStringLiteral("Panelwick/") + QStringLiteral(PANELWICK_VERSION);
+    http_->OnRequestDone = [this](net::THttpCli*, net::THttpRequest, std::uint16_t error) {
+        RequestDone(error);
+    };
+    http_->OnDocData = [this](net::THttpCli*, const char*, qint64) {
+        timer_->SetEnabled(true); // each piece restarts the count
+        const qint64 cap =
+            fetchingPicture_ ? platform::Tunables::MaxStripBytes : TComicDownloadInfo::kMaxPageBytes;
+        if (http_->BodyBytes() > cap) {
+            tooLarge_ = true;
+            http_->Abort();
+        }
+    };
+    timer_->OnTimer = [this] {
+        timer_->SetEnabled(false);
+        timedOut_ = true;
+        http_->Abort();
+    };
+}
+
+TSourceProbe::~TSourceProbe()
+{
+    http_->ReceiveStream = nullptr;
+}
+
+void TSourceProbe::Start(const QString& address)
+{
+    address_ = address;
+    if (ini_.ReadBool(QStringLiteral("Proxy"), QStringLiteral("UseProxy"), false)) {
+        http_->Proxy = ini_.ReadString(QStringLiteral("Proxy"), QStringLiteral("ProxyIP"), QString());
+        http_->ProxyPort = ini_.ReadString(QStringLiteral("Proxy"), QStringLiteral("ProxyPort"), QString());
+    }
+    Get(PageAddress(address));
+}
+
+void TSourceProbe::Abort()
+{
+    if (done_)
+        return;
+    error_ = QStringLiteral("Stopped before an answer came.");
+    http_->Abort();
+}
+
+void TSourceProbe::Get(const QString& address)
+{
+    body_ = std::make_unique<QBuffer>();
+    body_->open(QIODevice::WriteOnly);
+    http_->ReceiveStream = body_.get();
+    http_->URL = address;
+    timer_->SetInterval(platform::Tunables::JobTimeoutMs);
+    timer_->SetEnabled(true);
+    try {
+        http_->StartGet();
+    } catch (const std::exception& e) {
+        const QString why = QString::fromLocal8Bit(e.what());
+        QTimer::singleShot(0, this,
+                           [this, why] { Finish(QStringLiteral("Cannot ask %1: %2").arg(address_, why)); });
+    }
+}
+
+void TSourceProbe::RequestDone(unsigned error)
+{
+    timer_->SetEnabled(false);
+    http_->ReceiveStream = nullptr;
+    const int status = http_->ResponseStatus();
+    const QString asked = http_->URL;
+    if (!error_.isEmpty())
+        return Finish(error_);
+    if (fetchingPicture_) { // only a preview: the comic was found whatever came back
+        if (error == 0 && status >= 200 && status < 300 && !tooLarge_ && !timedOut_)
+            picture_ = body_->data();
+        body_.reset();
+        return Finish({});
+    }
+    if (timedOut_)
+        return Finish(QStringLiteral("%1 did not answer in time.").arg(asked));
+    if (tooLarge_)
+        return Finish(QStringLiteral("%1 is larger than %2 MB.")
+                          .arg(asked)
+                          .arg(TComicDownloadInfo::kMaxPageBytes >> 20));
+    if (error != 0 || status < 200 || status >= 300) {
+        const QString reason = http_->ResponseReason();
+        return Finish(QStringLiteral("%1 could not be read: %2")
+                          .arg(asked, error != 0 || reason.isEmpty()
+                                          ? QStringLiteral("error %1").arg(error)
+                                          : QString::number(status) + ' ' + reason));
+    }
+    const QByteArray document = body_->data();
+    body_.reset();
+    Examine(document, asked);
+}
+
+void TSourceProbe::Examine(const QByteArray& document, const QString& address)
+{
+    const QDate today = QDateTime::currentDateTimeUtc().date();
+    const QDate pageDay = LastModifiedDay(http_->ResponseHeader());
+    if (!followedLink_ && pageDay.isValid() && !FindStripAddressInPage(document, SiteBase()).isEmpty()) {
+        found_ = {
+            QStringLiteral("comic site page"), sources::ScanHtmlHead(document, address).Title, pageDay, {}};
+        return Finish({});
+    }
+    const sources::Feed feed = sources::ReadFeed(document, address);
+    if (feed.Refused)
+        return Finish(QStringLiteral("%1 was refused: %2.").arg(address, feed.Error));
+    if (feed.Kind != sources::FeedKind::None) {
+        if (feed.Items.empty())
+            return Finish(QStringLiteral("The %1 at %2 has no items.").arg(FeedKindName(feed.Kind), address));
+        auto when = [&](const sources::FeedItem& i) {
+            return i.Date ? i.Date->Utc : QDateTime(today, QTime(0, 0), Qt::UTC);
+        };
+        const auto newest = std::max_element(feed.Items.begin(), feed.Items.end(),
+                                             [&](const auto& a, const auto& b) { return when(a) < when(b); });
+        found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
+                  when(*newest).date(), newest->Picture};
+        return Finish({});
+    }
+    if (followedLink_)
+        return Finish(QStringLiteral("The feed %1 that the page links is no RSS or Atom feed.").arg(address));
+    const sources::HtmlHead head = sources::ScanHtmlHead(document, address);
+    if (!head.FeedAddresses.isEmpty()) {
+        followedLink_ = true;
+        pageTitle_ = head.Title;
+        Get(head.FeedAddresses.first());
+        return;
+    }
+    if (!head.Picture.isEmpty()) {
+        found_ = {QStringLiteral("page with a picture"), head.Title, pageDay.isValid() ? pageDay : today,
+                  head.Picture};
+        return Finish({});
+    }
+    Finish(QStringLiteral("No comic found at %1: it is no RSS or Atom feed, links no feed (<link "
+                          "rel=\"alternate\">), names no picture (og:image, twitter:image) and holds no "
+                          "strip of the comic site.")
+               .arg(address));
+}
+
+void TSourceProbe::Finish(const QString& error)
+{
+    if (error.isEmpty() && FetchPicture && !fetchingPicture_ && !found_.Picture.isEmpty()) {
+        fetchingPicture_ = true;
+        Get(found_.Picture);
+        return;
+    }
+    done_ = true;
+    error_ = error;
+    if (OnDone)
+        OnDone(*this);
+}
+
+} // namespace pw::update

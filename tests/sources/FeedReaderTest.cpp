@@ -1,0 +1,166 @@
+#include "sources/FeedReader.h"
+#include "sources/ItemChoice.h"
+
+#include "TestPaths.h"
+
+#include <QFile>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using namespace pw::sources;
+
+namespace {
+
+const QString kSite = QStringLiteral("http://comics.test");
+
+QByteArray FeedFile(const QString& name)
+{
+    QFile f(pw::test::FixturePath("feeds/" + name));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+    return f.readAll().replace("@SITE@", kSite.toLatin1());
+}
+
+const FeedItem* Newest(const Feed& feed)
+{
+    auto when = [](const FeedItem& i) { return i.Date ? i.Date->Utc : QDateTime(); };
+    const auto it = std::max_element(feed.Items.begin(), feed.Items.end(),
+                                     [&](const FeedItem& a, const FeedItem& b) { return when(a) < when(b); });
+    return it == feed.Items.end() ? nullptr : &*it;
+}
+
+struct Row {
+    const char* File;
+    FeedKind Kind;
+    const char* Title;
+    std::size_t Items;
+    // The newest item by date:
+    const char* Picture; // after "http://comics.test"; "" for none
+    const char* Link;
+    const char* UtcIso;
+};
+
+// One feed per case, shaped like what real sites send.
+const Row kRows[] = {
+    {"rss-escaped-img.xml", FeedKind::Rss2, "Escaped Ink", 2, "/escaped/strips/tuesday.png",
+     "/escaped/comic/tuesday", "2026-12-08T10:00:00"},
+    {"atom-html-summary.xml", FeedKind::Atom, "Atomic & Co", 2, "/atomic/images/42.gif", "/atomic/strip/42",
+     "2026-12-07T18:30:02"},
+    {"wordpress-encoded.xml", FeedKind::Rss2, "Press Gang Comics", 2,
+     "/press/wp-content/uploads/2026/12/toner-low.jpg", "/press/2026/12/07/toner-low/",
+     "2026-12-07T10:00:00"},
+    {"rss-enclosure.xml", FeedKind::Rss2, "Enclosed", 1, "/enclosed/strips/7.gif", "/enclosed/7",
+     "2026-12-07T12:00:00"},
+    {"media-content.xml", FeedKind::Rss2, "Media Mix", 1, "/media/strips/3.jpg", "/media/3",
+     "2026-12-07T08:00:00"},
+    {"notice-only.xml", FeedKind::Rss2, "Notice Board", 1, "", "/notice/page/12.html", "2026-12-07T09:00:00"},
+    {"rss1.rdf", FeedKind::Rss1, "Resource Described", 2, "/rdf/2.png", "/rdf/2", "2026-12-01T23:30:00"},
+    {"atom-xhtml.xml", FeedKind::Atom, "Strict Lines", 1, "/strict/2026/lines.png", "/strict/2026/lines.html",
+     "2026-12-07T06:00:00"},
+    {"undeclared-prefix.xml", FeedKind::Rss2, "Sloppy", 1, "/sloppy/1.png", "/sloppy/1",
+     "2026-12-07T08:00:00"},
+    {"dotdot-title.xml", FeedKind::Rss2, "../../../etc", 1, "/dotdot/1.gif", "/dotdot/1",
+     "2026-12-07T08:00:00"},
+};
+
+} // namespace
+
+TEST(FeedReader, FeedsShapedLikeRealOnes)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.File);
+        const Feed feed = ReadFeed(FeedFile(row.File), kSite + "/feeds/" + row.File);
+        EXPECT_TRUE(feed.Error.isEmpty()) << feed.Error.toStdString();
+        EXPECT_EQ(feed.Kind, row.Kind);
+        EXPECT_EQ(feed.Title.toStdString(), row.Title);
+        ASSERT_EQ(feed.Items.size(), row.Items);
+        const FeedItem* newest = Newest(feed);
+        ASSERT_TRUE(newest && newest->Date);
+        EXPECT_EQ(newest->Picture.toStdString(), *row.Picture ? (kSite + row.Picture).toStdString() : "");
+        EXPECT_EQ(newest->Link.toStdString(), (kSite + row.Link).toStdString());
+        EXPECT_EQ(newest->Date->Utc.toString(Qt::ISODate).toStdString(), std::string(row.UtcIso) + "Z");
+    }
+}
+
+TEST(FeedReader, HostileDocumentsAreRefusedAtOnce)
+{
+    for (const char* file : {"billion-laughs.xml", "external-entity.xml"}) {
+        SCOPED_TRACE(file);
+        const Feed feed = ReadFeed(FeedFile(file), kSite + "/");
+        EXPECT_EQ(feed.Error, "the feed declares entities of its own");
+        EXPECT_TRUE(feed.Items.empty());
+        EXPECT_TRUE(feed.Title.isEmpty());
+    }
+    const Feed big = ReadFeed(QByteArray(Feed::kMaxBytes + 1, ' '), kSite + "/");
+    EXPECT_EQ(big.Error, "the feed is larger than 8 MB");
+}
+
+TEST(FeedReader, LimitsAndDamage)
+{
+    QByteArray many = "<rss version=\"2.0\"><channel><title>Many</title>";
+    for (std::size_t i = 0; i < Feed::kMaxItems + 10; ++i)
+        many += "<item><title>i</title><link>/s/" + QByteArray::number(qulonglong(i)) + "</link></item>";
+    many += "</channel></rss>";
+    const Feed capped = ReadFeed(many, kSite + "/");
+    EXPECT_EQ(capped.Items.size(), Feed::kMaxItems);
+    EXPECT_TRUE(capped.Error.contains("more than 500 items")) << capped.Error.toStdString();
+
+    // A cut-off feed keeps the items it read completely.
+    const QByteArray whole = FeedFile("rss-escaped-img.xml");
+    const Feed cut = ReadFeed(whole.left(whole.indexOf("Escaped Ink - Monday")), kSite + "/");
+    EXPECT_FALSE(cut.Error.isEmpty());
+    ASSERT_EQ(cut.Items.size(), 1u);
+    EXPECT_EQ(cut.Items[0].Picture, kSite + "/escaped/strips/tuesday.png");
+
+    // HTML's named entities, undeclared, as hand-written feeds use them.
+    const Feed named = ReadFeed(
+        "<rss><channel><title>Caf&eacute;&nbsp;Strips &amp; Co</title></channel></rss>", kSite + "/");
+    EXPECT_TRUE(named.Error.isEmpty()) << named.Error.toStdString();
+    EXPECT_EQ(named.Title, QString::fromUtf8("Caf\u00e9 Strips & Co"));
+
+    const Feed html = ReadFeed("<html><head><title>x</title></head></html>", kSite + "/");
+    EXPECT_EQ(html.Kind, FeedKind::None);
+    const Feed garbage = ReadFeed("\x01\x02 not xml", kSite + "/");
+    EXPECT_EQ(garbage.Kind, FeedKind::None);
+    EXPECT_FALSE(garbage.Error.isEmpty());
+}
+
+TEST(FeedReader, OnlyWebAddressesAreTaken)
+{
+    const Feed feed =
+        ReadFeed("<rss><channel><item><link>javascript:alert(1)</link>"
+                 "<enclosure url=\"file:///etc/passwd\" type=\"image/png\"/>"
+                 "<description>&lt;img src=\"data:image/png;base64,AAAA\"&gt;"
+                 "&lt;img src=\"https://cdn.test/s.png\"&gt;</description></item></channel></rss>",
+                 "https://comics.test/feed");
+    ASSERT_EQ(feed.Items.size(), 1u);
+    EXPECT_EQ(feed.Items[0].Link, "");
+    EXPECT_EQ(feed.Items[0].Picture, "https://cdn.test/s.png");
+}
+
+TEST(ItemChoice, NewestOfEachDayOldestFirstAtMostTheLimit)
+{
+    auto item = [](const char* title, const char* date) {
+        FeedItem i;
+        i.Title = title;
+        if (*date)
+            i.Date = ParseFeedDate(date);
+        return i;
+    };
+    const std::vector<FeedItem> items = {
+        item("d5 early", "2026-12-05T08:00:00Z"), item("d5 late", "2026-12-05T20:00:00Z"),
+        item("d3", "2026-12-03T12:00:00Z"),       item("d4", "2026-12-04T12:00:00Z"),
+        item("d6", "2026-12-06T23:30:00-05:00"),  item("undated", ""),
+        item("d2", "2026-12-02T12:00:00Z"),
+    };
+    const QDate today(2026, 12, 9);
+    auto titles = [](const std::vector<ChosenItem>& chosen) {
+        QStringList t;
+        for (const ChosenItem& c : chosen)
+            t << c.Item.Title + "@" + c.Day.toString(Qt::ISODate);
+        return t.join(", ").toStdString();
+    };
+    EXPECT_EQ(titles(ChooseNewItems(items, QDate(2026, 12, 3), today, 10)),
+              "d4@2026-12-04, d5 late@2026-12-05, d6@2026-12-07, undated@2026-12-09");
+    EXPECT_EQ(titles(ChooseNewItems(items, QDate(), today, 2)), "d6@2026-12-07, undated@2026-12-09");
+    EXPECT_EQ(titles(ChooseNewItems(items, today, today, 10)), "");
+}

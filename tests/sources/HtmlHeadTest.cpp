@@ -1,0 +1,79 @@
+#include "sources/HtmlHead.h"
+
+#include <gtest/gtest.h>
+
+using namespace pw::sources;
+
+namespace {
+
+struct Row {
+    const char* Description;
+    const char* Page;
+    const char* Title;
+    const char* Feeds; // joined by " "
+    const char* Picture;
+};
+
+const char* const kAddress = "https://comics.test/strip/today.html";
+
+const Row kRows[] = {
+    {"a home page linking its feeds",
+     "<!DOCTYPE html><html><head><meta charset=utf-8><title>Daily Ink &amp; More</title>"
+     "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"RSS\" href=\"/feed/\">"
+     "<link rel='alternate' type='application/atom+xml' href='atom.xml'>"
+     "<link rel=\"stylesheet\" href=\"/s.css\"></head><body></body></html>",
+     "Daily Ink & More", "https://comics.test/feed/ https://comics.test/strip/atom.xml", ""},
+    {"og:image wins over twitter:image, relative to <base>",
+     "<html><head><base href=\"http://cdn.test/c/\"><meta name=\"twitter:image\" content=\"tw.png\">"
+     "<meta property=\"og:image\" content=\"og.png?x=1&amp;y=2\"><title>\n  Spaced\n Title </title>",
+     "Spaced Title", "", "http://cdn.test/c/og.png?x=1&y=2"},
+    {"twitter:image alone, attributes in any case and quoting",
+     "<HTML><HEAD><META NAME=twitter:image CONTENT=//img.test/t.gif></HEAD>", "", "",
+     "https://img.test/t.gif"},
+    {"nothing after the body counts",
+     "<html><head><title>T</title></head><body><meta property=\"og:image\" content=\"/late.png\">"
+     "<link rel=alternate type=application/rss+xml href=/late.xml>",
+     "T", "", ""},
+    {"comments and scripts hide what they hold",
+     "<head><!-- <meta property=\"og:image\" content=\"/c.png\"> --><script>var s = '<meta "
+     "property=\"og:image\" content=\"/s.png\">';</script><meta property=og:image content=/real.png>",
+     "", "", "https://comics.test/real.png"},
+    {"rel lists and feed types with parameters",
+     "<link rel=\"home alternate\" type=\"application/rss+xml; charset=utf-8\" href=\"r.xml\">"
+     "<link rel=\"alternate\" type=\"text/html\" href=\"x.html\"><link rel=\"alternate\" href=\"y.xml\">",
+     "", "https://comics.test/strip/r.xml", ""},
+    {"addresses that are no web addresses are dropped",
+     "<meta property=og:image content=\"javascript:alert(1)\"><meta name=twitter:image content=\"data:x\">"
+     "<link rel=alternate type=application/rss+xml href=\"file:///etc/passwd\">",
+     "", "", ""},
+    {"og:site_name when there is no title", "<meta property=\"og:site_name\" content=\"Site Name\">",
+     "Site Name", "", ""},
+    {"a broken page",
+     "<head><title>Open <meta property=og:image content=", "Open <meta property=og:image content=", "", ""},
+    {"empty", "", "", "", ""},
+};
+
+} // namespace
+
+TEST(HtmlHead, WhatPagesSayAboutTheirComic)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.Description);
+        const HtmlHead head = ScanHtmlHead(QByteArray(row.Page), kAddress);
+        EXPECT_EQ(head.Title.toStdString(), row.Title);
+        EXPECT_EQ(head.FeedAddresses.join(' ').toStdString(), row.Feeds);
+        EXPECT_EQ(head.Picture.toStdString(), row.Picture);
+    }
+}
+
+TEST(HtmlHead, FirstImageOfADescription)
+{
+    const QString base = "http://comics.test/feed/";
+    EXPECT_EQ(
+        FirstImageSource("<p>hi</p><a href=x><IMG alt='a > b' SRC=\"s/1.png\"></a><img src=2.png>", base),
+        "http://comics.test/feed/s/1.png");
+    EXPECT_EQ(FirstImageSource("<img alt=x><img src=''><img src=\"/2.png\">", base),
+              "http://comics.test/2.png");
+    EXPECT_EQ(FirstImageSource("no picture <imgx src=a.png> <im", base), "");
+    EXPECT_EQ(FirstImageSource("<img src=\"sp ace.png\">", base), "http://comics.test/feed/sp%20ace.png");
+}
