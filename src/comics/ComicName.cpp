@@ -1,5 +1,7 @@
 #include "comics/ComicName.h"
 
+#include "comics/TComicsList.h"
+
 namespace pw::comics {
 
 namespace {
@@ -33,6 +35,11 @@ bool IsAcceptableComicName(const QString& name, QString* why)
         if (Forbidden(c))
             return fail(QStringLiteral(
                 "the name holds a path separator, a control character, \"=\", \"[\" or \"]\""));
+    if (name != name.trimmed())
+        return fail(QStringLiteral("the name begins or ends with a blank"));
+    // What the catalogue reader would leave out: a name that is another setting's key.
+    if (!TComicsList::StorableName(name))
+        return fail(QStringLiteral("the name is a setting of the configuration file"));
     return true;
 }
 

@@ -7,7 +7,8 @@ namespace pw::comics {
 // The rules a comic's name must pass before it enters the catalogue: it becomes a
 // folder, a file-name prefix, a configuration key and a catalogue line. Not empty, at
 // most 64 characters, no path separator, no leading dot, no control character (TAB
-// and line breaks included), no "=", "[" or "]". Sets *why when it fails.
+// and line breaks included), no "=", "[" or "]", no blank at either end, not another key
+// of the configuration file's [Comics] section. Sets *why when it fails.
 bool IsAcceptableComicName(const QString& name, QString* why = nullptr);
 
 // A name made from a title a site gives (a feed's or page's): what breaks a rule

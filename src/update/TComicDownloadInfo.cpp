@@ -398,17 +398,9 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
                                       : QStringLiteral("Failed: the page's date cannot name a strip file"));
         return;
     }
-    partPath_ = PartPath();
-    stripFile_ = std::make_unique<QFile>();
-    // Unbuffered: the client hands over large pieces, and a failed write shows at once.
-    const int fd = OpenPartFile(partPath_);
-    if (fd < 0 ||
-        !stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle)) {
-        if (fd >= 0)
-            ::close(fd);
+    if (!OpenStripFile(PartPath())) {
         SetState(kFailed, QStringLiteral("Failed: cannot write %1").arg(partPath_));
         extension_.clear();
-        stripFile_.reset();
         return;
     }
     SetState(kGettingStrip, QStringLiteral("Getting new strip..."));
@@ -420,6 +412,21 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
         failure_ = e.Message();
         QTimer::singleShot(0, this, [this] { RequestDone(0); });
     }
+}
+
+bool TComicDownloadInfo::OpenStripFile(const QString& path)
+{
+    partPath_ = path;
+    stripFile_ = std::make_unique<QFile>();
+    // Unbuffered: the client hands over large pieces, and a failed write shows at once.
+    const int fd = OpenPartFile(partPath_);
+    if (fd >= 0 &&
+        stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle))
+        return true;
+    if (fd >= 0)
+        ::close(fd);
+    stripFile_.reset();
+    return false;
 }
 
 QString TComicDownloadInfo::PartPath() const

@@ -111,6 +111,8 @@ private:
     QString FailureReason(unsigned error) const;
     void DiscardStreams();
     QString PartPath() const;
+    // Opens path as the new partial strip file that stripFile_ writes; false when it cannot.
+    bool OpenStripFile(const QString& path);
 
     // Following a feed or a page with a picture (TComicDownloadInfoSources.cpp).
     enum class Step { Page, Feed, ItemPage, Picture };

@@ -215,9 +215,7 @@ void TComicDownloadInfo::StartPicture(const PendingStrip& strip)
     const QString part = db_.ComicFolder(comicName_) + QStringLiteral("/.") +
                          StripFileNameFor(comicName_, strip.Day.year(), strip.Day.month(), strip.Day.day(),
                                           QStringLiteral(".part"));
-    stripFile_ = std::make_unique<QFile>(part);
-    if (!stripFile_->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        stripFile_.reset();
+    if (!OpenStripFile(part)) {
         FinishSources(QStringLiteral("cannot write %1").arg(part));
         return;
     }
@@ -268,7 +266,7 @@ void TComicDownloadInfo::StorePicture()
     const PendingStrip strip = pending_[pendingIndex_];
     const qint64 size = stripFile_->size();
     stripFile_->close();
-    const QString part = stripFile_->fileName();
+    const QString part = partPath_;
     stripFile_.reset();
     QByteArray head;
     QFile read(part);

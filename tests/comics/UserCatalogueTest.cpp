@@ -74,6 +74,9 @@ TEST(ComicName, TheCatalogueRulesAndNamesMadeFromTitles)
         {"tab\there", false, "tab here"},
         {"line\nbreak", false, "line break"},
         {"  ", false, ""},
+        {" Padded ", false, "Padded"},
+        {"ComicsDir", false, ""}, // another key of the section the names are kept in
+        {"currentcomic", false, ""},
         {"", false, ""},
         {"...", false, ""},
         {"0123456789012345678901234567890123456789012345678901234567890123", true,
