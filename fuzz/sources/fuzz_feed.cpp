@@ -1,23 +1,9 @@
 #include "sources/FeedReader.h"
 
-#include <QUrl>
+#include "RequireWebAddress.h"
+
 #include <cstddef>
 #include <cstdint>
-
-namespace {
-
-void RequireWebAddress(const QString& address)
-{
-    if (address.isEmpty())
-        return;
-    const QUrl url(address, QUrl::StrictMode);
-    const QString scheme = url.scheme();
-    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
-        url.host().isEmpty() || address.contains(QLatin1Char(' ')))
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

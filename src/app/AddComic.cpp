@@ -1,5 +1,6 @@
 #include "app/AddComic.h"
 
+#include "app/ConsoleRun.h"
 #include "comics/ComicName.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicsList.h"
@@ -8,7 +9,6 @@
 #include "platform/GuardedCoreApplication.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
-#include "platform/Tunables.h"
 #include "sources/AddressJoin.h"
 #include "update/TSourceProbe.h"
 
@@ -30,11 +30,7 @@ int Refuse(const QString& text)
 int AddComic::Main(int argc, char** argv, TStartupOptions options)
 {
     platform::GuardedCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Panelwick"));
-    platform::MessageBoxService::Install(std::make_unique<platform::StderrMessageBoxes>());
-    platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
-    platform::Tunables::ReadEnvironment();
-    options.DecidePaths(QCoreApplication::applicationFilePath());
+    PrepareConsoleRun(options);
     QTextStream out(stdout);
     return Run(options, out);
 }

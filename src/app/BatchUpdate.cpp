@@ -1,5 +1,6 @@
 #include "app/BatchUpdate.h"
 
+#include "app/ConsoleRun.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "comics/TComicsList.h"
@@ -8,7 +9,6 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/TextEscapes.h"
-#include "platform/Tunables.h"
 #include "update/IUpdateHost.h"
 #include "update/SimDownloads.h"
 #include "update/TAdvancedInfoSystem.h"
@@ -49,11 +49,7 @@ int BatchUpdate::Main(int argc, char** argv, TStartupOptions options)
     platform::GuardedCoreApplication app(argc, argv);
     if (chooseLoop)
         qunsetenv("QT_NO_GLIB");
-    QCoreApplication::setApplicationName(QStringLiteral("Panelwick"));
-    platform::MessageBoxService::Install(std::make_unique<platform::StderrMessageBoxes>());
-    platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
-    platform::Tunables::ReadEnvironment();
-    options.DecidePaths(QCoreApplication::applicationFilePath());
+    PrepareConsoleRun(options);
     QTextStream out(stdout);
     return Run(options, out);
 }

@@ -1,0 +1,21 @@
+#include "app/ConsoleRun.h"
+
+#include "app/StartupOptions.h"
+#include "platform/MessageBoxService.h"
+#include "platform/Tunables.h"
+
+#include <QCoreApplication>
+#include <memory>
+
+namespace pw::app {
+
+void PrepareConsoleRun(TStartupOptions& options)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Panelwick"));
+    platform::MessageBoxService::Install(std::make_unique<platform::StderrMessageBoxes>());
+    platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
+    platform::Tunables::ReadEnvironment();
+    options.DecidePaths(QCoreApplication::applicationFilePath());
+}
+
+} // namespace pw::app
