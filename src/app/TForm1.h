@@ -66,7 +66,8 @@ public:
     comics::TComicInfo* CurrentComic() const { return currentComic_; }
     // The picture in the strip display; null when none is shown.
     QImage ShownPicture() const;
-    TfrmSettings& Settings() const { return *settings_; }
+    // Made at its first use: nothing on the first screen needs it.
+    TfrmSettings& Settings();
     UnreadMarks& Unread() const { return *unread_; }
     // Where the start-up message arrives (sent, not posted).
     platform::MessageTarget& StartupTarget() const { return *startupTarget_; }

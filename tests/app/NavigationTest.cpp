@@ -468,3 +468,21 @@ TEST_F(Navigation, UnreadNoticeEndsByItself)
 }
 
 } // namespace
+
+TEST_F(Navigation, AComicFirstShownAfterStartShowsItsNewestStripAsTheFolderHoldsItThen)
+{
+    app::TForm1& f = Start();
+    EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    folder.AddGif("Beta", "20020204", "magenta"); // stored by another program after the start
+    Key(Qt::Key_Down);
+    EXPECT_EQ(f.comboComics->currentText(), "Beta");
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::magenta));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2002, 2, 4));
+    // A comic shown before comes back with the strip it showed.
+    Key(Qt::Key_Up);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+}
