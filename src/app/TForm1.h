@@ -4,8 +4,10 @@
 #include "app/StartupOptions.h"
 #include "comics/TComicStrip.h"
 #include "comics/TComicsList.h"
+#include "platform/FileStamp.h"
 
 #include <QMainWindow>
+#include <QPixmap>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -185,6 +187,8 @@ private:
     void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice
     void StepComic(int step);     // neighbouring comic of the selector, or the end-of-comics notice
     void SetPicture(const QImage& image);
+    // Draws the strip file at path; throws when it cannot be decoded.
+    void DrawStripFile(const QString& path);
     void RedrawStrip(); // the current strip again, quiet about a failure already reported
     void UpdateWallpaperCheck();
     void SelectRemembered(const QString& text);
@@ -208,6 +212,13 @@ private:
     bool showAtStart_ = true;
     bool exiting_ = false; // E&xit: the window's close saves nothing any more
     QString failedStrip_;  // a strip that could not be drawn; redraws on resize stay quiet
+    // The strip drawn last, while its file is unchanged: a resize redraws the strip (twice
+    // while the window first opens), and decoding is most of what drawing one costs.
+    struct DrawnStrip {
+        QString path;
+        std::optional<platform::FileStamp> stamp; // Settled when set
+        QPixmap picture;
+    } drawn_;
 };
 
 } // namespace pw::app
