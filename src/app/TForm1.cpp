@@ -203,6 +203,16 @@ void TForm1::PlaceFrameAt(const QPoint& wanted)
     check->start();
 }
 
+bool TForm1::event(QEvent* event)
+{
+    if (event->type() == QEvent::Paint && iconsPending_) {
+        // After the whole first frame, which this paint begins.
+        iconsPending_ = false;
+        QTimer::singleShot(0, this, [this] { platform::Guarded([this] { SetButtonIcons(); }); });
+    }
+    return QMainWindow::event(event);
+}
+
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);

@@ -169,6 +169,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void CreateControls();
@@ -186,6 +187,7 @@ private:
     void PlaceFrameAt(const QPoint& wanted);
     void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice
     void StepComic(int step);     // neighbouring comic of the selector, or the end-of-comics notice
+    void SetButtonIcons();
     void SetPicture(const QImage& image);
     // Draws the strip file at path; throws when it cannot be decoded.
     void DrawStripFile(const QString& path);
@@ -210,8 +212,9 @@ private:
     bool restoredFromTray_ = false;
     bool ctrlHeld_ = false;
     bool showAtStart_ = true;
-    bool exiting_ = false; // E&xit: the window's close saves nothing any more
-    QString failedStrip_;  // a strip that could not be drawn; redraws on resize stay quiet
+    bool exiting_ = false;     // E&xit: the window's close saves nothing any more
+    bool iconsPending_ = true; // until the first paint
+    QString failedStrip_;      // a strip that could not be drawn; redraws on resize stay quiet
     // The strip drawn last, while its file is unchanged: a resize redraws the strip (twice
     // while the window first opens), and decoding is most of what drawing one costs.
     struct DrawnStrip {

@@ -505,3 +505,10 @@ TEST_F(Navigation, AStripFileChangedByAnotherProgramIsDrawnAnewAtTheNextRedraw)
     EXPECT_TRUE(test::WaitFor([&] { return test::ShownColour(f) == QColor(Qt::yellow); }));
     EXPECT_TRUE(boxes.Texts().isEmpty());
 }
+
+TEST_F(Navigation, TheProgressButtonsGetTheirIconsOnceTheWindowHasPainted)
+{
+    app::TForm1& f = Start();
+    EXPECT_TRUE(test::WaitFor([&] { return !f.bitbtnAbort->icon().isNull(); }));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.bitbtnAdvancedInfo->icon().isNull(); }));
+}
