@@ -4,10 +4,14 @@
 #      offscreen), and the strip store's NextStrip alone on such a folder.
 #   2. Start-up to the main window shown and painted with a catalogue of 1,000 comics of
 #      which 100 are chosen, 3,650 strips each: in-process (offscreen) and the real
-#      program under Xvfb, timed from the outside (window mapped, first drawn into).
+#      program under Xvfb, timed from the outside (window mapped, first drawn into), in
+#      the same run as a bare Qt main window with a menu bar and a label (built here).
+#      The main figure: nothing unread but three strips in each of ten comics; beside it
+#      the older case with nothing unread at all.
 #   3. Resident memory of the real program once its window is shown.
 #   4. Space with nothing unread: the unread lists of the 100 chosen comics are read.
-# Goals: <= 16 ms per key press, <= 0.5 s start-up, <= 60 MB resident.
+# Goals: <= 3 ms per key press (NextStrip <= 0.3 ms), start-up to the window mapped
+# <= 2x the bare window's, <= 35 MB resident.
 # Usage: bench/app/run.sh [RUNS]  (RUNS whole-process starts, default 7). The program
 # folders are built once under /tmp/panelwick-bench-app and reused.
 set -euo pipefail
@@ -31,13 +35,16 @@ make_folder() { # NAME ARGS...
 mkdir -p "$folders"
 make_folder strips 1 1 10000 --link-all
 make_folder startup 1000 100 3650
+make_folder startup-unread10 1000 100 3650 --unread-in 10
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPANELWICK_BENCH=ON \
   -DPANELWICK_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target panelwick bench_app bench_comics pw_window_probe >/dev/null
+cmake --build "$build" -j 2 --target panelwick bench_app bench_comics pw_window_probe \
+  pw_bare_window >/dev/null
 bench_app=$(find "$build/bench" -name bench_app -type f -perm -u+x | head -n1)
 bench_comics=$(find "$build/bench" -name bench_comics -type f -perm -u+x | head -n1)
 probe=$(find "$build/bench" -name pw_window_probe -type f -perm -u+x | head -n1)
+bare=$(find "$build/bench" -name pw_bare_window -type f -perm -u+x | head -n1)
 
 # The program's per-user files go to a throw-away home.
 work=$(mktemp -d)
@@ -54,14 +61,17 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 echo "== load before the run: $(cut -d' ' -f1-3 /proc/loadavg) (2 cores shared)"
 echo
 echo "== strip store alone: NextStrip on a folder of 10,000 strips"
-"$bench_comics" --benchmark_filter='NextStrip10000' 2>&1 | grep -E '^(BM_|-|Benchmark)'
+"$bench_comics" --benchmark_filter='(Next|Previous|Newest)Strip10000' 2>&1 | grep -E '^(BM_|-|Benchmark)'
 echo
-echo "== in-process, offscreen platform"
-PANELWICK_BENCH_STRIPS_FOLDER=$folders/strips PANELWICK_BENCH_STARTUP_FOLDER=$folders/startup \
-  QT_QPA_PLATFORM=offscreen "$bench_app" 2>&1
+echo "== in-process, offscreen platform: nothing unread but in ten comics"
+PANELWICK_BENCH_STRIPS_FOLDER=$folders/strips PANELWICK_BENCH_STARTUP_FOLDER=$folders/startup-unread10 \
+  QT_QPA_PLATFORM=offscreen "$bench_app" --benchmark_filter='Startup|RightKey' 2>&1
+echo "== in-process, offscreen platform: nothing unread at all (the older case)"
+PANELWICK_BENCH_STARTUP_FOLDER=$folders/startup \
+  QT_QPA_PLATFORM=offscreen "$bench_app" --benchmark_filter='Startup|Space' 2>&1
 
 echo
-echo "== whole process: build-bench/panelwick under Xvfb, no window manager, $runs starts"
+echo "== whole process under Xvfb, no window manager, $runs starts of each, alternating"
 display=""
 for n in $(seq 90 140); do
   if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
@@ -75,25 +85,42 @@ for _ in $(seq 1 100); do
 done
 export DISPLAY=:$display
 unset QT_QPA_PLATFORM
-# One untimed start warms the page cache, as for a user who has run the program before.
+# One untimed start of each warms the page cache, as for a user who has run the program before.
+"$probe" "Bare Qt window" "$bare" >/dev/null
+"$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup-unread10" >/dev/null
 "$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup" >/dev/null
 results=()
 for i in $(seq 1 "$runs"); do
+  line=$("$probe" "Bare Qt window" "$bare")
+  echo "run $i bare:           $line"
+  results+=("bare $line")
+  line=$("$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup-unread10")
+  echo "run $i unread in ten:  $line"
+  results+=("main $line")
   line=$("$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup")
-  echo "run $i: $line"
-  results+=("$line")
+  echo "run $i nothing unread: $line"
+  results+=("old $line")
 done
 printf '%s\n' "${results[@]}" | python3 -c '
 import statistics, sys
-rows = [dict(kv.split("=") for kv in l.split()) for l in sys.stdin if l.strip()]
-def col(k): return sorted(float(r[k]) for r in rows)
-for k, label, unit, scale in [("map_ms", "window mapped", "ms", 1), ("paint_ms", "first painted", "ms", 1),
-                              ("main_cpu_ms", "main thread CPU", "ms", 1),
-                              ("main_cpu_wait_ms", "waiting for a CPU", "ms", 1),
-                              ("rss_at_paint_kb", "VmRSS at paint", "MB", 1024),
-                              ("rss_idle_kb", "VmRSS when idle", "MB", 1024), ("hwm_kb", "VmHWM", "MB", 1024)]:
-    v = [x / scale for x in col(k)]
-    print(f"{label:18s} median {statistics.median(v):7.1f} {unit}   min {v[0]:7.1f}   max {v[-1]:7.1f}")
+rows = {}
+for l in sys.stdin:
+    if l.strip():
+        kind, *pairs = l.split()
+        rows.setdefault(kind, []).append(dict(kv.split("=") for kv in pairs))
+def median(kind, k, scale=1):
+    return statistics.median(float(r[k]) for r in rows[kind]) / scale
+names = [("bare", "bare Qt window"), ("main", "unread in ten"), ("old", "nothing unread")]
+print("median".ljust(20) + "".join(label.rjust(17) for _, label in names))
+for k, label, scale in [("map_ms", "window mapped ms", 1), ("paint_ms", "first painted ms", 1),
+                        ("main_cpu_ms", "main thread CPU ms", 1), ("main_cpu_wait_ms", "CPU wait ms", 1),
+                        ("rss_at_paint_kb", "VmRSS at paint MB", 1024),
+                        ("rss_idle_kb", "VmRSS idle MB", 1024), ("hwm_kb", "VmHWM MB", 1024)]:
+    print(label.ljust(20) + "".join("%17.1f" % median(kind, k, scale) for kind, _ in names))
+for kind, label in names[1:]:
+    print("%s: window mapped %.2fx the bare window, first painted %.2fx" % (
+        label, median(kind, "map_ms") / median("bare", "map_ms"),
+        median(kind, "paint_ms") / median("bare", "paint_ms")))
 '
 echo "(map/paint: from fork to the window mapped / first drawn into; cpu_wait: time the main"
 echo " thread was ready but waited for a CPU, which an idle machine would not spend)"

@@ -89,6 +89,19 @@ void BM_NextStrip10000(benchmark::State& state)
 }
 BENCHMARK(BM_NextStrip10000)->Unit(benchmark::kMillisecond);
 
+void BM_PreviousStrip10000(benchmark::State& state)
+{
+    TComicStripsDB db(Comic().dir);
+    TComicInfo comic("Big", "");
+    comic.CurrentStrip = TComicStrip::FromFileName(
+        "Big" + QDate(1990, 1, 1).addDays(5000).toString("yyyyMMdd") + ".gif", db.Dir());
+    for (auto _ : state) {
+        auto previous = db.PreviousStrip(comic);
+        benchmark::DoNotOptimize(previous);
+    }
+}
+BENCHMARK(BM_PreviousStrip10000)->Unit(benchmark::kMillisecond);
+
 void BM_NewestStrip10000(benchmark::State& state)
 {
     TComicStripsDB db(Comic().dir);

@@ -7,23 +7,29 @@
 
 namespace pw::app {
 
-PrintDialogHooks::PrintDialogHooks(TForm1& form)
-    : form_(form), dialog_(new print::TPrintForm(
-                       form.Ini(),
-                       [&form] {
-                           print::TPrintSource source;
-                           source.Picture = form.ShownPicture();
-                           if (const comics::TComicInfo* comic = form.CurrentComic()) {
-                               source.ComicName = comic->Name;
-                               if (comic->CurrentStrip) {
-                                   source.DateText = comic->DateText();
-                                   source.Date = comic->CurrentStrip->Date;
-                               }
-                           }
-                           return source;
-                       },
-                       &form))
+PrintDialogHooks::PrintDialogHooks(TForm1& form) : form_(form) {}
+
+print::TPrintForm& PrintDialogHooks::Dialog()
 {
+    if (dialog_)
+        return *dialog_;
+    TForm1& form = form_;
+    dialog_ = new print::TPrintForm(
+        form.Ini(),
+        [&form] {
+            print::TPrintSource source;
+            source.Picture = form.ShownPicture();
+            if (const comics::TComicInfo* comic = form.CurrentComic()) {
+                source.ComicName = comic->Name;
+                if (comic->CurrentStrip) {
+                    source.DateText = comic->DateText();
+                    source.Date = comic->CurrentStrip->Date;
+                }
+            }
+            return source;
+        },
+        &form);
+    return *dialog_;
 }
 
 PrintDialogHooks::~PrintDialogHooks() = default;
@@ -35,7 +41,7 @@ void PrintDialogHooks::PrintCurrentStrip()
         platform::MessageBoxService::Information(QStringLiteral("There is no strip to print."));
         return;
     }
-    dialog_->exec();
+    Dialog().exec();
 }
 
 } // namespace pw::app

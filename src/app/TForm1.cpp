@@ -77,9 +77,7 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     notices_ = NoticePictures::Load();
     // 3. The configuration file: nothing is read yet.
     ini_ = std::make_unique<platform::TIniFile>(options_.Paths.IniPath);
-    // 4. The settings dialog, hidden until the Settings command.
-    settings_ = new TfrmSettings(
-        *ini_, comicsToGet_, comicsNotToGet_, [this]() -> TDesktopIntegration& { return *desktop_; }, this);
+    // 4. The settings dialog is made hidden when the Settings command first needs it.
     // 5. Flags.
     restoredFromTray_ = false;
     ctrlHeld_ = false;
@@ -90,12 +88,13 @@ bool TForm1::FormCreate(const TStartupOptions& options)
         TrayIcon1->SetHint(total > 0 ? QStringLiteral("Panelwick - ") + UnreadMarks::CountText(total)
                                      : QStringLiteral("Panelwick"));
     };
-    // 7. The catalogue; the program cannot run without it.
+    // 7. The catalogue; the program cannot run without it. No comic's strip is looked up
+    // here: showing a comic finds its first unread, else its newest strip, from the folder
+    // as it is then, so only the comic on screen is ever listed before the first paint.
     const QString catalogue = options_.Paths.CataloguePath;
     try {
         allComics_.LoadCatalogue(catalogue);
         allComics_.LoadUserCatalogue(options_.Paths.UserCataloguePath);
-        allComics_.FindCurrentStrips(*stripsDB_);
     } catch (const std::exception& e) {
         const auto* pe = dynamic_cast<const platform::Exception*>(&e);
         const QString reason = pe ? pe->Message() : QString::fromLocal8Bit(e.what());
@@ -132,6 +131,15 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     }
     qApp->installEventFilter(this); // the window sees keys before its controls
     return true;
+}
+
+TfrmSettings& TForm1::Settings()
+{
+    if (!settings_)
+        settings_ = new TfrmSettings(
+            *ini_, comicsToGet_, comicsNotToGet_, [this]() -> TDesktopIntegration& { return *desktop_; },
+            this);
+    return *settings_;
 }
 
 void TForm1::FormStartupMessage()
@@ -191,6 +199,16 @@ void TForm1::PlaceFrameAt(const QPoint& wanted)
         });
     });
     check->start();
+}
+
+bool TForm1::event(QEvent* event)
+{
+    if (event->type() == QEvent::Paint && iconsPending_) {
+        // After the whole first frame, which this paint begins.
+        iconsPending_ = false;
+        QTimer::singleShot(0, this, [this] { platform::Guarded([this] { SetButtonIcons(); }); });
+    }
+    return QMainWindow::event(event);
 }
 
 void TForm1::showEvent(QShowEvent* event)

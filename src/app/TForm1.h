@@ -4,8 +4,10 @@
 #include "app/StartupOptions.h"
 #include "comics/TComicStrip.h"
 #include "comics/TComicsList.h"
+#include "platform/FileStamp.h"
 
 #include <QMainWindow>
+#include <QPixmap>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -66,7 +68,8 @@ public:
     comics::TComicInfo* CurrentComic() const { return currentComic_; }
     // The picture in the strip display; null when none is shown.
     QImage ShownPicture() const;
-    TfrmSettings& Settings() const { return *settings_; }
+    // Made at its first use: nothing on the first screen needs it.
+    TfrmSettings& Settings();
     UnreadMarks& Unread() const { return *unread_; }
     // Where the start-up message arrives (sent, not posted).
     platform::MessageTarget& StartupTarget() const { return *startupTarget_; }
@@ -168,6 +171,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void ConnectComicAdding();
@@ -186,7 +190,10 @@ private:
     void PlaceFrameAt(const QPoint& wanted);
     void StepStrip(bool forward); // previous or next strip, or the end-of-strips notice
     void StepComic(int step);     // neighbouring comic of the selector, or the end-of-comics notice
+    void SetButtonIcons();
     void SetPicture(const QImage& image);
+    // Draws the strip file at path; throws when it cannot be decoded.
+    void DrawStripFile(const QString& path);
     void RedrawStrip(); // the current strip again, quiet about a failure already reported
     void UpdateWallpaperCheck();
     void SelectRemembered(const QString& text);
@@ -208,8 +215,16 @@ private:
     bool restoredFromTray_ = false;
     bool ctrlHeld_ = false;
     bool showAtStart_ = true;
-    bool exiting_ = false; // E&xit: the window's close saves nothing any more
-    QString failedStrip_;  // a strip that could not be drawn; redraws on resize stay quiet
+    bool exiting_ = false;     // E&xit: the window's close saves nothing any more
+    bool iconsPending_ = true; // until the first paint
+    QString failedStrip_;      // a strip that could not be drawn; redraws on resize stay quiet
+    // The strip drawn last, while its file is unchanged: a resize redraws the strip (twice
+    // while the window first opens), and decoding is most of what drawing one costs.
+    struct DrawnStrip {
+        QString path;
+        std::optional<platform::FileStamp> stamp; // Settled when set
+        QPixmap picture;
+    } drawn_;
 };
 
 } // namespace pw::app

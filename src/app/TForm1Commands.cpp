@@ -25,7 +25,7 @@ namespace pw::app {
 void TForm1::Settings1Click()
 {
     const QString remembered = comboComics->currentText();
-    const bool ok = RunSettingsModal ? RunSettingsModal() : settings_->exec() == QDialog::Accepted;
+    const bool ok = RunSettingsModal ? RunSettingsModal() : Settings().exec() == QDialog::Accepted;
     if (!ok)
         return;
     ApplyChoice(remembered);

@@ -66,6 +66,14 @@ QAction* NewAction(QObject* parent, const char* name, const QString& caption, co
 }
 } // namespace
 
+void TForm1::SetButtonIcons()
+{
+    // Looked up in the desktop's icon theme, a search through its folders that costs more
+    // than the rest of the window: the buttons get their icons after the first paint.
+    bitbtnAbort->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    bitbtnAdvancedInfo->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+}
+
 void TForm1::CreateControls()
 {
     auto* central = new QWidget(this);
@@ -130,14 +138,12 @@ void TForm1::CreateControls()
     progressColumn->addWidget(ProgressBar);
     progress->addLayout(progressColumn, 1);
     bitbtnAbort = Named(new QPushButton(progressPanel), "bitbtnAbort");
-    bitbtnAbort->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
     bitbtnAbort->setToolTip(QStringLiteral("Abort Current Updates"));
     bitbtnAbort->setEnabled(false);
     bitbtnAbort->setFocusPolicy(Qt::NoFocus);
     bitbtnAbort->setFixedSize(25, 25);
     progress->addWidget(bitbtnAbort);
     bitbtnAdvancedInfo = Named(new QPushButton(progressPanel), "bitbtnAdvancedInfo");
-    bitbtnAdvancedInfo->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     bitbtnAdvancedInfo->setToolTip(QStringLiteral("Show Advanced Info"));
     bitbtnAdvancedInfo->setFocusPolicy(Qt::NoFocus);
     bitbtnAdvancedInfo->setFixedSize(25, 25);

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPixmap>
 #include <exception>
@@ -70,7 +71,7 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
     unread_->Refresh(comic.Name);
     lblCurrentDate->setText(comic.DateText());
     try {
-        SetPicture(imaging::TStripDecoder::LoadFromFile(path));
+        DrawStripFile(path);
     } catch (...) {
         // The old picture under the new date would be the wrong strip.
         Image1->clear();
@@ -82,6 +83,21 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
         std::rethrow_exception(markFailed);
     }
     failedStrip_.clear();
+}
+
+void TForm1::DrawStripFile(const QString& path)
+{
+    // The stamp comes first: a change while decoding gives the file a later one.
+    const auto stamp = platform::FileStamp::Of(QFile::encodeName(path));
+    if (stamp && drawn_.stamp && path == drawn_.path && *stamp == *drawn_.stamp) {
+        Image1->setPixmap(drawn_.picture);
+        return;
+    }
+    drawn_ = {};
+    SetPicture(imaging::TStripDecoder::LoadFromFile(path));
+    // Like a folder listing, the file's time stamp proves nothing until it has settled.
+    if (stamp && stamp->Settled() && !Image1->pixmap().isNull())
+        drawn_ = {path, stamp, Image1->pixmap()};
 }
 
 void TForm1::RedrawStrip()

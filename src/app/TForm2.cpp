@@ -14,11 +14,6 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window)
     resize(400, 300);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setReadOnly(true);
-    Memo1->setMaximumBlockCount(kMaxLines);
-    layout->addWidget(Memo1);
 }
 
 void TForm2::Append(const QString& text)
@@ -36,6 +31,13 @@ void TForm2::Append(const QString& text)
 
 void TForm2::showEvent(QShowEvent* event)
 {
+    if (!Memo1) {
+        Memo1 = new QPlainTextEdit(this);
+        Memo1->setObjectName(QStringLiteral("Memo1"));
+        Memo1->setReadOnly(true);
+        Memo1->setMaximumBlockCount(kMaxLines);
+        layout()->addWidget(Memo1);
+    }
     if (!pending_.isEmpty()) {
         Memo1->appendPlainText(pending_.join(QLatin1Char('\n')));
         pending_.clear();

@@ -19,6 +19,8 @@ public:
 
     void Append(const QString& line);
 
+    // Made when the window is first shown: a text editor costs about as much to make as
+    // the rest of the first screen, and the log is hardly ever looked at.
     QPlainTextEdit* Memo1 = nullptr;
 
 protected:

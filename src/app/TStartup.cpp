@@ -47,14 +47,20 @@ bool TStartup::Start(const TStartupOptions& options)
     CreateAdvancedInfoWindow();
     // 4. The print dialog.
     CreatePrintDialog();
-    // 5. The About box.
-    aboutBox_ = std::make_unique<TAboutBox>(form1_.get());
+    // 5. The About box, made when the user first asks for it.
     if (!form1_->RunAboutModal)
-        form1_->RunAboutModal = [box = aboutBox_.get()] { box->exec(); };
+        form1_->RunAboutModal = [this] { AboutBox().exec(); };
     // 6. Then the message loop, with the main window shown unless starting minimised.
     if (form1_->ShowAtStart())
         form1_->show();
     return true;
+}
+
+TAboutBox& TStartup::AboutBox()
+{
+    if (!aboutBox_)
+        aboutBox_ = std::make_unique<TAboutBox>(form1_.get());
+    return *aboutBox_;
 }
 
 void TStartup::CreateAdvancedInfoWindow()

@@ -27,7 +27,8 @@ public:
     bool Start(const TStartupOptions& options);
 
     TForm2& DebugLog() const { return *form2_; }
-    TAboutBox& AboutBox() const { return *aboutBox_; }
+    // Made when first shown.
+    TAboutBox& AboutBox();
 
 private:
     void CreateAdvancedInfoWindow();

@@ -1,5 +1,6 @@
 #include "comics/TComicStripsDB.h"
 
+#include "comics/FolderEntries.h"
 #include "comics/TComicInfo.h"
 #include "comics/TextLines.h"
 #include "platform/Exception.h"
@@ -10,7 +11,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -19,33 +19,6 @@
 namespace pw::comics {
 
 namespace {
-
-// Calls fn(entry name, the bytes after the prefix) for every entry of `folder` whose name
-// begins with `prefix` (exact bytes), of every kind, in the order the file system lists
-// them. No stat, and the folder read straight with getdents64 (opendir would stat it
-// too): a folder is listed at least once per comic per update.
-template <class Fn> void ForEachEntry(const QString& folder, const QString& prefix, Fn&& fn)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    const std::unique_ptr<const int, void (*)(const int*)> closer(&fd, [](const int* f) { ::close(*f); });
-    const QByteArray pre = QFile::encodeName(prefix);
-    alignas(dirent64) char buffer[32768];
-    for (;;) {
-        const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
-        if (got <= 0)
-            return;
-        for (ssize_t at = 0; at < got;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-            at += entry->d_reclen;
-            if (std::strncmp(entry->d_name, pre.constData(), static_cast<size_t>(pre.size())) != 0)
-                continue;
-            const std::string_view name(entry->d_name);
-            fn(name, name.substr(static_cast<size_t>(pre.size())));
-        }
-    }
-}
 
 QString ListingFolder(const QString& dir, const QString& comicName)
 {
@@ -67,52 +40,6 @@ int DateKey(const QDate& d)
 {
     return d.year() * 10000 + d.month() * 100 + d.day();
 }
-
-// The date (as yyyymmdd) of a listed entry that is a strip of comic `name`, or 0. `rest` is
-// what follows the comic's name; plain ASCII names, the usual case, are read without
-// building any string.
-int EntryDate(std::string_view entry, std::string_view rest, const QString& name, const QString& dir)
-{
-    const bool ascii =
-        std::all_of(rest.begin(), rest.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii) {
-        const auto strip = StripOf(
-            QFile::decodeName(QByteArray(entry.data(), static_cast<qsizetype>(entry.size()))), name, dir);
-        return strip ? DateKey(strip->Date) : 0;
-    }
-    if (rest.size() != 12)
-        return 0;
-    int value[3] = {0, 0, 0};
-    const int widths[3] = {4, 2, 2};
-    size_t at = 0;
-    for (int part = 0; part < 3; ++part) {
-        for (int i = 0; i < widths[part]; ++i, ++at) {
-            if (rest[at] < '0' || rest[at] > '9')
-                return 0;
-            value[part] = value[part] * 10 + (rest[at] - '0');
-        }
-    }
-    if (!QDate::isValid(value[0], value[1], value[2]))
-        return 0;
-    return value[0] * 10000 + value[1] * 100 + value[2];
-}
-
-// The best entry so far; the strip is made only for the winner.
-struct Best {
-    int date = 0;
-    QByteArray entry;
-    void Take(int d, std::string_view e)
-    {
-        date = d;
-        entry = QByteArray(e.data(), static_cast<qsizetype>(e.size()));
-    }
-    std::optional<TComicStrip> Strip(const QString& dir) const
-    {
-        if (date == 0)
-            return std::nullopt;
-        return TComicStrip::FromFileName(QFile::decodeName(entry), dir);
-    }
-};
 
 // The file's bytes; a missing file reads as empty. `error` is set when the file exists but
 // cannot be read; `missing`, when given, tells whether it was missing.
@@ -266,13 +193,15 @@ void TComicStripsDB::MarkRead(const TComicStrip& strip) const
     bool missing = false;
     std::vector<QByteArray> lines = ReadMarkerForRewrite(path, &missing);
     const QByteArray name = QFile::encodeName(strip.FileName);
-    for (auto it = lines.begin(); it != lines.end(); ++it) {
-        if (*it == name) {
-            lines.erase(it);
-            break;
-        }
-    }
-    WriteMarker(path, lines, missing); // always, so that the file exists afterwards
+    const auto listed = std::find(lines.begin(), lines.end(), name);
+    // A marker that exists and does not list the strip would be written back unchanged:
+    // left alone, the folder stays unchanged and its listing stays valid while the user
+    // steps through strips already read.
+    if (listed == lines.end() && !missing)
+        return;
+    if (listed != lines.end())
+        lines.erase(listed);
+    WriteMarker(path, lines, missing); // also when missing, so that the file exists afterwards
 }
 
 std::optional<TComicStrip> TComicStripsDB::FirstUnreadStrip(const QString& comicName) const
@@ -320,19 +249,15 @@ std::optional<TComicStrip> TComicStripsDB::NewestStrip(const QString& comicName)
 {
     if (!IsUsableName(comicName))
         return std::nullopt;
-    Best best;
-    ForEachEntry(ListingFolder(dir_, comicName), comicName,
-                 [&](std::string_view entry, std::string_view rest) {
-                     // Only the extensions strips are stored with count, in exactly this case:
-                     // a comic whose strips are PNG must still have a newest strip.
-                     const size_t dot = entry.rfind('.');
-                     if (dot == std::string_view::npos || !IsStoredExtension(entry.substr(dot + 1)))
-                         return;
-                     const int date = EntryDate(entry, rest, comicName, dir_);
-                     if (date > best.date)
-                         best.Take(date, entry);
-                 });
-    return best.Strip(dir_);
+    const StripListing& listing = ListingOf(comicName);
+    const StripListing::Entry* best = nullptr;
+    for (const StripListing::Entry& entry : listing.Entries()) {
+        // Only the extensions strips are stored with count, in exactly this case (a comic
+        // whose strips are PNG must still have a newest strip); the first listed wins a tie.
+        if (entry.picture && (!best || entry.date > best->date))
+            best = &entry;
+    }
+    return best ? listing.StripOf(*best) : std::nullopt;
 }
 
 std::optional<TComicStrip> TComicStripsDB::NextStrip(const TComicInfo& comic) const
@@ -350,20 +275,31 @@ std::optional<TComicStrip> TComicStripsDB::Neighbour(const TComicInfo& comic, bo
     if (!comic.CurrentStrip || !IsUsableName(comic.Name))
         return std::nullopt;
     const int current = DateKey(comic.CurrentStrip->Date);
-    Best best;
-    ForEachEntry(ListingFolder(dir_, comic.Name), comic.Name,
-                 [&](std::string_view entry, std::string_view rest) {
-                     if (rest == ".unr")
-                         return; // the marker file
-                     const int date = EntryDate(entry, rest, comic.Name, dir_);
-                     if (date == 0)
-                         return;
-                     // The nearest date beyond the current one; the first listed wins a tie.
-                     if (later ? (date > current && (best.date == 0 || date < best.date))
-                               : (date < current && date > best.date))
-                         best.Take(date, entry);
-                 });
-    return best.Strip(dir_);
+    const StripListing& listing = ListingOf(comic.Name);
+    const StripListing::Entry* best = nullptr;
+    for (const StripListing::Entry& entry : listing.Entries()) {
+        // The nearest date beyond the current one; the first listed wins a tie.
+        if (later ? (entry.date > current && (!best || entry.date < best->date))
+                  : (entry.date < current && (!best || entry.date > best->date)))
+            best = &entry;
+    }
+    return best ? listing.StripOf(*best) : std::nullopt;
+}
+
+const StripListing& TComicStripsDB::ListingOf(const QString& comicName) const
+{
+    auto it = std::find_if(listings_.begin(), listings_.end(),
+                           [&](const auto& kept) { return kept.first == comicName; });
+    if (it == listings_.end()) {
+        if (listings_.size() >= kKeptListings)
+            listings_.pop_back();
+        listings_.emplace_front(comicName, StripListing());
+    } else {
+        listings_.splice(listings_.begin(), listings_, it); // most recently used first
+    }
+    StripListing& listing = listings_.front().second;
+    listing.Refresh(ListingFolder(dir_, comicName), comicName, dir_);
+    return listing;
 }
 
 bool TComicStripsDB::HasEntryFor(const QString& comicName, const QString& datePart) const
@@ -371,10 +307,10 @@ bool TComicStripsDB::HasEntryFor(const QString& comicName, const QString& datePa
     if (!IsUsableName(comicName))
         return false;
     bool found = false;
-    ForEachEntry(ListingFolder(dir_, comicName), comicName + datePart,
-                 [&](std::string_view, std::string_view rest) {
-                     found = found || rest.empty() || rest.front() == '.';
-                 });
+    ForEachFolderEntry(ListingFolder(dir_, comicName), comicName + datePart,
+                       [&](std::string_view, std::string_view rest) {
+                           found = found || rest.empty() || rest.front() == '.';
+                       });
     return found;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "StripListing.h"
 #include "TComicStrip.h"
 
 #include <QString>
 #include <functional>
+#include <list>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace pw::comics {
 
@@ -13,7 +16,8 @@ class TComicInfo;
 
 // The strip store: one folder per comic under Dir, strips named by date, and the
 // <Name>.unr unread marker file (one FileName per CR LF line, oldest addition first).
-// Nothing is cached: every lookup lists the comic's folder.
+// Every lookup answers from the folder as it is now; the listings of the comics looked at
+// last are kept while their folders are unchanged (see StripListing).
 class TComicStripsDB {
 public:
     // Creates the folder (one level) when missing, ignoring failure; Dir gets a trailing "/".
@@ -32,7 +36,8 @@ public:
     // such comics have no strips, and marking one of their strips throws.
     static bool IsUsableName(const QString& comicName);
 
-    // Throw platform::Exception when the marker file cannot be written.
+    // Throw platform::Exception when the marker file cannot be written. MarkRead leaves a
+    // marker that does not list the strip as it is, and creates a missing one empty.
     void MarkUnread(const TComicStrip& strip) const;
     void MarkRead(const TComicStrip& strip) const;
 
@@ -55,8 +60,15 @@ private:
     // Marker lines that are strips of the comic, in file order, until `visit` returns false.
     void ForEachUnread(const QString& comicName, const std::function<bool(TComicStrip&&)>& visit) const;
     std::optional<TComicStrip> Neighbour(const TComicInfo& comic, bool later) const;
+    // The comic's folder listing as it is now.
+    const StripListing& ListingOf(const QString& comicName) const;
+
+    // The user steps through one comic at a time; a listing of thousands of strips is
+    // worth keeping for the few comics looked at last, not for every comic.
+    static constexpr size_t kKeptListings = 4;
 
     QString dir_;
+    mutable std::list<std::pair<QString, StripListing>> listings_; // most recently used first
 };
 
 } // namespace pw::comics

@@ -8,6 +8,7 @@
 #include "comics/TComicInfo.h"
 #include "desktop/TTrayIcon.h"
 #include "imaging/TGifDecoder.h"
+#include "platform/FileStamp.h"
 #include "platform/Timer.h"
 #include "platform/Tunables.h"
 
@@ -468,3 +469,46 @@ TEST_F(Navigation, UnreadNoticeEndsByItself)
 }
 
 } // namespace
+
+TEST_F(Navigation, AComicFirstShownAfterStartShowsItsNewestStripAsTheFolderHoldsItThen)
+{
+    app::TForm1& f = Start();
+    EXPECT_EQ(f.comboComics->currentText(), "Alpha");
+    folder.AddGif("Beta", "20020204", "magenta"); // stored by another program after the start
+    Key(Qt::Key_Down);
+    EXPECT_EQ(f.comboComics->currentText(), "Beta");
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::magenta));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2002, 2, 4));
+    // A comic shown before comes back with the strip it showed.
+    Key(Qt::Key_Up);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+TEST_F(Navigation, AStripFileChangedByAnotherProgramIsDrawnAnewAtTheNextRedraw)
+{
+    app::TForm1& f = Start();
+    const QString path = folder.Path() + "Comics/Alpha/Alpha20010103.gif";
+    ASSERT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    // Drawn again once its file has settled, so that the picture may be kept.
+    ASSERT_TRUE(test::WaitFor([&] {
+        const auto stamp = platform::FileStamp::Of(QFile::encodeName(path));
+        return stamp && stamp->Settled();
+    }));
+    f.resize(f.width() + 10, f.height());
+    ASSERT_TRUE(test::WaitFor([&] { return test::ShownColour(f) == QColor(Qt::blue); }));
+    folder.AddGif("Alpha", "20010103", "yellow");
+    f.resize(f.width() + 10, f.height());
+    EXPECT_TRUE(test::WaitFor([&] { return test::ShownColour(f) == QColor(Qt::yellow); }));
+    EXPECT_TRUE(boxes.Texts().isEmpty());
+}
+
+TEST_F(Navigation, TheProgressButtonsGetTheirIconsOnceTheWindowHasPainted)
+{
+    app::TForm1& f = Start();
+    EXPECT_TRUE(test::WaitFor([&] { return !f.bitbtnAbort->icon().isNull(); }));
+    EXPECT_TRUE(test::WaitFor([&] { return !f.bitbtnAdvancedInfo->icon().isNull(); }));
+}

@@ -2,11 +2,15 @@
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "platform/Exception.h"
+#include "platform/FileStamp.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -397,4 +401,73 @@ TEST_F(StripStoreTest, RewrittenMarkerKeepsItsPermissionsAndLeavesNoTemporaryFil
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(QDir(root + "/X").entryList(QDir::Files | QDir::Hidden),
               (QStringList{"X.unr", "X20011204.gif"}));
+}
+
+namespace {
+
+// Runs a tool of the system on the comics folder, as another program would change it.
+void RunTool(const QString& tool, const QStringList& args)
+{
+    const QString program = QStandardPaths::findExecutable(tool);
+    ASSERT_FALSE(program.isEmpty()) << tool.toStdString();
+    ASSERT_EQ(QProcess::execute(program, args), 0) << tool.toStdString();
+}
+
+// Until the folder's last change lies far enough back for a listing of it to be kept.
+void WaitUntilSettled(const QString& folder)
+{
+    for (;;) {
+        const auto stamp = pw::platform::FileStamp::Of(QFile::encodeName(folder));
+        ASSERT_TRUE(stamp);
+        if (stamp->Settled())
+            return;
+        QThread::msleep(10);
+    }
+}
+
+} // namespace
+
+TEST_F(StripStoreTest, StripsAddedRemovedOrRenamedByAnotherProgramShowAtTheNextLookup)
+{
+    Touch("X/X20011201.gif");
+    Touch("X/X20011202.gif");
+    Touch("X/X20011203.gif");
+    Touch("X/X.unr", "");
+    const QString folder = root + "/X";
+    TComicStripsDB db(root);
+    TComicInfo comic("X", "");
+    comic.CurrentStrip = TComicStrip::FromFileName("X20011202.gif", db.Dir());
+
+    // Each time the folder has settled and been listed (and so may be kept) before the change.
+    WaitUntilSettled(folder);
+    EXPECT_EQ(NameOf(db.NewestStrip("X")), "X20011203.gif");
+    EXPECT_EQ(NameOf(db.NextStrip(comic)), "X20011203.gif");
+    EXPECT_EQ(NameOf(db.NewestStrip("X")), "X20011203.gif"); // asked again, nothing changed
+    RunTool("touch", {folder + "/X20011205.gif"});
+    EXPECT_EQ(NameOf(db.NewestStrip("X")), "X20011205.gif");
+
+    WaitUntilSettled(folder);
+    EXPECT_EQ(NameOf(db.NewestStrip("X")), "X20011205.gif");
+    RunTool("mv", {folder + "/X20011205.gif", folder + "/X20011204.jpg"});
+    EXPECT_EQ(NameOf(db.NewestStrip("X")), "X20011204.jpg");
+    comic.CurrentStrip = TComicStrip::FromFileName("X20011203.gif", db.Dir());
+    EXPECT_EQ(NameOf(db.NextStrip(comic)), "X20011204.jpg");
+
+    WaitUntilSettled(folder);
+    comic.CurrentStrip = TComicStrip::FromFileName("X20011202.gif", db.Dir());
+    EXPECT_EQ(NameOf(db.PreviousStrip(comic)), "X20011201.gif");
+    RunTool("rm", {folder + "/X20011201.gif"});
+    EXPECT_EQ(NameOf(db.PreviousStrip(comic)), "none");
+
+    // Reading a strip the marker does not list leaves the folder as it was.
+    const auto before = pw::platform::FileStamp::Of(QFile::encodeName(folder));
+    db.MarkRead(*comic.CurrentStrip);
+    EXPECT_TRUE(before == pw::platform::FileStamp::Of(QFile::encodeName(folder)));
+
+    // A whole folder put in the comic folder's place is another folder.
+    WaitUntilSettled(folder);
+    EXPECT_EQ(NameOf(db.NextStrip(comic)), "X20011203.gif");
+    RunTool("mv", {folder, root + "/Old X"});
+    Touch("X/X20011210.gif");
+    EXPECT_EQ(NameOf(db.NextStrip(comic)), "X20011210.gif");
 }
