@@ -107,7 +107,6 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // the first-start settings dialog offers "Add comic…".
     // 8. Chosen and not-chosen comics.
     allComics_.SplitChosen(*ini_, comicsToGet_, comicsNotToGet_);
-    ConnectComicAdding();
     // 9. GIF decoding is linked in: nothing to load.
     // 10. The current comic.
     currentComic_ = allComics_.FindByName(
@@ -135,10 +134,12 @@ bool TForm1::FormCreate(const TStartupOptions& options)
 
 TfrmSettings& TForm1::Settings()
 {
-    if (!settings_)
+    if (!settings_) {
         settings_ = new TfrmSettings(
             *ini_, comicsToGet_, comicsNotToGet_, [this]() -> TDesktopIntegration& { return *desktop_; },
             this);
+        ConnectComicAdding();
+    }
     return *settings_;
 }
 
