@@ -330,21 +330,20 @@ void TComicDownloadInfo::RequestDone(unsigned error)
     } else if (step_ != Step::Page) {
         SourceRequestDone(error);
     } else if (state_ == kLooking && CompletedCleanly(error) && page_ && page_->size() > 0 &&
-               FindStripAddressInPage(page_->data(), PageSiteBase(comic_->PageURL, http_->CurrentAddress()))
-                   .isEmpty()) {
+               FindStripAddressInPage(page_->data(), PageSite()).isEmpty()) {
         // No usable Last-modified date: not the built-in site's page, so perhaps a feed
         // or another page; else it fails as the built-in page would.
         const QByteArray document = page_->data();
-        if (!FollowSource(document, AnsweredAddress()))
+        if (!FollowSource(document, http_->CurrentAddress()))
             SetState(kFailed, failed + FailureReason(error));
     } else if (state_ == kGettingInfo && CompletedCleanly(error)) {
         const QByteArray document = page_->data();
-        const QString site = PageSiteBase(comic_->PageURL, http_->CurrentAddress());
+        const QString site = PageSite();
         const QString address = FindStripAddressInPage(document, site);
         http_->ReceiveStream = nullptr;
         page_.reset();
         if (address.isEmpty()) {
-            if (!FollowSource(document, AnsweredAddress()))
+            if (!FollowSource(document, http_->CurrentAddress()))
                 SetState(kFailed, QStringLiteral("No strip found in strip info."));
         } else {
             http_->URL = address;
@@ -427,6 +426,11 @@ bool TComicDownloadInfo::OpenStripFile(const QString& path)
         ::close(fd);
     stripFile_.reset();
     return false;
+}
+
+QString TComicDownloadInfo::PageSite() const
+{
+    return PageSiteBase(comic_->PageURL, http_->CurrentAddress());
 }
 
 QString TComicDownloadInfo::PartPath() const

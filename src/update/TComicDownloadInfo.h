@@ -124,7 +124,8 @@ private:
     bool WaitingForSite();
     void AddValidators(QByteArray& line) const;
     QString HeaderValue(const char* name) const;
-    QString AnsweredAddress() const;
+    // The site a strip address on the page is joined to: the page's own, redirects applied.
+    QString PageSite() const;
     bool EndedByStatus(unsigned error);
     void RememberPageAnswer();
     // False, with nothing changed, when the document is no feed and names no feed or

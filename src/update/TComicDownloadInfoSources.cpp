@@ -79,11 +79,6 @@ QString TComicDownloadInfo::HeaderValue(const char* name) const
     return {};
 }
 
-QString TComicDownloadInfo::AnsweredAddress() const
-{
-    return http_->CurrentAddress();
-}
-
 bool TComicDownloadInfo::EndedByStatus(unsigned error)
 {
     if (error != 0)
@@ -237,7 +232,7 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
         return;
     }
     const QByteArray document = page_->data();
-    const QString address = AnsweredAddress();
+    const QString address = http_->CurrentAddress();
     http_->ReceiveStream = nullptr;
     page_.reset();
     if (step_ == Step::Feed) {

@@ -35,13 +35,8 @@ wid=$(wait_window '^Panelwick$')
 [ -n "$wid" ] || fail "no Panelwick window appeared"
 [ -n "$(wait_window '^Advanced Info$')" ] || fail "the update at start did not show Advanced Info"
 
-for _ in $(seq 1200); do
-  [ "$(strips_stored "$prog" "${comics[@]}")" -eq 6 ] && break
-  kill -0 "$app" 2>/dev/null || fail "panelwick ended during the update"
-  sleep 0.1
-done
-[ "$(strips_stored "$prog" "${comics[@]}")" -eq 6 ] ||
-  fail "$(strips_stored "$prog" "${comics[@]}") of 6 strips stored: $(ls -R "$prog/Comics")"
+stored=$(wait_strips "$app" "$prog" "${comics[@]}") ||
+  fail "$stored of 6 strips stored: $(ls -R "$prog/Comics")"
 wait_idle "$app" || fail "panelwick stays busy after the update"
 
 dialog=$(key_until_dialog "$wid" ctrl+s '^Settings$')

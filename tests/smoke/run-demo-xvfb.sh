@@ -39,13 +39,7 @@ wid=$(wait_window '^Panelwick$')
 [ -n "$(wait_window '^Advanced Info$')" ] || demo_fail "the demo's update at start did not show Advanced Info"
 
 comics=("Pixel Cats" "Night Shift" "Garden Gnomes" "Loop Street" "Tea Break" "Sun Porch" "Feed Frogs" "Moon Diary")
-for _ in $(seq 1200); do
-  [ "$(strips_stored "$prog" "${comics[@]}")" -eq 8 ] && break
-  kill -0 "$app" 2>/dev/null || demo_fail "panelwick ended during the demo's update"
-  sleep 0.1
-done
-[ "$(strips_stored "$prog" "${comics[@]}")" -eq 8 ] ||
-  demo_fail "$(strips_stored "$prog" "${comics[@]}") of 8 strips stored by the demo"
+stored=$(wait_strips "$app" "$prog" "${comics[@]}") || demo_fail "$stored of 8 strips stored by the demo"
 wait_idle "$app" || demo_fail "panelwick stays busy after the demo's update"
 
 wmctrl -i -c "$wid"

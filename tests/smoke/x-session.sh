@@ -108,6 +108,21 @@ strips_stored() {
   echo "$n"
 }
 
+# PID PROGRAM-FOLDER NAME...: waits up to two minutes, while the process lives, until every
+# named comic has a strip stored; false (with the count on stdout) otherwise
+wait_strips() {
+  local app=$1 prog=$2 stored=0
+  shift 2
+  for _ in $(seq 1200); do
+    stored=$(strips_stored "$prog" "$@")
+    [ "$stored" -eq $# ] && return 0
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "$stored"
+  return 1
+}
+
 # PID SECONDS: waits for the process to end
 wait_gone() {
   for _ in $(seq $(($2 * 10))); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
