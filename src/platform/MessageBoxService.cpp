@@ -52,18 +52,20 @@ IMessageBoxBackend& MessageBoxService::Backend()
 
 void MessageBoxService::Information(const QString& text)
 {
-    const QString shown = ShowableText(text, true);
-    ShowOnce(shown, [&] { Backend().Show(BoxKind::Information, Caption(), shown); });
+    Show(BoxKind::Information, text);
 }
 void MessageBoxService::Warning(const QString& text)
 {
-    const QString shown = ShowableText(text, true);
-    ShowOnce(shown, [&] { Backend().Show(BoxKind::Warning, Caption(), shown); });
+    Show(BoxKind::Warning, text);
 }
 void MessageBoxService::Error(const QString& text)
 {
+    Show(BoxKind::Error, text);
+}
+void MessageBoxService::Show(BoxKind kind, const QString& text)
+{
     const QString shown = ShowableText(text, true);
-    ShowOnce(shown, [&] { Backend().Show(BoxKind::Error, Caption(), shown); });
+    ShowOnce(shown, [&] { Backend().Show(kind, Caption(), shown); });
 }
 bool MessageBoxService::Question(const QString& text)
 {

@@ -34,6 +34,7 @@ public:
 
 private:
     static IMessageBoxBackend& Backend();
+    static void Show(BoxKind kind, const QString& text);
 };
 
 // Writes every box to standard error and answers questions with No.

@@ -122,14 +122,15 @@ void TSourceProbe::RequestDone(unsigned error)
     }
     const QByteArray document = body_->data();
     body_.reset();
-    Examine(document, asked);
+    Examine(document, http_->CurrentAddress()); // relative addresses follow redirects
 }
 
 void TSourceProbe::Examine(const QByteArray& document, const QString& address)
 {
     const QDate today = QDateTime::currentDateTimeUtc().date();
     const QDate pageDay = LastModifiedDay(http_->ResponseHeader());
-    if (!followedLink_ && pageDay.isValid() && !FindStripAddressInPage(document, SiteBase()).isEmpty()) {
+    const QString site = PageSiteBase(address_, address);
+    if (!followedLink_ && pageDay.isValid() && !FindStripAddressInPage(document, site).isEmpty()) {
         found_ = {
             QStringLiteral("comic site page"), sources::ScanHtmlHead(document, address).Title, pageDay, {}};
         return Finish({});
