@@ -19,6 +19,10 @@ DesktopComponents::~DesktopComponents() = default;
 
 void DesktopComponents::FormCreate()
 {
+    form_.TrayIcon1->OnLog = [this](const QString& line) {
+        if (Log)
+            Log(line);
+    };
     AutoStart = std::make_unique<desktop::TLumbrinAutostart>(form_.Options().Paths.Executable);
     // Its first write keeps the autostart state the user chose and only follows the
     // executable to where it is now. A broken entry is reported; the program still starts.
@@ -32,7 +36,7 @@ void DesktopComponents::FormCreate()
 
 bool DesktopComponents::HasTray() const
 {
-    return desktop::TTrayIcon::TrayAvailable();
+    return form_.TrayIcon1->CanHideIntoTray();
 }
 
 void DesktopComponents::SetAutostart(bool on)

@@ -121,12 +121,16 @@ bool TForm1::FormCreate(const TStartupOptions& options)
         if (comicsToGet_.Count() == 0)
             return false; // the dialog only closes with a comic chosen; nothing to show otherwise
     }
-    // 12. Start minimised: only the tray icon.
+    // 12. Start minimised: only the tray icon. Without a tray the window starts minimised
+    // on the task bar, where the user can reach it.
     if (ini_->ReadBool(QStringLiteral("Misc"), QStringLiteral("StartMinimized"), false)) {
         showAtStart_ = !desktop_->HasTray();
         desktop_->SetTrayStartMinimized(true);
         desktop_->SetTrayMinimizeToTray(true);
-        setWindowState(windowState() | Qt::WindowMinimized);
+        if (showAtStart_)
+            minimiseAtFirstPaint_ = true;
+        else
+            setWindowState(windowState() | Qt::WindowMinimized);
     }
     qApp->installEventFilter(this); // the window sees keys before its controls
     return true;
@@ -196,10 +200,26 @@ void TForm1::PlaceFrameAt(const QPoint& wanted)
             if (framed || ++*tries >= 50) {
                 check->stop();
                 check->deleteLater();
+                placing_ = false;
+                MinimiseAtStartWhenPlaced();
             }
         });
     });
+    placing_ = true;
     check->start();
+}
+
+void TForm1::MinimiseAtStartWhenPlaced()
+{
+    // X window managers map a window normal whatever state it asked for before it was
+    // shown, and moving a minimised window brings it back: so minimise once it is on
+    // screen and in its place.
+    if (!minimiseAtFirstPaint_ || placing_ || iconsPending_)
+        return;
+    minimiseAtFirstPaint_ = false;
+    QTimer::singleShot(0, this, [this] {
+        platform::Guarded([this] { setWindowState(windowState() | Qt::WindowMinimized); });
+    });
 }
 
 bool TForm1::event(QEvent* event)
@@ -207,6 +227,7 @@ bool TForm1::event(QEvent* event)
     if (event->type() == QEvent::Paint && iconsPending_) {
         // After the whole first frame, which this paint begins.
         iconsPending_ = false;
+        MinimiseAtStartWhenPlaced();
         QTimer::singleShot(0, this, [this] { platform::Guarded([this] { SetButtonIcons(); }); });
     }
     return QMainWindow::event(event);

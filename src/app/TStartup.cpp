@@ -16,16 +16,20 @@
 #include "platform/Tunables.h"
 
 #include <QIcon>
+#include <utility>
 
 namespace pw::app {
 
 TStartup::TStartup() : form1_(std::make_unique<TForm1>())
 {
     auto desktop = std::make_unique<DesktopComponents>(*form1_);
-    // The wallpaper's desktop commands go to the debug log, which is made after the window.
+    // The desktop parts' lines go to the debug log, which is made after the window; what
+    // they say while the window starts waits for it.
     desktop->Log = [this](const QString& line) {
         if (form2_)
             form2_->Append(line);
+        else
+            earlyLog_ << line;
     };
     form1_->SetDesktopIntegration(std::move(desktop));
 }
@@ -39,6 +43,8 @@ bool TStartup::Start(const TStartupOptions& options)
         return false;
     // 2. The debug log, hidden for good.
     form2_ = std::make_unique<TForm2>();
+    for (const QString& line : std::exchange(earlyLog_, {}))
+        form2_->Append(line);
     for (const QString& name : form1_->AllComics().RefusedNames())
         form2_->Append(QStringLiteral("Comics.urls: the comic \"%1\" is left out: its name cannot be a "
                                       "key of the configuration file")

@@ -38,6 +38,8 @@ private:
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TAboutBox> aboutBox_;
+    // What the desktop parts said before the debug log existed.
+    QStringList earlyLog_;
 };
 
 // The window mode: application object, message boxes, windows, message loop.

@@ -1,5 +1,7 @@
 #include "desktop/TTrayIcon.h"
 
+#include "desktop/StatusNotifierItem.h"
+#include "desktop/StatusNotifierWatch.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/MessageTarget.h"
 #include "platform/Timer.h"
@@ -37,7 +39,8 @@ TShiftState KeyState()
 } // namespace
 
 TTrayIcon::TTrayIcon(QWidget* owner)
-    : QObject(owner), owner_(owner), tray_(new QSystemTrayIcon(this)),
+    : QObject(owner), owner_(owner), tray_(new QSystemTrayIcon(this)), panel_(new StatusNotifierWatch(this)),
+      item_(new StatusNotifierItem(QStringLiteral("Panelwick"), this)),
       callback_(new platform::MessageTarget(this)), cycleTimer_(new platform::Timer(this))
 {
     callback_->OnMessage = [this](unsigned msg, platform::WParam, platform::LParam lParam) {
@@ -75,6 +78,23 @@ TTrayIcon::TTrayIcon(QWidget* owner)
             break;
         }
     });
+    // The panel's activation is a whole click; as the primary action of the icon it
+    // stands for the classic tray's double-click.
+    item_->OnActivate = [this] {
+        for (unsigned message : {kLButtonDown, kLButtonUp, kLButtonDblClk, kLButtonUp})
+            callback_->Post(kTrayCallbackMessage, kIconId, message);
+    };
+    item_->OnSecondaryActivate = [this] {
+        for (unsigned message : {kMButtonDown, kMButtonUp})
+            callback_->Post(kTrayCallbackMessage, kIconId, message);
+    };
+    item_->OnContextMenu = [this] {
+        for (unsigned message : {kRButtonDown, kRButtonUp})
+            callback_->Post(kTrayCallbackMessage, kIconId, message);
+    };
+    panel_->OnChanged = [this] { Present(); };
+    // Qt chose its kind of tray when the icon was made, for the whole run.
+    qtIconOnPanel_ = panel_->HostRegistered();
     if (owner_)
         owner_->installEventFilter(this);
 }
@@ -88,7 +108,7 @@ TTrayIcon::~TTrayIcon()
 
 void TTrayIcon::Loaded()
 {
-    if (startMinimized_)
+    if (startMinimized_ && CanHideIntoTray())
         HideMainWindow();
     UpdateIcon();
     SetIconVisible(iconVisible_);
@@ -126,6 +146,12 @@ void TTrayIcon::SetIcon(const QIcon& icon)
     UpdateIcon();
 }
 
+void TTrayIcon::SetPopupMenu(QMenu* menu)
+{
+    popupMenu_ = menu;
+    item_->SetMenu(menu);
+}
+
 void TTrayIcon::SetIconVisible(bool on)
 {
     if (on)
@@ -148,19 +174,34 @@ void TTrayIcon::AddIcon()
 {
     iconVisible_ = true;
     UpdateIcon();
-    tray_->show();
+    Present();
 }
 
 void TTrayIcon::RemoveIcon()
 {
     iconVisible_ = false;
-    tray_->hide();
+    Present();
 }
 
 void TTrayIcon::UpdateIcon()
 {
     tray_->setIcon(icon_);
     tray_->setToolTip(Tip());
+    item_->SetIcon(icon_);
+    item_->SetToolTip(Tip());
+}
+
+void TTrayIcon::Present()
+{
+    // One icon at a time: Qt's own would register on the panel too.
+    if (iconVisible_ && panel_->HostRegistered()) {
+        tray_->hide();
+        item_->Show();
+        toldNoTray_ = false;
+    } else {
+        item_->Hide();
+        tray_->setVisible(iconVisible_ && !qtIconOnPanel_);
+    }
 }
 
 void TTrayIcon::RestoreMainWindow()
@@ -189,15 +230,35 @@ void TTrayIcon::ShowPopupAtCursor()
 
 bool TTrayIcon::ShowMessage(const QString& title, const QString& text)
 {
-    if (!iconVisible_ || !TrayAvailable() || !QSystemTrayIcon::supportsMessages())
+    // A panel's icon has no balloon of its own; such desktops have a notification service.
+    if (!iconVisible_ || OnStatusNotifierPanel() || !QSystemTrayIcon::isSystemTrayAvailable() ||
+        !QSystemTrayIcon::supportsMessages())
         return false;
     tray_->showMessage(title, text, icon_);
     return true;
 }
 
-bool TTrayIcon::TrayAvailable()
+bool TTrayIcon::OnStatusNotifierPanel() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return panel_->HostRegistered();
+}
+
+bool TTrayIcon::TrayAvailable() const
+{
+    return OnStatusNotifierPanel() || QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TTrayIcon::CanHideIntoTray()
+{
+    if (TrayAvailable()) {
+        toldNoTray_ = false;
+        return true;
+    }
+    if (!toldNoTray_ && OnLog)
+        OnLog(QStringLiteral("Tray: this desktop shows no notification area, so Panelwick is minimised "
+                             "to the task bar instead of the tray."));
+    toldNoTray_ = true;
+    return false;
 }
 
 void TTrayIcon::Callback(unsigned mouseMessage)
@@ -278,7 +339,7 @@ bool TTrayIcon::eventFilter(QObject* watched, QEvent* event)
     // Without a notification area a hidden window could never come back: it stays
     // minimised on the task bar then.
     if (watched == owner_ && event->type() == QEvent::WindowStateChange && owner_->isMinimized() &&
-        minimizeToTray_ && TrayAvailable())
+        minimizeToTray_ && CanHideIntoTray())
         callback_->Post(kMinimizedMessage);
     return QObject::eventFilter(watched, event);
 }

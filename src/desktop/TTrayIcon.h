@@ -18,6 +18,9 @@ class Timer;
 
 namespace pw::desktop {
 
+class StatusNotifierItem;
+class StatusNotifierWatch;
+
 enum class TMouseButton { mbLeft = 0, mbRight = 1, mbMiddle = 2 };
 
 // The shift state of a tray mouse action: modifier keys and the button of the action.
@@ -42,6 +45,13 @@ inline constexpr int kMaxTipLength = 63;
 // menu pops up at the cursor, and the owner window can be hidden into the tray and
 // restored. Qt's tray signal arrives as the callback message on the component's hidden
 // window, so the same handling serves a real tray and the tests.
+//
+// Two kinds of notification area: the classic one that embeds the icon's window, where Qt
+// reports each press and double-click, and a panel speaking StatusNotifierItem over
+// D-Bus, which draws the icon and the menu itself and reports one activation for a click.
+// The second is used whenever such a panel runs, also when it starts after the program;
+// there an activation is a whole double-click, so it restores the window as a double-click
+// does on the classic tray.
 class TTrayIcon : public QObject {
     Q_OBJECT
 public:
@@ -68,7 +78,7 @@ public:
     bool IconVisible() const { return iconVisible_; }
     void SetIconVisible(bool on);
     QMenu* PopupMenu() const { return popupMenu_; }
-    void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
+    void SetPopupMenu(QMenu* menu);
     bool LeftPopup() const { return leftPopup_; }
     void SetLeftPopup(bool on) { leftPopup_ = on; }
     bool StartMinimized() const { return startMinimized_; }
@@ -84,6 +94,8 @@ public:
     std::function<void(int current)> OnCycle;
     // A click on the message of ShowMessage.
     std::function<void()> OnMessageClick;
+    // Why the window stays on the task bar where it would go to the tray; said once.
+    std::function<void(const QString&)> OnLog;
 
     void AddIcon();
     void RemoveIcon();
@@ -95,7 +107,12 @@ public:
     bool ShowMessage(const QString& title, const QString& text);
 
     // Whether the desktop has a notification area that can hold the icon.
-    static bool TrayAvailable();
+    bool TrayAvailable() const;
+    // Whether the window may be hidden into the tray now: only where a notification area
+    // can bring it back. When not, says why in the log, once until a tray appears.
+    bool CanHideIntoTray();
+    // Whether the icon is on a StatusNotifierItem panel.
+    bool OnStatusNotifierPanel() const;
     // The tip given to the notification area: the hint, cut to its limit, or empty.
     QString Tip() const;
     // The hidden window that receives the notification area's callbacks.
@@ -109,9 +126,12 @@ private:
     void Callback(unsigned mouseMessage);
     void CycleTick();
     void MinimizedToTray();
+    void Present();
 
     QWidget* owner_;
     QSystemTrayIcon* tray_;
+    StatusNotifierWatch* panel_;
+    StatusNotifierItem* item_;
     platform::MessageTarget* callback_;
     platform::Timer* cycleTimer_;
     QList<QIcon> iconList_;
@@ -128,6 +148,9 @@ private:
     bool minimizeToTray_ = false;
     bool leftPressed_ = false;
     int nextIcon_ = 0;
+    bool toldNoTray_ = false;
+    // Qt's icon is a StatusNotifierItem too: it stays hidden, ours is shown.
+    bool qtIconOnPanel_ = false;
 };
 
 } // namespace pw::desktop

@@ -2,6 +2,7 @@
 // menus, the clipboard, the autostart entry at window creation.
 #include "AppFixture.h"
 #include "MessageBoxRecorder.h"
+#include "TestPaths.h"
 
 #include "app/TForm1.h"
 #include "app/TForm2.h"
@@ -26,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -92,8 +94,8 @@ TEST_F(Desktop, WallpaperCommandsAndTheAlwaysLatestMarkInBothMenus)
     EXPECT_EQ(Value("TileWallpaper"), "0");
     EXPECT_EQ(Value("WallpaperStyle"), "0");
     startup.DebugLog().show(); // the log fills its memo when shown
-    EXPECT_TRUE(startup.DebugLog().Memo1->toPlainText().contains("Wallpaper: " + tools.filePath("hsetroot") + " -center '" +
-                                                                 Bmp() + "'"))
+    EXPECT_TRUE(startup.DebugLog().Memo1->toPlainText().contains("Wallpaper: " + tools.filePath("hsetroot") +
+                                                                 " -center '" + Bmp() + "'"))
         << startup.DebugLog().Memo1->toPlainText().toStdString();
     QFile::remove(Bmp());
     f.SetStripAsWallpaper2->trigger(); // the pop-up's twin
@@ -181,6 +183,32 @@ TEST_F(Desktop, TheAutostartEntryFollowsTheExecutableAndTheSettingsCheckBox)
     EXPECT_FALSE(QFile::exists(entry));
     confirm(true);
     EXPECT_TRUE(QFile::exists(entry));
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+}
+
+TEST_F(Desktop, WithoutATrayTheWindowIsMinimisedOnTheTaskBarAndTheLogSaysWhyOnce)
+{
+    // The offscreen platform has no notification area and the tests no session bus.
+    app::TForm1& f = Start("[Misc]\r\nStartMinimized=1\r\n");
+    auto logged = [&] {
+        startup.DebugLog().show(); // the log fills its memo when shown
+        return startup.DebugLog().Memo1->toPlainText().count("minimised to the task bar instead of the tray");
+    };
+    // Shown, so the task bar has it, and minimised once it is on screen.
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(test::WaitFor([&] { return f.isMinimized(); }));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(logged(), 1);
+
+    f.setWindowState(f.windowState() & ~Qt::WindowMinimized);
+    f.setWindowState(f.windowState() | Qt::WindowMinimized);
+    EXPECT_TRUE(f.isMinimized());
+    // The tray would have hidden it from the loop: let the loop run until its turn has passed.
+    bool turned = false;
+    QTimer::singleShot(0, [&] { QTimer::singleShot(0, [&] { turned = true; }); });
+    EXPECT_TRUE(test::WaitFor([&] { return turned; }));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(logged(), 1);
     EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
 }
 

@@ -162,7 +162,7 @@ TEST_F(Tray, CyclingStepsThroughTheIconListOnlyWithAListAndAnInterval)
 
 TEST_F(Tray, MinimisingWithoutANotificationAreaKeepsTheWindowOnTheTaskBar)
 {
-    ASSERT_FALSE(TTrayIcon::TrayAvailable()); // the offscreen platform has none
+    ASSERT_FALSE(icon.TrayAvailable()); // the offscreen platform has none
     icon.SetMinimizeToTray(true);
     window.show();
     window.setWindowState(Qt::WindowMinimized);
