@@ -93,7 +93,8 @@ DesktopWallpaper::Commands(const QString& path, const QProcessEnvironment& env,
         add(QStringLiteral("dbus-send"),
             {QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
              QStringLiteral("--dest=org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
-             QStringLiteral("org.kde.PlasmaShell.evaluateScript"), QStringLiteral("string:") + PlasmaScript(uri)}) ||
+             QStringLiteral("org.kde.PlasmaShell.evaluateScript"),
+             QStringLiteral("string:") + PlasmaScript(uri)}) ||
             add(QStringLiteral("plasma-apply-wallpaperimage"), {path});
     } else if (!env.value(QStringLiteral("DISPLAY")).isEmpty()) {
         // A bare X server: the root window's background.

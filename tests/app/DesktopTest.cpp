@@ -93,8 +93,8 @@ TEST_F(Desktop, WallpaperCommandsAndTheAlwaysLatestMarkInBothMenus)
     EXPECT_EQ(Value("TileWallpaper"), "0");
     EXPECT_EQ(Value("WallpaperStyle"), "0");
     startup.DebugLog().show(); // the log fills its memo when shown
-    EXPECT_TRUE(startup.DebugLog().Memo1->toPlainText().contains("Wallpaper: " + tools.filePath("hsetroot") + " -center '" +
-                                                                 Bmp() + "'"))
+    EXPECT_TRUE(startup.DebugLog().Memo1->toPlainText().contains("Wallpaper: " + tools.filePath("hsetroot") +
+                                                                 " -center '" + Bmp() + "'"))
         << startup.DebugLog().Memo1->toPlainText().toStdString();
     QFile::remove(Bmp());
     f.SetStripAsWallpaper2->trigger(); // the pop-up's twin
@@ -196,9 +196,10 @@ TEST_F(Desktop, AnAutostartEntryTheDesktopSwitchedOffShowsOffUntilTheUserSwitche
     // Switched off in the desktop's startup applications, with a name of its own added.
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray off = file.readAll()
-                               .replace("[Desktop Entry]\n", "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n")
-                               .append("Name[de]=Panelwick Comics\n");
+    const QByteArray off =
+        file.readAll()
+            .replace("[Desktop Entry]\n", "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n")
+            .append("Name[de]=Panelwick Comics\n");
     file.close();
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(off);

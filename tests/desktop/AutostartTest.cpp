@@ -107,13 +107,15 @@ TEST_F(Autostart, AnEntryTheDesktopSwitchedOffStaysAsItIsUntilTheUserSwitchesItO
         {"LXQt", [](const QByteArray& e) { return e + "Hidden=true\n"; }, "Hidden=true", "Hidden=false"},
         {"GNOME",
          [](const QByteArray& e) {
-             return QByteArray(e).replace("[Desktop Entry]\n", "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n") +
+             return QByteArray(e).replace("[Desktop Entry]\n",
+                                          "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n") +
                     "Name[de]=Panelwick Comics\n";
          },
          "X-GNOME-Autostart-enabled=false", "X-GNOME-Autostart-enabled=true"},
         {"MATE",
          [](const QByteArray& e) {
-             return "# edited by the desktop\n" + e + "X-MATE-Autostart-enabled=false\nX-MATE-Autostart-Delay=0\n";
+             return "# edited by the desktop\n" + e +
+                    "X-MATE-Autostart-enabled=false\nX-MATE-Autostart-Delay=0\n";
          },
          "X-MATE-Autostart-enabled=false", "X-MATE-Autostart-enabled=true"},
     };

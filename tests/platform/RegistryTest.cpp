@@ -198,11 +198,13 @@ TEST(DesktopWallpaper, EachDesktopGetsItsOwnToolCentred)
     ASSERT_EQ(kde[0].size(), 7);
     const QString script = kde[0][6];
     EXPECT_TRUE(script.startsWith("string:var ds = desktops();")) << script.toStdString();
-    EXPECT_TRUE(script.contains("d.writeConfig(\"Image\", \"file:///h/it's%20%22q%22%20%5Cx/Panelwick%20Wallpaper.bmp\");"))
+    EXPECT_TRUE(script.contains(
+        "d.writeConfig(\"Image\", \"file:///h/it's%20%22q%22%20%5Cx/Panelwick%20Wallpaper.bmp\");"))
         << script.toStdString();
     EXPECT_TRUE(script.contains("d.writeConfig(\"FillMode\", 6);"));
-    EXPECT_EQ(texts(DesktopWallpaper::Commands(odd, env("KDE"), only("plasma-apply-wallpaperimage"))),
-              QStringList{"/bin/plasma-apply-wallpaperimage '/h/it'\\''s \"q\" \\x/Panelwick Wallpaper.bmp'"});
+    EXPECT_EQ(
+        texts(DesktopWallpaper::Commands(odd, env("KDE"), only("plasma-apply-wallpaperimage"))),
+        QStringList{"/bin/plasma-apply-wallpaperimage '/h/it'\\''s \"q\" \\x/Panelwick Wallpaper.bmp'"});
     const auto xfce = DesktopWallpaper::Commands(path, env("XFCE"), all);
     ASSERT_EQ(xfce.size(), 1u);
     EXPECT_EQ(xfce[0].last(), path); // an argument of the script, never part of it
