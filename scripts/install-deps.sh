@@ -14,7 +14,7 @@ PKGS=(
   hsetroot xclip trayer
   poppler-utils cups-daemon cups-client
   fonts-dejavu-core procps psmisc bc time
-  dbus-daemon dbus-bin python3-dbus python3-gi
+  dbus-daemon dbus-bin python3-dbus python3-gi nodejs
   desktop-file-utils appstream groff-base dpkg-dev file
 )
 

@@ -78,4 +78,9 @@ bool DesktopComponents::ShowTrayMessage(const QString& title, const QString& tex
     return form_.TrayIcon1->ShowMessage(title, text);
 }
 
+bool DesktopComponents::AutostartSwitchedOff() const
+{
+    return AutoStart && AutoStart->SwitchedOffByDesktop();
+}
+
 } // namespace pw::app

@@ -33,6 +33,8 @@ public:
     // Where the commands of the desktop's wallpaper call are written: the debug log.
     std::function<void(const QString&)> Log;
 
+    bool AutostartSwitchedOff() const override;
+
 private:
     TForm1& form_;
     std::unique_ptr<desktop::TLumbrinAutostart> AutoStart;

@@ -14,5 +14,9 @@ bool TDesktopIntegration::ShowTrayMessage(const QString& /*title*/, const QStrin
 }
 void TDesktopIntegration::CopyCurrentStrip() {}
 void TDesktopIntegration::SetStripAsWallpaper(const std::optional<comics::TComicStrip>& /*strip*/) {}
+bool TDesktopIntegration::AutostartSwitchedOff() const
+{
+    return false;
+}
 
 } // namespace pw::app

@@ -35,6 +35,9 @@ public:
     // Makes the strip (none: a comic without strips) the centred desktop wallpaper;
     // reports every failure itself and passes nothing on.
     virtual void SetStripAsWallpaper(const std::optional<comics::TComicStrip>& strip);
+
+    // The autostart entry is there, but the desktop's session settings switched it off.
+    virtual bool AutostartSwitchedOff() const;
 };
 
 } // namespace pw::app

@@ -120,7 +120,9 @@ void TfrmSettings::FormShow()
         TimeOfDayText::FromText(ini_.ReadString(kUpdates, QStringLiteral("UpdateTime"), QString()));
     UpdateTime->setTime(time ? *time : platform::Tunables::Now().time());
 
-    chkboxAutoStart->setChecked(ini_.ReadBool(kMisc, QStringLiteral("AutoStart"), true));
+    // The user's choice, unless the desktop's own settings have switched autostart off since.
+    chkboxAutoStart->setChecked(ini_.ReadBool(kMisc, QStringLiteral("AutoStart"), true) &&
+                                !desktop_().AutostartSwitchedOff());
     chkboxStartMinimized->setChecked(ini_.ReadBool(kMisc, QStringLiteral("StartMinimized"), false));
 
     chkboxUseProxy->setChecked(ini_.ReadBool(kProxy, QStringLiteral("UseProxy"), false));

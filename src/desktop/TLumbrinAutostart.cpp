@@ -43,6 +43,14 @@ bool TLumbrinAutostart::EntryPresent(Kind kind, TRootKey root) const
     return !registry.ReadString(appName_).isEmpty();
 }
 
+bool TLumbrinAutostart::SwitchedOffByDesktop() const
+{
+    if (appName_.isEmpty())
+        return false;
+    TRegistry registry(Root());
+    return registry.OpenKey(KeyOf(false), false) && registry.ValueSwitchedOff(appName_);
+}
+
 bool TLumbrinAutostart::WriteEntry(Kind kind, TRootKey root, bool on)
 {
     if (firstWrite_.Pending) {

@@ -9,7 +9,8 @@ namespace pw::desktop {
 // Starts the program when the user logs on: a "Run" entry (every logon) or a "RunOnce"
 // entry (the next logon only) named appName, per user or for all users (Global). Reads
 // the registry whenever a state is asked for; keys that do not open read as absent and
-// make a switch-on fail silently.
+// make a switch-on fail silently. An entry the desktop's session settings switched off
+// reads as absent and is left as the desktop wrote it, until autostart is set on.
 class TLumbrinAutostart {
 public:
     // The process's first entry write keeps the "Run" state the registry already has.
@@ -26,6 +27,8 @@ public:
     void SetAppName(const QString& name);
     bool autostart() const { return EntryPresent(Kind::Run, Root()); }
     void SetAutostart(bool on) { WriteEntry(Kind::Run, Root(), on); }
+    // The "Run" entry is there, but the desktop switched it off.
+    bool SwitchedOffByDesktop() const;
     bool StartNextLogon() const { return EntryPresent(Kind::RunOnce, Root()); }
     void SetStartNextLogon(bool on) { WriteEntry(Kind::RunOnce, Root(), on); }
     bool Global() const { return global_; }

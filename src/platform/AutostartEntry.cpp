@@ -50,6 +50,62 @@ QString ProgramOf(const QString& data)
     return data;
 }
 
+struct KeyLine {
+    QString Key;
+    QString Value;
+};
+
+// A "key=value" line of the [Desktop Entry] group; nullopt for blank lines, comments,
+// group headers and the lines of other groups. inGroup carries the group from line to line.
+std::optional<KeyLine> ParseLine(const QByteArray& raw, bool& inGroup)
+{
+    const QString line = QString::fromUtf8(raw).trimmed();
+    if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        return std::nullopt;
+    if (line.startsWith(QLatin1Char('['))) {
+        inGroup = line == kGroup;
+        return std::nullopt;
+    }
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (!inGroup || eq < 0)
+        return std::nullopt;
+    return KeyLine{line.left(eq).trimmed(), line.mid(eq + 1).trimmed()};
+}
+
+// The keys a desktop's session settings switch an entry off with, and which of their
+// values means off.
+struct SwitchKey {
+    QLatin1String Key;
+    bool OffWhenTrue;
+};
+const SwitchKey kSwitchKeys[] = {
+    {QLatin1String("Hidden"), true},
+    {QLatin1String("X-GNOME-Autostart-enabled"), false},
+    {QLatin1String("X-MATE-Autostart-enabled"), false},
+};
+
+// A boolean as GLib's key files read it.
+std::optional<bool> Boolean(const QString& value)
+{
+    if (value == QLatin1String("true") || value == QLatin1String("1"))
+        return true;
+    if (value == QLatin1String("false") || value == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+// The switch key that turns the entry off on this line, if it does.
+const SwitchKey* SwitchingOff(const KeyLine& line)
+{
+    for (const SwitchKey& s : kSwitchKeys) {
+        if (line.Key == s.Key) {
+            const std::optional<bool> value = Boolean(line.Value);
+            return value && *value == s.OffWhenTrue ? &s : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 QString AutostartEntry::FileName(const QString& valueName, bool runOnce)
@@ -125,24 +181,15 @@ std::optional<QString> AutostartEntry::Data(const QByteArray& entry, const QStri
     std::optional<QString> exec;
     bool once = false;
     for (const QByteArray& raw : entry.split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        const std::optional<KeyLine> line = ParseLine(raw, inGroup);
+        if (!line)
             continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            inGroup = line == kGroup;
-            continue;
-        }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (!inGroup || eq < 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = line.mid(eq + 1).trimmed();
-        if (key == kValueKey)
-            name = Unescaped(value);
-        else if (key == QLatin1String("Exec"))
-            exec = value;
-        else if (key == kRunOnceKey)
-            once = value == QLatin1String("true");
+        if (line->Key == kValueKey)
+            name = Unescaped(line->Value);
+        else if (line->Key == QLatin1String("Exec"))
+            exec = line->Value;
+        else if (line->Key == kRunOnceKey)
+            once = line->Value == QLatin1String("true");
     }
     if (!name || !exec || once != runOnce || name->compare(valueName, Qt::CaseInsensitive) != 0)
         return std::nullopt;
@@ -152,6 +199,43 @@ std::optional<QString> AutostartEntry::Data(const QByteArray& entry, const QStri
     if (program->isEmpty())
         return QString(); // an empty value: absent
     return QLatin1Char('"') + *program + QLatin1Char('"');
+}
+
+bool AutostartEntry::SwitchedOff(const QByteArray& entry)
+{
+    bool inGroup = false;
+    for (const QByteArray& raw : entry.split('\n')) {
+        const std::optional<KeyLine> line = ParseLine(raw, inGroup);
+        if (line && SwitchingOff(*line))
+            return true;
+    }
+    return false;
+}
+
+QByteArray AutostartEntry::Updated(const QByteArray& entry, const QString& data)
+{
+    QList<QByteArray> lines = entry.split('\n');
+    bool inGroup = false;
+    for (QByteArray& raw : lines) {
+        const std::optional<KeyLine> line = ParseLine(raw, inGroup);
+        if (!line)
+            continue;
+        QString replacement;
+        if (line->Key == QLatin1String("Exec")) {
+            replacement = QLatin1String("Exec=") + ExecValue(ProgramOf(data));
+        } else if (const SwitchKey* off = SwitchingOff(*line)) {
+            // The enabled value, as the desktops write a switch-on themselves.
+            replacement = line->Key + QLatin1Char('=') +
+                          (off->OffWhenTrue ? QLatin1String("false") : QLatin1String("true"));
+        } else {
+            continue;
+        }
+        const bool cr = raw.endsWith('\r');
+        raw = replacement.toUtf8();
+        if (cr)
+            raw += '\r';
+    }
+    return lines.join('\n');
 }
 
 } // namespace pw::platform

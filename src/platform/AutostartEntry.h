@@ -22,6 +22,16 @@ struct AutostartEntry {
     // compared without case) of that kind; nullopt for anything else.
     static std::optional<QString> Data(const QByteArray& entry, const QString& valueName, bool runOnce);
 
+    // Whether the desktop's session settings switched the entry off, the way Xfce, LXQt,
+    // MATE, Cinnamon and older GNOME do in the user's copy: "Hidden=true",
+    // "X-GNOME-Autostart-enabled=false" or "X-MATE-Autostart-enabled=false".
+    static bool SwitchedOff(const QByteArray& entry);
+
+    // Our entry starting the program of data, switched on: the Exec line is the new
+    // command, the keys that switch it off have their enabled values, and every other
+    // line (what the desktop added) stays as it is.
+    static QByteArray Updated(const QByteArray& entry, const QString& data);
+
     // Quoted for the Exec key of a desktop entry: a path with spaces stays one argument,
     // the backslash, quote, dollar and backquote are escaped twice and a percent sign doubled.
     static QString ExecValue(const QString& program);

@@ -2,6 +2,8 @@
 
 #include "platform/TRegistry.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -17,6 +19,26 @@ const QString kXfceScript =
     QStringLiteral("xfconf-query -c xfce4-desktop -l | grep '/last-image$' | while read -r p; do "
                    "xfconf-query -c xfce4-desktop -p \"$p\" -s \"$1\"; "
                    "xfconf-query -c xfce4-desktop -p \"${p%last-image}image-style\" -s 1; done");
+
+// Plasma's image wallpaper takes its fill mode from Qt Quick's Image.fillMode; 6 is
+// Image.Pad, which its settings call "Centered".
+constexpr int kPlasmaCentred = 6;
+
+// A script for Plasma's desktop scripting that shows the picture with the image wallpaper,
+// centred, on every desktop (each screen of each activity). Plasma's own apply tool keeps
+// the user's fill mode, which is "Scaled and Cropped" unless changed, and cuts a wide strip.
+QString PlasmaScript(const QString& uri)
+{
+    // A JSON string is a JavaScript string literal: whatever the address holds stays inside it.
+    const QByteArray array = QJsonDocument(QJsonArray{uri}).toJson(QJsonDocument::Compact);
+    const QString literal = QString::fromUtf8(array.mid(1, array.size() - 2));
+    return QStringLiteral("var ds = desktops(); for (var i = 0; i < ds.length; ++i) { var d = ds[i]; "
+                          "d.wallpaperPlugin = \"org.kde.image\"; "
+                          "d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"]; "
+                          "d.writeConfig(\"Image\", ") +
+           literal + QStringLiteral("); d.writeConfig(\"FillMode\", ") + QString::number(kPlasmaCentred) +
+           QStringLiteral("); }");
+}
 
 } // namespace
 
@@ -67,7 +89,13 @@ DesktopWallpaper::Commands(const QString& path, const QProcessEnvironment& env,
         if (!findProgram(QStringLiteral("xfconf-query")).isEmpty())
             add(QStringLiteral("sh"), {QStringLiteral("-c"), kXfceScript, QStringLiteral("sh"), path});
     } else if (running({"KDE"})) {
-        add(QStringLiteral("plasma-apply-wallpaperimage"), {path});
+        // dbus-send waits for the answer, so that the call is not lost when it leaves.
+        add(QStringLiteral("dbus-send"),
+            {QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
+             QStringLiteral("--dest=org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
+             QStringLiteral("org.kde.PlasmaShell.evaluateScript"),
+             QStringLiteral("string:") + PlasmaScript(uri)}) ||
+            add(QStringLiteral("plasma-apply-wallpaperimage"), {path});
     } else if (!env.value(QStringLiteral("DISPLAY")).isEmpty()) {
         // A bare X server: the root window's background.
         add(QStringLiteral("feh"), {QStringLiteral("--no-fehbg"), QStringLiteral("--bg-center"), path}) ||

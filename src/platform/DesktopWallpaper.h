@@ -11,9 +11,10 @@ namespace pw::platform {
 // The system call that makes a picture file the desktop wallpaper, centred. It records
 // the path as the "Wallpaper" value of "Control Panel\desktop" in the per-user registry,
 // then starts the running desktop's own tool: gsettings on GNOME and its relatives,
-// xfconf-query on Xfce, plasma-apply-wallpaperimage on KDE, and on a bare X server feh,
-// xwallpaper or hsetroot. Where none is found nothing visible happens. The tools are not
-// waited for and their results are not checked.
+// xfconf-query on Xfce, on KDE dbus-send with a script for Plasma's desktop scripting
+// (plasma-apply-wallpaperimage, which cannot centre, where dbus-send is missing), and on
+// a bare X server feh, xwallpaper or hsetroot. Where none is found nothing visible
+// happens. The tools are not waited for and their results are not checked.
 class DesktopWallpaper {
 public:
     using Command = QStringList; // program, then its arguments

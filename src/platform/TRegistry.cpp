@@ -80,6 +80,15 @@ QString TRegistry::EntryPath(const QString& name) const
            AutostartEntry::FileName(name, StoreOf(*open_) == Store::RunOnce);
 }
 
+std::optional<QByteArray> TRegistry::OwnEntry(const QString& name) const
+{
+    bool ok = false;
+    const QByteArray entry = ReadFile(EntryPath(name), &ok);
+    if (!ok || !AutostartEntry::Data(entry, name, StoreOf(*open_) == Store::RunOnce))
+        return std::nullopt;
+    return entry;
+}
+
 std::optional<RegistryData> TRegistry::Load() const
 {
     if (!QFileInfo::exists(FilePath()))
@@ -156,10 +165,10 @@ QString TRegistry::ReadString(const QString& name) const
         return {};
     const Store store = StoreOf(*open_);
     if (store != Store::File) {
-        bool ok = false;
-        const QByteArray entry = ReadFile(EntryPath(name), &ok);
-        return ok ? AutostartEntry::Data(entry, name, store == Store::RunOnce).value_or(QString())
-                  : QString();
+        const std::optional<QByteArray> entry = OwnEntry(name);
+        if (!entry || AutostartEntry::SwitchedOff(*entry))
+            return {};
+        return AutostartEntry::Data(*entry, name, store == Store::RunOnce).value_or(QString());
     }
     const std::optional<RegistryData> data = Load();
     const RegistryData::Key* key = data ? data->Find(*open_) : nullptr;
@@ -171,15 +180,21 @@ bool TRegistry::ValueExists(const QString& name) const
 {
     if (!open_)
         return false;
-    const Store store = StoreOf(*open_);
-    if (store != Store::File) {
-        bool ok = false;
-        const QByteArray entry = ReadFile(EntryPath(name), &ok);
-        return ok && AutostartEntry::Data(entry, name, store == Store::RunOnce);
+    if (StoreOf(*open_) != Store::File) {
+        const std::optional<QByteArray> entry = OwnEntry(name);
+        return entry && !AutostartEntry::SwitchedOff(*entry);
     }
     const std::optional<RegistryData> data = Load();
     const RegistryData::Key* key = data ? data->Find(*open_) : nullptr;
     return key && RegistryData::Value(*key, name);
+}
+
+bool TRegistry::ValueSwitchedOff(const QString& name) const
+{
+    if (!open_ || StoreOf(*open_) == Store::File)
+        return false;
+    const std::optional<QByteArray> entry = OwnEntry(name);
+    return entry && AutostartEntry::SwitchedOff(*entry);
 }
 
 void TRegistry::WriteString(const QString& name, const QString& value)
@@ -189,10 +204,14 @@ void TRegistry::WriteString(const QString& name, const QString& value)
     const Store store = StoreOf(*open_);
     if (store != Store::File) {
         const QString path = EntryPath(name);
+        const std::optional<QByteArray> old = OwnEntry(name);
         // Someone else's entry of that name stays as it is.
-        if (QFileInfo::exists(path) && !ValueExists(name))
+        if (!old && QFileInfo::exists(path))
             throw ERegistryException(QStringLiteral("%1 is not Panelwick's autostart entry.").arg(path));
-        if (!WriteFile(path, AutostartEntry::Format(name, value, store == Store::RunOnce)))
+        // Ours is updated in place: what the desktop added to it stays.
+        const QByteArray entry = old ? AutostartEntry::Updated(*old, value)
+                                     : AutostartEntry::Format(name, value, store == Store::RunOnce);
+        if (entry != old && !WriteFile(path, entry))
             throw ERegistryException(QStringLiteral("Couldn't write the autostart entry %1.").arg(path));
         return;
     }

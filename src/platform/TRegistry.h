@@ -51,6 +51,11 @@ public:
     void WriteString(const QString& name, const QString& value);
     bool DeleteValue(const QString& name);
 
+    // On the open "Run" or "RunOnce" key: the value's entry is there, but the desktop's
+    // session settings switched it off. Such a value reads as absent and is not deleted;
+    // writing it switches it on again and keeps what the desktop added to the entry.
+    bool ValueSwitchedOff(const QString& name) const;
+
     static const QString kRunKey;
     static const QString kRunOnceKey;
 
@@ -61,6 +66,9 @@ private:
     QString FilePath() const;
     QString AutostartFolder() const;
     QString EntryPath(const QString& name) const;
+    // The bytes of our entry for the value on the open autostart key; nullopt when there
+    // is none, or the file of that name is someone else's.
+    std::optional<QByteArray> OwnEntry(const QString& name) const;
     // The registry file's contents: empty when there is none yet, nullopt when the file
     // cannot be read or is not ours.
     std::optional<RegistryData> Load() const;

@@ -29,6 +29,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace pw;
 
@@ -209,6 +210,65 @@ TEST_F(Desktop, WithoutATrayTheWindowIsMinimisedOnTheTaskBarAndTheLogSaysWhyOnce
     EXPECT_TRUE(test::WaitFor([&] { return turned; }));
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(logged(), 1);
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+}
+
+TEST_F(Desktop, AnAutostartEntryTheDesktopSwitchedOffShowsOffUntilTheUserSwitchesItOn)
+{
+    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/panelwick-autostart.desktop";
+    {
+        platform::TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(platform::TRegistry::kRunKey, true));
+        reg.WriteString("Panelwick", "\"/old place/panelwick\"");
+    }
+    // Switched off in the desktop's startup applications, with a name of its own added.
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray off =
+        file.readAll()
+            .replace("[Desktop Entry]\n", "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n")
+            .append("Name[de]=Panelwick Comics\n");
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(off);
+    file.close();
+    auto read = [&] {
+        QFile f(entry);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+
+    // The user had chosen autostart; the window's start leaves the desktop's choice alone.
+    app::TForm1& f = Start("[Misc]\r\nAutoStart=1\r\n");
+    EXPECT_EQ(read(), off);
+
+    std::optional<bool> shown;
+    auto confirm = [&](bool autostart) {
+        f.RunSettingsModal = [&f, &shown, autostart] {
+            app::TfrmSettings& dlg = f.Settings();
+            dlg.show();
+            shown = dlg.chkboxAutoStart->isChecked();
+            dlg.chkboxAutoStart->setChecked(autostart);
+            dlg.btnOk->click();
+            return true;
+        };
+        f.Settings1->trigger();
+    };
+    confirm(false); // the box shows the desktop's off, and OK keeps it
+    EXPECT_EQ(shown, false);
+    EXPECT_EQ(read(), off);
+    EXPECT_TRUE(folder.ReadIni().contains("[Misc]\r\nAutoStart=0\r\n"));
+
+    confirm(true); // switched on by the user: on, with the desktop's name kept
+    EXPECT_EQ(shown, false);
+    const QByteArray on = read();
+    EXPECT_TRUE(on.contains("X-GNOME-Autostart-enabled=true\n")) << on.toStdString();
+    EXPECT_TRUE(on.contains("Name[de]=Panelwick Comics\n"));
+    EXPECT_TRUE(on.contains("Exec=\"/nonexistent/panelwick\"\n"));
+    EXPECT_FALSE(on.contains("X-GNOME-Autostart-enabled=false"));
+
+    confirm(true);
+    EXPECT_EQ(shown, true);
+    EXPECT_EQ(read(), on);
     EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
 }
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +22,23 @@ QByteArray Read(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void Write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+bool Validates(const QString& path, std::string* output)
+{
+    QProcess validate;
+    validate.start("desktop-file-validate", {path});
+    if (!validate.waitForFinished(10000))
+        return false;
+    *output = validate.readAllStandardOutput().toStdString();
+    return validate.exitCode() == 0 && output->empty();
 }
 
 struct Autostart : ::testing::Test {
@@ -72,6 +90,92 @@ TEST_F(Autostart, TheFirstWriteKeepsTheStateAndFollowsAMovedExecutable)
     EXPECT_FALSE(second.autostart());
     EXPECT_FALSE(QFile::exists(Entry(user)));
     EXPECT_TRUE(QDir(user + "/autostart").exists());
+}
+
+TEST_F(Autostart, AnEntryTheDesktopSwitchedOffStaysAsItIsUntilTheUserSwitchesItOn)
+{
+    // How the desktops' session settings switch an entry off in the user's copy, with
+    // keys of their own beside; and the line that switches it on again.
+    struct DesktopEdit {
+        const char* desktop;
+        std::function<QByteArray(const QByteArray&)> edit;
+        QByteArray off, on;
+    };
+    const DesktopEdit edits[] = {
+        {"Xfce", [](const QByteArray& e) { return e + "Hidden=true\nX-XFCE-Autostart-Override=true\n"; },
+         "Hidden=true", "Hidden=false"},
+        {"LXQt", [](const QByteArray& e) { return e + "Hidden=true\n"; }, "Hidden=true", "Hidden=false"},
+        {"GNOME",
+         [](const QByteArray& e) {
+             return QByteArray(e).replace("[Desktop Entry]\n",
+                                          "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n") +
+                    "Name[de]=Panelwick Comics\n";
+         },
+         "X-GNOME-Autostart-enabled=false", "X-GNOME-Autostart-enabled=true"},
+        {"MATE",
+         [](const QByteArray& e) {
+             return "# edited by the desktop\n" + e +
+                    "X-MATE-Autostart-enabled=false\nX-MATE-Autostart-Delay=0\n";
+         },
+         "X-MATE-Autostart-enabled=false", "X-MATE-Autostart-enabled=true"},
+    };
+    const QByteArray oldExec = "Exec=\"/opt/old place/panelwick\"\n";
+    const QByteArray newExec = "Exec=\"/srv/moved/panelwick\"\n";
+    for (const DesktopEdit& d : edits) {
+        SCOPED_TRACE(d.desktop);
+        TLumbrinAutostart::TFirstWrite firstRun;
+        TLumbrinAutostart first("/opt/old place/panelwick", firstRun);
+        ProgramStart(first);
+        first.SetAutostart(true); // the settings dialog's OK
+        ASSERT_TRUE(Read(Entry(user)).contains(oldExec));
+        const QByteArray off = d.edit(Read(Entry(user)));
+        Write(Entry(user), off);
+
+        // The next start, from another folder, neither deletes nor rewrites it.
+        TLumbrinAutostart::TFirstWrite secondRun;
+        TLumbrinAutostart second("/srv/moved/panelwick", secondRun);
+        ProgramStart(second);
+        EXPECT_EQ(Read(Entry(user)), off);
+        EXPECT_FALSE(second.autostart());
+        EXPECT_TRUE(second.SwitchedOffByDesktop());
+        second.SetAutostart(false); // the dialog confirmed with the box off
+        EXPECT_EQ(Read(Entry(user)), off);
+
+        // The user switches it on: the keys get their enabled values, and every other line
+        // the desktop wrote stays.
+        second.SetAutostart(true);
+        const QByteArray on = Read(Entry(user));
+        EXPECT_TRUE(second.autostart());
+        EXPECT_FALSE(second.SwitchedOffByDesktop());
+        EXPECT_FALSE(on.contains(d.off)) << on.toStdString();
+        EXPECT_EQ(QByteArray(on).replace(d.on, d.off).replace(newExec, oldExec), off) << on.toStdString();
+        std::string problems;
+        EXPECT_TRUE(Validates(Entry(user), &problems)) << problems;
+
+        // And it stays on at the start after.
+        TLumbrinAutostart::TFirstWrite thirdRun;
+        TLumbrinAutostart third("/srv/moved/panelwick", thirdRun);
+        ProgramStart(third);
+        EXPECT_TRUE(third.autostart());
+        EXPECT_EQ(Read(Entry(user)), on);
+
+        second.SetAutostart(false);
+        EXPECT_FALSE(QFile::exists(Entry(user)));
+    }
+
+    // Switched on by the desktop itself: on, and its keys stay when the path follows.
+    TLumbrinAutostart::TFirstWrite firstRun;
+    TLumbrinAutostart first("/opt/old place/panelwick", firstRun);
+    ProgramStart(first);
+    first.SetAutostart(true);
+    const QByteArray desktopOn = Read(Entry(user)) + "Hidden=false\nX-GNOME-Autostart-enabled=true\n";
+    Write(Entry(user), desktopOn);
+    TLumbrinAutostart::TFirstWrite secondRun;
+    TLumbrinAutostart second("/srv/moved/panelwick", secondRun);
+    ProgramStart(second);
+    EXPECT_TRUE(second.autostart());
+    EXPECT_FALSE(second.SwitchedOffByDesktop());
+    EXPECT_EQ(Read(Entry(user)), QByteArray(desktopOn).replace(oldExec, newExec));
 }
 
 TEST_F(Autostart, RenamingMovesTheEntriesAndIgnoresCase)

@@ -1,3 +1,4 @@
+#include "FakePlasmaShell.h"
 #include "MessageBoxRecorder.h"
 #include "TemporaryRegistry.h"
 #include "TestPaths.h"
@@ -15,8 +16,11 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -208,6 +212,67 @@ TEST_F(Wallpaper, ARecordedValueThatIsNotOurPictureIsNeverHandedToTheDesktop)
     ASSERT_TRUE(StripWallpaper::Set(strip, data, [&](const QString& line) { log << line; }));
     EXPECT_EQ(log.size(), 3);
     EXPECT_EQ(log.filter(Bmp()).size(), 3);
+}
+
+TEST_F(Wallpaper, PlasmaIsAskedForTheStripCentredOnEveryDesktop)
+{
+    test::FakePlasmaShell plasma;
+    ASSERT_TRUE(plasma.Start()) << plasma.Error().toStdString();
+    // A Plasma session's tools: dbus-send, and Plasma's own apply tool as a script that
+    // records its argument (NUL-terminated: the path below holds a line break).
+    const QString bin = dir.path() + "/bin", applied = dir.path() + "/applied";
+    QDir().mkpath(bin);
+    ASSERT_TRUE(QFile::link(QStandardPaths::findExecutable("dbus-send"), bin + "/dbus-send"));
+    QFile tool(bin + "/plasma-apply-wallpaperimage");
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\nprintf '%s\\0' \"$1\" >>'" + applied.toUtf8() + "'\n");
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH"), bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("PATH", bin.toLocal8Bit());
+    qputenv("XDG_CURRENT_DESKTOP", "KDE");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", plasma.Address().toUtf8());
+    const auto restore = qScopeGuard([&] {
+        qputenv("PATH", path);
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+    });
+
+    // A data folder whose name would break out of a script written carelessly.
+    data = dir.path() + QString::fromUtf8("/it's \"q\" \\ d\xC3\xA9j\xC3\xA0\nvu/panelwick/");
+    const auto strip = Strip("Quads", "Quads20010101.gif", "quadrants.gif");
+    QStringList log;
+    ASSERT_TRUE(StripWallpaper::Set(strip, data, [&](const QString& line) { log << line; }));
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith(bin +
+                                  "/dbus-send --session --print-reply=literal --dest=org.kde.plasmashell "
+                                  "/PlasmaShell org.kde.PlasmaShell.evaluateScript 'string:var ds"))
+        << log[0].toStdString();
+
+    ASSERT_TRUE(test::WaitFor([&] { return plasma.Scripts().size() == 1; }, 20000));
+    const QJsonObject run = plasma.Scripts().first();
+    ASSERT_FALSE(run.contains("error")) << run["error"].toString().toStdString();
+    const QJsonArray desktops = run["desktops"].toArray();
+    ASSERT_EQ(desktops.size(), 2);
+    for (const QJsonValue& desktop : desktops) {
+        const QJsonObject config = desktop["config"].toObject();
+        EXPECT_EQ(desktop["wallpaperPlugin"].toString(), "org.kde.image");
+        const QString image = config["Wallpaper/org.kde.image/General/Image"].toString();
+        EXPECT_EQ(QUrl(image).toLocalFile(), Bmp()) << image.toStdString();
+        EXPECT_EQ(config["Wallpaper/org.kde.image/General/FillMode"], QJsonValue(6)); // "Centered"
+    }
+    EXPECT_FALSE(QFile::exists(applied));
+
+    // Without dbus-send: Plasma's own tool, with the picture, for each of the three calls.
+    QFile::remove(bin + "/dbus-send");
+    log.clear();
+    ASSERT_TRUE(StripWallpaper::Set(strip, data, [&](const QString& line) { log << line; }));
+    EXPECT_EQ(log.size(), 3);
+    EXPECT_EQ(log.filter(bin + "/plasma-apply-wallpaperimage '").size(), 3) << log.join("\n").toStdString();
+    const QByteArray expected = (QFile::encodeName(Bmp()) + '\0').repeated(3);
+    EXPECT_TRUE(test::WaitFor([&] { return Read(applied) == expected; }, 20000))
+        << Read(applied).toStdString();
+    EXPECT_EQ(plasma.Scripts().size(), 1);
 }
 
 TEST_F(Wallpaper, StretchIsOnlyStyleTwoAndTileNeedsANumber)

@@ -187,8 +187,24 @@ TEST(DesktopWallpaper, EachDesktopGetsItsOwnToolCentred)
                            "file:///h/.local/share/panelwick/Panelwick%20Wallpaper.bmp",
                            "/usr/bin/gsettings set org.gnome.desktop.background picture-uri-dark "
                            "file:///h/.local/share/panelwick/Panelwick%20Wallpaper.bmp"}));
-    EXPECT_EQ(texts(DesktopWallpaper::Commands(path, env("KDE"), all)),
-              QStringList{"/usr/bin/plasma-apply-wallpaperimage '" + path + "'"});
+    // Plasma: its desktop scripting, for every desktop and centred, the address kept whole
+    // inside the script; without dbus-send, its own tool, which cannot centre.
+    const QString odd = "/h/it's \"q\" \\x/Panelwick Wallpaper.bmp";
+    const auto kde = DesktopWallpaper::Commands(odd, env("KDE"), all);
+    ASSERT_EQ(kde.size(), 1u);
+    EXPECT_EQ(kde[0].mid(0, 6), (QStringList{"/usr/bin/dbus-send", "--session", "--print-reply=literal",
+                                             "--dest=org.kde.plasmashell", "/PlasmaShell",
+                                             "org.kde.PlasmaShell.evaluateScript"}));
+    ASSERT_EQ(kde[0].size(), 7);
+    const QString script = kde[0][6];
+    EXPECT_TRUE(script.startsWith("string:var ds = desktops();")) << script.toStdString();
+    EXPECT_TRUE(script.contains(
+        "d.writeConfig(\"Image\", \"file:///h/it's%20%22q%22%20%5Cx/Panelwick%20Wallpaper.bmp\");"))
+        << script.toStdString();
+    EXPECT_TRUE(script.contains("d.writeConfig(\"FillMode\", 6);"));
+    EXPECT_EQ(
+        texts(DesktopWallpaper::Commands(odd, env("KDE"), only("plasma-apply-wallpaperimage"))),
+        QStringList{"/bin/plasma-apply-wallpaperimage '/h/it'\\''s \"q\" \\x/Panelwick Wallpaper.bmp'"});
     const auto xfce = DesktopWallpaper::Commands(path, env("XFCE"), all);
     ASSERT_EQ(xfce.size(), 1u);
     EXPECT_EQ(xfce[0].last(), path); // an argument of the script, never part of it
