@@ -11,8 +11,9 @@ namespace pw::platform {
 // The system call that makes a picture file the desktop wallpaper, centred. It records
 // the path as the "Wallpaper" value of "Control Panel\desktop" in the per-user registry,
 // then starts the running desktop's own tool: gsettings on GNOME and its relatives,
-// xfconf-query on Xfce, plasma-apply-wallpaperimage on KDE, and on a bare X server feh,
-// xwallpaper or hsetroot. Where none is found nothing visible happens. The tools are not
+// xfconf-query on Xfce, plasma-apply-wallpaperimage on KDE (on X and on Wayland alike),
+// and on a bare X server feh, xwallpaper or hsetroot. Where none is found nothing visible
+// happens. The tools are not
 // waited for and their results are not checked.
 class DesktopWallpaper {
 public:
