@@ -13,8 +13,7 @@ namespace pw::platform {
 // then starts the running desktop's own tool: gsettings on GNOME and its relatives,
 // xfconf-query on Xfce, plasma-apply-wallpaperimage on KDE (on X and on Wayland alike),
 // and on a bare X server feh, xwallpaper or hsetroot. Where none is found nothing visible
-// happens. The tools are not
-// waited for and their results are not checked.
+// happens. The tools are not waited for and their results are not checked.
 class DesktopWallpaper {
 public:
     using Command = QStringList; // program, then its arguments
