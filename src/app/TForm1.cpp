@@ -13,6 +13,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/MessageTarget.h"
+#include "platform/WindowSystem.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -174,11 +175,16 @@ void TForm1::FormShow()
         setWindowState(windowState() | Qt::WindowMaximized);
         return;
     }
+    const QSize size(ini_->ReadInteger(w, QStringLiteral("Width"), 630),
+                     ini_->ReadInteger(w, QStringLiteral("Height"), 470));
+    if (!platform::WindowSystem::PlacesWindows()) {
+        resize(size); // the compositor places the window
+        return;
+    }
     const QPoint wanted(ini_->ReadInteger(w, QStringLiteral("LeftPos"), 1),
                         ini_->ReadInteger(w, QStringLiteral("TopPos"), 1));
     move(wanted);
-    resize(ini_->ReadInteger(w, QStringLiteral("Width"), 630),
-           ini_->ReadInteger(w, QStringLiteral("Height"), 470));
+    resize(size);
     PlaceFrameAt(wanted);
 }
 
@@ -247,8 +253,12 @@ void TForm1::FormClose()
         ini_->WriteBool(w, QStringLiteral("Maximized"), true);
     } else {
         ini_->WriteBool(w, QStringLiteral("Maximized"), false);
-        ini_->WriteInteger(w, QStringLiteral("LeftPos"), x());
-        ini_->WriteInteger(w, QStringLiteral("TopPos"), y());
+        // Where no window can be placed its position is unknown: the one saved on a
+        // window system that places windows stays for the next start there.
+        if (platform::WindowSystem::PlacesWindows()) {
+            ini_->WriteInteger(w, QStringLiteral("LeftPos"), x());
+            ini_->WriteInteger(w, QStringLiteral("TopPos"), y());
+        }
         ini_->WriteInteger(w, QStringLiteral("Width"), width());
         ini_->WriteInteger(w, QStringLiteral("Height"), height());
     }

@@ -13,6 +13,7 @@
 #include "platform/ExceptionGuard.h"
 #include "platform/MessageBoxService.h"
 #include "platform/MessageTarget.h"
+#include "platform/TerminationSignal.h"
 #include "platform/Tunables.h"
 
 #include <QIcon>
@@ -62,6 +63,16 @@ bool TStartup::Start(const TStartupOptions& options)
     return true;
 }
 
+void TStartup::EndOnRequest()
+{
+    // A window on screen closes as through its frame, saving what that saves; one hidden
+    // in the tray cannot be closed so and ends like the tray menu's "Close Panelwick".
+    if (form1_->isVisible())
+        form1_->close();
+    else
+        form1_->ClosePanelwick1Click();
+}
+
 TAboutBox& TStartup::AboutBox()
 {
     if (!aboutBox_)
@@ -102,6 +113,9 @@ int RunPanelwick(int argc, char** argv, TStartupOptions options)
     platform::Guarded([&] { started = startup.Start(options); });
     if (!started)
         return 1;
+    // Logging out of a desktop ends its programs with SIGTERM.
+    platform::TerminationSignal termination;
+    termination.OnTerminate = [&startup] { startup.EndOnRequest(); };
     return QApplication::exec();
 }
 

@@ -26,6 +26,9 @@ public:
     // the program starts minimised. False when the program must end (user told).
     bool Start(const TStartupOptions& options);
 
+    // The session asks the program to end (SIGTERM).
+    void EndOnRequest();
+
     TForm2& DebugLog() const { return *form2_; }
     // Made when first shown.
     TAboutBox& AboutBox();

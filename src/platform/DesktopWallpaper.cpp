@@ -96,8 +96,10 @@ DesktopWallpaper::Commands(const QString& path, const QProcessEnvironment& env,
              QStringLiteral("org.kde.PlasmaShell.evaluateScript"),
              QStringLiteral("string:") + PlasmaScript(uri)}) ||
             add(QStringLiteral("plasma-apply-wallpaperimage"), {path});
-    } else if (!env.value(QStringLiteral("DISPLAY")).isEmpty()) {
-        // A bare X server: the root window's background.
+    } else if (!env.value(QStringLiteral("DISPLAY")).isEmpty() &&
+               env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()) {
+        // A bare X server: the root window's background. The X server of a Wayland
+        // session (Xwayland) has a root window that nobody sees.
         add(QStringLiteral("feh"), {QStringLiteral("--no-fehbg"), QStringLiteral("--bg-center"), path}) ||
             add(QStringLiteral("xwallpaper"), {QStringLiteral("--center"), path}) ||
             add(QStringLiteral("hsetroot"), {QStringLiteral("-center"), path});

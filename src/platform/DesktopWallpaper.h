@@ -12,9 +12,9 @@ namespace pw::platform {
 // the path as the "Wallpaper" value of "Control Panel\desktop" in the per-user registry,
 // then starts the running desktop's own tool: gsettings on GNOME and its relatives,
 // xfconf-query on Xfce, on KDE dbus-send with a script for Plasma's desktop scripting
-// (plasma-apply-wallpaperimage, which cannot centre, where dbus-send is missing), and on
-// a bare X server feh, xwallpaper or hsetroot. Where none is found nothing visible
-// happens. The tools are not waited for and their results are not checked.
+// (plasma-apply-wallpaperimage, which cannot centre, where dbus-send is missing), on X
+// and on Wayland alike, and on a bare X server feh, xwallpaper or hsetroot. Where none
+// is found nothing visible happens. The tools are not waited for and their results are not checked.
 class DesktopWallpaper {
 public:
     using Command = QStringList; // program, then its arguments

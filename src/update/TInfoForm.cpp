@@ -2,6 +2,7 @@
 
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
+#include "platform/WindowSystem.h"
 #include "update/SimDownloads.h"
 
 #include <QCloseEvent>
@@ -253,9 +254,13 @@ void TInfoForm::showEvent(QShowEvent* event)
         const QRect g = geometry();
         const int w = ini_.ReadInteger(kSection, QStringLiteral("Width"), g.width());
         const int h = ini_.ReadInteger(kSection, QStringLiteral("Height"), g.height());
-        const int top = ini_.ReadInteger(kSection, QStringLiteral("YPos"), g.top());
-        const int left = ini_.ReadInteger(kSection, QStringLiteral("XPos"), g.left());
-        setGeometry(left, top, w, h);
+        if (platform::WindowSystem::PlacesWindows()) {
+            const int top = ini_.ReadInteger(kSection, QStringLiteral("YPos"), g.top());
+            const int left = ini_.ReadInteger(kSection, QStringLiteral("XPos"), g.left());
+            setGeometry(left, top, w, h);
+        } else {
+            resize(w, h); // the compositor places the window
+        }
         StringGrid1->setColumnWidth(0, ini_.ReadInteger(kSection, QStringLiteral("SlotCol"), 30));
         StringGrid1->setColumnWidth(1, ini_.ReadInteger(kSection, QStringLiteral("ComicCol"), 110));
         const int split = ini_.ReadInteger(kSection, QStringLiteral("SplitPos"), Splitter->sizes().value(0));
@@ -278,8 +283,10 @@ void TInfoForm::SaveGeometry()
     const QRect g = geometry();
     ini_.WriteInteger(kSection, QStringLiteral("Width"), g.width());
     ini_.WriteInteger(kSection, QStringLiteral("Height"), g.height());
-    ini_.WriteInteger(kSection, QStringLiteral("YPos"), g.top());
-    ini_.WriteInteger(kSection, QStringLiteral("XPos"), g.left());
+    if (platform::WindowSystem::PlacesWindows()) { // else the position is unknown
+        ini_.WriteInteger(kSection, QStringLiteral("YPos"), g.top());
+        ini_.WriteInteger(kSection, QStringLiteral("XPos"), g.left());
+    }
     ini_.WriteInteger(kSection, QStringLiteral("SlotCol"), StringGrid1->columnWidth(0));
     ini_.WriteInteger(kSection, QStringLiteral("ComicCol"), StringGrid1->columnWidth(1));
     ini_.WriteInteger(kSection, QStringLiteral("SplitPos"), Splitter->sizes().value(0));

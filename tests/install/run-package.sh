@@ -18,6 +18,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libqt6gui6 libqt6core6 libgif7 libjpeg62-turbo libc6; do
   [[ "$depends" == *"$lib "* ]] || fail "Depends lacks $lib: $depends"
 done
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-wayland* ]] || fail "Recommends lacks qt6-wayland"
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 for f in ./usr/bin/panelwick ./usr/share/applications/org.panelwick.Panelwick.desktop \
   ./usr/share/metainfo/org.panelwick.Panelwick.metainfo.xml ./usr/share/panelwick/Comics.urls \

@@ -220,6 +220,18 @@ TEST(DesktopWallpaper, EachDesktopGetsItsOwnToolCentred)
     // Nothing found, or no X server: nothing to start.
     EXPECT_TRUE(DesktopWallpaper::Commands(path, env("GNOME"), only("feh")).empty());
     EXPECT_TRUE(DesktopWallpaper::Commands(path, env("", ""), all).empty());
+
+    // A Wayland session: the desktop's own tool as on X; never the root window of its
+    // X server, which nobody sees.
+    auto wayland = [&](const QString& desktop) {
+        QProcessEnvironment e = env(desktop);
+        e.insert("WAYLAND_DISPLAY", "wayland-0");
+        return e;
+    };
+    EXPECT_EQ(texts(DesktopWallpaper::Commands(path, wayland("KDE"), all)),
+              QStringList{"/usr/bin/plasma-apply-wallpaperimage '" + path + "'"});
+    EXPECT_EQ(texts(DesktopWallpaper::Commands(path, wayland("GNOME"), all)).size(), 3);
+    EXPECT_TRUE(DesktopWallpaper::Commands(path, wayland(""), all).empty());
 }
 
 } // namespace
