@@ -306,7 +306,7 @@ TEST(Startup, StartMinimizedStaysMinimizedWithASavedMaximizedWindow)
     EXPECT_TRUE(noTray.form.isVisible());
     EXPECT_TRUE(test::WaitFor([&] { return noTray.form.isMinimized(); }));
     EXPECT_TRUE(noTray.form.windowState() & Qt::WindowMaximized); // as it opens once restored
-    noTray.form.showNormal(); // the user clicks the task-bar entry
+    noTray.form.showNormal();                                     // the user clicks the task-bar entry
     EXPECT_TRUE(noTray.form.isMaximized() || noTray.form.windowState() == Qt::WindowNoState);
 
     Started inTray; // the tray icon restores it maximised
