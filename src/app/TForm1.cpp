@@ -128,10 +128,9 @@ bool TForm1::FormCreate(const TStartupOptions& options)
         showAtStart_ = !desktop_->HasTray();
         desktop_->SetTrayStartMinimized(true);
         desktop_->SetTrayMinimizeToTray(true);
-        if (showAtStart_)
-            minimiseAtFirstPaint_ = true;
-        else
-            setWindowState(windowState() | Qt::WindowMinimized);
+        // Hidden in the tray the window needs no minimised state: X would map it minimised
+        // when the tray brings it back.
+        minimiseAtFirstPaint_ = showAtStart_;
     }
     qApp->installEventFilter(this); // the window sees keys before its controls
     return true;

@@ -90,6 +90,7 @@ windows() { # what the program's windows are, for a failure
   wmctrl -l
   tr -d '\r' <"$prog/panelwick.ini"
 }
+fail() { windows >&2 || true; echo "FAIL: $*" >&2; x_show_log; exit 1; }
 ends_well() {
   wait_gone "$app" 60 || fail "panelwick did not end"
   local code=0
@@ -107,7 +108,7 @@ wait_item || fail "the icon never reached the panel"
 # A click on the icon (the panel's Activate) brings the window back.
 panel_tool activate "$DBUS_SESSION_BUS_ADDRESS"
 wait_until 30 eval '[ -n "$(main_window)" ] && wid=$(main_window) && shown' ||
-  { windows >&2; fail "a click on the panel's icon did not bring the window back"; }
+  fail "a click on the panel's icon did not bring the window back"
 # Minimising sends it to the panel again; another click, back.
 xdotool windowminimize "$wid"
 wait_until 30 in_tray || fail "minimising did not hide the window into the panel"
@@ -130,7 +131,7 @@ kill "$panel"
 wait_gone "$panel" 30 || fail "the panel did not end"
 start_panelwick
 wait_until 60 eval '[ -n "$(main_window)" ] && wid=$(main_window) && iconic_on_task_bar' ||
-  { windows >&2; fail "without a tray the window is not minimised on the task bar"; }
+  fail "without a tray the window is not minimised on the task bar"
 xdotool windowactivate "$wid" 2>/dev/null || wmctrl -i -a "$wid"
 wait_until 30 shown || fail "the window did not come back from the task bar"
 xdotool windowminimize "$wid"
