@@ -245,7 +245,8 @@ bool TTrayIcon::OnStatusNotifierPanel() const
 
 bool TTrayIcon::TrayAvailable() const
 {
-    return OnStatusNotifierPanel() || QSystemTrayIcon::isSystemTrayAvailable();
+    // Qt's icon is kept hidden where Qt made it for a panel: then only a panel holds ours.
+    return OnStatusNotifierPanel() || (!qtIconOnPanel_ && QSystemTrayIcon::isSystemTrayAvailable());
 }
 
 bool TTrayIcon::CanHideIntoTray()
