@@ -1,6 +1,6 @@
 // Reads arbitrary bytes as the registry file and as an autostart entry: nothing may
-// crash, what was read must be written back and read again the same, and an entry's
-// command must survive being written out again.
+// crash, what was read must be written back and read again the same, an entry's command
+// must survive being written out again, and an entry updated in place stays ours.
 #include "platform/AutostartEntry.h"
 #include "platform/RegistryFile.h"
 
@@ -45,6 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             AutostartEntry::Data(AutostartEntry::Format(QStringLiteral("Panelwick"), *value, runOnce),
                                  QStringLiteral("panelwick"), runOnce);
         if (again != value)
+            std::abort();
+        // Our entry, updated in place: still ours, starting the new program, switched on,
+        // and updating it again changes nothing.
+        const QString moved = QStringLiteral("\"/new place/panelwick\"");
+        const QByteArray updated = AutostartEntry::Updated(bytes, moved);
+        if (AutostartEntry::Data(updated, QStringLiteral("Panelwick"), runOnce) != moved ||
+            AutostartEntry::SwitchedOff(updated) || AutostartEntry::Updated(updated, moved) != updated)
             std::abort();
     }
     return 0;
