@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/Timer.h"
+#include "platform/TimerTurn.h"
 #include "platform/Tunables.h"
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
@@ -14,6 +15,7 @@
 #include "update/StripNaming.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
 #include <cerrno>
@@ -184,8 +186,9 @@ void TComicDownloadInfo::HeaderData()
         badDate_ = true;
         examineHeaders_ = false;
         FailNow(QStringLiteral("the page's Last-modified date is not a valid date"));
-        QTimer::singleShot(
-            0, [] { platform::MessageBoxService::Error(QStringLiteral("Exception in OnHeaders")); });
+        platform::RunOnTimerTurn(QCoreApplication::instance(), [] {
+            platform::MessageBoxService::Error(QStringLiteral("Exception in OnHeaders"));
+        });
         return;
     }
     year_ = date->Year;
@@ -419,8 +422,7 @@ bool TComicDownloadInfo::OpenStripFile(const QString& path)
     stripFile_ = std::make_unique<QFile>();
     // Unbuffered: the client hands over large pieces, and a failed write shows at once.
     const int fd = OpenPartFile(partPath_);
-    if (fd >= 0 &&
-        stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle))
+    if (fd >= 0 && stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle))
         return true;
     if (fd >= 0)
         ::close(fd);

@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/Timer.h"
+#include "platform/TimerTurn.h"
 #include "platform/Tunables.h"
 #include "update/IUpdateHost.h"
 #include "update/SimDownloads.h"
@@ -39,8 +40,8 @@ template <class F> void ReportFailureLater(QObject* context, F&& step)
     try {
         std::forward<F>(step)();
     } catch (...) {
-        QTimer::singleShot(0, context,
-                           [error = std::current_exception()] { platform::ReportUnhandled(error); });
+        platform::RunOnTimerTurn(context,
+                                 [error = std::current_exception()] { platform::ReportUnhandled(error); });
     }
 }
 } // namespace
@@ -241,7 +242,7 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
             QStringLiteral(" timed out while contacting the comic server. This could be caused for "
                            "several reason. For example, the server could be temporarily down, you "
                            "are not connected to the internet or your proxy settings are incorrect.");
-        QTimer::singleShot(0, this, [this, text] {
+        platform::RunOnTimerTurn(this, [this, text] {
             const auto closed = qScopeGuard([this] { timeoutBoxOpen_ = false; });
             platform::MessageBoxService::Error(text);
         });
