@@ -130,7 +130,7 @@ bool TForm1::FormCreate(const TStartupOptions& options)
         desktop_->SetTrayMinimizeToTray(true);
         // Hidden in the tray the window needs no minimised state: X would map it minimised
         // when the tray brings it back.
-        minimiseAtFirstPaint_ = showAtStart_;
+        minimiseOnceShown_ = showAtStart_;
     }
     qApp->installEventFilter(this); // the window sees keys before its controls
     return true;
@@ -219,9 +219,9 @@ void TForm1::MinimiseAtStartWhenPlaced()
     // X window managers map a window normal whatever state it asked for before it was
     // shown, and moving a minimised window brings it back: so minimise once it is on
     // screen and in its place.
-    if (!minimiseAtFirstPaint_ || placing_ || iconsPending_)
+    if (!minimiseOnceShown_ || placing_ || iconsPending_)
         return;
-    minimiseAtFirstPaint_ = false;
+    minimiseOnceShown_ = false;
     QTimer::singleShot(0, this, [this] {
         platform::Guarded([this] { setWindowState(windowState() | Qt::WindowMinimized); });
     });

@@ -216,11 +216,11 @@ private:
     bool restoredFromTray_ = false;
     bool ctrlHeld_ = false;
     bool showAtStart_ = true;
-    bool exiting_ = false;              // E&xit: the window's close saves nothing any more
-    bool iconsPending_ = true;          // until the first paint
-    bool minimiseAtFirstPaint_ = false; // started minimised where no tray can hold it
-    bool placing_ = false;              // the frame is being put where it was
-    QString failedStrip_;               // a strip that could not be drawn; redraws on resize stay quiet
+    bool exiting_ = false;           // E&xit: the window's close saves nothing any more
+    bool iconsPending_ = true;       // until the first paint
+    bool minimiseOnceShown_ = false; // started minimised where no tray can hold it
+    bool placing_ = false;           // the frame is being put where it was
+    QString failedStrip_;            // a strip that could not be drawn; redraws on resize stay quiet
     // The strip drawn last, while its file is unchanged: a resize redraws the strip (twice
     // while the window first opens), and decoding is most of what drawing one costs.
     struct DrawnStrip {

@@ -42,7 +42,10 @@ StatusNotifierItem::~StatusNotifierItem()
 
 void StatusNotifierItem::SetIcon(const QIcon& icon)
 {
-    pixmaps_ = SniPixmaps(icon);
+    // Set again with every change of the hint: only a new picture is news to the panel.
+    if (icon.cacheKey() == icon_.cacheKey())
+        return;
+    icon_ = icon;
     emit NewIcon();
 }
 

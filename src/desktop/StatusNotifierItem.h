@@ -60,7 +60,7 @@ public:
     QString Status() const { return QStringLiteral("Active"); }
     int WindowId() const { return 0; }
     QString NoName() const { return {}; }
-    SniPixmapList IconPixmap() const { return pixmaps_; }
+    SniPixmapList IconPixmap() const { return SniPixmaps(icon_); }
     SniPixmapList NoPixmaps() const { return {}; }
     SniToolTip ToolTip() const { return {QString(), {}, tip_, QString()}; }
     bool ItemIsMenu() const { return false; }
@@ -85,7 +85,7 @@ private:
 
     QString title_;
     QString tip_;
-    SniPixmapList pixmaps_;
+    QIcon icon_;
     DBusMenuExporter* menu_;
     bool hasMenu_ = false;
     bool exported_ = false;

@@ -57,22 +57,18 @@ TTrayIcon::TTrayIcon(QWidget* owner)
             platform::Guarded(OnMessageClick);
     });
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        auto post = [this](unsigned first, unsigned second) {
-            callback_->Post(kTrayCallbackMessage, kIconId, first);
-            callback_->Post(kTrayCallbackMessage, kIconId, second);
-        };
         switch (reason) {
         case QSystemTrayIcon::Trigger:
-            post(kLButtonDown, kLButtonUp);
+            PostMouse({kLButtonDown, kLButtonUp});
             break;
         case QSystemTrayIcon::DoubleClick:
-            post(kLButtonDblClk, kLButtonUp);
+            PostMouse({kLButtonDblClk, kLButtonUp});
             break;
         case QSystemTrayIcon::Context:
-            post(kRButtonDown, kRButtonUp);
+            PostMouse({kRButtonDown, kRButtonUp});
             break;
         case QSystemTrayIcon::MiddleClick:
-            post(kMButtonDown, kMButtonUp);
+            PostMouse({kMButtonDown, kMButtonUp});
             break;
         default:
             break;
@@ -80,18 +76,9 @@ TTrayIcon::TTrayIcon(QWidget* owner)
     });
     // The panel's activation is a whole click; as the primary action of the icon it
     // stands for the classic tray's double-click.
-    item_->OnActivate = [this] {
-        for (unsigned message : {kLButtonDown, kLButtonUp, kLButtonDblClk, kLButtonUp})
-            callback_->Post(kTrayCallbackMessage, kIconId, message);
-    };
-    item_->OnSecondaryActivate = [this] {
-        for (unsigned message : {kMButtonDown, kMButtonUp})
-            callback_->Post(kTrayCallbackMessage, kIconId, message);
-    };
-    item_->OnContextMenu = [this] {
-        for (unsigned message : {kRButtonDown, kRButtonUp})
-            callback_->Post(kTrayCallbackMessage, kIconId, message);
-    };
+    item_->OnActivate = [this] { PostMouse({kLButtonDown, kLButtonUp, kLButtonDblClk, kLButtonUp}); };
+    item_->OnSecondaryActivate = [this] { PostMouse({kMButtonDown, kMButtonUp}); };
+    item_->OnContextMenu = [this] { PostMouse({kRButtonDown, kRButtonUp}); };
     panel_->OnChanged = [this] { Present(); };
     // Qt chose its kind of tray when the icon was made, for the whole run.
     qtIconOnPanel_ = panel_->HostRegistered();
@@ -104,6 +91,12 @@ TTrayIcon::~TTrayIcon()
     if (owner_)
         owner_->removeEventFilter(this);
     RemoveIcon();
+}
+
+void TTrayIcon::PostMouse(std::initializer_list<unsigned> mouseMessages)
+{
+    for (unsigned message : mouseMessages)
+        callback_->Post(kTrayCallbackMessage, kIconId, message);
 }
 
 void TTrayIcon::Loaded()

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <initializer_list>
 
 class QSystemTrayIcon;
 class QWidget;
@@ -123,6 +124,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The mouse messages of one action, as the notification area sends them.
+    void PostMouse(std::initializer_list<unsigned> mouseMessages);
     void Callback(unsigned mouseMessage);
     void CycleTick();
     void MinimizedToTray();

@@ -103,6 +103,10 @@ start_panel
 start_panelwick
 wait_item || fail "the icon never reached the panel"
 [ "$(items | wc -l)" = 1 ] || fail "more than one icon on the panel: $(items)"
+# The panel draws the program's icon and shows its hint.
+shown_icon=$(panel_tool show "$DBUS_SESSION_BUS_ADDRESS")
+grep -qx '32x32 opaque' <<<"$shown_icon" || fail "the panel got no icon picture: $shown_icon"
+[ "$(tail -n 1 <<<"$shown_icon")" = Panelwick ] || fail "the panel's tool tip is not the hint: $shown_icon"
 [ -z "$(xdotool search --all --onlyvisible --pid "$app" --name '^Panelwick$' 2>/dev/null)" ] ||
   fail "started minimised, but the window shows"
 # A click on the icon (the panel's Activate) brings the window back.

@@ -107,11 +107,22 @@ wait_shown() { # COLOUR: waits until the compositor shows a strip-sized area of 
   return 1
 }
 
-env -u DISPLAY PATH="$work/tools" QT_QPA_PLATFORM=wayland DBUS_SESSION_BUS_ADDRESS="$bus" \
-  XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=dconf PANELWICK_SITE_BASE="$base" \
-  "$bin" --program-folder "$prog" >"$work/panelwick.log" 2>&1 &
-app=$!
-pids+=($app)
+start_panelwick() { # the window program on the compositor, with the given extra environment
+  env -u DISPLAY PATH="$work/tools" QT_QPA_PLATFORM=wayland DBUS_SESSION_BUS_ADDRESS="$bus" "$@" \
+    "$bin" --program-folder "$prog" >"$work/panelwick.log" 2>&1 &
+  app=$!
+  pids+=($app)
+}
+# SUFFIX: SIGTERM, as a session ends its programs, ends the program with 0 (SUFFIX names the run in a failure).
+end_by_sigterm() {
+  local code=0
+  kill -TERM "$app"
+  wait_gone "$app" 60 || fail "panelwick did not end on SIGTERM$1"
+  wait "$app" || code=$?
+  [ "$code" -eq 0 ] || fail "panelwick ended with $code on SIGTERM$1"
+}
+
+start_panelwick XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=dconf PANELWICK_SITE_BASE="$base"
 
 # Night Shift, the current comic, has no strip before the update: the window maps first,
 # and shows its strip (light blue) once the update stored it.
@@ -146,11 +157,7 @@ dbus-send --bus="$bus" --type=method_call --dest=org.freedesktop.Notifications /
 wait_shown '#ffe9a8' || fail "a click on the notification did not show Pixel Cats"
 
 # SIGTERM, as a session ends its programs: the window closes as through its frame.
-kill -TERM "$app"
-wait_gone "$app" 60 || fail "panelwick did not end on SIGTERM"
-code=0
-wait "$app" || code=$?
-[ "$code" -eq 0 ] || fail "panelwick ended with $code on SIGTERM"
+end_by_sigterm ""
 [ "$(ini_value Comics CurrentComic)" = "Pixel Cats" ] || fail "closing did not save the comic shown: $(ini_value Comics CurrentComic)"
 [ "$(ini_value Window Maximized)" = 0 ] || fail "closing did not save Maximized"
 [ "$(ini_value Window Width)x$(ini_value Window Height)" = 700x520 ] ||
@@ -165,16 +172,9 @@ fi
 # A second start with a size but no position saved: the window maps at that size, and
 # closing it invents no position.
 printf '[Comics]\r\nPixel Cats=1\r\nNight Shift=1\r\nCurrentComic=Night Shift\r\n[Updates]\r\nUpdateProgramStart=0\r\n[Misc]\r\nAutoStart=0\r\n[Window]\r\nWidth=640\r\nHeight=480\r\n' >"$prog/panelwick.ini"
-env -u DISPLAY PATH="$work/tools" QT_QPA_PLATFORM=wayland DBUS_SESSION_BUS_ADDRESS="$bus" \
-  "$bin" --program-folder "$prog" >"$work/panelwick.log" 2>&1 &
-app=$!
-pids+=($app)
+start_panelwick
 wait_shown '#b8d4ff' || fail "the compositor shows no window with Night Shift's strip at the second start"
-kill -TERM "$app"
-wait_gone "$app" 60 || fail "panelwick did not end on SIGTERM at the second start"
-code=0
-wait "$app" || code=$?
-[ "$code" -eq 0 ] || fail "panelwick ended with $code on SIGTERM at the second start"
+end_by_sigterm " at the second start"
 [ "$(ini_value Window Width)x$(ini_value Window Height)" = 640x480 ] ||
   fail "the window did not keep its saved size: $(ini_value Window Width)x$(ini_value Window Height)"
 ! grep -qE '^(LeftPos|TopPos)=' "$prog/panelwick.ini" || fail "closing saved a position nobody knows: $(tr -d '\r' <"$prog/panelwick.ini")"
