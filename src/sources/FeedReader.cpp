@@ -3,6 +3,7 @@
 #include "sources/AddressJoin.h"
 #include "sources/HtmlHead.h"
 #include "sources/HtmlTagScanner.h"
+#include "sources/XmlShape.h"
 
 #include <QXmlStreamReader>
 #include <array>
@@ -418,6 +419,18 @@ Feed ReadFeed(const QByteArray& document, const QString& documentAddress)
         Feed refused;
         refused.Error = QStringLiteral("the feed is larger than %1 MB").arg(Feed::kMaxBytes / (1024 * 1024));
         return refused;
+    }
+    const XmlShape shape = XmlShapeCheck::Check(document);
+    if (!shape.Refusal.isEmpty()) {
+        Feed refused;
+        refused.Error = QStringLiteral("the feed is malformed (%1)").arg(shape.Refusal);
+        refused.Refused = true;
+        return refused;
+    }
+    if (!shape.FeedRoot) {
+        Feed none;
+        none.Error = QStringLiteral("the document is no RSS or Atom feed");
+        return none;
     }
     Feed feed = FeedParser(document, documentAddress, true).Run();
     if (UndeclaredPrefix(feed))

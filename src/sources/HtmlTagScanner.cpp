@@ -49,12 +49,15 @@ QString DecodeCharacterReferences(QStringView text)
             out += text[i];
             continue;
         }
-        const qsizetype semi = text.indexOf(u';', i + 1);
-        if (semi < 0 || semi - i > 12) {
+        // No reference is longer than this: looking further would make a run of "&"
+        // cost the square of its length.
+        constexpr qsizetype kLongestReference = 12;
+        const qsizetype semi = text.mid(i + 1, kLongestReference).indexOf(u';');
+        if (semi < 0) {
             out += text[i];
             continue;
         }
-        const QStringView body = text.mid(i + 1, semi - i - 1);
+        const QStringView body = text.mid(i + 1, semi);
         bool decoded = false;
         if (body.startsWith(u'#')) {
             bool ok = false;
@@ -75,7 +78,7 @@ QString DecodeCharacterReferences(QStringView text)
                 }
         }
         if (decoded)
-            i = semi;
+            i += semi + 1;
         else
             out += text[i];
     }

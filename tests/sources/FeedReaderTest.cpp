@@ -86,10 +86,51 @@ TEST(FeedReader, HostileDocumentsAreRefusedAtOnce)
     for (const char* file : {"billion-laughs.xml", "external-entity.xml"}) {
         SCOPED_TRACE(file);
         const Feed feed = ReadFeed(FeedFile(file), kSite + "/");
-        EXPECT_EQ(feed.Error, "the feed declares entities of its own");
+        EXPECT_EQ(feed.Error, "the feed is malformed (its document type declares entries of its own)");
+        EXPECT_TRUE(feed.Refused);
         EXPECT_TRUE(feed.Items.empty());
         EXPECT_TRUE(feed.Title.isEmpty());
     }
+    // Shapes the XML reader would spend the square of their size on.
+    QByteArray attributes = "<rss";
+    for (int i = 0; i < 300; ++i)
+        attributes += " a" + QByteArray::number(i) + "='x>y'";
+    attributes += "><channel><title>T</title></channel></rss>";
+    QByteArray defaults = "<!DOCTYPE rss [";
+    for (int i = 0; i < 50; ++i)
+        defaults += "<!ATTLIST rss a" + QByteArray::number(i) + " CDATA 'x'>";
+    defaults += "]><rss><channel><title>T</title></channel></rss>";
+    QByteArray namespaces = "<feed xmlns='http://www.w3.org/2005/Atom'>";
+    for (int depth = 0; depth < 5; ++depth) {
+        namespaces += "<x";
+        for (int i = 0; i < 20; ++i)
+            namespaces += " xmlns:n" + QByteArray::number(depth * 20 + i) + " = 'urn:n'";
+        namespaces += ">";
+    }
+    struct Hostile {
+        QByteArray Document;
+        const char* Error;
+    };
+    const Hostile hostile[] = {
+        {attributes, "the feed is malformed (an element holds more than 256 attributes)"},
+        {defaults, "the feed is malformed (its document type declares entries of its own)"},
+        {namespaces, "the feed is malformed (more than 64 namespaces are declared at once)"},
+    };
+    for (const Hostile& h : hostile) {
+        const Feed feed = ReadFeed(h.Document, kSite + "/");
+        EXPECT_EQ(feed.Error.toStdString(), h.Error);
+        EXPECT_TRUE(feed.Refused);
+    }
+    // A few attributes and namespaces, as real feeds hold them, and UTF-16 still read.
+    QByteArray fine = "<rss version='2.0'";
+    for (int i = 0; i < 40; ++i)
+        fine += " xmlns:n" + QByteArray::number(i) + "='urn:n'";
+    fine += "><channel><title>Fine</title></channel></rss>";
+    EXPECT_EQ(ReadFeed(fine, kSite + "/").Title, "Fine");
+    const QString wide = QStringLiteral(
+        "\uFEFF<?xml version='1.0' encoding='UTF-16'?><rss><channel><title>Wide</title></channel></rss>");
+    const QByteArray utf16(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2);
+    EXPECT_EQ(ReadFeed(utf16, kSite + "/").Title, "Wide");
     const Feed big = ReadFeed(QByteArray(Feed::kMaxBytes + 1, ' '), kSite + "/");
     EXPECT_EQ(big.Error, "the feed is larger than 8 MB");
 }

@@ -1,4 +1,5 @@
 #include "sources/HtmlHead.h"
+#include "sources/HtmlTagScanner.h"
 
 #include <gtest/gtest.h>
 
@@ -76,4 +77,11 @@ TEST(HtmlHead, FirstImageOfADescription)
               "http://comics.test/2.png");
     EXPECT_EQ(FirstImageSource("no picture <imgx src=a.png> <im", base), "");
     EXPECT_EQ(FirstImageSource("<img src=\"sp ace.png\">", base), "http://comics.test/feed/sp%20ace.png");
+}
+
+TEST(HtmlHead, CharacterReferencesNearEachOther)
+{
+    EXPECT_EQ(DecodeCharacterReferences(u"&&&amp;&amp&#x41;&#66;&unknownname;&#0;&#xD800;a&b"),
+              "&&&&ampAB&unknownname;&#0;&#xD800;a&b");
+    EXPECT_EQ(DecodeCharacterReferences(u"&amp;&&eacute;&"), QString::fromUtf8("&&\u00e9&"));
 }

@@ -96,7 +96,7 @@ TEST_F(AddComicTest, RefusedWithAReasonAndNothingWritten)
     const Case cases[] = {
         {{nginx.Url("/plain.html")},
          "No comic found at " + nginx.Url("/plain.html") + ": it is no RSS or Atom feed"},
-        {{nginx.Url("/bomb.xml")}, "the feed declares entities of its own"},
+        {{nginx.Url("/bomb.xml")}, "the feed is malformed (its document type declares entries of its own)"},
         {{nginx.Url("/missing.xml")}, "could not be read: 404"},
         {{nginx.Url("/escaped/rss.xml"), "--name", "Shipped"},
          "A comic named \"Shipped\" is already in the catalogue."},
