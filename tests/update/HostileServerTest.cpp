@@ -5,6 +5,7 @@
 #include "MisbehavingServer.h"
 #include "QStringPrinter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -90,6 +91,45 @@ TEST_F(Hostile, DrippingServerMeetsTheJobDeadline)
         << r.errors.toStdString();
 }
 
+TEST_F(Hostile, AddingAComicMeetsTheSameDeadline)
+{
+    // A feed that drips a byte well within each 400 ms time-out would hold the probe for
+    // 16 s; the deadline of ten time-outs ends it.
+    server.SetScript(
+        MisbehavingServer::Script()
+            .ReadRequest()
+            .Send("HTTP/1.0 200 OK\r\nContent-Type: application/rss+xml\r\n\r\n")
+            .SendSlowly(
+                QByteArray("<?xml version=\"1.0\"?><rss version=\"2.0\"><channel>").leftJustified(400, ' '),
+                40));
+    const Result r = RunProgram({"--add-comic", server.Url("/drip.xml")}, server.Url(""),
+                                {"PANELWICK_JOB_TIMEOUT_MS=400"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("Timed out: " + server.Url("/drip.xml") + " did not answer in time."))
+        << r.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("MyComics.urls")));
+}
+
+TEST_F(Hostile, APageFromTheFutureIsTodaysStrip)
+{
+    const QByteArray strip = "GIF89a" + test::Bytes('f', 100);
+    server.SetScripts({MisbehavingServer::Respond(PageResponse("Fri, 31 Dec 9999 23:59:59 GMT")),
+                       MisbehavingServer::Respond(ImageHeader(strip.size()) + strip)});
+    Choose("Future", server.Url("/future.html"));
+    const QDate before = QDateTime::currentDateTimeUtc().date();
+    const Result r = Run(server.Url(""));
+    const QDate after = QDateTime::currentDateTimeUtc().date();
+    EXPECT_EQ(r.lines,
+              QStringList({"Future: New strip updated", "1 updated, 0 didn't need a update, 0 failed."}))
+        << r.errors.toStdString();
+    const QStringList stored = FilesOf("Future").filter(".gif");
+    ASSERT_EQ(stored.size(), 1) << FilesOf("Future").join(' ').toStdString();
+    EXPECT_TRUE(stored[0] == "Future" + before.toString("yyyyMMdd") + ".gif" ||
+                stored[0] == "Future" + after.toString("yyyyMMdd") + ".gif")
+        << stored[0].toStdString();
+    EXPECT_EQ(test::ReadAll(Strip("Future", stored[0])), strip);
+}
+
 TEST_F(Hostile, ImpossibleDatesDecideNothing)
 {
     server.SetScripts({MisbehavingServer::Respond(PageResponse("Tue, 32 Mar 2000 09:15:02 GMT")),
@@ -167,7 +207,9 @@ TEST_F(Hostile, ControlCharactersNeverReachTheTerminal)
                                                   "2J \x1b[2K\rAlpha: updated\r\n\r\n"),
                        MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n")});
     Choose("Evil", server.Url("/evil.html"));
-    Choose("Clear\x1b" "c", server.Url("/clear.html"));
+    Choose("Clear\x1b"
+           "c",
+           server.Url("/clear.html"));
     const Result r = RunFailing(
         {"Evil: Failed: the server answered 404 \\x1b]0;OWNED\\x07\\x1b[31m\\x9b2J \\x1b[2K\\x0dAlpha: "
          "updated",
