@@ -231,11 +231,11 @@ void THttpCli::StartLookup()
     if (!Still(serial, THttpState::ResolvingHost))
         return;
     // Refused before any connection: a name of dots leaves TLS no name to check the
-    // certificate against, and a proxy would still connect somewhere.
+    // certificate against, and a proxy would still open a tunnel somewhere.
     QString host = target_.Host;
     while (host.endsWith(QLatin1Char('.')))
         host.chop(1);
-    if (host.trimmed().isEmpty()) {
+    if (secure_ && host.trimmed().isEmpty()) {
         Fail(404, QStringLiteral("the address names no host"), HttpError::NoHost);
         ConnectionEnd(0);
         return;

@@ -61,7 +61,7 @@ inline constexpr std::uint16_t WriteFailed = 9;      // the receive stream refus
 inline constexpr std::uint16_t UnsafeLocation = 10;  // a Location with a space or control character
 inline constexpr std::uint16_t LocalRedirect = 11;   // a redirect from a public server into the local network
 inline constexpr std::uint16_t LocalAddress = 12;  // RefuseLocalAddress: the address is in the local network
-inline constexpr std::uint16_t NoHost = 13;        // the address names no host ("", ".", "..")
+inline constexpr std::uint16_t NoHost = 13;        // an https address names no host ("", ".")
 inline constexpr std::uint16_t Downgrade = 40;     // an https address redirected to http
 inline constexpr std::uint16_t TunnelRefused = 41; // the proxy did not open a tunnel for https
 // TLS failures carry the TLS layer's numbers (TlsError, 30001 and up).
