@@ -246,17 +246,19 @@ TEST_F(Hostile, PublicSiteCannotRedirectIntoTheLocalNetwork)
         return MisbehavingServer::Respond("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n");
     };
     server.SetScripts({redirect("http://127.0.0.1:8080/admin"), redirect("http://192.168.1.1/"),
-                       redirect("http://2130706433/"), redirect("http://10.0.0.6/next.html"),
+                       redirect("http://2130706433/"), redirect("http://localhost./admin"),
+                       redirect("http://10.0.0.6/next.html"),
                        MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n")});
     Choose("Loopback", "http://strips.example.org/a.html");
     Choose("Private", "http://strips.example.org/b.html");
     Choose("Decimal", "http://strips.example.org/c.html");
+    Choose("Dotted", "http://strips.example.org/e.html");
     Choose("Intranet", "http://10.0.0.5/d.html"); // a local site may redirect within the network
     const QString refused = ": Failed: the server redirected to an address in the local network";
-    RunFailing({"Loopback" + refused, "Private" + refused, "Decimal" + refused,
+    RunFailing({"Loopback" + refused, "Private" + refused, "Decimal" + refused, "Dotted" + refused,
                 "Intranet: Failed: the server answered 404 Not Found"});
-    ASSERT_EQ(server.Connections(), 5);
-    EXPECT_TRUE(server.Request(4).startsWith("GET http://10.0.0.6/next.html HTTP/1.0\r\n"))
+    ASSERT_EQ(server.Connections(), 6);
+    EXPECT_TRUE(server.Request(5).startsWith("GET http://10.0.0.6/next.html HTTP/1.0\r\n"))
         << server.Request(4).toStdString();
 }
 
