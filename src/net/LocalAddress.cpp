@@ -7,7 +7,9 @@ namespace pw::net {
 
 bool IsLocalHost(const QString& host)
 {
-    const QString name = host.trimmed().toLower();
+    QString name = host.trimmed().toLower();
+    while (name.endsWith(QLatin1Char('.'))) // "localhost." is localhost
+        name.chop(1);
     if (name == QLatin1String("localhost") || name.endsWith(QLatin1String(".localhost")))
         return true;
     in_addr address{};

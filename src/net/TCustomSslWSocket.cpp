@@ -82,6 +82,7 @@ void TCustomSslWSocket::ResetSsl()
     errorCode_ = 0;
     errorText_.clear();
     sessionKey_.clear();
+    setupFailure_.clear();
 }
 
 void TCustomSslWSocket::SetSslEnabled(bool Value)
@@ -131,48 +132,74 @@ void TCustomSslWSocket::BeginHandshake()
     if (!context_)
         context_ = &TlsContext::Shared();
     ERR_clear_error();
-    ssl_ = context_->Context() ? SSL_new(context_->Context()) : nullptr;
-    if (ssl_) {
-        in_ = BIO_new(BIO_s_mem());
-        out_ = BIO_new(BIO_s_mem());
-        if (in_ && out_) {
-            SSL_set_bio(ssl_, in_, out_);
-        } else {
-            BIO_free(in_);
-            BIO_free(out_);
-            in_ = out_ = nullptr;
-        }
-        SSL_set_connect_state(ssl_);
-    }
-    if (ssl_ && in_) {
-        // Names are compared without case and without a trailing dot; SNI carries no IP address.
-        QByteArray host = (sslHost_.isEmpty() ? Addr() : sslHost_).toLower().toUtf8();
-        while (host.endsWith('.'))
-            host.chop(1);
-        if (IsIpAddress(host)) {
-            X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.constData());
-        } else {
-            SSL_set_tlsext_host_name(ssl_, host.constData());
-            SSL_set1_host(ssl_, host.constData());
-        }
-        sessionKey_ = host + ':' + (sslPort_.isEmpty() ? Port() : sslPort_).toUtf8();
-        TlsContext::SetSessionKey(ssl_, &sessionKey_);
-        if (SSL_SESSION* session = context_->TakeSession(sessionKey_)) {
-            SSL_set_session(ssl_, session);
-            SSL_SESSION_free(session);
-        }
-    }
+    setupFailure_ = PrepareSsl();
     const Phase before = phase_;
     Drive();
     AfterDrive(before);
+}
+
+QString TCustomSslWSocket::PrepareSsl()
+{
+    // A set-up call that fails would leave the connection unchecked (no host name to
+    // compare) or oddly configured: each one ends the connection with OpenSSL's reason.
+    const auto why = [](const QString& what) {
+        const QString reason = OpenSslReason(ERR_get_error());
+        return reason.isEmpty() ? what : what + QStringLiteral(": ") + reason;
+    };
+    ssl_ = context_->Context() ? SSL_new(context_->Context()) : nullptr;
+    if (!ssl_)
+        return why(QStringLiteral("TLS cannot be started"));
+    in_ = BIO_new(BIO_s_mem());
+    out_ = BIO_new(BIO_s_mem());
+    if (!in_ || !out_) {
+        BIO_free(in_);
+        BIO_free(out_);
+        in_ = out_ = nullptr;
+        return why(QStringLiteral("TLS cannot be started"));
+    }
+    SSL_set_bio(ssl_, in_, out_);
+    SSL_set_connect_state(ssl_);
+
+    // Names are compared without case and without a trailing dot; SNI carries no IP address.
+    QByteArray host = (sslHost_.isEmpty() ? Addr() : sslHost_).toLower().toUtf8();
+    while (host.endsWith('.'))
+        host.chop(1);
+    // An empty name would switch the certificate's host check off altogether.
+    if (host.isEmpty())
+        return QStringLiteral("the address names no host to check the certificate against");
+    if (std::any_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; }))
+        return QStringLiteral("the host name holds a blank or control character");
+    if (IsIpAddress(host)) {
+        if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.constData()) != 1)
+            return why(QStringLiteral("the certificate cannot be checked against ") +
+                       QString::fromUtf8(host));
+    } else {
+        if (SSL_set_tlsext_host_name(ssl_, host.constData()) != 1)
+            return why(QStringLiteral("the server name cannot be sent"));
+        if (SSL_set1_host(ssl_, host.constData()) != 1)
+            return why(QStringLiteral("the certificate cannot be checked against ") +
+                       QString::fromUtf8(host));
+    }
+    sessionKey_ = host + ':' + (sslPort_.isEmpty() ? Port() : sslPort_).toUtf8();
+    if (!TlsContext::SetSessionKey(ssl_, &sessionKey_))
+        return why(QStringLiteral("the session cannot be kept"));
+    if (SSL_SESSION* session = context_->TakeSession(sessionKey_)) {
+        const int set = SSL_set_session(ssl_, session);
+        SSL_SESSION_free(session);
+        if (set != 1)
+            return why(QStringLiteral("the session cannot be resumed"));
+    }
+    return {};
 }
 
 void TCustomSslWSocket::Drive()
 {
     Phase next = phase_;
     if (next == Phase::Off)
-        next = ssl_ && in_ ? Phase::Handshaking
-                           : Fail(TlsError::HandshakeFailed, OpenSslReason(ERR_get_error()));
+        next = ssl_ && in_ && setupFailure_.isEmpty()
+                   ? Phase::Handshaking
+                   : Fail(TlsError::HandshakeFailed,
+                          setupFailure_.isEmpty() ? QStringLiteral("TLS cannot be started") : setupFailure_);
     if (next == Phase::Handshaking)
         next = StepHandshake();
     if (next == Phase::Open)

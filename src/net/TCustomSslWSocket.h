@@ -88,6 +88,8 @@ private:
 
     bool Active() const { return phase_ != Phase::Off; }
     void BeginHandshake();
+    // Makes ssl_ for one connection; empty when it is ready, else why it cannot be.
+    QString PrepareSsl();
     void ResetSsl();
     // The one place the phase changes: runs OpenSSL on what came, queues what it sends.
     void Drive();
@@ -118,6 +120,7 @@ private:
     QByteArray pendingOut_; // written by the user before the handshake ended, or refused
     std::uint16_t errorCode_ = 0;
     QString errorText_;
+    QString setupFailure_; // PrepareSsl's answer for this connection
 };
 
 } // namespace pw::net

@@ -179,7 +179,7 @@ void THttpCli::StartRequest(THttpRequest kind)
     authUser_ = url.User.isEmpty() ? Username : url.User;
     authPassword_ = url.User.isEmpty() ? Password : url.Password;
     authOrigin_ = target_;
-    fromLocalServer_ = IsLocalHost(target_.Host);
+    fromLocalServer_ = !RefuseLocalAddress && IsLocalHost(target_.Host);
     AimAtTarget();
     if (!Proxy.isEmpty()) {
         const HttpUrlParts proxy = SplitUrl(Proxy);
@@ -230,6 +230,22 @@ void THttpCli::StartLookup()
     SetState(THttpState::ResolvingHost);
     if (!Still(serial, THttpState::ResolvingHost))
         return;
+    // Refused before any connection: a name of dots leaves TLS no name to check the
+    // certificate against, and a proxy would still open a tunnel somewhere.
+    QString host = target_.Host;
+    while (host.endsWith(QLatin1Char('.')))
+        host.chop(1);
+    if (secure_ && host.trimmed().isEmpty()) {
+        Fail(404, QStringLiteral("the address names no host"), HttpError::NoHost);
+        ConnectionEnd(0);
+        return;
+    }
+    // A redirect was checked by its own rule before it got here.
+    if (RefuseLocalAddress && redirectCount_ == 0 && IsLocalHost(target_.Host)) {
+        Fail(404, QStringLiteral("the address is in the local network"), HttpError::LocalAddress);
+        ConnectionEnd(0);
+        return;
+    }
     try {
         socket_->DnsLookup(connectHost_);
     } catch (const std::exception&) {
@@ -245,6 +261,11 @@ void THttpCli::SocketDnsLookupDone(std::uint16_t error)
         return; // cancelled by Abort, or from an earlier request
     if (error != 0) {
         Fail(404, QStringLiteral("can't resolve hostname to IP address"), error);
+        ConnectionEnd(0);
+        return;
+    }
+    if (Proxy.isEmpty() && redirectCount_ == 0 && RefuseLocalAddress && IsLocalHost(socket_->DnsResult())) {
+        Fail(404, QStringLiteral("the address is in the local network"), HttpError::LocalAddress);
         ConnectionEnd(0);
         return;
     }

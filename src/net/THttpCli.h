@@ -60,8 +60,10 @@ inline constexpr std::uint16_t IncompleteBody = 8;   // connection ended before 
 inline constexpr std::uint16_t WriteFailed = 9;      // the receive stream refused the body
 inline constexpr std::uint16_t UnsafeLocation = 10;  // a Location with a space or control character
 inline constexpr std::uint16_t LocalRedirect = 11;   // a redirect from a public server into the local network
-inline constexpr std::uint16_t Downgrade = 40;       // an https address redirected to http
-inline constexpr std::uint16_t TunnelRefused = 41;   // the proxy did not open a tunnel for https
+inline constexpr std::uint16_t LocalAddress = 12;  // RefuseLocalAddress: the address is in the local network
+inline constexpr std::uint16_t NoHost = 13;        // an https address names no host ("", ".")
+inline constexpr std::uint16_t Downgrade = 40;     // an https address redirected to http
+inline constexpr std::uint16_t TunnelRefused = 41; // the proxy did not open a tunnel for https
 // TLS failures carry the TLS layer's numbers (TlsError, 30001 and up).
 } // namespace HttpError
 
@@ -118,6 +120,11 @@ public:
     // link-local, private) is refused: a public site cannot make the client probe the
     // user's network. Redirects between local servers are followed.
     bool RefuseLocalRedirects = true;
+    // The address was named by a document of a server outside the local network: when it
+    // lies inside (as written, or once resolved on a direct connection) the request is
+    // refused before it is sent, with LocalAddress; its redirects count as a public
+    // server's. Set for each request; StartGet does not clear it.
+    bool RefuseLocalAddress = false;
 
     // Body bytes are appended here (not owned; may be null).
     QIODevice* ReceiveStream = nullptr;
@@ -157,6 +164,8 @@ public:
     // The address being fetched, redirects applied: scheme "://" host [":" port] path.
     QString CurrentAddress() const;
     int RedirectCount() const { return redirectCount_; }
+    // The request's own server is in the local network (as written, or once resolved).
+    bool ServerIsLocal() const { return fromLocalServer_; }
     TWSocket& Socket() { return *socket_; }
 
     // ---- Events (skipped when empty) ----

@@ -29,7 +29,13 @@ TlsContext::TlsContext()
     ctx_ = SSL_CTX_new(TLS_client_method());
     if (!ctx_)
         return;
-    SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
+    if (SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION) != 1) {
+        // No context rather than one that would speak older protocols: every handshake
+        // then fails with OpenSSL's reason.
+        SSL_CTX_free(ctx_);
+        ctx_ = nullptr;
+        return;
+    }
     SSL_CTX_set_options(ctx_, SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_COMPRESSION);
     // Buffers are given back while a connection waits: thousands may be open in a batch.
     SSL_CTX_set_mode(ctx_, SSL_MODE_RELEASE_BUFFERS | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
@@ -50,9 +56,10 @@ TlsContext::~TlsContext()
     SSL_CTX_free(ctx_);
 }
 
-void TlsContext::SetSessionKey(SSL* ssl, const QByteArray* key)
+bool TlsContext::SetSessionKey(SSL* ssl, const QByteArray* key)
 {
-    SSL_set_ex_data(ssl, SessionKeyIndex(), const_cast<QByteArray*>(key));
+    return SessionKeyIndex() >= 0 &&
+           SSL_set_ex_data(ssl, SessionKeyIndex(), const_cast<QByteArray*>(key)) == 1;
 }
 
 int TlsContext::NewSession(SSL* ssl, SSL_SESSION* session)

@@ -36,7 +36,7 @@ public:
     // taken out, so a TLS 1.3 ticket is offered once.
     SSL_SESSION* TakeSession(const QByteArray& key);
     // The key new sessions of this connection are stored under (empty: not stored).
-    static void SetSessionKey(SSL* ssl, const QByteArray* key);
+    static bool SetSessionKey(SSL* ssl, const QByteArray* key); // false when OpenSSL refused
 
     struct Handshakes {
         std::uint64_t Full = 0;

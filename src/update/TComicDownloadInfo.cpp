@@ -12,6 +12,7 @@
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
 #include "update/StripAddress.h"
+#include "update/StripDay.h"
 #include "update/StripNaming.h"
 
 #include <QBuffer>
@@ -194,13 +195,21 @@ void TComicDownloadInfo::HeaderData()
     year_ = date->Year;
     month_ = date->Month;
     day_ = date->Day;
+    QString datePart = date->DatePart();
+    const QDate named(year_, month_, day_);
+    if (const QDate day = StripDayOf(named, QDateTime::currentDateTimeUtc()); day != named) {
+        year_ = day.year();
+        month_ = day.month();
+        day_ = day.day();
+        datePart = StripFileNameFor(QString(), year_, month_, day_, QString());
+    }
     if (comicName_.isEmpty() || !comics::TComicStripsDB::IsUsableName(comicName_)) {
         failure_ = QStringLiteral("the comic name cannot be used as a folder name");
         examineHeaders_ = false;
         http_->Abort();
         return;
     }
-    if (!db_.HasEntryFor(comicName_, date->DatePart())) {
+    if (!db_.HasEntryFor(comicName_, datePart)) {
         examineHeaders_ = false;
         SetState(kNewStripFound, QStringLiteral("New strip found, downloading info..."));
     } else {
@@ -296,6 +305,8 @@ QString TComicDownloadInfo::FailureReason(unsigned error) const
         return QStringLiteral("the server redirected to an address with a space or control character");
     case net::HttpError::LocalRedirect:
         return QStringLiteral("the server redirected to an address in the local network");
+    case net::HttpError::LocalAddress:
+        return QStringLiteral("the comic's page names an address in the local network");
     default:
         return reason.isEmpty() ? QStringLiteral("error #%1").arg(error) : reason;
     }
@@ -319,6 +330,12 @@ QString TComicDownloadInfo::FailureReason(unsigned error) const
 void TComicDownloadInfo::RequestDone(unsigned error)
 {
     timeoutTimer_->SetEnabled(false);
+    if (!ownAnswerSeen_) {
+        // What the comic's answer names (strip, feed, item page, picture) is asked inside
+        // the local network only when the comic itself lives there.
+        ownAnswerSeen_ = true;
+        http_->RefuseLocalAddress = !http_->ServerIsLocal();
+    }
     const QString failed = QStringLiteral("Failed: ");
     if (state_ == kAbortRequested) {
         SetState(kAborted, QStringLiteral("Aborted by user"));

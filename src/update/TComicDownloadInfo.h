@@ -162,7 +162,8 @@ private:
     qint64 downloadedSize_ = 0;
     bool timedOut_ = false;
     bool examineHeaders_ = true;
-    bool badDate_ = false; // a Last-modified line held no usable date
+    bool badDate_ = false;       // a Last-modified line held no usable date
+    bool ownAnswerSeen_ = false; // the comic's own address was asked
     QString failure_;
 
     Step step_ = Step::Page;

@@ -10,6 +10,7 @@
 #include "sources/HtmlHead.h"
 #include "sources/ItemChoice.h"
 #include "sources/PictureFormat.h"
+#include "update/StripDay.h"
 #include "update/StripNaming.h"
 
 #include <QBuffer>
@@ -52,8 +53,13 @@ bool TComicDownloadInfo::WaitingForSite()
     if (path.isEmpty())
         return false;
     memory_ = TSourceMemory::Load(path);
-    if (!memory_.WaitUntil.isValid() || memory_.WaitUntil <= QDateTime::currentDateTimeUtc())
+    if (!memory_.Waits(QDateTime::currentDateTimeUtc())) {
+        if (memory_.WaitUntil.isValid()) { // over, or longer than any site may ask: forgotten
+            memory_.WaitUntil = QDateTime();
+            memoryChanged_ = true;
+        }
         return false;
+    }
     failure_ = WaitText(memory_.WaitUntil);
     return true;
 }
@@ -142,8 +148,10 @@ void TComicDownloadInfo::FollowFeed(const sources::Feed& feed)
         return;
     }
     const auto newest = db_.NewestStrip(comicName_);
-    const auto chosen =
-        sources::ChooseNewItems(feed.Items, newest ? newest->Date : QDate(), TodayUtc(), kMaxNewStrips);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto chosen = sources::ChooseNewItems(WithoutFutureDates(feed.Items, now),
+                                                newest ? NewestStoredDay(newest->Date, now) : QDate(),
+                                                now.date(), kMaxNewStrips);
     pending_.clear();
     pendingIndex_ = 0;
     for (const sources::ChosenItem& c : chosen)

@@ -11,7 +11,6 @@ namespace {
 
 constexpr qint64 kMaxFileBytes = 64 * 1024;
 constexpr qsizetype kMaxValueChars = 2000;
-constexpr qint64 kMaxWaitSeconds = 7 * 24 * 3600;
 
 } // namespace
 
@@ -61,6 +60,11 @@ bool TSourceMemory::Save(const QString& path) const
     return platform::SafeFile::Write(path, text);
 }
 
+bool TSourceMemory::Waits(const QDateTime& nowUtc) const
+{
+    return WaitUntil.isValid() && WaitUntil > nowUtc && WaitUntil <= nowUtc.addSecs(kMaxWaitSeconds);
+}
+
 QDateTime RetryAfterTime(const QString& value, const QDateTime& nowUtc)
 {
     const QString v = value.trimmed();
@@ -68,9 +72,9 @@ QDateTime RetryAfterTime(const QString& value, const QDateTime& nowUtc)
     const qint64 seconds = v.toLongLong(&isNumber);
     QDateTime until;
     if (isNumber && seconds >= 0)
-        until = nowUtc.addSecs(qMin(seconds, kMaxWaitSeconds));
+        until = nowUtc.addSecs(qMin(seconds, TSourceMemory::kMaxWaitSeconds));
     else if (const auto date = sources::ParseFeedDate(v))
-        until = qMin(date->Utc, nowUtc.addSecs(kMaxWaitSeconds));
+        until = qMin(date->Utc, nowUtc.addSecs(TSourceMemory::kMaxWaitSeconds));
     return until.isValid() && until > nowUtc ? until.toUTC() : QDateTime();
 }
 

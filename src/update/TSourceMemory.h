@@ -16,6 +16,12 @@ public:
     QString Picture;
     QDateTime WaitUntil; // UTC; invalid when the site asked for nothing
 
+    // The longest wait a site may ask for.
+    static constexpr qint64 kMaxWaitSeconds = 7 * 24 * 3600;
+    // True while the site's wait runs; a stored wait beyond the longest a site may ask
+    // for (an edited or damaged file) is no wait.
+    bool Waits(const QDateTime& nowUtc) const;
+
     static QString PathIn(const QString& comicFolder);
     // A missing or unreadable file gives an empty memory.
     static TSourceMemory Load(const QString& path);

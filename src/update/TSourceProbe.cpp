@@ -9,6 +9,7 @@
 #include "update/LastModified.h"
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
+#include "update/StripDay.h"
 #include "update/TComicDownloadInfo.h"
 
 #include <QDateTime>
@@ -31,7 +32,8 @@ QDate LastModifiedDay(const QStringList& header)
 } // namespace
 
 TSourceProbe::TSourceProbe(const platform::TIniFile& ini, QObject* parent)
-    : QObject(parent), ini_(ini), http_(std::make_unique<net::THttpCli>()), timer_(new platform::Timer(this))
+    : QObject(parent), ini_(ini), http_(std::make_unique<net::THttpCli>()), timer_(new platform::Timer(this)),
+      deadline_(new platform::Timer(this))
 {
     http_->Agent = QStringLiteral("Panelwick/") + QStringLiteral(PANELWICK_VERSION);
     http_->OnRequestDone = [this](net::THttpCli*, net::THttpRequest, std::uint16_t error) {
@@ -48,9 +50,11 @@ TSourceProbe::TSourceProbe(const platform::TIniFile& ini, QObject* parent)
     };
     timer_->OnTimer = [this] {
         timer_->SetEnabled(false);
+        deadline_->SetEnabled(false);
         timedOut_ = true;
         http_->Abort();
     };
+    deadline_->OnTimer = timer_->OnTimer;
 }
 
 TSourceProbe::~TSourceProbe()
@@ -65,6 +69,10 @@ void TSourceProbe::Start(const QString& address)
         http_->Proxy = ini_.ReadString(QStringLiteral("Proxy"), QStringLiteral("ProxyIP"), QString());
         http_->ProxyPort = ini_.ReadString(QStringLiteral("Proxy"), QStringLiteral("ProxyPort"), QString());
     }
+    // The same overall deadline as an update: a server that drips its answer restarts
+    // the time-out with every piece.
+    deadline_->SetInterval(platform::Tunables::JobDeadlineMs());
+    deadline_->SetEnabled(true);
     Get(PageAddress(address));
 }
 
@@ -99,6 +107,12 @@ void TSourceProbe::RequestDone(unsigned error)
     http_->ReceiveStream = nullptr;
     const int status = http_->ResponseStatus();
     const QString asked = http_->URL;
+    if (!ownAnswerSeen_) {
+        // What the answer names is asked only inside the local network when the comic
+        // itself lives there.
+        ownAnswerSeen_ = true;
+        http_->RefuseLocalAddress = !http_->ServerIsLocal();
+    }
     if (!error_.isEmpty())
         return Finish(error_);
     if (fetchingPicture_) { // only a preview: the comic was found whatever came back
@@ -108,7 +122,11 @@ void TSourceProbe::RequestDone(unsigned error)
         return Finish({});
     }
     if (timedOut_)
-        return Finish(QStringLiteral("%1 did not answer in time.").arg(asked));
+        return Finish(QStringLiteral("Timed out: %1 did not answer in time.").arg(asked));
+    if (error == net::HttpError::LocalAddress)
+        return Finish(
+            QStringLiteral("%1 was not asked: the comic's page names an address in the local network.")
+                .arg(asked));
     if (tooLarge_)
         return Finish(QStringLiteral("%1 is larger than %2 MB.")
                           .arg(asked)
@@ -127,8 +145,9 @@ void TSourceProbe::RequestDone(unsigned error)
 
 void TSourceProbe::Examine(const QByteArray& document, const QString& address)
 {
-    const QDate today = QDateTime::currentDateTimeUtc().date();
-    const QDate pageDay = LastModifiedDay(http_->ResponseHeader());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDate today = now.date();
+    const QDate pageDay = StripDayOf(LastModifiedDay(http_->ResponseHeader()), now);
     const QString site = PageSiteBase(address_, address);
     if (!followedLink_ && pageDay.isValid() && !FindStripAddressInPage(document, site).isEmpty()) {
         found_ = {
@@ -144,7 +163,8 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         auto when = [&](const sources::FeedItem& i) {
             return i.Date ? i.Date->Utc : QDateTime(today, QTime(0, 0), Qt::UTC);
         };
-        const auto newest = std::max_element(feed.Items.begin(), feed.Items.end(),
+        const std::vector<sources::FeedItem> items = WithoutFutureDates(feed.Items, now);
+        const auto newest = std::max_element(items.begin(), items.end(),
                                              [&](const auto& a, const auto& b) { return when(a) < when(b); });
         found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
                   when(*newest).date(), newest->Picture};
@@ -178,6 +198,7 @@ void TSourceProbe::Finish(const QString& error)
         return;
     }
     done_ = true;
+    deadline_->SetEnabled(false);
     error_ = error;
     if (OnDone)
         OnDone(*this);

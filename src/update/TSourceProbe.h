@@ -58,8 +58,10 @@ private:
     std::unique_ptr<net::THttpCli> http_;
     std::unique_ptr<QBuffer> body_;
     platform::Timer* timer_;
+    platform::Timer* deadline_; // the whole probe, however busy the server keeps it
     QString address_;
     bool followedLink_ = false;
+    bool ownAnswerSeen_ = false; // the comic's own address was asked
     bool fetchingPicture_ = false;
     QByteArray picture_;
     bool timedOut_ = false;

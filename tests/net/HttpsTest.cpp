@@ -225,6 +225,31 @@ TEST_F(Https, ThroughTheHttpProxyTunnelAndThroughSocks)
     EXPECT_TRUE(dante.WaitForLog("tcp/connect"));
 }
 
+TEST_F(Https, ANameOfDotsLeavesNothingToCheckAndIsRefused)
+{
+    const auto nginx = Server(certs->Good());
+    for (const QString host : {".", ".."}) {
+        SCOPED_TRACE(host.toStdString());
+        net::TWSocket s;
+        s.SetSslContext(&tls);
+        int connected = -1;
+        QString why; // the text is read while the connection ends, as the client does
+        s.OnSessionConnected = [&](net::TCustomWSocket*, std::uint16_t e) {
+            connected = e;
+            why = s.SslErrorText();
+        };
+        s.SetAddr(QStringLiteral("127.0.0.1"));
+        s.SetPort(QString::number(nginx->Port()));
+        s.SetSslEnabled(true);
+        s.SetSslHost(host);
+        s.Connect();
+        ASSERT_TRUE(test::WaitFor([&] { return connected >= 0; }, 15000));
+        EXPECT_EQ(connected, TlsError::HandshakeFailed);
+        EXPECT_EQ(why, "the secure connection could not be made (the address names no host to "
+                       "check the certificate against)");
+    }
+}
+
 TEST_F(Https, HandshakesThatDripStopOrAreNoTlsAtAll)
 {
     const auto nginx = Server(certs->Good());

@@ -5,6 +5,7 @@
 #include "MisbehavingServer.h"
 #include "QStringPrinter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -90,6 +91,45 @@ TEST_F(Hostile, DrippingServerMeetsTheJobDeadline)
         << r.errors.toStdString();
 }
 
+TEST_F(Hostile, AddingAComicMeetsTheSameDeadline)
+{
+    // A feed that drips a byte well within each 400 ms time-out would hold the probe for
+    // 16 s; the deadline of ten time-outs ends it.
+    server.SetScript(
+        MisbehavingServer::Script()
+            .ReadRequest()
+            .Send("HTTP/1.0 200 OK\r\nContent-Type: application/rss+xml\r\n\r\n")
+            .SendSlowly(
+                QByteArray("<?xml version=\"1.0\"?><rss version=\"2.0\"><channel>").leftJustified(400, ' '),
+                40));
+    const Result r = RunProgram({"--add-comic", server.Url("/drip.xml")}, server.Url(""),
+                                {"PANELWICK_JOB_TIMEOUT_MS=400"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("Timed out: " + server.Url("/drip.xml") + " did not answer in time."))
+        << r.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("MyComics.urls")));
+}
+
+TEST_F(Hostile, APageFromTheFutureIsTodaysStrip)
+{
+    const QByteArray strip = "GIF89a" + test::Bytes('f', 100);
+    server.SetScripts({MisbehavingServer::Respond(PageResponse("Fri, 31 Dec 9999 23:59:59 GMT")),
+                       MisbehavingServer::Respond(ImageHeader(strip.size()) + strip)});
+    Choose("Future", server.Url("/future.html"));
+    const QDate before = QDateTime::currentDateTimeUtc().date();
+    const Result r = Run(server.Url(""));
+    const QDate after = QDateTime::currentDateTimeUtc().date();
+    EXPECT_EQ(r.lines,
+              QStringList({"Future: New strip updated", "1 updated, 0 didn't need a update, 0 failed."}))
+        << r.errors.toStdString();
+    const QStringList stored = FilesOf("Future").filter(".gif");
+    ASSERT_EQ(stored.size(), 1) << FilesOf("Future").join(' ').toStdString();
+    EXPECT_TRUE(stored[0] == "Future" + before.toString("yyyyMMdd") + ".gif" ||
+                stored[0] == "Future" + after.toString("yyyyMMdd") + ".gif")
+        << stored[0].toStdString();
+    EXPECT_EQ(test::ReadAll(Strip("Future", stored[0])), strip);
+}
+
 TEST_F(Hostile, ImpossibleDatesDecideNothing)
 {
     server.SetScripts({MisbehavingServer::Respond(PageResponse("Tue, 32 Mar 2000 09:15:02 GMT")),
@@ -167,7 +207,9 @@ TEST_F(Hostile, ControlCharactersNeverReachTheTerminal)
                                                   "2J \x1b[2K\rAlpha: updated\r\n\r\n"),
                        MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n")});
     Choose("Evil", server.Url("/evil.html"));
-    Choose("Clear\x1b" "c", server.Url("/clear.html"));
+    Choose("Clear\x1b"
+           "c",
+           server.Url("/clear.html"));
     const Result r = RunFailing(
         {"Evil: Failed: the server answered 404 \\x1b]0;OWNED\\x07\\x1b[31m\\x9b2J \\x1b[2K\\x0dAlpha: "
          "updated",
@@ -204,17 +246,19 @@ TEST_F(Hostile, PublicSiteCannotRedirectIntoTheLocalNetwork)
         return MisbehavingServer::Respond("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n");
     };
     server.SetScripts({redirect("http://127.0.0.1:8080/admin"), redirect("http://192.168.1.1/"),
-                       redirect("http://2130706433/"), redirect("http://10.0.0.6/next.html"),
+                       redirect("http://2130706433/"), redirect("http://localhost./admin"),
+                       redirect("http://10.0.0.6/next.html"),
                        MisbehavingServer::Respond("HTTP/1.0 404 Not Found\r\n\r\n")});
     Choose("Loopback", "http://strips.example.org/a.html");
     Choose("Private", "http://strips.example.org/b.html");
     Choose("Decimal", "http://strips.example.org/c.html");
+    Choose("Dotted", "http://strips.example.org/e.html");
     Choose("Intranet", "http://10.0.0.5/d.html"); // a local site may redirect within the network
     const QString refused = ": Failed: the server redirected to an address in the local network";
-    RunFailing({"Loopback" + refused, "Private" + refused, "Decimal" + refused,
+    RunFailing({"Loopback" + refused, "Private" + refused, "Decimal" + refused, "Dotted" + refused,
                 "Intranet: Failed: the server answered 404 Not Found"});
-    ASSERT_EQ(server.Connections(), 5);
-    EXPECT_TRUE(server.Request(4).startsWith("GET http://10.0.0.6/next.html HTTP/1.0\r\n"))
+    ASSERT_EQ(server.Connections(), 6);
+    EXPECT_TRUE(server.Request(5).startsWith("GET http://10.0.0.6/next.html HTTP/1.0\r\n"))
         << server.Request(4).toStdString();
 }
 

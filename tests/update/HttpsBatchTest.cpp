@@ -1,6 +1,7 @@
 // The real program's batch update against comic pages on https: nginx with certificates
 // made by the test, comics.test through nss_wrapper, the test CA through SSL_CERT_FILE.
 #include "BatchTest.h"
+#include "MisbehavingServer.h"
 #include "NginxServer.h"
 #include "QStringPrinter.h"
 #include "TestCertificates.h"
@@ -84,4 +85,50 @@ TEST_F(BatchTest, ComicsOnHttpsAreStoredAndRefusedCertificatesStoreNothing)
     EXPECT_FALSE(expired->AccessLog().contains("GET"));
     EXPECT_EQ(FilesOf("Expired"), QStringList{});
     EXPECT_EQ(FilesOf("Downgraded"), QStringList{});
+}
+
+TEST_F(BatchTest, AHostTlsCannotCheckIsNeverAsked)
+{
+    test::TestCertificates certs;
+    ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+    auto secure = Nginx(certs.Good(), {});
+    ASSERT_TRUE(secure->Start()) << secure->Error().toStdString();
+    ASSERT_TRUE(secure->WriteFile("secure/index.html", Page("s.gif")));
+    ASSERT_TRUE(secure->WriteFile("archive/images/s.gif", Bytes('s', 400)));
+    // A proxy that opens a tunnel for any host at all, to the server with a good certificate.
+    test::MisbehavingServer proxy;
+    proxy.SetScript(test::MisbehavingServer::Script()
+                        .ReadRequest()
+                        .Send("HTTP/1.0 200 Connection established\r\n\r\n")
+                        .Relay(secure->Port(), 65536, 0));
+    ASSERT_TRUE(proxy.Start());
+    ini.WriteBool("Proxy", "UseProxy", true);
+    ini.WriteString("Proxy", "ProxyIP", "127.0.0.1");
+    ini.WriteString("Proxy", "ProxyPort", QString::number(proxy.Port()));
+    const QString port = QString::number(secure->Port());
+    QString longName;
+    for (int i = 0; i < 5; ++i)
+        longName += QString(60, QChar('a' + i)) + '.';
+    longName += "test"; // too long for the server name TLS sends
+    Choose("Dot", "https://.:" + port + "/secure/index.html");
+    Choose("Dots", "https://..:" + port + "/secure/index.html");
+    Choose("Long", "https://" + longName + ":" + port + "/secure/index.html");
+    Choose("Good", "https://comics.test:" + port + "/secure/index.html");
+
+    const BatchTest::Result r = Run(secure->SecureUrl("comics.test", ""),
+                                    {"SSL_CERT_FILE=" + certs.CaFile(), "SSL_CERT_DIR=/nonexistent"});
+    QStringList perComic = r.lines.mid(0, 4);
+    perComic.sort();
+    ASSERT_EQ(perComic.size(), 4) << r.errors.toStdString();
+    EXPECT_EQ(perComic[0], "Dot: Failed: the address names no host");
+    EXPECT_EQ(perComic[1], "Dots: Failed: the address names no host");
+    EXPECT_EQ(perComic[2], "Good: New strip updated");
+    EXPECT_TRUE(
+        perComic[3].startsWith("Long: Failed: the secure connection could not be made (the server name "
+                               "cannot be sent"))
+        << perComic[3].toStdString();
+    // Only the good comic's page and strip and the long name's tunnel reached the proxy.
+    EXPECT_EQ(proxy.Connections(), 3);
+    EXPECT_EQ(FilesOf("Dot"), QStringList{});
+    EXPECT_EQ(FilesOf("Dots"), QStringList{});
 }

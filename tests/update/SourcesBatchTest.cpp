@@ -239,3 +239,74 @@ TEST_F(SourcesBatchTest, APictureThatFailsIsAskedForAgainAndWhatWasStoredStays)
     EXPECT_EQ(Unread("Escaped"), "Escaped20261207.png\r\nEscaped20261208.png\r\n");
     EXPECT_EQ(nginx.AccessLog().count("GET /escaped/strips/monday.png"), 1);
 }
+
+TEST_F(SourcesBatchTest, AWaitLongerThanAnySiteMayAskIsIgnored)
+{
+    ServeFeed("rss-escaped-img.xml", "escaped/rss.xml");
+    Serve("escaped/strips/monday.png", Png('m'));
+    Serve("escaped/strips/tuesday.png", Png('t'));
+    Choose("Escaped", nginx.Url("/escaped/rss.xml"));
+    Choose("Resting", nginx.Url("/escaped/rss.xml"));
+    const auto remember = [&](const QString& comic, const QDateTime& until) {
+        ASSERT_TRUE(QDir().mkpath(folder.filePath("Comics/" + comic)));
+        QFile f(folder.filePath("Comics/" + comic + "/.source"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("WaitUntil=" + until.toString(Qt::ISODate).toUtf8() + "\n");
+    };
+    remember("Escaped", QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC)); // an edited file
+    remember("Resting", QDateTime::currentDateTimeUtc().addDays(6));                 // a site's own wait
+
+    const BatchTest::Result r = Run(nginx.Url(""));
+    QStringList lines = Sorted(r.lines.mid(0, 2));
+    ASSERT_EQ(lines.size(), 2) << r.errors.toStdString();
+    EXPECT_EQ(lines[0], "Escaped: New strip updated");
+    EXPECT_TRUE(lines[1].startsWith("Resting: Failed: the site asks to wait until "))
+        << lines[1].toStdString();
+    EXPECT_EQ(ReadAll(Strip("Escaped", "Escaped20261208.png")), Png('t'));
+    EXPECT_FALSE(ReadAll(folder.filePath("Comics/Escaped/.source")).contains("9999"));
+}
+
+TEST_F(SourcesBatchTest, ItemsFromTheFutureAreTodaysStrips)
+{
+    const auto feed = [&](const QByteArray& items) {
+        return "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>Soon</title>" + items +
+               "</channel></rss>\n";
+    };
+    const auto item = [&](const QByteArray& date, const QString& picture) {
+        return "<item><title>x</title>" +
+               (date.isEmpty() ? QByteArray() : "<pubDate>" + date + "</pubDate>") + "<enclosure url=\"" +
+               nginx.Url(picture).toUtf8() + "\" type=\"image/png\"/></item>";
+    };
+    Serve("soon/feed.xml", feed(item("Fri, 31 Dec 9999 12:00:00 GMT", "/soon/far.png") +
+                                item("Mon, 07 Dec 2026 09:00:00 GMT", "/soon/real.png")));
+    Serve("soon/far.png", Png('f'));
+    Serve("soon/real.png", Png('r'));
+    // A strip stored under a future date before holds nothing back.
+    Serve("stuck/feed.xml", feed(item({}, "/stuck/today.png")));
+    Serve("stuck/today.png", Png('s'));
+    Choose("Soon", nginx.Url("/soon/feed.xml"));
+    Choose("Stuck", nginx.Url("/stuck/feed.xml"));
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("Comics/Stuck")));
+    {
+        QFile old(Strip("Stuck", "Stuck99991231.png"));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(Png('o'));
+    }
+
+    const QDate before = QDateTime::currentDateTimeUtc().date();
+    const BatchTest::Result r = Run(nginx.Url(""));
+    const QDate after = QDateTime::currentDateTimeUtc().date();
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString() << r.lines.join("\n").toStdString();
+    EXPECT_EQ(Sorted(r.lines.mid(0, 2)),
+              (QStringList{"Soon: New strip updated", "Stuck: New strip updated"}));
+    const auto today = [&](const QString& comic) {
+        for (const QDate& day : {before, after})
+            if (QFile::exists(Strip(comic, comic + day.toString("yyyyMMdd") + ".png")))
+                return Strip(comic, comic + day.toString("yyyyMMdd") + ".png");
+        return QString();
+    };
+    EXPECT_EQ(ReadAll(Strip("Soon", "Soon20261207.png")), Png('r'));
+    EXPECT_EQ(ReadAll(today("Soon")), Png('f'));
+    EXPECT_FALSE(QFile::exists(Strip("Soon", "Soon99991231.png")));
+    EXPECT_EQ(ReadAll(today("Stuck")), Png('s'));
+}
