@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextDocument>
 
 namespace pw::app {
 
@@ -63,6 +64,11 @@ void UpdateEngine::UpdateCurrentComic()
         scheduler_->UpdateComic(comic->Name);
 }
 
+void UpdateEngine::UpdateComic(const QString& name)
+{
+    scheduler_->UpdateComic(name);
+}
+
 void UpdateEngine::AbortAll()
 {
     scheduler_->AbortAll();
@@ -97,7 +103,8 @@ void UpdateEngine::SetProgressPosition(int position)
 void UpdateEngine::SetProgressText(const QString& text)
 {
     form_.ProgressLabel->setText(text);
-    form_.ProgressLabel->setToolTip(text);
+    // A tool tip is markup whenever it looks like markup; comic names are not.
+    form_.ProgressLabel->setToolTip(Qt::convertFromPlainText(text));
 }
 
 QString UpdateEngine::ProgressText() const

@@ -6,6 +6,7 @@
 #include "platform/Tunables.h"
 #include "sources/FeedReader.h"
 #include "sources/HtmlHead.h"
+#include "update/ConnectionFailure.h"
 #include "update/LastModified.h"
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
@@ -13,6 +14,7 @@
 
 #include <QDateTime>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 
 namespace pw::update {
@@ -113,13 +115,11 @@ void TSourceProbe::RequestDone(unsigned error)
         return Finish(QStringLiteral("%1 is larger than %2 MB.")
                           .arg(asked)
                           .arg(TComicDownloadInfo::kMaxPageBytes >> 20));
-    if (error != 0 || status < 200 || status >= 300) {
-        const QString reason = http_->ResponseReason();
+    if (error != 0)
+        return Finish(ConnectionFailureText(error, http_->ResponseReason(), QUrl(asked).host()));
+    if (status < 200 || status >= 300)
         return Finish(QStringLiteral("%1 could not be read: %2")
-                          .arg(asked, error != 0 || reason.isEmpty()
-                                          ? QStringLiteral("error %1").arg(error)
-                                          : QString::number(status) + ' ' + reason));
-    }
+                          .arg(asked, (QString::number(status) + ' ' + http_->ResponseReason()).trimmed()));
     const QByteArray document = body_->data();
     body_.reset();
     Examine(document, http_->CurrentAddress()); // relative addresses follow redirects
@@ -131,8 +131,11 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
     const QDate pageDay = LastModifiedDay(http_->ResponseHeader());
     const QString site = PageSiteBase(address_, address);
     if (!followedLink_ && pageDay.isValid() && !FindStripAddressInPage(document, site).isEmpty()) {
-        found_ = {
-            QStringLiteral("comic site page"), sources::ScanHtmlHead(document, address).Title, pageDay, {}};
+        found_ = {QStringLiteral("comic site page"),
+                  sources::ScanHtmlHead(document, address).Title,
+                  pageDay,
+                  {},
+                  {}};
         return Finish({});
     }
     const sources::Feed feed = sources::ReadFeed(document, address);
@@ -147,7 +150,7 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         const auto newest = std::max_element(feed.Items.begin(), feed.Items.end(),
                                              [&](const auto& a, const auto& b) { return when(a) < when(b); });
         found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
-                  when(*newest).date(), newest->Picture};
+                  when(*newest).date(), newest->Picture, followedLink_ ? address : QString()};
         return Finish({});
     }
     if (followedLink_)
@@ -160,8 +163,11 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         return;
     }
     if (!head.Picture.isEmpty()) {
-        found_ = {QStringLiteral("page with a picture"), head.Title, pageDay.isValid() ? pageDay : today,
-                  head.Picture};
+        found_ = {QStringLiteral("page with a picture"),
+                  head.Title,
+                  pageDay.isValid() ? pageDay : today,
+                  head.Picture,
+                  {}};
         return Finish({});
     }
     Finish(QStringLiteral("No comic found at %1: it is no RSS or Atom feed, links no feed (<link "

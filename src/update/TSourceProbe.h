@@ -24,6 +24,7 @@ struct TSourceFound {
     QString Title;   // the feed's or page's title, as the site gives it
     QDate NewestDay; // the UTC day of the newest strip
     QString Picture; // the newest strip's picture, when the answer names it
+    QString FeedAddress; // the feed a page links, when the page led to one
 };
 
 // Asks a comic's address once (and the feed a page links to) through the configured

@@ -120,10 +120,35 @@ TEST_F(AddComicTest, RefusedWithAReasonAndNothingWritten)
     Result r = Add({nginx.Url("/dotdot.xml")});
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     EXPECT_EQ(r.lines, QStringList{"Added etc: RSS 2.0 feed, newest strip 2026-12-07"});
-    // Added once; a second time the name is taken.
+    // Added once; a second time the address is followed already.
     r = Add({nginx.Url("/dotdot.xml")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.errors.contains("A comic named \"etc\" is already in the catalogue"))
-        << r.errors.toStdString();
+    EXPECT_TRUE(r.errors.contains("Already followed as etc")) << r.errors.toStdString();
     EXPECT_EQ(MyComics(), ("etc\t" + nginx.Url("/dotdot.xml") + "\r\n").toUtf8());
+}
+
+TEST_F(AddComicTest, NamesThatDifferOnlyInCaseAreOneName)
+{
+    // The configuration file's keys ignore letter case: a comic "ESCAPED INK" switched off
+    // must stay off when a feed titled "Escaped Ink" is added, and keep its key to itself.
+    catalogue = "ESCAPED INK\thttp://127.0.0.1:9/e.html\r\n";
+    ini.WriteBool("Comics", "ESCAPED INK", false);
+    ServeFeed("rss-escaped-img.xml", "escaped/rss.xml");
+    ASSERT_TRUE(nginx.WriteFile("escaped/strips/tuesday.png", "\x89PNG\r\n\x1A\nt"));
+
+    Result r = Add({nginx.Url("/escaped/rss.xml"), "--name", "escaped ink"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("A comic named \"ESCAPED INK\" is already in the catalogue"))
+        << r.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("MyComics.urls")));
+
+    // The proposed name, the feed's title, becomes free.
+    r = Add({nginx.Url("/escaped/rss.xml")});
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    EXPECT_EQ(r.lines, QStringList{"Added Escaped Ink (2): RSS 2.0 feed, newest strip 2026-12-08"});
+    EXPECT_FALSE(ini.ReadBool("Comics", "ESCAPED INK", false));
+    EXPECT_TRUE(ini.ReadBool("Comics", "Escaped Ink (2)", false));
+    r = Run(nginx.Url(""));
+    EXPECT_EQ(r.lines, (QStringList{"Escaped Ink (2): New strip updated",
+                                    "1 updated, 0 didn't need a update, 0 failed."}));
 }
