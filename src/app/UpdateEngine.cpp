@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTextDocument>
 
 namespace pw::app {
 
@@ -103,8 +102,7 @@ void UpdateEngine::SetProgressPosition(int position)
 void UpdateEngine::SetProgressText(const QString& text)
 {
     form_.ProgressLabel->setText(text);
-    // A tool tip is markup whenever it looks like markup; comic names are not.
-    form_.ProgressLabel->setToolTip(Qt::convertFromPlainText(text));
+    form_.ProgressLabel->setToolTip(text);
 }
 
 QString UpdateEngine::ProgressText() const

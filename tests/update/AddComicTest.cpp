@@ -134,7 +134,8 @@ TEST_F(AddComicTest, NamesThatDifferOnlyInCaseAreOneName)
     catalogue = "ESCAPED INK\thttp://127.0.0.1:9/e.html\r\n";
     ini.WriteBool("Comics", "ESCAPED INK", false);
     ServeFeed("rss-escaped-img.xml", "escaped/rss.xml");
-    ASSERT_TRUE(nginx.WriteFile("escaped/strips/tuesday.png", "\x89PNG\r\n\x1A\nt"));
+    for (const char* day : {"monday", "tuesday"}) // which is newest by the update's clock
+        ASSERT_TRUE(nginx.WriteFile(QStringLiteral("escaped/strips/%1.png").arg(day), "\x89PNG\r\n\x1A\nt"));
 
     Result r = Add({nginx.Url("/escaped/rss.xml"), "--name", "escaped ink"});
     EXPECT_EQ(r.exitCode, 1);
