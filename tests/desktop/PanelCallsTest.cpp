@@ -71,12 +71,12 @@ protected:
         return Call(QStringLiteral("/MenuBar"), kMenu, method, arguments);
     }
     // The value of a GetProperty answer, or the error's name.
-    QString Property(int id, const QString& name)
+    std::string Property(int id, const QString& name)
     {
         const QDBusMessage reply = Menu(QStringLiteral("GetProperty"), {id, name});
         if (reply.type() != QDBusMessage::ReplyMessage)
-            return QStringLiteral("error ") + reply.errorName();
-        return reply.arguments().value(0).value<QDBusVariant>().variant().toString();
+            return "error " + reply.errorName().toStdString();
+        return reply.arguments().value(0).value<QDBusVariant>().variant().toString().toStdString();
     }
     // The id the menu's layout gives "Close Panelwick"; -1 when the layout does not come.
     int CloseId()
@@ -123,7 +123,7 @@ TEST_F(PanelCalls, EveryMethodOfTheMenuAndTheItemAnswersOddInput)
     ASSERT_GT(CloseId(), 0);
     const QDBusVariant data(0);
     const QDBusMessage layout = Menu("GetLayout", {9999, -1, QStringList()});
-    EXPECT_EQ(layout.errorName(), "org.freedesktop.DBus.Error.InvalidArgs");
+    EXPECT_EQ(layout.errorName().toStdString(), "org.freedesktop.DBus.Error.InvalidArgs");
     const QList<QDBusMessage> answers{
         Menu("GetLayout", {0, 0, QStringList{"label", "no-such-property"}}),
         Menu("GetLayout", {1, 5, QStringList()}),
