@@ -1,12 +1,15 @@
 // "--add-comic" through the real program against nginx, and the comics it adds updated
 // by the real batch mode.
 #include "BatchTest.h"
+#include "MisbehavingServer.h"
 #include "NginxServer.h"
 #include "QStringPrinter.h"
 #include "TestPaths.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -152,4 +155,32 @@ TEST_F(AddComicTest, NamesThatDifferOnlyInCaseAreOneName)
     r = Run(nginx.Url(""));
     EXPECT_EQ(r.lines, (QStringList{"Escaped Ink (2): New strip updated",
                                     "1 updated, 0 didn't need a update, 0 failed."}));
+}
+
+TEST_F(AddComicTest, FailuresSpeakPlainlyWithoutSocketErrorNumbers)
+{
+    // Nothing listens there.
+    const QString refused =
+        QStringLiteral("http://127.0.0.1:%1/feed.xml").arg(test::MisbehavingServer::RefusingPort());
+    Result r = Add({refused});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("The connection was refused")) << r.errors.toStdString();
+
+    // A name no server answers to, tried as https and then as http, where there is no
+    // network at all: in a network namespace of its own.
+    QFile f(folder.filePath("Comics.urls"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(catalogue);
+    f.close();
+    QProcess p;
+    p.start("unshare", {"-n", test::BinaryDir() + "/panelwick", "--add-comic", "mossback.example",
+                        "--program-folder", folder.path()});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("Cannot find the server mossback.example")) << errors.toStdString();
+
+    for (const QString& said : {r.errors, errors})
+        EXPECT_FALSE(said.contains(QRegularExpression("error #?[0-9]|Error #"))) << said.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("MyComics.urls")));
 }

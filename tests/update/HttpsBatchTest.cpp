@@ -85,3 +85,17 @@ TEST_F(BatchTest, ComicsOnHttpsAreStoredAndRefusedCertificatesStoreNothing)
     EXPECT_EQ(FilesOf("Expired"), QStringList{});
     EXPECT_EQ(FilesOf("Downgraded"), QStringList{});
 }
+
+TEST_F(BatchTest, AddingAComicWhoseCertificateNamesAnotherSiteSaysSoPlainly)
+{
+    test::TestCertificates certs;
+    ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+    auto secure = Nginx(certs.Good(), {}); // for comics.test
+    ASSERT_TRUE(secure->Start()) << secure->Error().toStdString();
+    const Result r = RunProgram({"--add-comic", secure->SecureUrl("other.test", "/feed.xml")}, {},
+                                {"SSL_CERT_FILE=" + certs.CaFile(), "SSL_CERT_DIR=/nonexistent"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("The site's certificate is for another name (not other.test)"))
+        << r.errors.toStdString();
+    EXPECT_FALSE(r.errors.contains("30002")) << r.errors.toStdString();
+}
