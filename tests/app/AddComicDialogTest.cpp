@@ -111,6 +111,17 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
             if (!preview.isNull()) {
                 EXPECT_EQ(preview.pixelColor(preview.width() / 2, preview.height() / 2), QColor(Qt::blue));
             }
+            // Another address: the proposed name and the preview were the other comic's.
+            add.editAddress->setText(nginx.Url("/nothing.html"));
+            add.btnLook->click();
+            EXPECT_EQ(add.editName->text(), "");
+            EXPECT_TRUE(add.imgPreview->pixmap().isNull());
+            EXPECT_FALSE(add.btnOk->isEnabled());
+            EXPECT_TRUE(test::WaitFor([&] { return !add.Looking(); }));
+            add.editAddress->setText(address);
+            add.btnLook->click();
+            EXPECT_TRUE(test::WaitFor([&] { return add.btnOk->isEnabled(); }));
+            EXPECT_EQ(add.editName->text(), "Escaped Ink");
             add.btnOk->click();
             return add.result() == QDialog::Accepted;
         };
