@@ -85,8 +85,8 @@ int AddComic::Run(const TStartupOptions& options, QTextStream& out)
         return Refuse(probe->Error());
 
     const update::TSourceFound& found = probe->Result();
-    if (!found.FeedAddress.isEmpty())
-        if (const comics::TComicInfo* followed = all.FindByAddress(found.FeedAddress))
+    if (!probe->LinkedFeed().isEmpty())
+        if (const comics::TComicInfo* followed = all.FindByAddress(probe->LinkedFeed()))
             return Refuse(QStringLiteral("Already followed as %1").arg(followed->Name));
     QString name = options.AddName;
     if (name.isNull()) {

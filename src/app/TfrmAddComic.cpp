@@ -171,7 +171,7 @@ void TfrmAddComic::ProbeDone()
     }
     const update::TSourceFound& found = probe_->Result();
     // The page may lead to a feed that is followed already.
-    const QString followed = FollowedAs({found.FeedAddress});
+    const QString followed = FollowedAs({probe_->LinkedFeed()});
     if (!followed.isEmpty()) {
         SetFound(QStringLiteral("Already followed as %1").arg(followed));
         return;

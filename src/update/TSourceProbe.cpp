@@ -131,11 +131,8 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
     const QDate pageDay = LastModifiedDay(http_->ResponseHeader());
     const QString site = PageSiteBase(address_, address);
     if (!followedLink_ && pageDay.isValid() && !FindStripAddressInPage(document, site).isEmpty()) {
-        found_ = {QStringLiteral("comic site page"),
-                  sources::ScanHtmlHead(document, address).Title,
-                  pageDay,
-                  {},
-                  {}};
+        found_ = {
+            QStringLiteral("comic site page"), sources::ScanHtmlHead(document, address).Title, pageDay, {}};
         return Finish({});
     }
     const sources::Feed feed = sources::ReadFeed(document, address);
@@ -150,7 +147,9 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         const auto newest = std::max_element(feed.Items.begin(), feed.Items.end(),
                                              [&](const auto& a, const auto& b) { return when(a) < when(b); });
         found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
-                  when(*newest).date(), newest->Picture, followedLink_ ? address : QString()};
+                  when(*newest).date(), newest->Picture};
+        if (followedLink_)
+            linkedFeed_ = address;
         return Finish({});
     }
     if (followedLink_)
@@ -163,11 +162,8 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         return;
     }
     if (!head.Picture.isEmpty()) {
-        found_ = {QStringLiteral("page with a picture"),
-                  head.Title,
-                  pageDay.isValid() ? pageDay : today,
-                  head.Picture,
-                  {}};
+        found_ = {QStringLiteral("page with a picture"), head.Title, pageDay.isValid() ? pageDay : today,
+                  head.Picture};
         return Finish({});
     }
     Finish(QStringLiteral("No comic found at %1: it is no RSS or Atom feed, links no feed (<link "

@@ -24,7 +24,6 @@ struct TSourceFound {
     QString Title;   // the feed's or page's title, as the site gives it
     QDate NewestDay; // the UTC day of the newest strip
     QString Picture; // the newest strip's picture, when the answer names it
-    QString FeedAddress; // the feed a page links, when the page led to one
 };
 
 // Asks a comic's address once (and the feed a page links to) through the configured
@@ -46,6 +45,7 @@ public:
     const TSourceFound& Result() const { return found_; }
     const QString& Error() const { return error_; }             // why nothing was found
     const QByteArray& PictureBytes() const { return picture_; } // empty when not fetched
+    const QString& LinkedFeed() const { return linkedFeed_; }   // the feed the page led to, if it did
 
     std::function<void(TSourceProbe&)> OnDone;
 
@@ -68,6 +68,7 @@ private:
     bool done_ = false;
     TSourceFound found_;
     QString pageTitle_;
+    QString linkedFeed_;
     QString error_;
 };
 

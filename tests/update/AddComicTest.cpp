@@ -82,6 +82,13 @@ TEST_F(AddComicTest, FeedsPagesAndPicturesAreAddedChosenAndUpdated)
     EXPECT_EQ(r.lines, (QStringList{"Escaped Ink: New strip updated",
                                     "1 updated, 0 didn't need a update, 0 failed."}));
     EXPECT_EQ(ReadAll(Strip("Escaped Ink", "Escaped Ink20261208.png")), "\x89PNG\r\n\x1A\nt");
+
+    // The site's page leads to the feed followed already.
+    ASSERT_TRUE(nginx.WriteFile("escaped/index.html", "<head><title>Escaped</title><link rel=alternate "
+                                                      "type=application/rss+xml href=rss.xml></head>"));
+    r = Add({nginx.Url("/escaped/index.html")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("Already followed as Escaped Ink")) << r.errors.toStdString();
 }
 
 TEST_F(AddComicTest, RefusedWithAReasonAndNothingWritten)
