@@ -112,9 +112,10 @@ TComicInfo* TComicsList::FindByName(const QString& name) const
 
 TComicInfo* TComicsList::FindByNameIgnoringCase(const QString& name) const
 {
-    const auto it = std::find_if(items_.begin(), items_.end(), [&](const TComicInfo* c) {
-        return c->Name.compare(name, Qt::CaseInsensitive) == 0;
-    });
+    // Folded as the configuration file folds its keys.
+    const QString folded = name.toCaseFolded();
+    const auto it = std::find_if(items_.begin(), items_.end(),
+                                 [&](const TComicInfo* c) { return c->Name.toCaseFolded() == folded; });
     return it == items_.end() ? nullptr : *it;
 }
 
