@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <memory>
 
 namespace pw::app {
 
@@ -37,11 +38,13 @@ int AddComic::Main(int argc, char** argv, TStartupOptions options)
 
 int AddComic::Run(const TStartupOptions& options, QTextStream& out)
 {
-    const QString address = options.AddAddress.trimmed();
-    if (!sources::IsComicAddress(address))
+    const QString typed = options.AddAddress.trimmed();
+    // A bare domain is tried as https, then as http.
+    const QStringList candidates = sources::ComicAddressCandidates(typed);
+    if (typed.isEmpty() || !sources::IsComicAddress(candidates.first()))
         return Refuse(QStringLiteral("%1 is no http:// or https:// address (without blanks or control "
                                      "characters).")
-                          .arg(address));
+                          .arg(typed));
     QString why;
     if (!options.AddName.isNull() && !comics::IsAcceptableComicName(options.AddName, &why))
         return Refuse(QStringLiteral("The name \"%1\" cannot be used: %2.").arg(options.AddName, why));
@@ -54,33 +57,47 @@ int AddComic::Run(const TStartupOptions& options, QTextStream& out)
     } catch (const platform::Exception& e) {
         return Refuse(QStringLiteral("Couldn't read the comic catalogue (%1).").arg(e.Message()));
     }
-    // A name the catalogue already has is refused before the site is asked.
-    if (!options.AddName.isNull() && all.FindByName(options.AddName))
-        return Refuse(
-            QStringLiteral("A comic named \"%1\" is already in the catalogue.").arg(options.AddName));
+    // A name the catalogue already has, in any letter case (the configuration file's keys
+    // ignore it), is refused before the site is asked; so is an address followed already.
+    if (!options.AddName.isNull()) {
+        if (const comics::TComicInfo* holder = all.FindByNameIgnoringCase(options.AddName))
+            return Refuse(comics::NameInUseText(holder->Name, options.AddName));
+    }
+    for (const QString& candidate : candidates)
+        if (const comics::TComicInfo* followed = all.FindByAddress(candidate))
+            return Refuse(QStringLiteral("Already followed as %1").arg(followed->Name));
 
     platform::TIniFile ini(options.Paths.IniPath);
-    update::TSourceProbe probe(ini);
-    QEventLoop loop;
-    probe.OnDone = [&](update::TSourceProbe&) { loop.quit(); };
-    probe.Start(address);
-    loop.exec();
-    if (!probe.Found())
-        return Refuse(probe.Error());
+    std::unique_ptr<update::TSourceProbe> probe;
+    QString address;
+    for (const QString& candidate : candidates) {
+        probe = std::make_unique<update::TSourceProbe>(ini);
+        QEventLoop loop;
+        probe->OnDone = [&](update::TSourceProbe&) { loop.quit(); };
+        probe->Start(candidate);
+        loop.exec();
+        if (probe->Found()) {
+            address = candidate;
+            break;
+        }
+    }
+    if (!probe->Found())
+        return Refuse(probe->Error());
 
-    const update::TSourceFound& found = probe.Result();
+    const update::TSourceFound& found = probe->Result();
+    if (!probe->LinkedFeed().isEmpty())
+        if (const comics::TComicInfo* followed = all.FindByAddress(probe->LinkedFeed()))
+            return Refuse(QStringLiteral("Already followed as %1").arg(followed->Name));
     QString name = options.AddName;
     if (name.isNull()) {
-        name = comics::ComicNameFromTitle(found.Title);
-        if (name.isEmpty())
+        const QString proposed = comics::ComicNameFromTitle(found.Title);
+        if (proposed.isEmpty())
             return Refuse(QStringLiteral("The %1 at %2 gives no title that can name the comic; give a name "
                                          "with --name.")
                               .arg(found.Kind, address));
-        if (all.FindByName(name))
-            return Refuse(
-                QStringLiteral("A comic named \"%1\" is already in the catalogue; give another name "
-                               "with --name.")
-                    .arg(name));
+        // Another comic's name, in any letter case, would share its settings.
+        name = comics::FreeComicName(
+            proposed, [&all](const QString& n) { return all.FindByNameIgnoringCase(n) != nullptr; });
     }
     if (!comics::TUserCatalogue::Append(options.Paths.UserCataloguePath, name, address, &why))
         return Refuse(QStringLiteral("Couldn't add %1 to the catalogue: %2.").arg(name, why));

@@ -103,9 +103,10 @@ QString TStartupOptions::Usage()
         "  --batch-update        update the chosen comics without a window, one line per comic; "
         "exit 0 when all went well, 1 when one failed, 2 when it could not start\n"
         "  --add-comic ADDRESS   add the comic at ADDRESS (a feed, a page linking one or a page with a "
-        "picture) to MyComics.urls beside the configuration and choose it; exit 0 when added, 1 when not\n"
+        "picture; a bare domain is tried as https, then http) to MyComics.urls beside the configuration and "
+        "choose it; exit 0 when added, 1 when not\n"
         "  --name NAME           with --add-comic: the comic's name instead of the site's title\n"
-        "  --help                show this help and end\n"
+        "  -h, --help            show this help and end\n"
         "  --version             show the version and end\n"
         "\n"
         "Qt's window options (-platform, -display, -style, ...) are accepted too.\n");

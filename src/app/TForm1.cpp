@@ -114,11 +114,15 @@ bool TForm1::FormCreate(const TStartupOptions& options)
         ini_->ReadString(QStringLiteral("Comics"), QStringLiteral("CurrentComic"), QString()));
     if (!currentComic_ && comicsToGet_.Count() > 0)
         currentComic_ = comicsToGet_.GetItem(0);
-    // 11. First start: the user chooses comics before any window shows.
+    // 11. First start: the user chooses comics before any window shows. With nothing to
+    // choose from, the user adds a first comic; Cancel there leads to the settings.
     if (comicsToGet_.Count() == 0) {
-        MessageBoxService::Information(
-            QStringLiteral("Please select at least one comic and configure the program."));
-        Settings1Click();
+        if (allComics_.Count() > 0 || RunAddComic().isEmpty()) {
+            if (allComics_.Count() > 0)
+                MessageBoxService::Information(
+                    QStringLiteral("Please select at least one comic and configure the program."));
+            Settings1Click();
+        }
         if (comicsToGet_.Count() == 0)
             return false; // the dialog only closes with a comic chosen; nothing to show otherwise
     }

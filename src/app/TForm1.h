@@ -14,6 +14,7 @@
 
 class QAction;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -39,6 +40,7 @@ namespace pw::app {
 
 class TDesktopIntegration;
 class TfrmSettings;
+struct TComicAdding;
 class UnreadMarks;
 class UpdateHooks;
 class PrintHooks;
@@ -85,7 +87,8 @@ public:
     // Modal runs, replaceable so that nothing blocks in tests.
     std::function<bool()> RunSettingsModal; // true when the dialog closed with OK
     std::function<void()> RunAboutModal;
-    std::function<void()> QuitLoop; // ends the message loop at once
+    std::function<void()> QuitLoop;                        // ends the message loop at once
+    std::function<bool(QDialog& dialog)> RunAddComicModal; // true when a comic was added; empty: exec()
 
     // Strip display and navigation.
     void ShowComic(const QString& name);
@@ -101,6 +104,7 @@ public:
     void comboComicsChange();
 
     // Commands.
+    void AddComic1Click(); // "&Add Comic...": added, chosen, shown and updated at once
     void Settings1Click();
     // The settings dialog's choice taken over: lists split again, selector filled.
     void ApplyChoice(const QString& remembered);
@@ -145,6 +149,7 @@ public:
     // Menu entries.
     QAction* CopyCurrentStrip1 = nullptr;
     QAction* PrintCurrentStrip1 = nullptr;
+    QAction* AddComic1 = nullptr;
     QAction* Settings1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Updatecomicstrips1 = nullptr;
@@ -175,6 +180,9 @@ protected:
 
 private:
     void ConnectComicAdding();
+    TComicAdding ComicAdding();
+    // Runs the Add comic dialog; the name added, empty when none was.
+    QString RunAddComic();
     void CreateControls();
     void CreateMenus();
     void CreateTrayIcon();

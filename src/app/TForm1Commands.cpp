@@ -2,8 +2,6 @@
 // wallpaper and clipboard.
 #include "app/TForm1.h"
 
-#include "comics/TUserCatalogue.h"
-
 #include "app/DesktopIntegration.h"
 #include "app/TAboutBox.h"
 #include "app/TfrmSettings.h"
@@ -44,39 +42,6 @@ void TForm1::ApplyChoice(const QString& remembered)
     // cannot be drawn leaves the settings applied.
     if (currentComic_ && comboComics->count() > 0 && comicsToGet_.IndexOf(currentComic_) < 0)
         ShowComic(comboComics->currentText());
-}
-
-void TForm1::ConnectComicAdding()
-{
-    // The user's own comics: added to and removed from MyComics.urls and the catalogue at
-    // once, so that the window follows even when the settings dialog is then cancelled.
-    TComicAdding& adding = settings_->Adding;
-    adding.NameTaken = [this](const QString& name) { return allComics_.FindByName(name) != nullptr; };
-    adding.IsUserComic = [this](const QString& name) {
-        const comics::TComicInfo* comic = allComics_.FindByName(name);
-        return comic && comic->UserAdded;
-    };
-    adding.Add = [this](const QString& name, const QString& address, QString* error) {
-        if (!comics::TUserCatalogue::Append(options_.Paths.UserCataloguePath, name, address, error))
-            return false;
-        auto comic = std::make_unique<comics::TComicInfo>(name, address);
-        comic->UserAdded = true;
-        allComics_.AddOwned(std::move(comic));
-        ini_->WriteBool(QStringLiteral("Comics"), name, true);
-        ApplyChoice(comboComics->currentText());
-        return true;
-    };
-    adding.Remove = [this](const QString& name, QString* error) {
-        comics::TComicInfo* comic = allComics_.FindByName(name);
-        if (!comic || !comic->UserAdded)
-            return true;
-        if (!comics::TUserCatalogue::Remove(options_.Paths.UserCataloguePath, name, error))
-            return false;
-        ini_->WriteBool(QStringLiteral("Comics"), name, false);
-        allComics_.Withdraw(comic); // its strips stay on disk
-        ApplyChoice(comboComics->currentText());
-        return true;
-    };
 }
 
 void TForm1::SelectRemembered(const QString& text)

@@ -179,6 +179,8 @@ void TForm1::CreateMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
+    AddComic1 =
+        NewAction(this, "AddComic1", QStringLiteral("&Add Comic..."), QKeySequence(Qt::CTRL | Qt::Key_N));
     CopyCurrentStrip1 =
         NewAction(this, "CopyCurrentStrip1", QStringLiteral("&Copy Current Strip To Clipboard"),
                   QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -187,6 +189,10 @@ void TForm1::CreateMenus()
     Settings1 =
         NewAction(this, "Settings1", QStringLiteral("&Settings..."), QKeySequence(Qt::CTRL | Qt::Key_S));
     Exit1 = NewAction(this, "Exit1", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    // Ctrl+Q as every other Linux program, beside the classic Ctrl+X.
+    Exit1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::CTRL | Qt::Key_Q)});
+    file->addAction(AddComic1);
+    file->addSeparator();
     file->addAction(CopyCurrentStrip1);
     file->addAction(PrintCurrentStrip1);
     file->addSeparator();
@@ -217,7 +223,7 @@ void TForm1::CreateMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
-    Help2 = NewAction(this, "Help2", QStringLiteral("&Help..."));
+    Help2 = NewAction(this, "Help2", QStringLiteral("&Help..."), QKeySequence(Qt::Key_F1));
     Homepage1 = NewAction(this, "Homepage1", QStringLiteral("Home&page..."));
     About2 = NewAction(this, "About2", QStringLiteral("&About..."));
     help->addAction(Help2);
@@ -274,6 +280,7 @@ void TForm1::ConnectCommands()
             Guard([this] { Copycurrentstriptoclipboard1Click(); }));
     for (QAction* a : {PrintCurrentStrip1, PrintCurrentStrip2})
         connect(a, &QAction::triggered, this, Guard([this] { print_->PrintCurrentStrip(); }));
+    connect(AddComic1, &QAction::triggered, this, Guard([this] { AddComic1Click(); }));
     connect(Settings1, &QAction::triggered, this, Guard([this] { Settings1Click(); }));
     connect(Exit1, &QAction::triggered, this, Guard([this] { Exit1Click(); }));
     connect(Updatecomicstrips1, &QAction::triggered, this, Guard([this] { updates_->UpdateAll(); }));

@@ -50,6 +50,11 @@ bool TStartup::Start(const TStartupOptions& options)
         form2_->Append(QStringLiteral("Comics.urls: the comic \"%1\" is left out: its name cannot be a "
                                       "key of the configuration file")
                            .arg(name));
+    for (const auto& [first, other] : form1_->AllComics().CaseClashes())
+        form2_->Append(QStringLiteral("Catalogue: the comics \"%1\" and \"%2\" differ only in letter case; "
+                                      "they share one key of the configuration file, so choosing one "
+                                      "chooses both")
+                           .arg(first, other));
     // 3. The Advanced Info window; its creation sends the start-up message.
     CreateAdvancedInfoWindow();
     // 4. The print dialog.

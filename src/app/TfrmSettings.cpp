@@ -178,7 +178,7 @@ void TfrmSettings::btnNewComicClick()
 {
     if (!Adding.Add)
         return;
-    TfrmAddComic dialog(ini_, Adding.NameTaken, Adding.Add, this);
+    TfrmAddComic dialog(ini_, Adding, this);
     const bool added = Adding.RunModal ? Adding.RunModal(dialog) : dialog.exec() == QDialog::Accepted;
     if (!added || dialog.AddedName().isEmpty())
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ComicAdding.h"
+
 #include <QDialog>
 #include <functional>
 
@@ -22,16 +24,6 @@ class TComicsList;
 namespace pw::app {
 
 class TDesktopIntegration;
-
-// What the settings dialog asks of the program when the user adds or removes a comic of
-// his own; all set by the main window.
-struct TComicAdding {
-    std::function<bool(const QString& name)> NameTaken;
-    std::function<bool(const QString& name)> IsUserComic;
-    std::function<bool(const QString& name, const QString& address, QString* error)> Add;
-    std::function<bool(const QString& name, QString* error)> Remove;
-    std::function<bool(QDialog& dialog)> RunModal; // empty: exec()
-};
 
 // The settings dialog: the comics to follow, update rules, proxy and start options. Made
 // once, hidden; filled from the configuration file at every showing; "Ok" writes back.

@@ -178,8 +178,8 @@ void TfrmSettings::CreateControls()
     auto* start = new QGroupBox(QStringLiteral("Program Start"), tabMisc);
     auto* startColumn = new QVBoxLayout(start);
     startColumn->setContentsMargins(6, 6, 6, 6);
-    chkboxAutoStart = Named(new QCheckBox(QStringLiteral("Start the program when Windows starts"), start),
-                            "chkboxAutoStart");
+    chkboxAutoStart =
+        Named(new QCheckBox(QStringLiteral("Start Panelwick when I log in"), start), "chkboxAutoStart");
     chkboxStartMinimized =
         Named(new QCheckBox(QStringLiteral("Start the program minimized"), start), "chkboxStartMinimized");
     startColumn->addWidget(chkboxAutoStart);

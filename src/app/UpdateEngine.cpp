@@ -63,6 +63,11 @@ void UpdateEngine::UpdateCurrentComic()
         scheduler_->UpdateComic(comic->Name);
 }
 
+void UpdateEngine::UpdateComic(const QString& name)
+{
+    scheduler_->UpdateComic(name);
+}
+
 void UpdateEngine::AbortAll()
 {
     scheduler_->AbortAll();

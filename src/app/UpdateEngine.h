@@ -34,6 +34,7 @@ public:
     // UpdateHooks
     void UpdateAll() override;
     void UpdateCurrentComic() override;
+    void UpdateComic(const QString& name) override;
     void AbortAll() override;
     void ShowAdvancedInfo() override;
     void StartDailyTimer() override;

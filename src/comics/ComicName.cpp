@@ -57,4 +57,26 @@ QString ComicNameFromTitle(const QString& title)
     return IsAcceptableComicName(name) ? name : QString();
 }
 
+QString FreeComicName(const QString& proposed, const std::function<bool(const QString&)>& taken)
+{
+    if (!taken(proposed))
+        return proposed;
+    for (int n = 2;; ++n) {
+        const QString suffix = QStringLiteral(" (%1)").arg(n);
+        const QString name = proposed.left(kMaxNameChars - suffix.size()).trimmed() + suffix;
+        if (!taken(name))
+            return name;
+    }
+}
+
+QString NameInUseText(const QString& holder, const QString& name)
+{
+    if (holder == name)
+        return QStringLiteral("A comic named \"%1\" is already in the catalogue.").arg(name);
+    return QStringLiteral(
+               "A comic named \"%1\" is already in the catalogue; names that differ only in letter "
+               "case are one name to the settings.")
+        .arg(holder);
+}
+
 } // namespace pw::comics

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace pw::comics {
 
@@ -15,5 +16,13 @@ bool IsAcceptableComicName(const QString& name, QString* why = nullptr);
 // becomes a blank, blanks are folded, leading dots and blanks dropped, and the rest cut
 // to 64 characters. Empty when nothing usable is left.
 QString ComicNameFromTitle(const QString& title);
+
+// A proposed name made free: proposed itself when taken(proposed) is false, else the
+// first of "proposed (2)", "proposed (3)"... that is free, cut so that it stays a name.
+QString FreeComicName(const QString& proposed, const std::function<bool(const QString&)>& taken);
+
+// Why a name cannot be added: holder, the comic's name that equals it (perhaps in
+// another letter case), is in the catalogue already.
+QString NameInUseText(const QString& holder, const QString& name);
 
 } // namespace pw::comics

@@ -1,5 +1,6 @@
 #include "comics/TComicsList.h"
 
+#include "comics/ComicAddress.h"
 #include "comics/TComicStripsDB.h"
 #include "comics/TextLines.h"
 #include "platform/Exception.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <unordered_set>
@@ -106,6 +108,40 @@ TComicInfo* TComicsList::FindByName(const QString& name) const
     const auto it =
         std::find_if(items_.begin(), items_.end(), [&](const TComicInfo* c) { return c->Name == name; });
     return it == items_.end() ? nullptr : *it;
+}
+
+TComicInfo* TComicsList::FindByNameIgnoringCase(const QString& name) const
+{
+    // Folded as the configuration file folds its keys.
+    const QString folded = name.toCaseFolded();
+    const auto it = std::find_if(items_.begin(), items_.end(),
+                                 [&](const TComicInfo* c) { return c->Name.toCaseFolded() == folded; });
+    return it == items_.end() ? nullptr : *it;
+}
+
+TComicInfo* TComicsList::FindByAddress(const QString& address) const
+{
+    const auto it = std::find_if(items_.begin(), items_.end(),
+                                 [&](const TComicInfo* c) { return SameComicAddress(c->PageURL, address); });
+    return it == items_.end() ? nullptr : *it;
+}
+
+std::vector<std::pair<QString, QString>> TComicsList::CaseClashes() const
+{
+    std::vector<std::pair<QString, QString>> clashes;
+    QHash<QString, QString> first; // case-folded name -> the first name seen
+    QSet<QString> told;
+    for (const TComicInfo* comic : items_) {
+        const QString folded = comic->Name.toCaseFolded();
+        const auto seen = first.constFind(folded);
+        if (seen == first.constEnd()) {
+            first.insert(folded, comic->Name);
+        } else if (*seen != comic->Name && !told.contains(comic->Name)) {
+            told.insert(comic->Name);
+            clashes.emplace_back(*seen, comic->Name);
+        }
+    }
+    return clashes;
 }
 
 void TComicsList::Withdraw(const TComicInfo* comic)

@@ -46,6 +46,13 @@ public:
     static std::vector<std::pair<QString, QString>> ParseCatalogue(const QByteArray& bytes);
 
     TComicInfo* FindByName(const QString& name) const; // first exact match or nullptr
+    // The first entry whose name equals name without regard to case: names are keys of the
+    // configuration file, which matches keys so, and two such comics would share a key.
+    TComicInfo* FindByNameIgnoringCase(const QString& name) const;
+    // The first entry at the same address (see SameComicAddress); nullptr when none.
+    TComicInfo* FindByAddress(const QString& address) const;
+    // Pairs of names that differ only in case (first seen, then the other), each pair once.
+    std::vector<std::pair<QString, QString>> CaseClashes() const;
     int Count() const { return static_cast<int>(items_.size()); }
     TComicInfo* GetItem(int index) const { return items_.at(static_cast<size_t>(index)); }
     int IndexOf(const TComicInfo* comic) const; // by identity; -1 when absent

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDBusError>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
@@ -32,6 +33,26 @@ QString Label(const QString& text)
         }
     }
     return label;
+}
+
+// What the protocol says an entry without the property has. A value that cannot be sent
+// (an empty QVariant) would leave the caller waiting for an answer that never comes.
+QVariant DefaultProperty(const QString& name)
+{
+    static const QVariantMap defaults{
+        {QStringLiteral("type"), QStringLiteral("standard")},
+        {QStringLiteral("label"), QString()},
+        {QStringLiteral("enabled"), true},
+        {QStringLiteral("visible"), true},
+        {QStringLiteral("icon-name"), QString()},
+        {QStringLiteral("icon-data"), QByteArray()},
+        {QStringLiteral("toggle-type"), QString()},
+        {QStringLiteral("toggle-state"), -1},
+        {QStringLiteral("children-display"), QString()},
+        {QStringLiteral("disposition"), QStringLiteral("normal")},
+        {QStringLiteral("accessible-desc"), QString()},
+    };
+    return defaults.value(name);
 }
 
 } // namespace
@@ -94,6 +115,17 @@ QAction* DBusMenuExporter::ActionOf(int id) const
     return actions_.value(id).data();
 }
 
+bool DBusMenuExporter::Exists(int id) const
+{
+    return id == 0 || ActionOf(id) != nullptr;
+}
+
+void DBusMenuExporter::Refuse(const QString& why)
+{
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::InvalidArgs, why);
+}
+
 QMenu* DBusMenuExporter::MenuOf(int id) const
 {
     if (id == 0)
@@ -149,6 +181,11 @@ MenuLayoutItem DBusMenuExporter::Layout(int id, int depth, const QStringList& na
 uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                                  MenuLayoutItem& layout)
 {
+    if (!Exists(parentId)) {
+        Refuse(QStringLiteral("No menu entry %1").arg(parentId));
+        layout = MenuLayoutItem{parentId, {}, {}};
+        return revision_;
+    }
     layout = Layout(parentId, recursionDepth, propertyNames);
     return revision_;
 }
@@ -166,7 +203,18 @@ MenuItemPropertiesList DBusMenuExporter::GetGroupProperties(const QList<int>& id
 
 QDBusVariant DBusMenuExporter::GetProperty(int id, const QString& name)
 {
-    return QDBusVariant(Properties(id, {name}).value(name));
+    if (!Exists(id)) {
+        Refuse(QStringLiteral("No menu entry %1").arg(id));
+        return QDBusVariant(QString());
+    }
+    QVariant value = Properties(id, {name}).value(name);
+    if (!value.isValid())
+        value = DefaultProperty(name);
+    if (!value.isValid()) {
+        Refuse(QStringLiteral("Menu entries have no property \"%1\"").arg(name));
+        return QDBusVariant(QString());
+    }
+    return QDBusVariant(value);
 }
 
 void DBusMenuExporter::Event(int id, const QString& eventId, const QDBusVariant& /*data*/, uint /*timestamp*/)

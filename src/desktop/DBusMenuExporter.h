@@ -2,6 +2,7 @@
 
 #include "desktop/StatusNotifierTypes.h"
 
+#include <QDBusContext>
 #include <QDBusVariant>
 #include <QHash>
 #include <QList>
@@ -15,8 +16,10 @@ class QMenu;
 namespace pw::desktop {
 
 // A menu as the dbusmenu protocol shows it to a panel: the panel draws the entries itself
-// and sends back the one chosen, which is then triggered from the event loop.
-class DBusMenuExporter : public QObject {
+// and sends back the one chosen, which is then triggered from the event loop. Every call
+// gets an answer: a value, the protocol's default for a property an entry lacks, or an
+// error for an entry or property that does not exist.
+class DBusMenuExporter : public QObject, public QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
     Q_PROPERTY(uint Version READ Version)
@@ -54,6 +57,9 @@ protected:
 private:
     int IdOf(QAction* action);
     QAction* ActionOf(int id) const;
+    bool Exists(int id) const; // the root (0) or an entry handed out and still alive
+    // Answers the running D-Bus call with an "invalid arguments" error.
+    void Refuse(const QString& why);
     QMenu* MenuOf(int id) const;
     QVariantMap Properties(int id, const QStringList& names) const;
     MenuLayoutItem Layout(int id, int depth, const QStringList& names);

@@ -76,4 +76,29 @@ QString ShowableText(const QString& text, bool keepLineBreaks)
     return out;
 }
 
+QString WrappableText(const QString& text, qsizetype maxChars)
+{
+    constexpr qsizetype kLongestRun = 40;
+    const QString showable = ShowableText(text);
+    QString cut = showable;
+    if (cut.size() > maxChars) {
+        cut.truncate(maxChars - 1);
+        if (!cut.isEmpty() && cut.back().isHighSurrogate())
+            cut.chop(1); // never half a character
+        cut += QChar(0x2026);
+    }
+    QString out;
+    out.reserve(cut.size() + cut.size() / kLongestRun);
+    qsizetype run = 0;
+    for (const QChar c : cut) {
+        run = c.isSpace() || c == QChar(0x200B) ? 0 : run + 1;
+        if (run > kLongestRun && !c.isLowSurrogate()) {
+            out += QChar(0x200B);
+            run = 1;
+        }
+        out += c;
+    }
+    return out;
+}
+
 } // namespace pw::platform

@@ -26,4 +26,10 @@ namespace pw::platform {
 // meant to span lines.
 QString ShowableText(const QString& text, bool keepLineBreaks = false);
 
+// Outside text for a word-wrapped label, shown as plain text: showable (as above), cut to
+// maxChars with an ellipsis, and with a break opportunity (a zero-width space) in every
+// run of more than 40 characters without a blank, so that no single word can make the
+// label, and its window, wider than the screen.
+QString WrappableText(const QString& text, qsizetype maxChars = 400);
+
 } // namespace pw::platform

@@ -19,6 +19,14 @@ bool IsComicAddress(const QString& address)
     return url.isValid() && IsWebScheme(url.scheme()) && !url.host().isEmpty();
 }
 
+QStringList ComicAddressCandidates(const QString& typed)
+{
+    const QString address = typed.trimmed();
+    if (address.isEmpty() || address.contains(QLatin1String("://")))
+        return {address};
+    return {QStringLiteral("https://") + address, QStringLiteral("http://") + address};
+}
+
 QString ResolveAddress(const QString& base, const QString& reference)
 {
     const QString ref = reference.trimmed();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace pw::sources {
 
@@ -16,5 +17,10 @@ bool IsWebScheme(const QString& scheme);
 // An address a user gives for a comic: http(s), with a host, and no blank or control
 // character (it becomes one line of a catalogue and a request line as it is).
 bool IsComicAddress(const QString& address);
+
+// The addresses to try, in order, for an address a user typed: the address itself when it
+// names a scheme, else it with "https://" and then with "http://" before it, so that a
+// bare domain works.
+QStringList ComicAddressCandidates(const QString& typed);
 
 } // namespace pw::sources

@@ -6,6 +6,7 @@
 #include "platform/Tunables.h"
 #include "sources/FeedReader.h"
 #include "sources/HtmlHead.h"
+#include "update/ConnectionFailure.h"
 #include "update/LastModified.h"
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
@@ -14,6 +15,7 @@
 
 #include <QDateTime>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 
 namespace pw::update {
@@ -131,13 +133,11 @@ void TSourceProbe::RequestDone(unsigned error)
         return Finish(QStringLiteral("%1 is larger than %2 MB.")
                           .arg(asked)
                           .arg(TComicDownloadInfo::kMaxPageBytes >> 20));
-    if (error != 0 || status < 200 || status >= 300) {
-        const QString reason = http_->ResponseReason();
+    if (error != 0)
+        return Finish(ConnectionFailureText(error, http_->ResponseReason(), QUrl(asked).host()));
+    if (status < 200 || status >= 300)
         return Finish(QStringLiteral("%1 could not be read: %2")
-                          .arg(asked, error != 0 || reason.isEmpty()
-                                          ? QStringLiteral("error %1").arg(error)
-                                          : QString::number(status) + ' ' + reason));
-    }
+                          .arg(asked, (QString::number(status) + ' ' + http_->ResponseReason()).trimmed()));
     const QByteArray document = body_->data();
     body_.reset();
     Examine(document, http_->CurrentAddress()); // relative addresses follow redirects
@@ -168,6 +168,8 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
                                              [&](const auto& a, const auto& b) { return when(a) < when(b); });
         found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
                   when(*newest).date(), newest->Picture};
+        if (followedLink_)
+            linkedFeed_ = address;
         return Finish({});
     }
     if (followedLink_)

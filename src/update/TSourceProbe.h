@@ -45,6 +45,7 @@ public:
     const TSourceFound& Result() const { return found_; }
     const QString& Error() const { return error_; }             // why nothing was found
     const QByteArray& PictureBytes() const { return picture_; } // empty when not fetched
+    const QString& LinkedFeed() const { return linkedFeed_; }   // the feed the page led to, if it did
 
     std::function<void(TSourceProbe&)> OnDone;
 
@@ -69,6 +70,7 @@ private:
     bool done_ = false;
     TSourceFound found_;
     QString pageTitle_;
+    QString linkedFeed_;
     QString error_;
 };
 

@@ -110,6 +110,10 @@ std::shared_ptr<HookLog> Instrument(app::TForm1& form)
         log->calls << QStringLiteral("Settings");
         return false;
     };
+    form.RunAddComicModal = [log](QDialog&) {
+        log->calls << QStringLiteral("AddComic");
+        return false;
+    };
     return log;
 }
 

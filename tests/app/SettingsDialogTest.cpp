@@ -92,6 +92,7 @@ TEST_F(SettingsDialog, FillsFromTheConfigurationFileAtEveryShowing)
          {"zeta", "delta", "Alpha", "charlie", "Bravo"});
     EXPECT_EQ(dlg->windowTitle(), "Settings");
     EXPECT_EQ(dlg->size(), QSize(346, 401));
+    EXPECT_EQ(dlg->chkboxAutoStart->text(), "Start Panelwick when I log in"); // no Windows here
     EXPECT_EQ(Items(dlg->lstboxComicsNotToGet), (QStringList{"Alpha", "charlie", "delta"}));
     EXPECT_EQ(Items(dlg->lstboxComicsToGet), (QStringList{"zeta", "Bravo"})); // catalogue order
     EXPECT_EQ(dlg->MaxDownloadsEdit->text(), "3");

@@ -7,6 +7,7 @@
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/TStartup.h"
+#include "app/TfrmAddComic.h"
 #include "app/TfrmSettings.h"
 #include "app/TimeOfDayText.h"
 #include "comics/TComicStripsDB.h"
@@ -178,25 +179,35 @@ TEST(Startup, MissingCatalogueEndsWithAMessageNamingTheFile)
     }
 }
 
-TEST(Startup, EmptyCatalogueOpensTheSettingsWhereComicsAreAddedAndCancelEnds)
+TEST(Startup, EmptyCatalogueOpensAddComicThenTheSettingsAndCancelEnds)
 {
-    // The shipped catalogue may list nothing: the first start offers "Add comic…", and a
-    // Cancel with nothing to choose ends the program instead of holding the dialog open.
+    // The shipped catalogue may list nothing: the first start opens "Add comic" at once,
+    // without a box; its Cancel leads to the settings dialog, whose Cancel with nothing to
+    // choose ends the program instead of holding the dialog open.
     MessageBoxRecorder boxes;
     ProgramFolder folder;
     folder.WriteCatalogue("");
     Started s;
-    bool offered = false;
+    QStringList shown;
+    s.form.RunAddComicModal = [&](QDialog& d) {
+        auto& add = static_cast<app::TfrmAddComic&>(d);
+        add.show();
+        if (add.lblHint->isVisible() && !s.form.isVisible())
+            shown << "Add comic";
+        add.btnCancel->click();
+        return add.result() == QDialog::Accepted;
+    };
     s.form.RunSettingsModal = [&] {
         app::TfrmSettings& dlg = s.form.Settings();
         dlg.show();
-        offered = dlg.btnNewComic->isVisible() && dlg.lblAddHint->isVisible();
+        if (dlg.btnNewComic->isVisible() && dlg.lblAddHint->isVisible())
+            shown << "Settings";
         dlg.btnCancel->click();
         return dlg.result() == QDialog::Accepted;
     };
     EXPECT_FALSE(s.Start(folder.Options()));
-    EXPECT_TRUE(offered);
-    EXPECT_EQ(boxes.Texts(), QStringList{"Please select at least one comic and configure the program."});
+    EXPECT_EQ(shown, (QStringList{"Add comic", "Settings"}));
+    EXPECT_EQ(boxes.Texts(), QStringList{});
     EXPECT_FALSE(s.form.isVisible());
 }
 
@@ -366,6 +377,27 @@ TEST(Startup, CatalogueNamesThatCannotBeSettingKeysAreLeftOutOnceAndTheFolderSur
     for (const QString name : {"ComicsDir", "currentcomic", "A=B", "[Sec]", " Padded"})
         EXPECT_EQ(log.filter("\"" + name + "\" is left out").size(), 1) << name.toStdString();
     startup.DebugLog().hide();
+}
+
+TEST(Startup, NamesThatDifferOnlyInCaseAreLoggedOncePerPair)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue(
+        "Alpha\thttp://x/a/\r\nALPHA\thttp://x/A/\r\nBeta\thttp://x/b/\r\nALPHA\thttp://x/A2/\r\n"
+        "alpha\thttp://x/a2/\r\nAlpha\thttp://x/a3/\r\n");
+    folder.WriteIni("[Comics]\r\nBeta=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(folder.Options()));
+    startup.DebugLog().show();
+    const QStringList log =
+        startup.DebugLog().Memo1->toPlainText().split('\n').filter("differ only in letter case");
+    startup.DebugLog().hide();
+    EXPECT_EQ(log,
+              (QStringList{"Catalogue: the comics \"Alpha\" and \"ALPHA\" differ only in letter case; they "
+                           "share one key of the configuration file, so choosing one chooses both",
+                           "Catalogue: the comics \"Alpha\" and \"alpha\" differ only in letter case; they "
+                           "share one key of the configuration file, so choosing one chooses both"}));
 }
 
 TEST(Startup, RelativeComicsDirMeansTheDefaultFolder)

@@ -138,8 +138,14 @@ TEST_F(Window, KeysAndShortcutsReachTheirCommands)
     test::Press(&f, Qt::Key_U, Qt::ControlModifier);
     test::Press(&f, Qt::Key_C, Qt::ControlModifier);
     test::Press(&f, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(log->calls,
-              (QStringList{"ShowAdvancedInfo", "AbortAll", "UpdateAll", "CopyCurrentStrip", "Settings"}));
+    test::Press(&f, Qt::Key_N, Qt::ControlModifier);
+    test::Press(&f, Qt::Key_Q, Qt::ControlModifier); // as Ctrl+X: ends at once
+    EXPECT_EQ(log->calls, (QStringList{"ShowAdvancedInfo", "AbortAll", "UpdateAll", "CopyCurrentStrip",
+                                       "Settings", "AddComic", "QuitLoop"}));
+    QStringList opened;
+    platform::DesktopShell::Opener = [&](const QString& what) { opened << what; };
+    test::Press(&f, Qt::Key_F1);
+    EXPECT_EQ(opened, QStringList{folder.Path() + "Help/index.html"});
 }
 
 TEST_F(Window, MenusCarryTheirCaptionsAndShortcuts)
@@ -152,8 +158,9 @@ TEST_F(Window, MenusCarryTheirCaptionsAndShortcuts)
     QStringList file;
     for (QAction* a : f.menuBar()->actions()[0]->menu()->actions())
         file << (a->isSeparator() ? QStringLiteral("-") : a->text() + " " + a->shortcut().toString());
-    EXPECT_EQ(file, (QStringList{"&Copy Current Strip To Clipboard Ctrl+C", "&Print Current Strip... Ctrl+P",
-                                 "-", "&Settings... Ctrl+S", "-", "E&xit Ctrl+X"}));
+    EXPECT_EQ(file, (QStringList{"&Add Comic... Ctrl+N", "-", "&Copy Current Strip To Clipboard Ctrl+C",
+                                 "&Print Current Strip... Ctrl+P", "-", "&Settings... Ctrl+S", "-",
+                                 "E&xit Ctrl+X"}));
     QStringList popup;
     for (QAction* a : f.StripPopUp->actions())
         popup << (a->isSeparator() ? QStringLiteral("-") : a->text());

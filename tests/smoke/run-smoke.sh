@@ -199,7 +199,7 @@ xdotool key --window "$wid" ctrl+s
 xdotool keyup ctrl s 2>/dev/null || true
 dialog=$(wait_window '^Settings$')
 [ -n "$dialog" ] || fail "Ctrl+S showed no settings dialog"
-# Enter presses "Ok"; "Start the program when Windows starts" is on by default.
+# Enter presses "Ok"; "Start Panelwick when I log in" is on by default.
 for _ in $(seq 10); do
   sleep 0.3
   xdotool key --window "$dialog" Return 2>/dev/null || true # the dialog may be gone before the key-up

@@ -1,12 +1,15 @@
 // "--add-comic" through the real program against nginx, and the comics it adds updated
 // by the real batch mode.
 #include "BatchTest.h"
+#include "MisbehavingServer.h"
 #include "NginxServer.h"
 #include "QStringPrinter.h"
 #include "TestPaths.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -79,6 +82,13 @@ TEST_F(AddComicTest, FeedsPagesAndPicturesAreAddedChosenAndUpdated)
     EXPECT_EQ(r.lines, (QStringList{"Escaped Ink: New strip updated",
                                     "1 updated, 0 didn't need a update, 0 failed."}));
     EXPECT_EQ(ReadAll(Strip("Escaped Ink", "Escaped Ink20261208.png")), "\x89PNG\r\n\x1A\nt");
+
+    // The site's page leads to the feed followed already.
+    ASSERT_TRUE(nginx.WriteFile("escaped/index.html", "<head><title>Escaped</title><link rel=alternate "
+                                                      "type=application/rss+xml href=rss.xml></head>"));
+    r = Add({nginx.Url("/escaped/index.html")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("Already followed as Escaped Ink")) << r.errors.toStdString();
 }
 
 TEST_F(AddComicTest, RefusedWithAReasonAndNothingWritten)
@@ -120,10 +130,64 @@ TEST_F(AddComicTest, RefusedWithAReasonAndNothingWritten)
     Result r = Add({nginx.Url("/dotdot.xml")});
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     EXPECT_EQ(r.lines, QStringList{"Added etc: RSS 2.0 feed, newest strip 2026-12-07"});
-    // Added once; a second time the name is taken.
+    // Added once; a second time the address is followed already.
     r = Add({nginx.Url("/dotdot.xml")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.errors.contains("A comic named \"etc\" is already in the catalogue"))
-        << r.errors.toStdString();
+    EXPECT_TRUE(r.errors.contains("Already followed as etc")) << r.errors.toStdString();
     EXPECT_EQ(MyComics(), ("etc\t" + nginx.Url("/dotdot.xml") + "\r\n").toUtf8());
+}
+
+TEST_F(AddComicTest, NamesThatDifferOnlyInCaseAreOneName)
+{
+    // The configuration file's keys ignore letter case: a comic "ESCAPED INK" switched off
+    // must stay off when a feed titled "Escaped Ink" is added, and keep its key to itself.
+    catalogue = "ESCAPED INK\thttp://127.0.0.1:9/e.html\r\n";
+    ini.WriteBool("Comics", "ESCAPED INK", false);
+    ServeFeed("rss-escaped-img.xml", "escaped/rss.xml");
+    for (const char* day : {"monday", "tuesday"}) // which is newest by the update's clock
+        ASSERT_TRUE(nginx.WriteFile(QStringLiteral("escaped/strips/%1.png").arg(day), "\x89PNG\r\n\x1A\nt"));
+
+    Result r = Add({nginx.Url("/escaped/rss.xml"), "--name", "escaped ink"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("A comic named \"ESCAPED INK\" is already in the catalogue"))
+        << r.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("MyComics.urls")));
+
+    // The proposed name, the feed's title, becomes free.
+    r = Add({nginx.Url("/escaped/rss.xml")});
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    EXPECT_EQ(r.lines, QStringList{"Added Escaped Ink (2): RSS 2.0 feed, newest strip 2026-12-08"});
+    EXPECT_FALSE(ini.ReadBool("Comics", "ESCAPED INK", false));
+    EXPECT_TRUE(ini.ReadBool("Comics", "Escaped Ink (2)", false));
+    r = Run(nginx.Url(""));
+    EXPECT_EQ(r.lines, (QStringList{"Escaped Ink (2): New strip updated",
+                                    "1 updated, 0 didn't need a update, 0 failed."}));
+}
+
+TEST_F(AddComicTest, FailuresSpeakPlainlyWithoutSocketErrorNumbers)
+{
+    // Nothing listens there.
+    const QString refused =
+        QStringLiteral("http://127.0.0.1:%1/feed.xml").arg(test::MisbehavingServer::RefusingPort());
+    Result r = Add({refused});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("The connection was refused")) << r.errors.toStdString();
+
+    // A name no server answers to, tried as https and then as http, where there is no
+    // network at all: in a network namespace of its own.
+    QFile f(folder.filePath("Comics.urls"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(catalogue);
+    f.close();
+    QProcess p;
+    p.start("unshare", {"-n", test::BinaryDir() + "/panelwick", "--add-comic", "mossback.example",
+                        "--program-folder", folder.path()});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("Cannot find the server mossback.example")) << errors.toStdString();
+
+    for (const QString& said : {r.errors, errors})
+        EXPECT_FALSE(said.contains(QRegularExpression("error #?[0-9]|Error #"))) << said.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("MyComics.urls")));
 }

@@ -132,3 +132,17 @@ TEST_F(BatchTest, AHostTlsCannotCheckIsNeverAsked)
     EXPECT_EQ(FilesOf("Dot"), QStringList{});
     EXPECT_EQ(FilesOf("Dots"), QStringList{});
 }
+
+TEST_F(BatchTest, AddingAComicWhoseCertificateNamesAnotherSiteSaysSoPlainly)
+{
+    test::TestCertificates certs;
+    ASSERT_TRUE(certs.Make()) << certs.Error().toStdString();
+    auto secure = Nginx(certs.Good(), {}); // for comics.test
+    ASSERT_TRUE(secure->Start()) << secure->Error().toStdString();
+    const Result r = RunProgram({"--add-comic", secure->SecureUrl("other.test", "/feed.xml")}, {},
+                                {"SSL_CERT_FILE=" + certs.CaFile(), "SSL_CERT_DIR=/nonexistent"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.errors.contains("The site's certificate is for another name (not other.test)"))
+        << r.errors.toStdString();
+    EXPECT_FALSE(r.errors.contains("30002")) << r.errors.toStdString();
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace pw::comics {
+
+// Whether two catalogue addresses name the same comic: equal once the scheme (http or
+// https), the host's letter case, a default port, a trailing "/" and a fragment are set
+// aside. The user who follows a site by http and adds it by https follows it already.
+bool SameComicAddress(const QString& a, const QString& b);
+
+} // namespace pw::comics
