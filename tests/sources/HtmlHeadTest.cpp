@@ -25,15 +25,16 @@ const Row kRows[] = {
      "Daily Ink & More", "https://comics.test/feed/ https://comics.test/strip/atom.xml", ""},
     {"og:image wins over twitter:image, relative to <base>",
      "<html><head><base href=\"http://cdn.test/c/\"><meta name=\"twitter:image\" content=\"tw.png\">"
-     "<meta property=\"og:image\" content=\"og.png?x=1&amp;y=2\"><title>\n  Spaced\n Title </title>",
-     "Spaced Title", "", "http://cdn.test/c/og.png?x=1&y=2"},
+     "<meta property=\"og:image\" content=\"today.png?x=1&amp;y=2\"><title>\n  Spaced\n Title </title>",
+     "Spaced Title", "", "http://cdn.test/c/today.png?x=1&y=2"},
     {"twitter:image alone, attributes in any case and quoting",
      "<HTML><HEAD><META NAME=twitter:image CONTENT=//img.test/t.gif></HEAD>", "", "",
      "https://img.test/t.gif"},
-    {"nothing after the body counts",
-     "<html><head><title>T</title></head><body><meta property=\"og:image\" content=\"/late.png\">"
+    {"a client-built page: its tags, and its real title, far into the body",
+     "<html><head><title>React App</title></head><body><div id=root><svg><title>Menu</title></svg>"
+     "<title>Late Strips</title><meta property=\"og:image\" content=\"/late.png\">"
      "<link rel=alternate type=application/rss+xml href=/late.xml>",
-     "T", "", ""},
+     "Late Strips", "https://comics.test/late.xml", "https://comics.test/late.png"},
     {"comments and scripts hide what they hold",
      "<head><!-- <meta property=\"og:image\" content=\"/c.png\"> --><script>var s = '<meta "
      "property=\"og:image\" content=\"/s.png\">';</script><meta property=og:image content=/real.png>",
