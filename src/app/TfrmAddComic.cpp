@@ -118,7 +118,7 @@ void TfrmAddComic::ProbeDone()
         return;
     }
     const update::TSourceFound& found = probe_->Result();
-    foundAddress_ = editAddress->text().trimmed();
+    foundAddress_ = found.Address.isEmpty() ? editAddress->text().trimmed() : found.Address;
     lblFound->setText(
         QStringLiteral("%1, newest strip %2").arg(found.Kind, found.NewestDay.toString(Qt::ISODate)));
     if (editName->text().trimmed().isEmpty())
@@ -127,6 +127,7 @@ void TfrmAddComic::ProbeDone()
     if (!picture.isNull())
         imgPreview->setPixmap(QPixmap::fromImage(
             picture.scaled(kPreviewWidth, kPreviewHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    imgPreview->setToolTip(found.Picture); // which of the page's pictures was taken
     btnOk->setEnabled(true);
 }
 

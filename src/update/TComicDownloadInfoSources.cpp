@@ -3,18 +3,24 @@
 // its picture). The requests and states are the job's own; see TComicDownloadInfo.cpp.
 #include "update/TComicDownloadInfo.h"
 
+#include "comics/TComicInfo.h"
 #include "comics/TComicStrip.h"
 #include "comics/TComicStripsDB.h"
 #include "net/THttpCli.h"
 #include "sources/FeedReader.h"
 #include "sources/HtmlHead.h"
 #include "sources/ItemChoice.h"
+#include "sources/PictureChoice.h"
 #include "sources/PictureFormat.h"
+#include "sources/TextCharset.h"
+#include "update/SiteAddress.h"
 #include "update/StripNaming.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
+#include <algorithm>
 #include <cstdio>
 
 namespace pw::update {
@@ -35,6 +41,17 @@ QDate TodayUtc()
 QString DatePartOf(const QDate& day)
 {
     return StripFileNameFor(QString(), day.year(), day.month(), day.day(), QString());
+}
+
+// Enough of a picture's start to find its size (a JPEG's frame header follows its
+// metadata) and its format.
+constexpr qint64 kHeadBytes = 256 * 1024;
+
+QString HomeOf(const QString& address)
+{
+    const QUrl url(address);
+    return url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString() +
+           QLatin1Char('/');
 }
 
 } // namespace
@@ -62,12 +79,18 @@ void TComicDownloadInfo::AddValidators(QByteArray& line) const
 {
     // Only the comic's own address is asked conditionally (never a strip after it), and
     // the values went through SafeHeaderValue when the memory was read.
-    if (state_ != kContacting || step_ != Step::Page || !line.startsWith("Host:"))
+    // So is the feed the comic's page links, which is asked whatever the page answered.
+    if (!line.startsWith("Host:"))
         return;
-    if (!memory_.ETag.isEmpty())
-        line += "\r\nIf-None-Match: " + memory_.ETag.toUtf8();
-    if (!memory_.LastModified.isEmpty())
-        line += "\r\nIf-Modified-Since: " + memory_.LastModified.toUtf8();
+    QString etag, lastModified;
+    if (state_ == kContacting && step_ == Step::Page)
+        etag = memory_.ETag, lastModified = memory_.LastModified;
+    else if (step_ == Step::Feed && http_->URL == memory_.Feed)
+        etag = memory_.FeedETag, lastModified = memory_.FeedLastModified;
+    if (!etag.isEmpty())
+        line += "\r\nIf-None-Match: " + etag.toUtf8();
+    if (!lastModified.isEmpty())
+        line += "\r\nIf-Modified-Since: " + lastModified.toUtf8();
 }
 
 QString TComicDownloadInfo::HeaderValue(const char* name) const
@@ -85,6 +108,16 @@ bool TComicDownloadInfo::EndedByStatus(unsigned error)
         return false;
     const int status = http_->ResponseStatus();
     if (status == 304 && step_ == Step::Page) {
+        // The page that linked the comic's feed did not change; the feed may have.
+        if (!memory_.Feed.isEmpty() && comics::TComicStripsDB::IsUsableName(comicName_)) {
+            examineHeaders_ = false;
+            StartDocument(Step::Feed, memory_.Feed, QStringLiteral("Reading the comic's feed..."));
+            return true;
+        }
+        SetState(kNoUpdate, QStringLiteral("No updated strip found"));
+        return true;
+    }
+    if (status == 304 && step_ == Step::Feed) {
         SetState(kNoUpdate, QStringLiteral("No updated strip found"));
         return true;
     }
@@ -106,11 +139,30 @@ void TComicDownloadInfo::RememberPageAnswer()
     answerKnown_ = true;
 }
 
+QByteArray TComicDownloadInfo::AnswerCharset() const
+{
+    return sources::CharsetOfContentType(HeaderValue("Content-Type"));
+}
+
+bool TComicDownloadInfo::OnComicSite() const
+{
+    const QString site = SiteBase();
+    return !site.isEmpty() && PageAddress(comic_->PageURL).startsWith(site + QLatin1Char('/'));
+}
+
+QString TComicDownloadInfo::NoPictureText() const
+{
+    // The built-in site's pages keep their own words.
+    return OnComicSite() ? QStringLiteral("No strip found in strip info.")
+                         : QStringLiteral("Failed: the page names no picture");
+}
+
 bool TComicDownloadInfo::FollowSource(const QByteArray& document, const QString& address)
 {
-    const sources::Feed feed = sources::ReadFeed(document, address);
+    const QByteArray charset = AnswerCharset();
+    const sources::Feed feed = sources::ReadFeed(document, address, charset);
     const sources::HtmlHead head = feed.Kind == sources::FeedKind::None && !feed.Refused
-                                       ? sources::ScanHtmlHead(document, address)
+                                       ? sources::ScanHtmlHead(document, address, charset)
                                        : sources::HtmlHead();
     if (feed.Kind == sources::FeedKind::None && !feed.Refused && head.FeedAddresses.isEmpty() &&
         head.Picture.isEmpty())
@@ -127,10 +179,17 @@ bool TComicDownloadInfo::FollowSource(const QByteArray& document, const QString&
         SetState(kFailed, QStringLiteral("Failed: ") + feed.Error);
     else if (feed.Kind != sources::FeedKind::None)
         FollowFeed(feed);
-    else if (!head.FeedAddresses.isEmpty())
+    else if (!head.FeedAddresses.isEmpty()) {
+        if (memory_.Feed != head.FeedAddresses.first()) {
+            memory_.Feed = head.FeedAddresses.first();
+            memory_.FeedETag.clear();
+            memory_.FeedLastModified.clear();
+            memoryChanged_ = true;
+        }
         StartDocument(Step::Feed, head.FeedAddresses.first(), QStringLiteral("Reading the comic's feed..."));
-    else
-        FollowPagePicture(head.Picture);
+    } else {
+        FollowPagePicture(head);
+    }
     return true;
 }
 
@@ -141,23 +200,104 @@ void TComicDownloadInfo::FollowFeed(const sources::Feed& feed)
                                            : QStringLiteral("the feed cannot be read (%1)").arg(feed.Error));
         return;
     }
+    const QDate today = TodayUtc();
     const auto newest = db_.NewestStrip(comicName_);
     const auto chosen =
-        sources::ChooseNewItems(feed.Items, newest ? newest->Date : QDate(), TodayUtc(), kMaxNewStrips);
+        sources::ChooseNewItems(feed.Items, newest ? newest->Date : QDate(), today, kMaxNewStrips);
     pending_.clear();
     pendingIndex_ = 0;
-    for (const sources::ChosenItem& c : chosen)
-        if (!db_.HasEntryFor(comicName_, DatePartOf(c.Day)))
-            pending_.push_back({c.Day, c.Item.Picture, c.Item.Link});
+    auto stored = [&](const QDate& day) { return db_.HasEntryFor(comicName_, DatePartOf(day)); };
+    auto listed = [&](const QDate& day) {
+        return std::any_of(pending_.begin(), pending_.end(),
+                           [&](const PendingStrip& p) { return p.Day == day; });
+    };
+    for (const sources::ChosenItem& c : chosen) {
+        const TSourceMemory::Retry* retry = memory_.RetryFor(c.Day);
+        if (!stored(c.Day) && (!retry || retry->Left > 0))
+            pending_.push_back(PendingFor(c.Day, c.Item, feed));
+    }
+    // Items that failed before are asked again, older than the newest strip or not.
+    for (const TSourceMemory::Retry& r : memory_.Retries) {
+        if (r.Left <= 0 || stored(r.Day) || listed(r.Day))
+            continue;
+        const auto again = sources::ChooseNewItems(feed.Items, r.Day.addDays(-1), today, 1000);
+        const auto found = std::find_if(again.begin(), again.end(),
+                                        [&](const sources::ChosenItem& c) { return c.Day == r.Day; });
+        if (found != again.end()) {
+            pending_.push_back(PendingFor(r.Day, found->Item, feed));
+        } else {
+            PendingStrip p;
+            p.Day = r.Day;
+            if (!r.Picture.isEmpty())
+                p.Pictures = QStringList{r.Picture};
+            p.FirstPicture = r.Picture;
+            p.Page = r.Page;
+            pending_.push_back(p);
+        }
+    }
+    std::stable_sort(pending_.begin(), pending_.end(),
+                     [](const PendingStrip& a, const PendingStrip& b) { return a.Day < b.Day; });
     if (pending_.empty())
         SetState(kNoUpdate, QStringLiteral("No updated strip found"));
     else
         StartNextPending();
 }
 
-void TComicDownloadInfo::FollowPagePicture(const QString& picture)
+TComicDownloadInfo::PendingStrip TComicDownloadInfo::PendingFor(const QDate& day,
+                                                                const sources::FeedItem& item,
+                                                                const sources::Feed& feed) const
+{
+    PendingStrip p;
+    p.Day = day;
+    p.Pictures = item.Pictures;
+    p.LastResort = item.LastResortPictures;
+    p.PictureTitle = item.PictureTitle;
+    p.PictureAlt = item.PictureAlt;
+    if (!memory_.Site.isEmpty()) {
+        // The comic was added by its page: that page's site is the comic's own too.
+        QStringList own = {memory_.Site};
+        for (const QString& a : {item.Link, feed.Site})
+            if (!a.isEmpty())
+                own.append(a);
+        const sources::RankedPictures ranked = sources::RankPictures(item.Candidates, own);
+        p.Pictures.clear();
+        p.LastResort.clear();
+        for (const sources::PictureCandidate& c : ranked.Best)
+            p.Pictures.append(c.Address);
+        for (const sources::PictureCandidate& c : ranked.LastResort)
+            p.LastResort.append(c.Address);
+    }
+    p.FirstPicture = p.Pictures.value(0);
+    p.Page = item.Link;
+    p.Title = item.Title;
+    return p;
+}
+
+bool TComicDownloadInfo::AskHomePage(const sources::HtmlHead& head, bool forComicPage)
+{
+    if (homeKnown_ || head.HomePage || head.CardPicture.isEmpty() || head.Picture != head.CardPicture ||
+        head.MainPicture.isEmpty() || head.MainPicture == head.CardPicture)
+        return false;
+    awaitingHome_ = std::make_unique<sources::HtmlHead>(head);
+    homeForComicPage_ = forComicPage;
+    StartDocument(Step::HomePage, HomeOf(http_->CurrentAddress()),
+                  QStringLiteral("Looking at the comic's home page..."));
+    return true;
+}
+
+void TComicDownloadInfo::FollowPagePicture(const sources::HtmlHead& head)
 {
     pageFollowed_ = true;
+    if (!AskHomePage(head, true))
+        UsePagePicture(head.Picture);
+}
+
+void TComicDownloadInfo::UsePagePicture(const QString& picture)
+{
+    if (picture.isEmpty()) {
+        SetState(kFailed, NoPictureText());
+        return;
+    }
     QDate day = year_ && month_ && day_ ? QDate(year_, month_, day_) : QDate();
     if (!day.isValid())
         day = TodayUtc();
@@ -166,7 +306,11 @@ void TComicDownloadInfo::FollowPagePicture(const QString& picture)
         SetState(kNoUpdate, QStringLiteral("No updated strip found"));
         return;
     }
-    pending_ = {{day, picture, QString()}};
+    PendingStrip p;
+    p.Day = day;
+    p.Pictures = QStringList{picture};
+    p.FirstPicture = picture;
+    pending_ = {p};
     pendingIndex_ = 0;
     StartNextPending();
 }
@@ -187,23 +331,55 @@ void TComicDownloadInfo::StartNextPending()
 {
     while (pendingIndex_ < pending_.size()) {
         PendingStrip& next = pending_[pendingIndex_];
-        if (!next.Picture.isEmpty()) {
-            StartPicture(next);
+        if (!next.Pictures.isEmpty()) {
+            const QString picture = next.Pictures.takeFirst();
+            StartPicture(next, picture);
             return;
         }
-        if (!next.Page.isEmpty()) {
-            const QString page = next.Page;
-            next.Page.clear();
-            StartDocument(Step::ItemPage, page, QStringLiteral("Looking for the strip on its page..."));
+        if (!next.Page.isEmpty() && !next.PageAsked && !pageFollowed_) {
+            next.PageAsked = true;
+            StartDocument(Step::ItemPage, next.Page, QStringLiteral("Looking for the strip on its page..."));
             return;
         }
-        passedOver_ = QStringLiteral("the feed's new items name no picture");
+        if (!next.LastResort.isEmpty()) {
+            next.Pictures = next.LastResort;
+            next.LastResort.clear();
+            continue;
+        }
+        if (!next.Refusal.isEmpty()) {
+            // The pictures it named are none the program can use: asking again will not help
+            // unless the picture was an error page.
+            const bool permanent = next.Refusal.startsWith(QLatin1String("the strip is a "));
+            ItemFailed(next.Refusal, permanent);
+            return;
+        }
+        // An item with no picture, and no page naming one, is no strip.
+        ++noPictureItems_;
+        if (!pageFollowed_) {
+            memory_.Failed(next.Day, QString(), next.Page, true);
+            memoryChanged_ = true;
+        }
         ++pendingIndex_;
     }
     FinishSources(QString());
 }
 
-void TComicDownloadInfo::StartPicture(const PendingStrip& strip)
+void TComicDownloadInfo::ItemFailed(const QString& reason, bool permanent)
+{
+    DropPartFile();
+    const PendingStrip& item = pending_[pendingIndex_];
+    if (firstFailure_.isEmpty())
+        firstFailure_ = reason;
+    ++failedItems_;
+    if (!pageFollowed_) {
+        memory_.Failed(item.Day, item.FirstPicture, item.Page, permanent);
+        memoryChanged_ = true;
+    }
+    ++pendingIndex_;
+    StartNextPending();
+}
+
+void TComicDownloadInfo::StartPicture(const PendingStrip& strip, const QString& picture)
 {
     step_ = Step::Picture;
     // A leading dot keeps a half-done download out of the "<name><date>.*" check.
@@ -215,16 +391,46 @@ void TComicDownloadInfo::StartPicture(const PendingStrip& strip)
         return;
     }
     http_->ReceiveStream = stripFile_.get();
-    http_->URL = strip.Picture;
+    http_->URL = picture;
     SetState(kGettingStrip, QStringLiteral("Getting new strip..."));
     RestartTimer();
     StartRequest();
 }
 
+void TComicDownloadInfo::DropPartFile()
+{
+    if (!stripFile_)
+        return;
+    http_->ReceiveStream = nullptr;
+    stripFile_->close();
+    QFile::remove(partPath_);
+    stripFile_.reset();
+}
+
 void TComicDownloadInfo::SourceRequestDone(unsigned error)
 {
     if (!CompletedCleanly(error)) {
-        FinishSources(FailureReason(error));
+        const QString reason = FailureReason(error);
+        if (step_ != Step::Picture) {
+            http_->ReceiveStream = nullptr;
+            page_.reset();
+        }
+        if (step_ == Step::Picture || step_ == Step::ItemPage) {
+            ItemFailed(reason, false); // the other items go on
+        } else if (step_ == Step::HomePage) {
+            homeKnown_ = true; // the page is judged without it
+            const QString picture = awaitingHome_->Picture;
+            awaitingHome_.reset();
+            if (homeForComicPage_) {
+                UsePagePicture(picture);
+            } else {
+                if (!picture.isEmpty())
+                    pending_[pendingIndex_].Pictures = QStringList{picture};
+                StartNextPending();
+            }
+        } else {
+            FinishSources(reason);
+        }
         return;
     }
     if (step_ == Step::Picture) {
@@ -233,10 +439,16 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
     }
     const QByteArray document = page_->data();
     const QString address = http_->CurrentAddress();
+    const QByteArray charset = AnswerCharset();
     http_->ReceiveStream = nullptr;
     page_.reset();
     if (step_ == Step::Feed) {
-        const sources::Feed feed = sources::ReadFeed(document, address);
+        if (http_->URL == memory_.Feed) {
+            feedAnswer_.ETag = HeaderValue("ETag");
+            feedAnswer_.LastModified = HeaderValue("Last-Modified");
+            feedAnswerKnown_ = true;
+        }
+        const sources::Feed feed = sources::ReadFeed(document, address, charset);
         if (feed.Kind == sources::FeedKind::None)
             FinishSources(QStringLiteral("the page's feed is no RSS or Atom feed") +
                           (feed.Error.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(feed.Error)));
@@ -244,13 +456,31 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
             FollowFeed(feed);
         return;
     }
+    if (step_ == Step::HomePage) {
+        homeKnown_ = true;
+        homeCard_ = sources::ScanHtmlHead(document, address, charset).CardPicture;
+        const QString picture = sources::PagePicture(*awaitingHome_, homeCard_);
+        awaitingHome_.reset();
+        if (homeForComicPage_) {
+            UsePagePicture(picture);
+        } else {
+            if (!picture.isEmpty())
+                pending_[pendingIndex_].Pictures = QStringList{picture};
+            StartNextPending();
+        }
+        return;
+    }
     // An item that only announces its strip: the picture is on the item's page.
-    const sources::HtmlHead head = sources::ScanHtmlHead(document, address);
-    if (head.Picture.isEmpty()) {
-        passedOver_ = QStringLiteral("the item's page names no picture");
-        ++pendingIndex_;
-    } else {
-        pending_[pendingIndex_].Picture = head.Picture;
+    const sources::HtmlHead head = sources::ScanHtmlHead(document, address, charset);
+    if (AskHomePage(head, false))
+        return;
+    if (!head.Picture.isEmpty()) {
+        PendingStrip& item = pending_[pendingIndex_];
+        item.Pictures = QStringList{head.Picture};
+        if (item.PictureTitle.isEmpty())
+            item.PictureTitle = head.PictureTitle;
+        if (item.PictureAlt.isEmpty())
+            item.PictureAlt = head.PictureAlt;
     }
     StartNextPending();
 }
@@ -258,7 +488,8 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
 void TComicDownloadInfo::StorePicture()
 {
     http_->ReceiveStream = nullptr;
-    const PendingStrip strip = pending_[pendingIndex_];
+    PendingStrip& strip = pending_[pendingIndex_];
+    const QString picture = http_->URL;
     const qint64 size = stripFile_->size();
     stripFile_->close();
     const QString part = partPath_;
@@ -266,12 +497,22 @@ void TComicDownloadInfo::StorePicture()
     QByteArray head;
     QFile read(part);
     if (read.open(QIODevice::ReadOnly))
-        head = read.read(16);
+        head = read.read(kHeadBytes);
     read.close();
     const QString extension = sources::PictureExtension(head);
-    if (extension.isEmpty() || size <= 0) {
+    const QSize dimensions = sources::PictureSize(head);
+    if (extension.isEmpty() || size <= 0 ||
+        (dimensions.isValid() && (dimensions.width() <= 2 || dimensions.height() <= 2))) {
         QFile::remove(part);
-        FinishSources(QStringLiteral("the picture %1 is neither GIF, JPEG nor PNG").arg(strip.Picture));
+        // A tracking pixel is no strip, and no fault of the item either.
+        if (!extension.isEmpty() && size > 0)
+            ;
+        else if (const QString format = sources::UnshowableFormatName(head); !format.isEmpty())
+            strip.Refusal =
+                QStringLiteral("the strip is a %1 picture, which Panelwick cannot show").arg(format);
+        else if (strip.Refusal.isEmpty())
+            strip.Refusal = QStringLiteral("the picture %1 is neither GIF, JPEG nor PNG").arg(picture);
+        StartNextPending();
         return;
     }
     const QString name =
@@ -288,7 +529,10 @@ void TComicDownloadInfo::StorePicture()
     newStrips_.append(name);
     downloadedSize_ += size;
     if (pageFollowed_) {
-        memory_.Picture = strip.Picture;
+        memory_.Picture = picture;
+        memoryChanged_ = true;
+    } else if (memory_.RetryFor(strip.Day)) {
+        memory_.Stored(strip.Day);
         memoryChanged_ = true;
     }
     ++pendingIndex_;
@@ -297,18 +541,28 @@ void TComicDownloadInfo::StorePicture()
 
 void TComicDownloadInfo::FinishSources(const QString& failure)
 {
+    DropPartFile();
     pending_.clear();
     pendingIndex_ = 0;
+    const QString first = !firstFailure_.isEmpty() ? firstFailure_ : failure;
     if (!newStrips_.isEmpty()) {
-        // What was stored stays; what failed is newer than all of it, so the next update
-        // asks again.
-        incomplete_ = !failure.isEmpty();
-        SetState(kNewStrip, QStringLiteral("New strip updated"));
+        // What was stored stays; an item that failed is asked for again next time.
+        incomplete_ = !failure.isEmpty() || memory_.RetriesPending();
+        if (first.isEmpty())
+            SetState(kNewStrip, QStringLiteral("New strip updated"));
+        else
+            SetState(kNewStrip, QStringLiteral("New strip updated (%1 stored; failed: %2)")
+                                    .arg(newStrips_.size())
+                                    .arg(first));
         return;
     }
-    const QString why = !failure.isEmpty()       ? failure
-                        : !passedOver_.isEmpty() ? passedOver_
-                                                 : QStringLiteral("no new strip was found");
+    if (first.isEmpty() && noPictureItems_ > 0 && pageFollowed_) {
+        SetState(kFailed, NoPictureText());
+        return;
+    }
+    const QString why = !first.isEmpty()      ? first
+                        : noPictureItems_ > 0 ? QStringLiteral("the feed's items carry no picture")
+                                              : QStringLiteral("no new strip was found");
     SetState(kFailed, QStringLiteral("Failed: ") + why);
 }
 
@@ -319,11 +573,18 @@ void TComicDownloadInfo::SaveMemory()
         return;
     // The answer's validators are kept only when everything it led to was done: a
     // conditional request must never hide a strip that is still to be fetched.
-    if (answerKnown_ && !incomplete_ && (state_ == kNewStrip || state_ == kNoUpdate)) {
-        memory_.ETag = SafeHeaderValue(answer_.ETag);
-        memory_.LastModified = SafeHeaderValue(answer_.LastModified);
-        memory_.WaitUntil = QDateTime();
-        memoryChanged_ = true;
+    if (!incomplete_ && !memory_.RetriesPending() && (state_ == kNewStrip || state_ == kNoUpdate)) {
+        if (answerKnown_) {
+            memory_.ETag = SafeHeaderValue(answer_.ETag);
+            memory_.LastModified = SafeHeaderValue(answer_.LastModified);
+            memory_.WaitUntil = QDateTime();
+            memoryChanged_ = true;
+        }
+        if (feedAnswerKnown_) {
+            memory_.FeedETag = SafeHeaderValue(feedAnswer_.ETag);
+            memory_.FeedLastModified = SafeHeaderValue(feedAnswer_.LastModified);
+            memoryChanged_ = true;
+        }
     }
     if (memoryChanged_ && QFileInfo(db_.ComicFolder(comicName_)).isDir())
         memory_.Save(path); // unwritten, the next update simply asks without validators

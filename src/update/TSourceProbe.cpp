@@ -6,6 +6,7 @@
 #include "platform/Tunables.h"
 #include "sources/FeedReader.h"
 #include "sources/HtmlHead.h"
+#include "sources/TextCharset.h"
 #include "update/LastModified.h"
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
@@ -130,12 +131,20 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
     const QDate today = QDateTime::currentDateTimeUtc().date();
     const QDate pageDay = LastModifiedDay(http_->ResponseHeader());
     const QString site = PageSiteBase(address_, address);
+    QByteArray charset;
+    for (const QString& line : http_->ResponseHeader())
+        if (line.startsWith(QLatin1String("Content-Type:"), Qt::CaseInsensitive))
+            charset = sources::CharsetOfContentType(line.mid(13));
     if (!followedLink_ && pageDay.isValid() && !FindStripAddressInPage(document, site).isEmpty()) {
-        found_ = {
-            QStringLiteral("comic site page"), sources::ScanHtmlHead(document, address).Title, pageDay, {}};
+        found_ = {QStringLiteral("comic site page"),
+                  sources::ScanHtmlHead(document, address, charset).Title,
+                  pageDay,
+                  {},
+                  address_,
+                  {}};
         return Finish({});
     }
-    const sources::Feed feed = sources::ReadFeed(document, address);
+    const sources::Feed feed = sources::ReadFeed(document, address, charset);
     if (feed.Refused)
         return Finish(QStringLiteral("%1 was refused: %2.").arg(address, feed.Error));
     if (feed.Kind != sources::FeedKind::None) {
@@ -146,22 +155,33 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         };
         const auto newest = std::max_element(feed.Items.begin(), feed.Items.end(),
                                              [&](const auto& a, const auto& b) { return when(a) < when(b); });
-        found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
-                  when(*newest).date(), newest->Picture};
+        // A comic found through its page follows the feed itself (feed readers do the same):
+        // the page's own answer says nothing of strips published while it stayed the same.
+        found_ = {FeedKindName(feed.Kind),
+                  feed.Title.isEmpty() ? pageTitle_ : feed.Title,
+                  when(*newest).date(),
+                  newest->Picture,
+                  followedLink_ ? feedAddress_ : address_,
+                  followedLink_ ? address_ : QString()};
         return Finish({});
     }
     if (followedLink_)
         return Finish(QStringLiteral("The feed %1 that the page links is no RSS or Atom feed.").arg(address));
-    const sources::HtmlHead head = sources::ScanHtmlHead(document, address);
+    const sources::HtmlHead head = sources::ScanHtmlHead(document, address, charset);
     if (!head.FeedAddresses.isEmpty()) {
         followedLink_ = true;
         pageTitle_ = head.Title;
+        feedAddress_ = head.FeedAddresses.first();
         Get(head.FeedAddresses.first());
         return;
     }
     if (!head.Picture.isEmpty()) {
-        found_ = {QStringLiteral("page with a picture"), head.Title, pageDay.isValid() ? pageDay : today,
-                  head.Picture};
+        found_ = {QStringLiteral("page with a picture"),
+                  head.Title,
+                  pageDay.isValid() ? pageDay : today,
+                  head.Picture,
+                  address_,
+                  {}};
         return Finish({});
     }
     Finish(QStringLiteral("No comic found at %1: it is no RSS or Atom feed, links no feed (<link "

@@ -24,6 +24,8 @@ struct TSourceFound {
     QString Title;   // the feed's or page's title, as the site gives it
     QDate NewestDay; // the UTC day of the newest strip
     QString Picture; // the newest strip's picture, when the answer names it
+    QString Address; // what the comic follows: the feed a page links, else the address asked
+    QString Site;    // the page that linked the feed; empty when the address was asked directly
 };
 
 // Asks a comic's address once (and the feed a page links to) through the configured
@@ -67,6 +69,7 @@ private:
     bool done_ = false;
     TSourceFound found_;
     QString pageTitle_;
+    QString feedAddress_; // the feed the page links, as it links it
     QString error_;
 };
 
