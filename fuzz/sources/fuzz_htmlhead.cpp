@@ -11,6 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const pw::sources::HtmlHead head =
         pw::sources::ScanHtmlHead(page, QStringLiteral("http://comics.test/a/b.html"));
     RequireWebAddress(head.Picture);
+    RequireWebAddress(head.CardPicture);
+    RequireWebAddress(head.MainPicture);
+    RequireWebAddress(pw::sources::PagePicture(head, QStringLiteral("https://comics.test/card.png")));
     for (const QString& feed : head.FeedAddresses)
         RequireWebAddress(feed);
     RequireWebAddress(
