@@ -374,6 +374,11 @@ void TComicDownloadInfo::ItemFailed(const QString& reason, bool permanent)
     if (!pageFollowed_) {
         memory_.Failed(item.Day, item.FirstPicture, item.Page, permanent);
         memoryChanged_ = true;
+    } else if (permanent) {
+        // The page's picture is one the program cannot use: not asked for again until the
+        // page names another.
+        memory_.Picture = item.FirstPicture;
+        memoryChanged_ = true;
     }
     ++pendingIndex_;
     StartNextPending();
