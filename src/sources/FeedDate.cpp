@@ -117,15 +117,13 @@ std::optional<int> NamedOffset(const QString& name)
         int Minutes;
     };
     static constexpr Zone zones[] = {
-        {"z", 0},         {"ut", 0},        {"utc", 0},       {"gmt", 0},       {"etc/gmt", 0},
-        {"etc/utc", 0},   {"nst", -210},    {"ndt", -150},    {"nt", -210},     {"ast", -240},
-        {"adt", -180},    {"at", -240},     {"est", -300},    {"edt", -240},    {"et", -300},
-        {"cst", -360},    {"cdt", -300},    {"ct", -360},     {"mst", -420},    {"mdt", -360},
-        {"mt", -420},     {"pst", -480},    {"pdt", -420},    {"pt", -480},     {"akst", -540},
-        {"akdt", -480},   {"akt", -540},    {"hst", -600},    {"hast", -600},   {"hadt", -540},
-        {"wet", 0},       {"west", 60},     {"bst", 60},      {"ist", 60},      {"cet", 60},
-        {"cest", 120},    {"met", 60},      {"mest", 120},    {"eet", 120},     {"eest", 180},
-        {"msk", 180},
+        {"z", 0},       {"ut", 0},      {"utc", 0},    {"gmt", 0},    {"etc/gmt", 0}, {"etc/utc", 0},
+        {"nst", -210},  {"ndt", -150},  {"nt", -210},  {"ast", -240}, {"adt", -180},  {"at", -240},
+        {"est", -300},  {"edt", -240},  {"et", -300},  {"cst", -360}, {"cdt", -300},  {"ct", -360},
+        {"mst", -420},  {"mdt", -360},  {"mt", -420},  {"pst", -480}, {"pdt", -420},  {"pt", -480},
+        {"akst", -540}, {"akdt", -480}, {"akt", -540}, {"hst", -600}, {"hast", -600}, {"hadt", -540},
+        {"wet", 0},     {"west", 60},   {"bst", 60},   {"ist", 60},   {"cet", 60},    {"cest", 120},
+        {"met", 60},    {"mest", 120},  {"eet", 120},  {"eest", 180}, {"msk", 180},
     };
     const QString lower = name.toLower();
     if (lower.size() == 1 && lower[0] >= u'a' && lower[0] <= u'y' && lower[0] != u'j') {

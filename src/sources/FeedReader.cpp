@@ -471,7 +471,8 @@ void FeedParser::FinishItem()
             images = d.Xhtml;
             xhtmlTaken = true;
         } else if (d.Seen[f]) {
-            images = ImagesIn(d.Text[f], d.Base[f]);
+            images =
+                ImagesIn(d.Text[f], d.Base[f], kMaxPictures - qMin(kMaxPictures, item.Candidates.size()));
         }
         for (PictureCandidate& c : images)
             if (item.Candidates.size() < kMaxPictures)

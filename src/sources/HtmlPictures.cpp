@@ -23,11 +23,15 @@ int Pixels(QString value)
     return ok && n > 0 && n < 100000 ? n : 0;
 }
 
-int StylePixels(const QString& style, QLatin1StringView property)
+int StylePixels(const QString& style, bool width)
 {
-    const QRegularExpression re(QStringLiteral("(?:^|[;\\s])%1\\s*:\\s*(\\d+)\\s*px").arg(property),
-                                QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = re.match(style);
+    static const QRegularExpression widthRe(QStringLiteral("(?:^|[;\\s])width\\s*:\\s*(\\d+)\\s*px"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression heightRe(QStringLiteral("(?:^|[;\\s])height\\s*:\\s*(\\d+)\\s*px"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (style.isEmpty())
+        return 0;
+    const QRegularExpressionMatch m = (width ? widthRe : heightRe).match(style);
     return m.hasMatch() ? Pixels(m.captured(1)) : 0;
 }
 
@@ -94,8 +98,11 @@ private:
 
 } // namespace
 
-std::vector<PictureCandidate> ImagesIn(QStringView html, const QString& base)
+std::vector<PictureCandidate> ImagesIn(QStringView html, const QString& base, std::size_t limit)
 {
+    limit = qMin(limit, kMaxImages);
+    if (limit == 0)
+        return {};
     std::vector<PictureCandidate> images;
     HtmlTagScanner scanner(html);
     QString link;
@@ -118,10 +125,10 @@ std::vector<PictureCandidate> ImagesIn(QStringView html, const QString& base)
         const QString style = tag->Attribute(QLatin1StringView("style"));
         c.Width = Pixels(tag->Attribute(QLatin1StringView("width")));
         if (c.Width == 0)
-            c.Width = StylePixels(style, QLatin1StringView("width"));
+            c.Width = StylePixels(style, true);
         c.Height = Pixels(tag->Attribute(QLatin1StringView("height")));
         if (c.Height == 0)
-            c.Height = StylePixels(style, QLatin1StringView("height"));
+            c.Height = StylePixels(style, false);
         c.ImageMap = !tag->Attribute(QLatin1StringView("usemap")).isNull();
         c.LinkAddress = link;
         c.Alt = tag->Attribute(QLatin1StringView("alt")).simplified().left(kMaxTextChars);
@@ -131,7 +138,7 @@ std::vector<PictureCandidate> ImagesIn(QStringView html, const QString& base)
         c.Hints = marks.toLower().left(kMaxTextChars);
         c.MarkedComic = NamesComic(marks) || containers.InsideComic();
         images.push_back(std::move(c));
-        if (images.size() >= kMaxImages)
+        if (images.size() >= limit)
             break;
     }
     return images;

@@ -12,7 +12,7 @@ namespace pw::sources {
 // tag declares: its size (attributes or inline style, in pixels), an image map, the link
 // around it, its id, class, alt and title. Lazy-loading pages keep the real address in
 // data-src and friends; that one is taken. Addresses resolve against base; pictures
-// without a web address are left out.
-std::vector<PictureCandidate> ImagesIn(QStringView html, const QString& base);
+// without a web address are left out; at most limit are taken.
+std::vector<PictureCandidate> ImagesIn(QStringView html, const QString& base, std::size_t limit = 1000);
 
 } // namespace pw::sources

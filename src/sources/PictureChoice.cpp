@@ -3,6 +3,7 @@
 #include "sources/SiteDomain.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QUrl>
 #include <algorithm>
 
@@ -14,11 +15,22 @@ constexpr int kThumbnailSide = 100; // a picture declared smaller both ways is n
 constexpr int kLeastSide = 32;      // nor is one declared this narrow or flat
 constexpr int kThumbnailLargest = 150;
 
-QString FileNameOf(const QString& address)
-{
-    const QString path = QUrl(address).path().toLower();
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
+// What the ranking reads from an address, read once.
+struct Parts {
+    explicit Parts(const QString& address)
+    {
+        const QUrl url(address);
+        Host = url.host();
+        Path = url.path();
+        const QString lower = Path.toLower();
+        Name = lower.mid(lower.lastIndexOf(QLatin1Char('/')) + 1);
+    }
+    QString Host;
+    QString Path;
+    QString Name; // the file's name, lower case
+};
+
+AddressKind KindOfName(const QString& name);
 
 bool IsTrackingPixel(const PictureCandidate& c)
 {
@@ -46,9 +58,8 @@ bool IsAdShaped(const PictureCandidate& c)
 
 // Feed services wrap items in counters and share buttons of their own ("/~r/" pixels,
 // "/~ff/" buttons, "/~a/" ads).
-bool IsFeedServiceFurniture(const QString& address)
+bool IsFeedServiceFurniture(const QString& path)
 {
-    const QString path = QUrl(address).path();
     return path.contains(QLatin1String("/~r/")) || path.contains(QLatin1String("/~ff/")) ||
            path.contains(QLatin1String("/~a/"));
 }
@@ -72,12 +83,47 @@ bool IsAdServerAddress(const QString& address)
     return false;
 }
 
-bool OnSite(const QString& address, const QStringList& siteAddresses)
+QStringList SiteDomains(const QStringList& siteAddresses)
 {
+    QStringList domains;
     for (const QString& site : siteAddresses)
-        if (SameSite(address, site))
-            return true;
-    return false;
+        if (const QString d = RegistrableDomain(QUrl(site).host()); !d.isEmpty())
+            domains.append(d);
+    return domains;
+}
+
+bool OnSite(const QString& host, const QStringList& domains)
+{
+    return domains.contains(RegistrableDomain(host));
+}
+
+bool Refused(const PictureCandidate& c, const Parts& parts, const QStringList& domains)
+{
+    if (c.Address.isEmpty() || IsTrackingPixel(c) || DeclaredTooSmall(c) || c.ImageMap ||
+        IsFeedServiceFurniture(parts.Path) || KindOfName(parts.Name) == AddressKind::NotPicture)
+        return true;
+    if (c.LinkAddress.isEmpty())
+        return false;
+    // A picture inside a link to another site's ad server is that ad.
+    const QUrl link(c.LinkAddress);
+    return !OnSite(link.host(), domains) &&
+           (IsAdServerAddress(c.LinkAddress) || IsFeedServiceFurniture(link.path()));
+}
+
+bool Thumbnail(const PictureCandidate& c, const Parts& parts)
+{
+    if (c.Origin == PictureOrigin::Thumbnail)
+        return true;
+    if (c.Width > 0 && c.Height > 0 && c.Width <= kThumbnailLargest && c.Height <= kThumbnailLargest)
+        return true;
+    if (parts.Name.contains(QLatin1String("thumb")) || parts.Path.contains(QLatin1String("/thumbs/")) ||
+        c.Hints.contains(QLatin1String("thumb")))
+        return true;
+    // WordPress and its kin name the sizes they cut: "strip-150x150.jpg".
+    static const QRegularExpression cut(QStringLiteral("-(\\d{2,3})x(\\d{2,3})\\.[a-z]+$"));
+    const QRegularExpressionMatch m = cut.match(parts.Name);
+    return m.hasMatch() && m.captured(1).toInt() <= kThumbnailLargest &&
+           m.captured(2).toInt() <= kThumbnailLargest;
 }
 
 } // namespace
@@ -115,7 +161,13 @@ bool NamesComic(const QString& idsAndClasses)
 
 AddressKind KindOfAddress(const QString& address)
 {
-    const QString name = FileNameOf(address);
+    return KindOfName(Parts(address).Name);
+}
+
+namespace {
+
+AddressKind KindOfName(const QString& name)
+{
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return AddressKind::Unknown;
@@ -141,31 +193,16 @@ AddressKind KindOfAddress(const QString& address)
     return AddressKind::Unknown;
 }
 
+} // namespace
+
 bool IsRefusedCandidate(const PictureCandidate& c, const QStringList& siteAddresses)
 {
-    if (c.Address.isEmpty() || IsTrackingPixel(c) || DeclaredTooSmall(c) || c.ImageMap ||
-        IsFeedServiceFurniture(c.Address) || KindOfAddress(c.Address) == AddressKind::NotPicture)
-        return true;
-    // A picture inside a link to another site's ad server is that ad.
-    return !c.LinkAddress.isEmpty() && !OnSite(c.LinkAddress, siteAddresses) &&
-           (IsAdServerAddress(c.LinkAddress) || IsFeedServiceFurniture(c.LinkAddress));
+    return Refused(c, Parts(c.Address), SiteDomains(siteAddresses));
 }
 
 bool IsThumbnailCandidate(const PictureCandidate& c)
 {
-    if (c.Origin == PictureOrigin::Thumbnail)
-        return true;
-    if (c.Width > 0 && c.Height > 0 && c.Width <= kThumbnailLargest && c.Height <= kThumbnailLargest)
-        return true;
-    const QString name = FileNameOf(c.Address);
-    if (name.contains(QLatin1String("thumb")) || QUrl(c.Address).path().contains(QLatin1String("/thumbs/")) ||
-        c.Hints.contains(QLatin1String("thumb")))
-        return true;
-    // WordPress and its kin name the sizes they cut: "strip-150x150.jpg".
-    static const QRegularExpression cut(QStringLiteral("-(\\d{2,3})x(\\d{2,3})\\.[a-z]+$"));
-    const QRegularExpressionMatch m = cut.match(name);
-    return m.hasMatch() && m.captured(1).toInt() <= kThumbnailLargest &&
-           m.captured(2).toInt() <= kThumbnailLargest;
+    return Thumbnail(c, Parts(c.Address));
 }
 
 bool SaysComic(const PictureCandidate& c)
@@ -188,19 +225,23 @@ RankedPictures RankPictures(const std::vector<PictureCandidate>& candidates, con
         std::size_t Order;
     };
     std::vector<Entry> best, lastResort;
-    QStringList seen;
+    QSet<QString> seen;
+    const QStringList domains = SiteDomains(siteAddresses);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const PictureCandidate& c = candidates[i];
-        if (seen.contains(c.Address) || IsRefusedCandidate(c, siteAddresses))
+        if (seen.contains(c.Address))
             continue;
-        seen.append(c.Address);
+        const Parts parts(c.Address);
+        if (Refused(c, parts, domains))
+            continue;
+        seen.insert(c.Address);
         const Entry e{&c,
-                      OnSite(c.Address, siteAddresses),
-                      KindOfAddress(c.Address) != AddressKind::Unshowable,
+                      OnSite(parts.Host, domains),
+                      KindOfName(parts.Name) != AddressKind::Unshowable,
                       IsAdShaped(c),
                       qint64(c.Width) * c.Height,
                       i};
-        (IsThumbnailCandidate(c) ? lastResort : best).push_back(e);
+        (Thumbnail(c, parts) ? lastResort : best).push_back(e);
     }
     auto better = [](const Entry& a, const Entry& b) {
         if (a.OwnSite != b.OwnSite)
