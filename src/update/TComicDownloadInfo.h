@@ -143,7 +143,7 @@ private:
     // picture.
     bool FollowSource(const QByteArray& document, const QString& address);
     void FollowFeed(const sources::Feed& feed);
-    PendingStrip PendingFor(const QDate& day, const sources::FeedItem& item, const sources::Feed& feed) const;
+    PendingStrip PendingFor(const QDate& day, const sources::FeedItem& item) const;
     void FollowPagePicture(const sources::HtmlHead& head);
     void UsePagePicture(const QString& picture);
     // True when the page's card picture can only be judged against the home page's, which

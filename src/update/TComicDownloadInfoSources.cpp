@@ -10,7 +10,6 @@
 #include "sources/FeedReader.h"
 #include "sources/HtmlHead.h"
 #include "sources/ItemChoice.h"
-#include "sources/PictureChoice.h"
 #include "sources/TextCharset.h"
 #include "update/SiteAddress.h"
 #include "update/StripNaming.h"
@@ -208,7 +207,7 @@ void TComicDownloadInfo::FollowFeed(const sources::Feed& feed)
     for (const sources::ChosenItem& c : chosen) {
         const TSourceMemory::Retry* retry = memory_.RetryFor(c.Day);
         if (!stored(c.Day) && (!retry || retry->Left > 0))
-            pending_.push_back(PendingFor(c.Day, c.Item, feed));
+            pending_.push_back(PendingFor(c.Day, c.Item));
     }
     // Items that failed before are asked again, older than the newest strip or not.
     for (const TSourceMemory::Retry& r : memory_.Retries) {
@@ -218,7 +217,7 @@ void TComicDownloadInfo::FollowFeed(const sources::Feed& feed)
         const auto found = std::find_if(again.begin(), again.end(),
                                         [&](const sources::ChosenItem& c) { return c.Day == r.Day; });
         if (found != again.end()) {
-            pending_.push_back(PendingFor(r.Day, found->Item, feed));
+            pending_.push_back(PendingFor(r.Day, found->Item));
         } else {
             PendingStrip p;
             p.Day = r.Day;
@@ -238,8 +237,7 @@ void TComicDownloadInfo::FollowFeed(const sources::Feed& feed)
 }
 
 TComicDownloadInfo::PendingStrip TComicDownloadInfo::PendingFor(const QDate& day,
-                                                                const sources::FeedItem& item,
-                                                                const sources::Feed& feed) const
+                                                                const sources::FeedItem& item) const
 {
     PendingStrip p;
     p.Day = day;
@@ -247,20 +245,6 @@ TComicDownloadInfo::PendingStrip TComicDownloadInfo::PendingFor(const QDate& day
     p.LastResort = item.LastResortPictures;
     p.PictureTitle = item.PictureTitle;
     p.PictureAlt = item.PictureAlt;
-    if (!memory_.Site.isEmpty()) {
-        // The comic was added by its page: that page's site is the comic's own too.
-        QStringList own = {memory_.Site};
-        for (const QString& a : {item.Link, feed.Site})
-            if (!a.isEmpty())
-                own.append(a);
-        const sources::RankedPictures ranked = sources::RankPictures(item.Candidates, own);
-        p.Pictures.clear();
-        p.LastResort.clear();
-        for (const sources::PictureCandidate& c : ranked.Best)
-            p.Pictures.append(c.Address);
-        for (const sources::PictureCandidate& c : ranked.LastResort)
-            p.LastResort.append(c.Address);
-    }
     p.FirstPicture = p.Pictures.value(0);
     p.Page = item.Link;
     p.Title = item.Title;

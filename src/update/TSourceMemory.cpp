@@ -48,8 +48,6 @@ TSourceMemory TSourceMemory::Load(const QString& path)
             memory.FeedETag = value;
         else if (key == "FeedLastModified")
             memory.FeedLastModified = value;
-        else if (key == "Site")
-            memory.Site = value;
         else if (key == "Retry" && memory.Retries.size() < kMaxRetries) {
             // "yyyy-MM-dd left picture page"; addresses hold no blank, "-" stands for none.
             const QStringList parts = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -81,7 +79,6 @@ bool TSourceMemory::Save(const QString& path) const
     line("Feed", Feed);
     line("FeedETag", FeedETag);
     line("FeedLastModified", FeedLastModified);
-    line("Site", Site);
     auto word = [](const QString& address) {
         return address.isEmpty() || address.contains(QLatin1Char(' ')) ? QStringLiteral("-") : address;
     };

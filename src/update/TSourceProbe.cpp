@@ -140,8 +140,7 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
                   sources::ScanHtmlHead(document, address, charset).Title,
                   pageDay,
                   {},
-                  address_,
-                  {}};
+                  address_};
         return Finish({});
     }
     const sources::Feed feed = sources::ReadFeed(document, address, charset);
@@ -157,12 +156,8 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
                                              [&](const auto& a, const auto& b) { return when(a) < when(b); });
         // A comic found through its page follows the feed itself (feed readers do the same):
         // the page's own answer says nothing of strips published while it stayed the same.
-        found_ = {FeedKindName(feed.Kind),
-                  feed.Title.isEmpty() ? pageTitle_ : feed.Title,
-                  when(*newest).date(),
-                  newest->Picture,
-                  followedLink_ ? feedAddress_ : address_,
-                  followedLink_ ? address_ : QString()};
+        found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
+                  when(*newest).date(), newest->Picture, followedLink_ ? feedAddress_ : address_};
         return Finish({});
     }
     if (followedLink_)
@@ -176,12 +171,8 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         return;
     }
     if (!head.Picture.isEmpty()) {
-        found_ = {QStringLiteral("page with a picture"),
-                  head.Title,
-                  pageDay.isValid() ? pageDay : today,
-                  head.Picture,
-                  address_,
-                  {}};
+        found_ = {QStringLiteral("page with a picture"), head.Title, pageDay.isValid() ? pageDay : today,
+                  head.Picture, address_};
         return Finish({});
     }
     Finish(QStringLiteral("No comic found at %1: it is no RSS or Atom feed, links no feed (<link "

@@ -25,7 +25,6 @@ struct TSourceFound {
     QDate NewestDay; // the UTC day of the newest strip
     QString Picture; // the newest strip's picture, when the answer names it
     QString Address; // what the comic follows: the feed a page links, else the address asked
-    QString Site;    // the page that linked the feed; empty when the address was asked directly
 };
 
 // Asks a comic's address once (and the feed a page links to) through the configured
