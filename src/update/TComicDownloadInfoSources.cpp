@@ -181,6 +181,10 @@ bool TComicDownloadInfo::FollowSource(const QByteArray& document, const QString&
         }
         StartDocument(Step::Feed, head.FeedAddresses.first(), QStringLiteral("Reading the comic's feed..."));
     } else {
+        if (!memory_.Feed.isEmpty()) { // the page no longer links a feed
+            memory_.Feed.clear();
+            memoryChanged_ = true;
+        }
         FollowPagePicture(head);
     }
     return true;
