@@ -191,16 +191,4 @@ QString PagePicture(const HtmlHead& head, const QString& homeCard)
     return head.CardPicture;
 }
 
-QString FirstImageSource(const QString& html, const QString& base)
-{
-    HtmlTagScanner scanner(html);
-    while (const auto tag = scanner.Next())
-        if (!tag->Closing && tag->Name == QLatin1String("img")) {
-            const QString address = ResolveAddress(base, tag->Attribute(QLatin1StringView("src")));
-            if (!address.isEmpty())
-                return address;
-        }
-    return {};
-}
-
 } // namespace pw::sources

@@ -36,8 +36,4 @@ QString PagePicture(const HtmlHead& head, const QString& homeCard);
 // Whether a picture's file name is one of a site-wide card rather than of one strip.
 bool IsGenericCardName(const QString& address);
 
-// The source of the first <img> in an HTML text, resolved against base; empty when
-// there is none.
-QString FirstImageSource(const QString& html, const QString& base);
-
 } // namespace pw::sources

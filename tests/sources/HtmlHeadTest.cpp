@@ -1,4 +1,5 @@
 #include "sources/HtmlHead.h"
+#include "sources/HtmlPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -67,14 +68,34 @@ TEST(HtmlHead, WhatPagesSayAboutTheirComic)
     }
 }
 
-TEST(HtmlHead, FirstImageOfADescription)
+TEST(HtmlHead, PicturesOfADescription)
 {
     const QString base = "http://comics.test/feed/";
+    auto sources = [&](const QString& html) {
+        QStringList found;
+        for (const PictureCandidate& c : ImagesIn(html, base))
+            found << QString("%1 %2x%3%4%5")
+                         .arg(c.Address)
+                         .arg(c.Width)
+                         .arg(c.Height)
+                         .arg(c.LinkAddress.isEmpty() ? "" : " in " + c.LinkAddress)
+                         .arg(c.MarkedComic ? " comic" : "");
+        return found.join(", ").toStdString();
+    };
+    EXPECT_EQ(sources("<p>hi</p><a href=x><IMG alt='a > b' SRC=\"s/1.png\"></a><img src=2.png>"),
+              "http://comics.test/feed/s/1.png 0x0 in http://comics.test/feed/x, "
+              "http://comics.test/feed/2.png 0x0");
+    EXPECT_EQ(sources("<img alt=x><img src=''><img src=\"/2.png\">"), "http://comics.test/2.png 0x0");
+    EXPECT_EQ(sources("no picture <imgx src=a.png> <im"), "");
+    EXPECT_EQ(sources("<img src=\"sp ace.png\">"), "http://comics.test/feed/sp%20ace.png 0x0");
+    // Sizes from attributes or style; lazy pictures by their real address; the comic's
+    // element marks its picture, its navigation does not.
+    EXPECT_EQ(sources("<img src=\"data:image/gif;base64,R0lG\" data-src=\"/lazy.png\" width=\"900px\" "
+                      "style=\"height: 300px\">"),
+              "http://comics.test/lazy.png 900x300");
     EXPECT_EQ(
-        FirstImageSource("<p>hi</p><a href=x><IMG alt='a > b' SRC=\"s/1.png\"></a><img src=2.png>", base),
-        "http://comics.test/feed/s/1.png");
-    EXPECT_EQ(FirstImageSource("<img alt=x><img src=''><img src=\"/2.png\">", base),
-              "http://comics.test/2.png");
-    EXPECT_EQ(FirstImageSource("no picture <imgx src=a.png> <im", base), "");
-    EXPECT_EQ(FirstImageSource("<img src=\"sp ace.png\">", base), "http://comics.test/feed/sp%20ace.png");
+        sources("<div id=\"comic\"><img src=/a.png></div><div class=\"comic-nav\"><img src=/b.png></div>"
+                "<img class=\"strip_main\" src=/c.png>"),
+        "http://comics.test/a.png 0x0 comic, http://comics.test/b.png 0x0, http://comics.test/c.png 0x0 "
+        "comic");
 }

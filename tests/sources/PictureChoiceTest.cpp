@@ -174,8 +174,9 @@ TEST(PictureChoice, CandidatesOneByOne)
                                  ? "last resort: " + ranked.LastResort.front().Address
                                  : QString();
         EXPECT_EQ(best.toStdString(), row.Best);
-        if (std::string(row.Description) == "the same address twice")
+        if (std::string(row.Description) == "the same address twice") {
             EXPECT_EQ(ranked.Best.size(), 1u);
+        }
     }
     EXPECT_EQ(RegistrableDomain("www.comics.test"), "comics.test");
     EXPECT_EQ(RegistrableDomain("www.example.co.uk."), "example.co.uk");
