@@ -566,15 +566,6 @@ QString FeedKindName(FeedKind kind)
     return {};
 }
 
-// Whether the XML declaration names an encoding.
-bool DeclaresEncoding(const QByteArray& document)
-{
-    if (!document.startsWith("<?xml"))
-        return false;
-    const qsizetype end = document.indexOf("?>");
-    return document.left(end < 0 ? 200 : end).contains("encoding");
-}
-
 Feed ReadFeed(const QByteArray& document, const QString& documentAddress, const QByteArray& charset)
 {
     if (document.size() > Feed::kMaxBytes) {
@@ -585,7 +576,7 @@ Feed ReadFeed(const QByteArray& document, const QString& documentAddress, const 
     // The answer's header names the character set before the document does; a document
     // that names none and is no UTF-8 was written in the West's old default.
     QByteArray encoding = charset;
-    if (encoding.isEmpty() && !DeclaresEncoding(document) && !IsValidUtf8(document))
+    if (encoding.isEmpty() && !XmlDeclaresEncoding(document) && !IsValidUtf8(document))
         encoding = "windows-1252";
     const QByteArray lower = encoding.trimmed().toLower();
     const QString text =

@@ -54,6 +54,14 @@ QByteArray HtmlDeclaredCharset(const QByteArray& page)
     return {};
 }
 
+bool XmlDeclaresEncoding(const QByteArray& document)
+{
+    if (!document.startsWith("<?xml"))
+        return false;
+    const qsizetype end = document.indexOf("?>");
+    return document.left(end < 0 ? 200 : end).contains("encoding");
+}
+
 bool IsValidUtf8(const QByteArray& bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -19,6 +19,9 @@ QByteArray HtmlDeclaredCharset(const QByteArray& page);
 // or unknown name means UTF-8, and text that is no valid UTF-8 is read as windows-1252.
 QString DecodeText(const QByteArray& bytes, const QByteArray& charset);
 
+// Whether an XML document's declaration names its encoding.
+bool XmlDeclaresEncoding(const QByteArray& document);
+
 // Whether bytes read as UTF-8 without a fault.
 bool IsValidUtf8(const QByteArray& bytes);
 

@@ -125,8 +125,9 @@ private:
         QStringList LastResort; // thumbnails: only when the item's page names nothing
         QString Page;           // the item's page, asked when no picture is left
         bool PageAsked = false;
-        QString FirstPicture; // what the item named, remembered for a retry
-        QString Refusal;      // why the last picture fetched could not be the strip
+        QString FirstPicture;    // what the item named, remembered for a retry
+        QString Refusal;         // why the last picture fetched could not be the strip
+        bool Unshowable = false; // ... because of its format: asking again will not help
         // The item's words, for whoever keeps them beside the strip.
         QString Title;
         QString PictureTitle;

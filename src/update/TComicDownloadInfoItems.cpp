@@ -41,10 +41,8 @@ void TComicDownloadInfo::StartNextPending()
             continue;
         }
         if (!next.Refusal.isEmpty()) {
-            // The pictures it named are none the program can use: asking again will not help
-            // unless the picture was an error page.
-            const bool permanent = next.Refusal.startsWith(QLatin1String("the strip is a "));
-            ItemFailed(next.Refusal, permanent);
+            // The pictures it named are none the program can use.
+            ItemFailed(next.Refusal, next.Unshowable);
             return;
         }
         // An item with no picture, and no page naming one, is no strip.
@@ -125,14 +123,16 @@ void TComicDownloadInfo::StorePicture()
     if (extension.isEmpty() || size <= 0 ||
         (dimensions.isValid() && (dimensions.width() <= 2 || dimensions.height() <= 2))) {
         QFile::remove(part);
-        // A tracking pixel is no strip, and no fault of the item either.
-        if (!extension.isEmpty() && size > 0)
-            ;
-        else if (const QString format = sources::UnshowableFormatName(head); !format.isEmpty())
+        // A tracking pixel is no strip, and no fault of the item either. A format the
+        // program cannot show will not change by asking again; an error page may.
+        const QString format = sources::UnshowableFormatName(head);
+        if (extension.isEmpty() && !format.isEmpty()) {
             strip.Refusal =
                 QStringLiteral("the strip is a %1 picture, which Panelwick cannot show").arg(format);
-        else if (strip.Refusal.isEmpty())
+            strip.Unshowable = true;
+        } else if (extension.isEmpty() && strip.Refusal.isEmpty()) {
             strip.Refusal = QStringLiteral("the picture %1 is neither GIF, JPEG nor PNG").arg(picture);
+        }
         StartNextPending();
         return;
     }

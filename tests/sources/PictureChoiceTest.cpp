@@ -47,8 +47,9 @@ TEST(PictureChoice, ItemsOfFeedsShapedLikeRealOnes)
         {"inked/feed.xml", "Inked Daily: Saturday", "/inked/comics/2026-12-05.gif|", "|"},
         {"mediaforms/feed.xml", "One",
          "/mediaforms/strips/1.jpg /mediaforms/strips/1-small.jpg|"
-         "/mediaforms/render?id=2||/mediaforms/strips/4.png",
-         "||/mediaforms/thumbs/3.gif|"},
+         "/mediaforms/render?id=2||/mediaforms/strips/4.png|"
+         "/mediaforms/p/spacer.gif /mediaforms/strips/5.gif",
+         "||/mediaforms/thumbs/3.gif||"},
         {"enclosed/index.rdf", "Strip 44", "/enclosed/files/44.png", ""},
         {"webp/feed.xml", "Lines 9", "/webp/strips/9.webp", ""},
         {"failing/feed.xml", "Fall 3", "/failing/strips/3.gif|/failing/strips/2.gif|", "||"},

@@ -86,6 +86,8 @@ TEST_F(PicturesBatchTest, EveryShapeGivesItsStripAndNothingElse)
     ServeImage("mediaforms/render", "transparent.png"); // "render?id=2": no extension
     ServeImage("mediaforms/thumbs/3.gif", "animated.gif");
     ServeImage("mediaforms/strips/4.png", "quadrants.png");
+    ServeImage("mediaforms/p/spacer.gif", "pixel.gif");
+    ServeImage("mediaforms/strips/5.gif", "offset-local-map.gif");
     ServeImage("enclosed/files/44.png", "transparent.png");
     ServeImage("cards/static/social-card.png", "transparent.png");
     ServeImage("cards/static/logo.png", "transparent.png");
@@ -159,6 +161,7 @@ TEST_F(PicturesBatchTest, EveryShapeGivesItsStripAndNothingElse)
         {"Media Forms", "Media Forms20261202.png", "transparent.png"},
         {"Media Forms", "Media Forms20261203.gif", "animated.gif"}, // a thumbnail, for want of more
         {"Media Forms", "Media Forms20261204.png", "quadrants.png"},
+        {"Media Forms", "Media Forms20261205.gif", "offset-local-map.gif"}, // past a one-pixel spacer
         {"Enclosed", "Enclosed20261204.png", "transparent.png"},
         {"Cards", "Cards20261204.png", "quadrants.png"},
         {"Failing", "Failing20261204.gif", "interlaced.gif"},
