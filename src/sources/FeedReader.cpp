@@ -575,8 +575,13 @@ Feed ReadFeed(const QByteArray& document, const QString& documentAddress, const 
     }
     // The answer's header names the character set before the document does; a document
     // that names none and is no UTF-8 was written in the West's old default.
+    // A declared Latin-1 is read as windows-1252 (its quotes and dashes are what such
+    // feeds hold), as browsers do; other declarations are the XML reader's to follow.
     QByteArray encoding = charset;
-    if (encoding.isEmpty() && !XmlDeclaresEncoding(document) && !IsValidUtf8(document))
+    const QByteArray declared = XmlDeclaredEncoding(document);
+    if (encoding.isEmpty() && IsWesternCharset(declared))
+        encoding = declared;
+    if (encoding.isEmpty() && declared.isEmpty() && !IsValidUtf8(document))
         encoding = "windows-1252";
     const QByteArray lower = encoding.trimmed().toLower();
     const QString text =

@@ -54,12 +54,19 @@ QByteArray HtmlDeclaredCharset(const QByteArray& page)
     return {};
 }
 
-bool XmlDeclaresEncoding(const QByteArray& document)
+QByteArray XmlDeclaredEncoding(const QByteArray& document)
 {
     if (!document.startsWith("<?xml"))
-        return false;
+        return {};
     const qsizetype end = document.indexOf("?>");
-    return document.left(end < 0 ? 200 : end).contains("encoding");
+    static const QRegularExpression re(QStringLiteral("encoding\\s*=\\s*[\"']([A-Za-z0-9._:+-]+)[\"']"));
+    const QRegularExpressionMatch m = re.match(QString::fromLatin1(document.left(end < 0 ? 200 : end)));
+    return m.hasMatch() ? m.captured(1).toLatin1() : QByteArray();
+}
+
+bool IsWesternCharset(const QByteArray& charset)
+{
+    return CanonicalName(charset) == "windows-1252";
 }
 
 bool IsValidUtf8(const QByteArray& bytes)

@@ -19,8 +19,11 @@ QByteArray HtmlDeclaredCharset(const QByteArray& page);
 // or unknown name means UTF-8, and text that is no valid UTF-8 is read as windows-1252.
 QString DecodeText(const QByteArray& bytes, const QByteArray& charset);
 
-// Whether an XML document's declaration names its encoding.
-bool XmlDeclaresEncoding(const QByteArray& document);
+// The encoding an XML document's declaration names; empty when it names none.
+QByteArray XmlDeclaredEncoding(const QByteArray& document);
+
+// Whether the name is one that DecodeText reads as windows-1252.
+bool IsWesternCharset(const QByteArray& charset);
 
 // Whether bytes read as UTF-8 without a fault.
 bool IsValidUtf8(const QByteArray& bytes);
