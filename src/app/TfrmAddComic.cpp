@@ -94,6 +94,7 @@ void TfrmAddComic::btnLookClick()
     const QString address = editAddress->text().trimmed();
     btnOk->setEnabled(false);
     imgPreview->clear();
+    imgPreview->setToolTip(QString());
     if (!sources::IsComicAddress(address)) {
         lblFound->setText(
             QStringLiteral("Give an address beginning with http:// or https://, without blanks."));
@@ -121,8 +122,10 @@ void TfrmAddComic::ProbeDone()
     foundAddress_ = found.Address.isEmpty() ? editAddress->text().trimmed() : found.Address;
     lblFound->setText(
         QStringLiteral("%1, newest strip %2").arg(found.Kind, found.NewestDay.toString(Qt::ISODate)));
-    if (editName->text().trimmed().isEmpty())
-        editName->setText(comics::ComicNameFromTitle(found.Title));
+    if (editName->text().trimmed().isEmpty() || editName->text() == proposedName_) {
+        proposedName_ = comics::ComicNameFromTitle(found.Title);
+        editName->setText(proposedName_);
+    }
     const QImage picture = QImage::fromData(probe_->PictureBytes());
     if (!picture.isNull())
         imgPreview->setPixmap(QPixmap::fromImage(

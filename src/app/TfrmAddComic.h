@@ -53,6 +53,7 @@ private:
     AddFunction add_;
     std::unique_ptr<update::TSourceProbe> probe_;
     QString foundAddress_;
+    QString proposedName_; // the name the last look proposed; a name the user typed stays
     QString added_;
 };
 
