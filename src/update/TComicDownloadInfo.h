@@ -150,6 +150,8 @@ private:
     // True when the page's card picture can only be judged against the home page's, which
     // is then asked (once per job).
     bool AskHomePage(const sources::HtmlHead& head, bool forComicPage);
+    // The picture of the page just received, judged against its home page when known.
+    QString PictureOfPage(const sources::HtmlHead& head) const;
     void ItemFailed(const QString& reason, bool permanent);
     QByteArray AnswerCharset() const;
     bool OnComicSite() const; // the comic's page is on the built-in comic site
@@ -194,7 +196,7 @@ private:
     QString firstFailure_;   // the first item that failed, why
     int failedItems_ = 0;    // items that failed this time (and may be tried again)
     int noPictureItems_ = 0; // items that named no picture, nor did their page
-    bool homeKnown_ = false; // the home page's card picture is known (homeCard_)
+    QString homeAddress_;    // the home page whose card picture is known (homeCard_)
     QString homeCard_;
     std::unique_ptr<sources::HtmlHead> awaitingHome_; // the page judged once the home page is known
     bool homeForComicPage_ = false;

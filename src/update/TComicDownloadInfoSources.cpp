@@ -173,6 +173,10 @@ bool TComicDownloadInfo::FollowSource(const QByteArray& document, const QString&
     else if (feed.Kind != sources::FeedKind::None)
         FollowFeed(feed);
     else if (!head.FeedAddresses.isEmpty()) {
+        if (head.HomePage) { // its card is the one item pages are judged against
+            homeAddress_ = HomeOf(address);
+            homeCard_ = head.CardPicture;
+        }
         if (memory_.Feed != head.FeedAddresses.first()) {
             memory_.Feed = head.FeedAddresses.first();
             memory_.FeedETag.clear();
@@ -257,21 +261,30 @@ TComicDownloadInfo::PendingStrip TComicDownloadInfo::PendingFor(const QDate& day
 
 bool TComicDownloadInfo::AskHomePage(const sources::HtmlHead& head, bool forComicPage)
 {
-    if (homeKnown_ || head.HomePage || head.CardPicture.isEmpty() || head.Picture != head.CardPicture ||
-        head.MainPicture.isEmpty() || head.MainPicture == head.CardPicture)
+    const QString home = HomeOf(http_->CurrentAddress());
+    if (home == homeAddress_ || head.HomePage || head.CardPicture.isEmpty() ||
+        head.Picture != head.CardPicture || head.MainPicture.isEmpty() ||
+        head.MainPicture == head.CardPicture)
         return false;
     awaitingHome_ = std::make_unique<sources::HtmlHead>(head);
     homeForComicPage_ = forComicPage;
-    StartDocument(Step::HomePage, HomeOf(http_->CurrentAddress()),
-                  QStringLiteral("Looking at the comic's home page..."));
+    homeAddress_ = home;
+    homeCard_.clear(); // until the home page tells
+    StartDocument(Step::HomePage, home, QStringLiteral("Looking at the comic's home page..."));
     return true;
+}
+
+QString TComicDownloadInfo::PictureOfPage(const sources::HtmlHead& head) const
+{
+    const bool homeKnown = HomeOf(http_->CurrentAddress()) == homeAddress_;
+    return sources::PagePicture(head, homeKnown ? homeCard_ : QString());
 }
 
 void TComicDownloadInfo::FollowPagePicture(const sources::HtmlHead& head)
 {
     pageFollowed_ = true;
     if (!AskHomePage(head, true))
-        UsePagePicture(head.Picture);
+        UsePagePicture(PictureOfPage(head));
 }
 
 void TComicDownloadInfo::UsePagePicture(const QString& picture)
@@ -320,8 +333,7 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
         if (step_ == Step::Picture || step_ == Step::ItemPage) {
             ItemFailed(reason, false); // the other items go on
         } else if (step_ == Step::HomePage) {
-            homeKnown_ = true; // the page is judged without it
-            const QString picture = awaitingHome_->Picture;
+            const QString picture = awaitingHome_->Picture; // judged without the home page
             awaitingHome_.reset();
             if (homeForComicPage_) {
                 UsePagePicture(picture);
@@ -359,7 +371,6 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
         return;
     }
     if (step_ == Step::HomePage) {
-        homeKnown_ = true;
         homeCard_ = sources::ScanHtmlHead(document, address, charset).CardPicture;
         const QString picture = sources::PagePicture(*awaitingHome_, homeCard_);
         awaitingHome_.reset();
@@ -376,9 +387,9 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
     const sources::HtmlHead head = sources::ScanHtmlHead(document, address, charset);
     if (AskHomePage(head, false))
         return;
-    if (!head.Picture.isEmpty()) {
+    if (const QString picture = PictureOfPage(head); !picture.isEmpty()) {
         PendingStrip& item = pending_[pendingIndex_];
-        item.Pictures = QStringList{head.Picture};
+        item.Pictures = QStringList{picture};
         if (item.PictureTitle.isEmpty())
             item.PictureTitle = head.PictureTitle;
         if (item.PictureAlt.isEmpty())

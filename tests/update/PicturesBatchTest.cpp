@@ -77,6 +77,7 @@ TEST_F(PicturesBatchTest, EveryShapeGivesItsStripAndNothingElse)
     ServeImage("img/hero-logo.png", "transparent.png");
     ServeImage("img/patreon-banner.jpg", "gray.jpg");
     ServeImage("comics/1205.png", "quadrants.png");
+    ServeImage("comics/1204.png", "cmyk.jpg");
     ServeImage("banners/leader.gif", "animated.gif"); // on other.test, like the counters
     ServeImage("~r/InkedDaily/~4/x1", "pixel.gif");
     ServeImage("inked/comics/2026-12-05.gif", "quadrants.gif");
@@ -155,6 +156,8 @@ TEST_F(PicturesBatchTest, EveryShapeGivesItsStripAndNothingElse)
     const Stored stored[] = {
         {"Hero Comics", "Hero Comics20261205.png", "quadrants.png"}, // not the card every page has
         {"Hero Page", "Hero Page20261205.png", "quadrants.png"},
+        {"Hero Comics", "Hero Comics20261204.jpg", "cmyk.jpg"}, // the home page asked once for both
+        {"Hero Page", "Hero Page20261204.jpg", "cmyk.jpg"},
         {"Inked", "Inked20261206.gif", "quadrants.gif"},         // 18:00 PT is 02:00 UTC the next day
         {"Inked", "Inked20261203.gif", "wide.gif"},              // from the item's page, past the counter
         {"Media Forms", "Media Forms20261201.jpg", "color.jpg"}, // the group's default
@@ -183,8 +186,8 @@ TEST_F(PicturesBatchTest, EveryShapeGivesItsStripAndNothingElse)
     // The home page did not change, its feed did: the entry holding the page's address
     // asks the feed all the same. The failed item is asked for again.
     QByteArray feed = ReadAll(test::FixturePath("sites/feed.xml"));
-    feed.replace("<item>", "<item><title>Page 1206</title><link>@SITE@/comic/1206/</link>"
-                           "<pubDate>Sun, 06 Dec 2026 12:00:00 +0000</pubDate></item><item>");
+    feed.insert(feed.indexOf("<item>"), "<item><title>Page 1206</title><link>@SITE@/comic/1206/</link>"
+                                        "<pubDate>Sun, 06 Dec 2026 12:00:00 +0000</pubDate></item>");
     Serve("feed.xml", feed, kOld.addDays(5));
     Serve("comic/1206/index.html",
           ReadAll(test::FixturePath("sites/comic/1205/index.html")).replace("1205", "1206"));
