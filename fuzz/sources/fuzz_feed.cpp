@@ -15,6 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const pw::sources::FeedItem& item : feed.Items) {
         RequireWebAddress(item.Picture);
         RequireWebAddress(item.Link);
+        for (const QString& picture : item.Pictures + item.LastResortPictures)
+            RequireWebAddress(picture);
+        if (item.Picture != item.Pictures.value(0))
+            __builtin_trap();
     }
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "sources/HtmlHead.h"
+#include "sources/HtmlPictures.h"
 
 #include "RequireWebAddress.h"
 
@@ -11,9 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const pw::sources::HtmlHead head =
         pw::sources::ScanHtmlHead(page, QStringLiteral("http://comics.test/a/b.html"));
     RequireWebAddress(head.Picture);
+    RequireWebAddress(head.CardPicture);
+    RequireWebAddress(head.MainPicture);
+    RequireWebAddress(pw::sources::PagePicture(head, QStringLiteral("https://comics.test/card.png")));
     for (const QString& feed : head.FeedAddresses)
         RequireWebAddress(feed);
-    RequireWebAddress(
-        pw::sources::FirstImageSource(QString::fromUtf8(page), QStringLiteral("https://comics.test/")));
+    for (const pw::sources::PictureCandidate& c :
+         pw::sources::ImagesIn(QString::fromUtf8(page), QStringLiteral("https://comics.test/")))
+        RequireWebAddress(c.Address);
     return 0;
 }

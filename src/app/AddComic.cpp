@@ -99,7 +99,7 @@ int AddComic::Run(const TStartupOptions& options, QTextStream& out)
         name = comics::FreeComicName(
             proposed, [&all](const QString& n) { return all.FindByNameIgnoringCase(n) != nullptr; });
     }
-    if (!comics::TUserCatalogue::Append(options.Paths.UserCataloguePath, name, address, &why))
+    if (!comics::TUserCatalogue::Append(options.Paths.UserCataloguePath, name, found.Address, &why))
         return Refuse(QStringLiteral("Couldn't add %1 to the catalogue: %2.").arg(name, why));
     ini.WriteBool(QStringLiteral("Comics"), name, true);
     out << "Added " << name << ": " << found.Kind << ", newest strip "

@@ -126,6 +126,7 @@ void TfrmAddComic::btnLookClick()
     SetAddable(false);
     foundAddress_.clear();
     imgPreview->clear();
+    imgPreview->setToolTip(QString());
     // A name the dialog proposed belongs to the address looked at before.
     if (!proposedName_.isEmpty() && editName->text() == proposedName_)
         editName->clear();
@@ -176,7 +177,7 @@ void TfrmAddComic::ProbeDone()
         SetFound(QStringLiteral("Already followed as %1").arg(followed));
         return;
     }
-    foundAddress_ = lookingAt_;
+    foundAddress_ = found.Address.isEmpty() ? lookingAt_ : found.Address;
     SetFound(QStringLiteral("%1, newest strip %2").arg(found.Kind, found.NewestDay.toString(Qt::ISODate)));
     if (editName->text().trimmed().isEmpty()) {
         const QString title = comics::ComicNameFromTitle(found.Title);
@@ -193,6 +194,7 @@ void TfrmAddComic::ProbeDone()
     if (!picture.isNull())
         imgPreview->setPixmap(QPixmap::fromImage(
             picture.scaled(kPreviewWidth, kPreviewHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    imgPreview->setToolTip(found.Picture); // which of the page's pictures was taken
     SetAddable(true);
 }
 

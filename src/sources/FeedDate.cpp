@@ -106,23 +106,34 @@ std::optional<int> NumericOffset(const QString& text)
     return m.captured(1) == QLatin1String("-") ? -seconds : seconds;
 }
 
-// Zone names feeds use, US and European ones included, in hours east of UTC.
+// Zone names feeds use, in minutes east of UTC: the North American ones with their
+// generic forms ("PT", "ET"), European ones, and RFC 822's single military letters (with
+// RFC 822's own signs, "A" is -1 and "N" is +1, as long-standing feed parsers read them;
+// "J" is no zone).
 std::optional<int> NamedOffset(const QString& name)
 {
     struct Zone {
         const char* Name;
-        int Hours;
+        int Minutes;
     };
     static constexpr Zone zones[] = {
-        {"z", 0},     {"ut", 0},    {"utc", 0},   {"gmt", 0},  {"etc/gmt", 0}, {"etc/utc", 0}, {"est", -5},
-        {"edt", -4},  {"cst", -6},  {"cdt", -5},  {"mst", -7}, {"mdt", -6},    {"pst", -8},    {"pdt", -7},
-        {"akst", -9}, {"akdt", -8}, {"hst", -10}, {"wet", 0},  {"west", 1},    {"bst", 1},     {"ist", 1},
-        {"cet", 1},   {"cest", 2},  {"met", 1},   {"mest", 2}, {"eet", 2},     {"eest", 3},    {"msk", 3},
+        {"z", 0},       {"ut", 0},      {"utc", 0},    {"gmt", 0},    {"etc/gmt", 0}, {"etc/utc", 0},
+        {"nst", -210},  {"ndt", -150},  {"nt", -210},  {"ast", -240}, {"adt", -180},  {"at", -240},
+        {"est", -300},  {"edt", -240},  {"et", -300},  {"cst", -360}, {"cdt", -300},  {"ct", -360},
+        {"mst", -420},  {"mdt", -360},  {"mt", -420},  {"pst", -480}, {"pdt", -420},  {"pt", -480},
+        {"akst", -540}, {"akdt", -480}, {"akt", -540}, {"hst", -600}, {"hast", -600}, {"hadt", -540},
+        {"wet", 0},     {"west", 60},   {"bst", 60},   {"ist", 60},   {"cet", 60},    {"cest", 120},
+        {"met", 60},    {"mest", 120},  {"eet", 120},  {"eest", 180}, {"msk", 180},
     };
     const QString lower = name.toLower();
+    if (lower.size() == 1 && lower[0] >= u'a' && lower[0] <= u'y' && lower[0] != u'j') {
+        const char16_t c = lower[0].unicode();
+        const int hours = c <= u'i' ? -(c - u'a' + 1) : c <= u'm' ? -(c - u'k' + 10) : c - u'n' + 1;
+        return hours * 3600;
+    }
     for (const Zone& z : zones)
         if (lower == QLatin1String(z.Name))
-            return z.Hours * 3600;
+            return z.Minutes * 60;
     return std::nullopt;
 }
 

@@ -1,9 +1,10 @@
 #include "sources/FeedReader.h"
 
 #include "sources/AddressJoin.h"
-#include "sources/HtmlHead.h"
+#include "sources/HtmlPictures.h"
 #include "sources/HtmlTagScanner.h"
 #include "sources/XmlShape.h"
+#include "sources/TextCharset.h"
 
 #include <QXmlStreamReader>
 #include <array>
@@ -15,8 +16,12 @@ namespace {
 
 constexpr qsizetype kMaxFieldChars = 1024 * 1024;
 constexpr int kMaxDepth = 256;
+constexpr std::size_t kMaxPictures = 200; // candidates per item
 
-enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Xml, Other };
+enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Enc, Xml, Other };
+
+const QLatin1StringView kRdfUri("http://www.w3.org/1999/02/22-rdf-syntax-ns#");
+const QLatin1StringView kEncUri("http://purl.oclc.org/net/rss_2.0/enc#");
 
 Ns NsFromUri(QStringView uri)
 {
@@ -34,6 +39,8 @@ Ns NsFromUri(QStringView uri)
         return Ns::Dc;
     if (uri == u"http://search.yahoo.com/mrss/" || uri == u"http://search.yahoo.com/mrss")
         return Ns::Media;
+    if (uri == kEncUri)
+        return Ns::Enc;
     return Ns::Other;
 }
 
@@ -53,6 +60,8 @@ Ns NsFromPrefix(QStringView prefix, Ns unprefixed)
         return Ns::Dc;
     if (prefix == u"media")
         return Ns::Media;
+    if (prefix == u"enc")
+        return Ns::Enc;
     if (prefix == u"xml")
         return Ns::Xml;
     return Ns::Other;
@@ -61,6 +70,21 @@ Ns NsFromPrefix(QStringView prefix, Ns unprefixed)
 bool IsImageType(const QString& type)
 {
     return type.trimmed().startsWith(QLatin1String("image/"), Qt::CaseInsensitive);
+}
+
+// A type that says nothing: the address's extension, or the answer's first bytes, decide.
+bool IsVagueType(const QString& type)
+{
+    const QString t = type.trimmed().toLower();
+    return t.isEmpty() || t == QLatin1String("application/octet-stream") ||
+           t == QLatin1String("binary/octet-stream");
+}
+
+int DeclaredPixels(const QString& value)
+{
+    bool ok = false;
+    const int n = value.trimmed().toInt(&ok);
+    return ok && n > 0 && n < 100000 ? n : 0;
 }
 
 // Which texts of an item are kept; the order is the picture search's.
@@ -96,16 +120,25 @@ struct ItemDraft {
     std::array<QString, FieldCount> Text;
     std::array<QString, FieldCount> Base; // the address each text's relative references use
     std::array<bool, FieldCount> Seen{};
-    QString TypedPicture; // enclosure or media:content of an image type
-    QString XhtmlPicture; // <img> inside XHTML content or summary
+    std::vector<PictureCandidate> Attached;   // enclosures and media:content
+    std::vector<PictureCandidate> Thumbnails; // media:thumbnail
+    std::vector<PictureCandidate> Xhtml;      // <img> inside XHTML content or summary
+    QString XhtmlLink;                        // the <a href> an XHTML <img> stands in
+    std::size_t GroupStart = 0;               // where the open media:group's pictures begin
+    bool InGroup = false;
     QString AtomLink;
 };
 
 class FeedParser {
 public:
-    FeedParser(const QByteArray& document, const QString& address, bool namespaces)
-        : reader_(document), address_(address)
+    // text, when not null, is the document already decoded (its declaration is then ignored).
+    FeedParser(const QByteArray& document, const QString& text, const QString& address, bool namespaces)
+        : address_(address)
     {
+        if (text.isNull())
+            reader_.addData(document);
+        else
+            reader_.addData(text);
         reader_.setNamespaceProcessing(namespaces);
         reader_.setEntityExpansionLimit(1024);
         reader_.setEntityResolver(&entities_);
@@ -127,13 +160,25 @@ private:
         return NsFromPrefix(reader_.prefix(), rootVocabulary_);
     }
     QString Attr(QLatin1StringView name) const { return reader_.attributes().value(name).toString(); }
+    // An attribute of another vocabulary than its element's (rdf:resource on enc:enclosure).
+    QString ForeignAttr(QLatin1StringView uri, QLatin1StringView prefixed) const
+    {
+        if (reader_.namespaceProcessing())
+            return reader_.attributes()
+                .value(uri, prefixed.mid(prefixed.indexOf(QLatin1Char(':')) + 1))
+                .toString();
+        return reader_.attributes().value(prefixed).toString();
+    }
+    void Attach(PictureOrigin origin, const QString& url, const QString& type, const QString& medium);
     QString CurrentBase() const { return stack_.empty() ? address_ : stack_.back().base; }
     bool IsItemStart(Ns ns, QStringView name) const;
     bool IsChannelTitle(Ns ns, QStringView name) const;
+    bool IsChannelLink(Ns ns, QStringView name) const;
     void StartElement();
     void EndElement();
     void ItemElement(Ns ns, QStringView name);
     void FinishItem();
+    void RankItems();
     void Refuse(const QString& why) { error_ = why; }
 
     HtmlEntities entities_;
@@ -147,7 +192,7 @@ private:
     std::optional<ItemDraft> item_;
     std::size_t itemDepth_ = 0;
     bool itemsFull_ = false;
-    // Text being collected: for an item field, or the channel's title (-1).
+    // Text being collected: for an item field, the channel's title (-1) or link (-3).
     int captureField_ = -2;
     std::size_t captureDepth_ = 0;
     QString capture_;
@@ -163,6 +208,23 @@ bool FeedParser::IsItemStart(Ns ns, QStringView name) const
         return (ns == Ns::Rss1 || ns == Ns::None) && name == u"item";
     case FeedKind::Atom:
         return ns == Ns::Atom && name == u"entry";
+    case FeedKind::None:
+        break;
+    }
+    return false;
+}
+
+bool FeedParser::IsChannelLink(Ns ns, QStringView name) const
+{
+    if (name != u"link" || stack_.size() < 2 || !feed_.Site.isEmpty())
+        return false;
+    const Open& parent = stack_[stack_.size() - 2];
+    switch (feed_.Kind) {
+    case FeedKind::Rss2:
+        return ns == Ns::None && parent.name == u"channel";
+    case FeedKind::Rss1:
+        return ns == Ns::Rss1 && parent.name == u"channel";
+    case FeedKind::Atom:
     case FeedKind::None:
         break;
     }
@@ -232,10 +294,15 @@ void FeedParser::StartElement()
         itemDepth_ = stack_.size();
         return;
     }
-    if (IsChannelTitle(ns, name)) {
-        captureField_ = -1;
+    if (IsChannelTitle(ns, name) || IsChannelLink(ns, name)) {
+        captureField_ = name == u"title" ? -1 : -3;
         captureDepth_ = stack_.size();
         capture_.clear();
+    } else if (feed_.Kind == FeedKind::Atom && ns == Ns::Atom && name == u"link" && stack_.size() == 2 &&
+               feed_.Site.isEmpty()) {
+        const QString rel = Attr(QLatin1StringView("rel"));
+        if (rel.isEmpty() || rel == QLatin1String("alternate"))
+            feed_.Site = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("href")));
     }
 }
 
@@ -243,20 +310,48 @@ void FeedParser::ItemElement(Ns ns, QStringView name)
 {
     ItemDraft& d = *item_;
     if (xhtmlDepth_ != 0) {
-        if (name == u"img" && d.XhtmlPicture.isEmpty())
-            d.XhtmlPicture = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("src")));
+        if (name == u"a") {
+            d.XhtmlLink = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("href")));
+        } else if (name == u"img" && d.Xhtml.size() < kMaxPictures) {
+            PictureCandidate c;
+            c.Address = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("src")));
+            c.Width = DeclaredPixels(Attr(QLatin1StringView("width")));
+            c.Height = DeclaredPixels(Attr(QLatin1StringView("height")));
+            c.ImageMap = reader_.attributes().hasAttribute(QLatin1StringView("usemap"));
+            c.LinkAddress = d.XhtmlLink;
+            c.Alt = Attr(QLatin1StringView("alt")).simplified();
+            c.Title = Attr(QLatin1StringView("title")).simplified();
+            const QString marks =
+                Attr(QLatin1StringView("id")) + QLatin1Char(' ') + Attr(QLatin1StringView("class"));
+            c.Hints = marks.toLower();
+            c.MarkedComic = NamesComic(marks);
+            if (!c.Address.isEmpty())
+                d.Xhtml.push_back(std::move(c));
+        }
+        return;
+    }
+    if (ns == Ns::Media && name == u"group") {
+        d.InGroup = true;
+        d.GroupStart = d.Attached.size();
         return;
     }
     if (ns == Ns::Media && name == u"content") {
-        const QString url = Attr(QLatin1StringView("url"));
-        if (d.TypedPicture.isEmpty() && (IsImageType(Attr(QLatin1StringView("type"))) ||
-                                         Attr(QLatin1StringView("medium")) == QLatin1String("image")))
-            d.TypedPicture = ResolveAddress(CurrentBase(), url);
+        Attach(PictureOrigin::Media, Attr(QLatin1StringView("url")), Attr(QLatin1StringView("type")),
+               Attr(QLatin1StringView("medium")));
+        return;
+    }
+    if (ns == Ns::Media && name == u"thumbnail") {
+        Attach(PictureOrigin::Thumbnail, Attr(QLatin1StringView("url")), QString(), QString());
         return;
     }
     if (feed_.Kind == FeedKind::Rss2 && ns == Ns::None && name == u"enclosure") {
-        if (d.TypedPicture.isEmpty() && IsImageType(Attr(QLatin1StringView("type"))))
-            d.TypedPicture = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("url")));
+        Attach(PictureOrigin::Enclosure, Attr(QLatin1StringView("url")), Attr(QLatin1StringView("type")),
+               QString());
+        return;
+    }
+    if (ns == Ns::Enc && name == u"enclosure") {
+        Attach(PictureOrigin::Enclosure, ForeignAttr(kRdfUri, QLatin1StringView("rdf:resource")),
+               ForeignAttr(kEncUri, QLatin1StringView("enc:type")), QString());
         return;
     }
     if (feed_.Kind == FeedKind::Atom && ns == Ns::Atom && name == u"link") {
@@ -264,9 +359,9 @@ void FeedParser::ItemElement(Ns ns, QStringView name)
         const QString href = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("href")));
         if ((rel.isEmpty() || rel == QLatin1String("alternate")) && d.AtomLink.isEmpty())
             d.AtomLink = href;
-        else if (rel == QLatin1String("enclosure") && IsImageType(Attr(QLatin1StringView("type"))) &&
-                 d.TypedPicture.isEmpty())
-            d.TypedPicture = href;
+        else if (rel == QLatin1String("enclosure"))
+            Attach(PictureOrigin::Enclosure, Attr(QLatin1StringView("href")), Attr(QLatin1StringView("type")),
+                   QString());
         return;
     }
     if (stack_.size() != itemDepth_ + 1)
@@ -305,11 +400,42 @@ void FeedParser::ItemElement(Ns ns, QStringView name)
     capture_.clear();
 }
 
+void FeedParser::Attach(PictureOrigin origin, const QString& url, const QString& type, const QString& medium)
+{
+    ItemDraft& d = *item_;
+    // A type or medium that names something else (a video, a podcast) is no picture;
+    // without either the address's extension, or else the answer's first bytes, decide.
+    const bool picture =
+        IsImageType(type) || medium.compare(QLatin1String("image"), Qt::CaseInsensitive) == 0;
+    if (!picture && (!IsVagueType(type) || !medium.trimmed().isEmpty()))
+        return;
+    PictureCandidate c;
+    c.Origin = origin;
+    c.Address = ResolveAddress(CurrentBase(), url);
+    c.Width = DeclaredPixels(Attr(QLatin1StringView("width")));
+    c.Height = DeclaredPixels(Attr(QLatin1StringView("height")));
+    std::vector<PictureCandidate>& list = origin == PictureOrigin::Thumbnail ? d.Thumbnails : d.Attached;
+    if (c.Address.isEmpty() || list.size() >= kMaxPictures)
+        return;
+    // The picture a media:group marks as its default comes first among the group's.
+    if (origin == PictureOrigin::Media && d.InGroup &&
+        Attr(QLatin1StringView("isDefault")) == QLatin1String("true"))
+        list.insert(list.begin() + qMin(d.GroupStart, list.size()), std::move(c));
+    else
+        list.push_back(std::move(c));
+}
+
 void FeedParser::EndElement()
 {
+    if (item_ && xhtmlDepth_ == 0 && reader_.name() == u"group" && NsOf() == Ns::Media)
+        item_->InGroup = false;
+    if (item_ && xhtmlDepth_ != 0 && reader_.name() == u"a")
+        item_->XhtmlLink.clear();
     if (captureField_ != -2 && stack_.size() == captureDepth_) {
         if (captureField_ == -1) {
             feed_.Title = capture_.simplified();
+        } else if (captureField_ == -3) {
+            feed_.Site = ResolveAddress(CurrentBase(), capture_.trimmed());
         } else if (item_) {
             item_->Text[captureField_] = capture_;
             item_->Base[captureField_] = CurrentBase();
@@ -338,18 +464,23 @@ void FeedParser::FinishItem()
     for (Field f : kDateTexts)
         if (d.Seen[f] && (item.Date = ParseFeedDate(d.Text[f])))
             break;
-    item.Picture = d.TypedPicture;
+    item.Candidates = d.Attached;
+    bool xhtmlTaken = false;
     for (Field f : kPictureTexts) {
-        if (!item.Picture.isEmpty())
-            break;
-        if (f == AtomContent || f == Summary)
-            if (!d.XhtmlPicture.isEmpty()) {
-                item.Picture = d.XhtmlPicture;
-                break;
-            }
-        if (d.Seen[f])
-            item.Picture = FirstImageSource(d.Text[f], d.Base[f]);
+        std::vector<PictureCandidate> images;
+        if ((f == AtomContent || f == Summary) && !d.Xhtml.empty() && !xhtmlTaken) {
+            images = d.Xhtml;
+            xhtmlTaken = true;
+        } else if (d.Seen[f]) {
+            images =
+                ImagesIn(d.Text[f], d.Base[f], kMaxPictures - qMin(kMaxPictures, item.Candidates.size()));
+        }
+        for (PictureCandidate& c : images)
+            if (item.Candidates.size() < kMaxPictures)
+                item.Candidates.push_back(std::move(c));
     }
+    for (const PictureCandidate& c : d.Thumbnails)
+        item.Candidates.push_back(c);
     feed_.Items.push_back(std::move(item));
 }
 
@@ -384,10 +515,33 @@ Feed FeedParser::Run()
     if (error_.isEmpty() && reader_.hasError())
         error_ = reader_.errorString();
     feed_.Error = error_;
+    RankItems();
     if (feed_.Error.isEmpty() && itemsFull_)
         feed_.Error = QStringLiteral("the feed holds more than %1 items; the rest were passed over")
                           .arg(Feed::kMaxItems);
     return std::move(feed_);
+}
+
+void FeedParser::RankItems()
+{
+    // The channel's link names the comic's site; a feed without one is on the comic's site
+    // itself (feeds served by a feed service carry their link).
+    const QString site = feed_.Site.isEmpty() ? address_ : feed_.Site;
+    for (FeedItem& item : feed_.Items) {
+        QStringList own = {site};
+        if (!item.Link.isEmpty())
+            own.prepend(item.Link);
+        const RankedPictures ranked = RankPictures(item.Candidates, own);
+        for (const PictureCandidate& c : ranked.Best)
+            item.Pictures.append(c.Address);
+        for (const PictureCandidate& c : ranked.LastResort)
+            item.LastResortPictures.append(c.Address);
+        if (!ranked.Best.empty()) {
+            item.Picture = ranked.Best.front().Address;
+            item.PictureTitle = ranked.Best.front().Title;
+            item.PictureAlt = ranked.Best.front().Alt;
+        }
+    }
 }
 
 bool UndeclaredPrefix(const Feed& feed)
@@ -413,7 +567,7 @@ QString FeedKindName(FeedKind kind)
     return {};
 }
 
-Feed ReadFeed(const QByteArray& document, const QString& documentAddress)
+Feed ReadFeed(const QByteArray& document, const QString& documentAddress, const QByteArray& charset)
 {
     if (document.size() > Feed::kMaxBytes) {
         Feed refused;
@@ -432,9 +586,22 @@ Feed ReadFeed(const QByteArray& document, const QString& documentAddress)
         none.Error = QStringLiteral("the document is no RSS or Atom feed");
         return none;
     }
-    Feed feed = FeedParser(document, documentAddress, true).Run();
+    // The answer's header names the character set before the document does; a document
+    // that names none and is no UTF-8 was written in the West's old default.
+    // A declared Latin-1 is read as windows-1252 (its quotes and dashes are what such
+    // feeds hold), as browsers do; other declarations are the XML reader's to follow.
+    QByteArray encoding = charset;
+    const QByteArray declared = XmlDeclaredEncoding(document);
+    if (encoding.isEmpty() && IsWesternCharset(declared))
+        encoding = declared;
+    if (encoding.isEmpty() && declared.isEmpty() && !IsValidUtf8(document))
+        encoding = "windows-1252";
+    const QByteArray lower = encoding.trimmed().toLower();
+    const QString text =
+        lower.isEmpty() || lower == "utf-8" || lower == "utf8" ? QString() : DecodeText(document, encoding);
+    Feed feed = FeedParser(document, text, documentAddress, true).Run();
     if (UndeclaredPrefix(feed))
-        feed = FeedParser(document, documentAddress, false).Run();
+        feed = FeedParser(document, text, documentAddress, false).Run();
     return feed;
 }
 

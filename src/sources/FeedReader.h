@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sources/FeedDate.h"
+#include "sources/PictureChoice.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,8 +17,13 @@ QString FeedKindName(FeedKind kind);
 
 struct FeedItem {
     QString Title;
-    QString Link;    // the item's own page, absolute http(s), may be empty
-    QString Picture; // absolute http(s); empty when the item names none (ask Link's page)
+    QString Link;                   // the item's own page, absolute http(s), may be empty
+    QString Picture;                // the best of Pictures; empty when the item names none (ask Link's page)
+    QStringList Pictures;           // every usable picture, best first
+    QStringList LastResortPictures; // thumbnails: only when the item's page names no picture
+    QString PictureTitle;           // the best picture's title text (the hover text), and
+    QString PictureAlt;             // its alt text; empty when it has none
+    std::vector<PictureCandidate> Candidates; // everything the item named, in its order
     std::optional<FeedDate> Date;
 };
 
@@ -27,6 +33,7 @@ struct Feed {
 
     FeedKind Kind = FeedKind::None;
     QString Title;
+    QString Site;                // the channel's own link (the comic's site); may be empty
     std::vector<FeedItem> Items; // document order
     // Why the document could not be read (whole or in part); empty when it was. Items
     // read completely before a fault are kept.
@@ -37,11 +44,16 @@ struct Feed {
 };
 
 // Reads an RSS 2.0, RSS 1.0 (RDF) or Atom 1.0 document. Kind None when the root is
-// none of these. The item's picture is, in this order: an enclosure or media:content
-// of an image type; the first <img> of content:encoded, content, description or
-// summary (escaped HTML, CDATA or XHTML). Relative addresses resolve against xml:base,
-// else documentAddress. Entities the document declares itself refuse it at once; no
-// external entity or DTD is ever fetched; size, item count and field length are capped.
-Feed ReadFeed(const QByteArray& document, const QString& documentAddress);
+// none of these. An item's candidate pictures are, in this order: its enclosures
+// (RSS, Atom, mod_enclosure) and media:content (a media:group's default first) that are
+// pictures by type, medium or, without either, not something else by the address's
+// extension; then every <img> of content:encoded, content, description and summary
+// (escaped HTML, CDATA or XHTML); media:thumbnail last. RankPictures orders them, with
+// the item's page and the feed's site as the comic's own site. Relative addresses
+// resolve against xml:base, else documentAddress. Entities the document declares itself
+// refuse it at once; no external entity or DTD is ever fetched; size, item count and
+// field length are capped. charset is the character set the answer's header names
+// (empty when none); it wins over the document's own declaration.
+Feed ReadFeed(const QByteArray& document, const QString& documentAddress, const QByteArray& charset = {});
 
 } // namespace pw::sources

@@ -1,7 +1,12 @@
 #include "sources/HtmlHead.h"
 
 #include "sources/AddressJoin.h"
+#include "sources/HtmlPictures.h"
 #include "sources/HtmlTagScanner.h"
+#include "sources/TextCharset.h"
+
+#include <QRegularExpression>
+#include <QUrl>
 
 namespace pw::sources {
 
@@ -26,36 +31,105 @@ bool IsFeedType(const QString& type)
            t.startsWith(QLatin1String("application/atom+xml"));
 }
 
+// Titles that frameworks and page builders leave in place of the site's own.
+bool IsGenericTitle(const QString& title, const QString& pageAddress)
+{
+    const QString t = title.toLower();
+    static const QStringList generic = {QStringLiteral("react app"),
+                                        QStringLiteral("vite app"),
+                                        QStringLiteral("vite + react"),
+                                        QStringLiteral("vite + vue"),
+                                        QStringLiteral("vue app"),
+                                        QStringLiteral("angular"),
+                                        QStringLiteral("loading"),
+                                        QStringLiteral("loading..."),
+                                        QStringLiteral("loading…"),
+                                        QStringLiteral("untitled"),
+                                        QStringLiteral("untitled document"),
+                                        QStringLiteral("document"),
+                                        QStringLiteral("home"),
+                                        QStringLiteral("index"),
+                                        QStringLiteral("welcome"),
+                                        QStringLiteral("new tab"),
+                                        QStringLiteral("app"),
+                                        QStringLiteral("next.js"),
+                                        QStringLiteral("home page"),
+                                        QStringLiteral("homepage")};
+    return t.isEmpty() || generic.contains(t) || t == QUrl(pageAddress).host().toLower();
+}
+
+bool IsHomeAddress(const QString& address)
+{
+    const QUrl url(address);
+    const QString path = url.path();
+    static const QRegularExpression index(QStringLiteral("^/index\\.[a-z]+$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return !url.hasQuery() && (path.isEmpty() || path == QLatin1String("/") || index.match(path).hasMatch());
+}
+
 } // namespace
 
-HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
+bool IsGenericCardName(const QString& address)
 {
-    const QString text = QString::fromUtf8(page);
+    QString name = QUrl(address).path().toLower();
+    name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    name =
+        name.left(name.lastIndexOf(QLatin1Char('.')) < 0 ? name.size() : name.lastIndexOf(QLatin1Char('.')));
+    static const QStringList words = {
+        QStringLiteral("og"),      QStringLiteral("ogimage"),  QStringLiteral("opengraph"),
+        QStringLiteral("social"),  QStringLiteral("share"),    QStringLiteral("sharing"),
+        QStringLiteral("card"),    QStringLiteral("cards"),    QStringLiteral("logo"),
+        QStringLiteral("default"), QStringLiteral("fallback"), QStringLiteral("placeholder"),
+        QStringLiteral("banner"),  QStringLiteral("facebook"), QStringLiteral("fb"),
+        QStringLiteral("twitter"), QStringLiteral("site"),     QStringLiteral("brand"),
+        QStringLiteral("icon"),    QStringLiteral("favicon"),  QStringLiteral("touch")};
+    // A number or date in the name makes it one strip's own card.
+    static const QRegularExpression number(QStringLiteral("\\d{3}"));
+    if (number.match(name).hasMatch())
+        return false;
+    static const QRegularExpression separators(QStringLiteral("[-_.\\s]+"));
+    for (const QString& part : name.split(separators, Qt::SkipEmptyParts))
+        if (words.contains(part))
+            return true;
+    return false;
+}
+
+HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress, const QByteArray& charset)
+{
+    const QString text = DecodeText(page, charset.isEmpty() ? HtmlDeclaredCharset(page) : charset);
     HtmlTagScanner scanner(text);
     HtmlHead head;
     QString base = pageAddress;
     QStringList feedRefs;
-    QString ogImage, twitterImage, siteName;
+    QString ogImage, twitterImage, imageSrc, siteName, ogTitle, canonical;
+    int svgDepth = 0; // an <svg> has <title>s of its own
     while (const auto tag = scanner.Next()) {
-        if (tag->Closing) {
-            if (tag->Name == QLatin1String("head"))
-                break;
+        if (tag->Name == QLatin1String("svg")) {
+            svgDepth = qMax(0, svgDepth + (tag->Closing ? -1 : 1));
             continue;
         }
-        if (tag->Name == QLatin1String("body"))
-            break;
+        if (tag->Closing)
+            continue;
         if (tag->Name == QLatin1String("base")) {
             const QString href = ResolveAddress(pageAddress, tag->Attribute(QLatin1StringView("href")));
-            if (!href.isEmpty())
+            if (!href.isEmpty() && base == pageAddress)
                 base = href;
-        } else if (tag->Name == QLatin1String("title") && head.Title.isEmpty()) {
-            head.Title = DecodeCharacterReferences(
-                             scanner.TextUntilEndTag(QLatin1StringView("title")).left(kMaxTitleChars))
-                             .simplified();
+        } else if (tag->Name == QLatin1String("title") && svgDepth == 0) {
+            const QString title =
+                DecodeCharacterReferences(
+                    scanner.TextUntilEndTag(QLatin1StringView("title")).left(kMaxTitleChars))
+                    .simplified();
+            if (IsGenericTitle(head.Title, pageAddress) && !IsGenericTitle(title, pageAddress))
+                head.Title = title;
         } else if (tag->Name == QLatin1String("link")) {
-            if (HasToken(tag->Attribute(QLatin1StringView("rel")), QLatin1StringView("alternate")) &&
+            const QString rel = tag->Attribute(QLatin1StringView("rel"));
+            if (HasToken(rel, QLatin1StringView("alternate")) &&
                 IsFeedType(tag->Attribute(QLatin1StringView("type"))) && feedRefs.size() < kMaxFeedLinks)
                 feedRefs.append(tag->Attribute(QLatin1StringView("href")));
+            else if (HasToken(rel, QLatin1StringView("canonical")) && canonical.isNull())
+                canonical = tag->Attribute(QLatin1StringView("href"));
+            else if (HasToken(rel, QLatin1StringView("image_src")) && imageSrc.isNull())
+                imageSrc = tag->Attribute(QLatin1StringView("href"));
         } else if (tag->Name == QLatin1String("meta")) {
             // Open Graph uses property=, Twitter cards name=; pages mix them up.
             QString key = tag->Attribute(QLatin1StringView("property"));
@@ -72,6 +146,8 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
                 twitterImage = content;
             else if (key == QLatin1String("og:site_name") && siteName.isNull())
                 siteName = content.left(kMaxTitleChars).simplified();
+            else if (key == QLatin1String("og:title") && ogTitle.isNull())
+                ogTitle = content.left(kMaxTitleChars).simplified();
         }
     }
     // <base> applies to the whole document, also to what stood before it.
@@ -80,24 +156,39 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
         if (!address.isEmpty() && !head.FeedAddresses.contains(address))
             head.FeedAddresses.append(address);
     }
-    head.Picture = ResolveAddress(base, ogImage);
-    if (head.Picture.isEmpty())
-        head.Picture = ResolveAddress(base, twitterImage);
-    if (head.Title.isEmpty())
-        head.Title = siteName;
+    for (const QString& card : {ogImage, twitterImage, imageSrc})
+        if (head.CardPicture.isEmpty())
+            head.CardPicture = ResolveAddress(base, card);
+    head.Canonical = ResolveAddress(base, canonical);
+    if (IsGenericTitle(head.Title, pageAddress))
+        head.Title = !siteName.isEmpty() ? siteName : !ogTitle.isEmpty() ? ogTitle : head.Title;
+    head.HomePage = IsHomeAddress(pageAddress);
+
+    QStringList own = {pageAddress};
+    if (!head.Canonical.isEmpty())
+        own.append(head.Canonical);
+    const std::vector<PictureCandidate> images = ImagesIn(text, base);
+    const auto marked = MainComicPicture(images, own, true);
+    const auto main = marked ? marked : MainComicPicture(images, own, false);
+    head.MarkedPicture = marked ? marked->Address : QString();
+    head.MainPicture = main ? main->Address : QString();
+    head.Picture = PagePicture(head, QString());
+    if (main && head.Picture == main->Address) {
+        head.PictureTitle = main->Title;
+        head.PictureAlt = main->Alt;
+    }
     return head;
 }
 
-QString FirstImageSource(const QString& html, const QString& base)
+QString PagePicture(const HtmlHead& head, const QString& homeCard)
 {
-    HtmlTagScanner scanner(html);
-    while (const auto tag = scanner.Next())
-        if (!tag->Closing && tag->Name == QLatin1String("img")) {
-            const QString address = ResolveAddress(base, tag->Attribute(QLatin1StringView("src")));
-            if (!address.isEmpty())
-                return address;
-        }
-    return {};
+    if (head.CardPicture.isEmpty())
+        return head.MarkedPicture;
+    if (IsGenericCardName(head.CardPicture) || (!head.HomePage && head.CardPicture == homeCard))
+        return head.MainPicture;
+    if (head.HomePage && !head.MarkedPicture.isEmpty())
+        return head.MarkedPicture;
+    return head.CardPicture;
 }
 
 } // namespace pw::sources

@@ -9,6 +9,7 @@
 #include "platform/Timer.h"
 #include "platform/TimerTurn.h"
 #include "platform/Tunables.h"
+#include "sources/HtmlHead.h"
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
 #include "update/StripAddress.h"
@@ -355,7 +356,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         // or another page; else it fails as the built-in page would.
         const QByteArray document = page_->data();
         if (!FollowSource(document, http_->CurrentAddress()))
-            SetState(kFailed, failed + FailureReason(error));
+            SetState(kFailed, OnComicSite() ? failed + FailureReason(error) : NoPictureText());
     } else if (state_ == kGettingInfo && CompletedCleanly(error)) {
         const QByteArray document = page_->data();
         const QString site = PageSite();
@@ -364,7 +365,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         page_.reset();
         if (address.isEmpty()) {
             if (!FollowSource(document, http_->CurrentAddress()))
-                SetState(kFailed, QStringLiteral("No strip found in strip info."));
+                SetState(kFailed, NoPictureText());
         } else {
             http_->URL = address;
             if (!StaysOnSite(address, site))

@@ -31,7 +31,9 @@ class THttpCli;
 
 namespace pw::sources {
 struct Feed;
-}
+struct FeedItem;
+struct HtmlHead;
+} // namespace pw::sources
 
 namespace pw::update {
 
@@ -115,11 +117,21 @@ private:
     bool OpenStripFile(const QString& path);
 
     // Following a feed or a page with a picture (TComicDownloadInfoSources.cpp).
-    enum class Step { Page, Feed, ItemPage, Picture };
+    enum class Step { Page, Feed, ItemPage, HomePage, Picture };
+    // One strip to fetch: each is its own attempt, whatever becomes of the others.
     struct PendingStrip {
         QDate Day;
-        QString Picture;
-        QString Page;
+        QStringList Pictures;   // best first, each tried in turn
+        QStringList LastResort; // thumbnails: only when the item's page names nothing
+        QString Page;           // the item's page, asked when no picture is left
+        bool PageAsked = false;
+        QString FirstPicture;    // what the item named, remembered for a retry
+        QString Refusal;         // why the last picture fetched could not be the strip
+        bool Unshowable = false; // ... because of its format: asking again will not help
+        // The item's words, for whoever keeps them beside the strip.
+        QString Title;
+        QString PictureTitle;
+        QString PictureAlt;
     };
     bool WaitingForSite();
     void AddValidators(QByteArray& line) const;
@@ -132,10 +144,22 @@ private:
     // picture.
     bool FollowSource(const QByteArray& document, const QString& address);
     void FollowFeed(const sources::Feed& feed);
-    void FollowPagePicture(const QString& picture);
+    PendingStrip PendingFor(const QDate& day, const sources::FeedItem& item) const;
+    void FollowPagePicture(const sources::HtmlHead& head);
+    void UsePagePicture(const QString& picture);
+    // True when the page's card picture can only be judged against the home page's, which
+    // is then asked (once per job).
+    bool AskHomePage(const sources::HtmlHead& head, bool forComicPage);
+    // The picture of the page just received, judged against its home page when known.
+    QString PictureOfPage(const sources::HtmlHead& head) const;
+    void ItemFailed(const QString& reason, bool permanent);
+    QByteArray AnswerCharset() const;
+    bool OnComicSite() const; // the comic's page is on the built-in comic site
+    QString NoPictureText() const;
     void StartDocument(Step step, const QString& address, const QString& text);
     void StartNextPending();
-    void StartPicture(const PendingStrip& strip);
+    void StartPicture(const PendingStrip& strip, const QString& picture);
+    void DropPartFile();
     void SourceRequestDone(unsigned error);
     void StorePicture();
     void FinishSources(const QString& failure);
@@ -170,10 +194,18 @@ private:
     std::vector<PendingStrip> pending_;
     std::size_t pendingIndex_ = 0;
     QStringList newStrips_;
-    QString passedOver_; // why an item of a feed gave no strip
+    QString firstFailure_;   // the first item that failed, why
+    int failedItems_ = 0;    // items that failed this time (and may be tried again)
+    int noPictureItems_ = 0; // items that named no picture, nor did their page
+    QString homeAddress_;    // the home page whose card picture is known (homeCard_)
+    QString homeCard_;
+    std::unique_ptr<sources::HtmlHead> awaitingHome_; // the page judged once the home page is known
+    bool homeForComicPage_ = false;
     TSourceMemory memory_;
     TSourceMemory answer_; // the validators of this run's answer for the comic's address
     bool answerKnown_ = false;
+    TSourceMemory feedAnswer_; // the same for the feed the comic's page links
+    bool feedAnswerKnown_ = false;
     bool memoryChanged_ = false;
     bool pageFollowed_ = false; // the comic's address is a page naming its picture
     bool incomplete_ = false;   // some new strips were stored, then a request failed

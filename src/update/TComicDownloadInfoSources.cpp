@@ -3,6 +3,7 @@
 // its picture). The requests and states are the job's own; see TComicDownloadInfo.cpp.
 #include "update/TComicDownloadInfo.h"
 
+#include "comics/TComicInfo.h"
 #include "comics/TComicStrip.h"
 #include "comics/TComicStripsDB.h"
 #include "net/THttpCli.h"
@@ -11,12 +12,15 @@
 #include "sources/ItemChoice.h"
 #include "sources/PictureFormat.h"
 #include "update/StripDay.h"
+#include "sources/TextCharset.h"
+#include "update/SiteAddress.h"
 #include "update/StripNaming.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <cstdio>
+#include <QUrl>
+#include <algorithm>
 
 namespace pw::update {
 
@@ -36,6 +40,13 @@ QDate TodayUtc()
 QString DatePartOf(const QDate& day)
 {
     return StripFileNameFor(QString(), day.year(), day.month(), day.day(), QString());
+}
+
+QString HomeOf(const QString& address)
+{
+    const QUrl url(address);
+    return url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString() +
+           QLatin1Char('/');
 }
 
 } // namespace
@@ -68,12 +79,18 @@ void TComicDownloadInfo::AddValidators(QByteArray& line) const
 {
     // Only the comic's own address is asked conditionally (never a strip after it), and
     // the values went through SafeHeaderValue when the memory was read.
-    if (state_ != kContacting || step_ != Step::Page || !line.startsWith("Host:"))
+    // So is the feed the comic's page links, which is asked whatever the page answered.
+    if (!line.startsWith("Host:"))
         return;
-    if (!memory_.ETag.isEmpty())
-        line += "\r\nIf-None-Match: " + memory_.ETag.toUtf8();
-    if (!memory_.LastModified.isEmpty())
-        line += "\r\nIf-Modified-Since: " + memory_.LastModified.toUtf8();
+    QString etag, lastModified;
+    if (state_ == kContacting && step_ == Step::Page)
+        etag = memory_.ETag, lastModified = memory_.LastModified;
+    else if (step_ == Step::Feed && http_->URL == memory_.Feed)
+        etag = memory_.FeedETag, lastModified = memory_.FeedLastModified;
+    if (!etag.isEmpty())
+        line += "\r\nIf-None-Match: " + etag.toUtf8();
+    if (!lastModified.isEmpty())
+        line += "\r\nIf-Modified-Since: " + lastModified.toUtf8();
 }
 
 QString TComicDownloadInfo::HeaderValue(const char* name) const
@@ -91,6 +108,16 @@ bool TComicDownloadInfo::EndedByStatus(unsigned error)
         return false;
     const int status = http_->ResponseStatus();
     if (status == 304 && step_ == Step::Page) {
+        // The page that linked the comic's feed did not change; the feed may have.
+        if (!memory_.Feed.isEmpty() && comics::TComicStripsDB::IsUsableName(comicName_)) {
+            examineHeaders_ = false;
+            StartDocument(Step::Feed, memory_.Feed, QStringLiteral("Reading the comic's feed..."));
+            return true;
+        }
+        SetState(kNoUpdate, QStringLiteral("No updated strip found"));
+        return true;
+    }
+    if (status == 304 && step_ == Step::Feed) {
         SetState(kNoUpdate, QStringLiteral("No updated strip found"));
         return true;
     }
@@ -112,11 +139,30 @@ void TComicDownloadInfo::RememberPageAnswer()
     answerKnown_ = true;
 }
 
+QByteArray TComicDownloadInfo::AnswerCharset() const
+{
+    return sources::CharsetOfContentType(HeaderValue("Content-Type"));
+}
+
+bool TComicDownloadInfo::OnComicSite() const
+{
+    const QString site = SiteBase();
+    return !site.isEmpty() && PageAddress(comic_->PageURL).startsWith(site + QLatin1Char('/'));
+}
+
+QString TComicDownloadInfo::NoPictureText() const
+{
+    // The built-in site's pages keep their own words.
+    return OnComicSite() ? QStringLiteral("No strip found in strip info.")
+                         : QStringLiteral("Failed: the page names no picture");
+}
+
 bool TComicDownloadInfo::FollowSource(const QByteArray& document, const QString& address)
 {
-    const sources::Feed feed = sources::ReadFeed(document, address);
+    const QByteArray charset = AnswerCharset();
+    const sources::Feed feed = sources::ReadFeed(document, address, charset);
     const sources::HtmlHead head = feed.Kind == sources::FeedKind::None && !feed.Refused
-                                       ? sources::ScanHtmlHead(document, address)
+                                       ? sources::ScanHtmlHead(document, address, charset)
                                        : sources::HtmlHead();
     if (feed.Kind == sources::FeedKind::None && !feed.Refused && head.FeedAddresses.isEmpty() &&
         head.Picture.isEmpty())
@@ -133,10 +179,25 @@ bool TComicDownloadInfo::FollowSource(const QByteArray& document, const QString&
         SetState(kFailed, QStringLiteral("Failed: ") + feed.Error);
     else if (feed.Kind != sources::FeedKind::None)
         FollowFeed(feed);
-    else if (!head.FeedAddresses.isEmpty())
+    else if (!head.FeedAddresses.isEmpty()) {
+        if (head.HomePage) { // its card is the one item pages are judged against
+            homeAddress_ = HomeOf(address);
+            homeCard_ = head.CardPicture;
+        }
+        if (memory_.Feed != head.FeedAddresses.first()) {
+            memory_.Feed = head.FeedAddresses.first();
+            memory_.FeedETag.clear();
+            memory_.FeedLastModified.clear();
+            memoryChanged_ = true;
+        }
         StartDocument(Step::Feed, head.FeedAddresses.first(), QStringLiteral("Reading the comic's feed..."));
-    else
-        FollowPagePicture(head.Picture);
+    } else {
+        if (!memory_.Feed.isEmpty()) { // the page no longer links a feed
+            memory_.Feed.clear();
+            memoryChanged_ = true;
+        }
+        FollowPagePicture(head);
+    }
     return true;
 }
 
@@ -147,25 +208,100 @@ void TComicDownloadInfo::FollowFeed(const sources::Feed& feed)
                                            : QStringLiteral("the feed cannot be read (%1)").arg(feed.Error));
         return;
     }
+    const QDate today = TodayUtc();
     const auto newest = db_.NewestStrip(comicName_);
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const auto chosen = sources::ChooseNewItems(WithoutFutureDates(feed.Items, now),
-                                                newest ? NewestStoredDay(newest->Date, now) : QDate(),
-                                                now.date(), kMaxNewStrips);
+    const std::vector<sources::FeedItem> items = WithoutFutureDates(feed.Items, now);
+    const auto chosen = sources::ChooseNewItems(items, newest ? NewestStoredDay(newest->Date, now) : QDate(),
+                                                today, kMaxNewStrips);
     pending_.clear();
     pendingIndex_ = 0;
-    for (const sources::ChosenItem& c : chosen)
-        if (!db_.HasEntryFor(comicName_, DatePartOf(c.Day)))
-            pending_.push_back({c.Day, c.Item.Picture, c.Item.Link});
+    auto stored = [&](const QDate& day) { return db_.HasEntryFor(comicName_, DatePartOf(day)); };
+    auto listed = [&](const QDate& day) {
+        return std::any_of(pending_.begin(), pending_.end(),
+                           [&](const PendingStrip& p) { return p.Day == day; });
+    };
+    for (const sources::ChosenItem& c : chosen) {
+        const TSourceMemory::Retry* retry = memory_.RetryFor(c.Day);
+        if (!stored(c.Day) && (!retry || retry->Left > 0))
+            pending_.push_back(PendingFor(c.Day, c.Item));
+    }
+    // Items that failed before are asked again, older than the newest strip or not.
+    for (const TSourceMemory::Retry& r : memory_.Retries) {
+        if (r.Left <= 0 || stored(r.Day) || listed(r.Day))
+            continue;
+        const auto again = sources::ChooseNewItems(items, r.Day.addDays(-1), today, 1000);
+        const auto found = std::find_if(again.begin(), again.end(),
+                                        [&](const sources::ChosenItem& c) { return c.Day == r.Day; });
+        if (found != again.end()) {
+            pending_.push_back(PendingFor(r.Day, found->Item));
+        } else {
+            PendingStrip p;
+            p.Day = r.Day;
+            if (!r.Picture.isEmpty())
+                p.Pictures = QStringList{r.Picture};
+            p.FirstPicture = r.Picture;
+            p.Page = r.Page;
+            pending_.push_back(p);
+        }
+    }
+    std::stable_sort(pending_.begin(), pending_.end(),
+                     [](const PendingStrip& a, const PendingStrip& b) { return a.Day < b.Day; });
     if (pending_.empty())
         SetState(kNoUpdate, QStringLiteral("No updated strip found"));
     else
         StartNextPending();
 }
 
-void TComicDownloadInfo::FollowPagePicture(const QString& picture)
+TComicDownloadInfo::PendingStrip TComicDownloadInfo::PendingFor(const QDate& day,
+                                                                const sources::FeedItem& item) const
+{
+    PendingStrip p;
+    p.Day = day;
+    p.Pictures = item.Pictures;
+    p.LastResort = item.LastResortPictures;
+    p.PictureTitle = item.PictureTitle;
+    p.PictureAlt = item.PictureAlt;
+    p.FirstPicture = p.Pictures.value(0);
+    p.Page = item.Link;
+    p.Title = item.Title;
+    return p;
+}
+
+bool TComicDownloadInfo::AskHomePage(const sources::HtmlHead& head, bool forComicPage)
+{
+    const QString home = HomeOf(http_->CurrentAddress());
+    if (home == homeAddress_ || head.HomePage || head.CardPicture.isEmpty() ||
+        head.Picture != head.CardPicture || head.MainPicture.isEmpty() ||
+        head.MainPicture == head.CardPicture)
+        return false;
+    awaitingHome_ = std::make_unique<sources::HtmlHead>(head);
+    homeForComicPage_ = forComicPage;
+    homeAddress_ = home;
+    homeCard_.clear(); // until the home page tells
+    StartDocument(Step::HomePage, home, QStringLiteral("Looking at the comic's home page..."));
+    return true;
+}
+
+QString TComicDownloadInfo::PictureOfPage(const sources::HtmlHead& head) const
+{
+    const bool homeKnown = HomeOf(http_->CurrentAddress()) == homeAddress_;
+    return sources::PagePicture(head, homeKnown ? homeCard_ : QString());
+}
+
+void TComicDownloadInfo::FollowPagePicture(const sources::HtmlHead& head)
 {
     pageFollowed_ = true;
+    if (!AskHomePage(head, true))
+        UsePagePicture(PictureOfPage(head));
+}
+
+void TComicDownloadInfo::UsePagePicture(const QString& picture)
+{
+    if (picture.isEmpty()) {
+        SetState(kFailed, NoPictureText());
+        return;
+    }
     QDate day = year_ && month_ && day_ ? QDate(year_, month_, day_) : QDate();
     if (!day.isValid())
         day = TodayUtc();
@@ -174,7 +310,11 @@ void TComicDownloadInfo::FollowPagePicture(const QString& picture)
         SetState(kNoUpdate, QStringLiteral("No updated strip found"));
         return;
     }
-    pending_ = {{day, picture, QString()}};
+    PendingStrip p;
+    p.Day = day;
+    p.Pictures = QStringList{picture};
+    p.FirstPicture = picture;
+    pending_ = {p};
     pendingIndex_ = 0;
     StartNextPending();
 }
@@ -191,48 +331,29 @@ void TComicDownloadInfo::StartDocument(Step step, const QString& address, const 
     StartRequest();
 }
 
-void TComicDownloadInfo::StartNextPending()
-{
-    while (pendingIndex_ < pending_.size()) {
-        PendingStrip& next = pending_[pendingIndex_];
-        if (!next.Picture.isEmpty()) {
-            StartPicture(next);
-            return;
-        }
-        if (!next.Page.isEmpty()) {
-            const QString page = next.Page;
-            next.Page.clear();
-            StartDocument(Step::ItemPage, page, QStringLiteral("Looking for the strip on its page..."));
-            return;
-        }
-        passedOver_ = QStringLiteral("the feed's new items name no picture");
-        ++pendingIndex_;
-    }
-    FinishSources(QString());
-}
-
-void TComicDownloadInfo::StartPicture(const PendingStrip& strip)
-{
-    step_ = Step::Picture;
-    // A leading dot keeps a half-done download out of the "<name><date>.*" check.
-    const QString part = db_.ComicFolder(comicName_) + QStringLiteral("/.") +
-                         StripFileNameFor(comicName_, strip.Day.year(), strip.Day.month(), strip.Day.day(),
-                                          QStringLiteral(".part"));
-    if (!OpenStripFile(part)) {
-        FinishSources(QStringLiteral("cannot write %1").arg(part));
-        return;
-    }
-    http_->ReceiveStream = stripFile_.get();
-    http_->URL = strip.Picture;
-    SetState(kGettingStrip, QStringLiteral("Getting new strip..."));
-    RestartTimer();
-    StartRequest();
-}
-
 void TComicDownloadInfo::SourceRequestDone(unsigned error)
 {
     if (!CompletedCleanly(error)) {
-        FinishSources(FailureReason(error));
+        const QString reason = FailureReason(error);
+        if (step_ != Step::Picture) {
+            http_->ReceiveStream = nullptr;
+            page_.reset();
+        }
+        if (step_ == Step::Picture || step_ == Step::ItemPage) {
+            ItemFailed(reason, false); // the other items go on
+        } else if (step_ == Step::HomePage) {
+            const QString picture = awaitingHome_->Picture; // judged without the home page
+            awaitingHome_.reset();
+            if (homeForComicPage_) {
+                UsePagePicture(picture);
+            } else {
+                if (!picture.isEmpty())
+                    pending_[pendingIndex_].Pictures = QStringList{picture};
+                StartNextPending();
+            }
+        } else {
+            FinishSources(reason);
+        }
         return;
     }
     if (step_ == Step::Picture) {
@@ -241,10 +362,16 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
     }
     const QByteArray document = page_->data();
     const QString address = http_->CurrentAddress();
+    const QByteArray charset = AnswerCharset();
     http_->ReceiveStream = nullptr;
     page_.reset();
     if (step_ == Step::Feed) {
-        const sources::Feed feed = sources::ReadFeed(document, address);
+        if (http_->URL == memory_.Feed) {
+            feedAnswer_.ETag = HeaderValue("ETag");
+            feedAnswer_.LastModified = HeaderValue("Last-Modified");
+            feedAnswerKnown_ = true;
+        }
+        const sources::Feed feed = sources::ReadFeed(document, address, charset);
         if (feed.Kind == sources::FeedKind::None)
             FinishSources(QStringLiteral("the page's feed is no RSS or Atom feed") +
                           (feed.Error.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(feed.Error)));
@@ -252,72 +379,32 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
             FollowFeed(feed);
         return;
     }
+    if (step_ == Step::HomePage) {
+        homeCard_ = sources::ScanHtmlHead(document, address, charset).CardPicture;
+        const QString picture = sources::PagePicture(*awaitingHome_, homeCard_);
+        awaitingHome_.reset();
+        if (homeForComicPage_) {
+            UsePagePicture(picture);
+        } else {
+            if (!picture.isEmpty())
+                pending_[pendingIndex_].Pictures = QStringList{picture};
+            StartNextPending();
+        }
+        return;
+    }
     // An item that only announces its strip: the picture is on the item's page.
-    const sources::HtmlHead head = sources::ScanHtmlHead(document, address);
-    if (head.Picture.isEmpty()) {
-        passedOver_ = QStringLiteral("the item's page names no picture");
-        ++pendingIndex_;
-    } else {
-        pending_[pendingIndex_].Picture = head.Picture;
+    const sources::HtmlHead head = sources::ScanHtmlHead(document, address, charset);
+    if (AskHomePage(head, false))
+        return;
+    if (const QString picture = PictureOfPage(head); !picture.isEmpty()) {
+        PendingStrip& item = pending_[pendingIndex_];
+        item.Pictures = QStringList{picture};
+        if (item.PictureTitle.isEmpty())
+            item.PictureTitle = head.PictureTitle;
+        if (item.PictureAlt.isEmpty())
+            item.PictureAlt = head.PictureAlt;
     }
     StartNextPending();
-}
-
-void TComicDownloadInfo::StorePicture()
-{
-    http_->ReceiveStream = nullptr;
-    const PendingStrip strip = pending_[pendingIndex_];
-    const qint64 size = stripFile_->size();
-    stripFile_->close();
-    const QString part = partPath_;
-    stripFile_.reset();
-    QByteArray head;
-    QFile read(part);
-    if (read.open(QIODevice::ReadOnly))
-        head = read.read(16);
-    read.close();
-    const QString extension = sources::PictureExtension(head);
-    if (extension.isEmpty() || size <= 0) {
-        QFile::remove(part);
-        FinishSources(QStringLiteral("the picture %1 is neither GIF, JPEG nor PNG").arg(strip.Picture));
-        return;
-    }
-    const QString name =
-        StripFileNameFor(comicName_, strip.Day.year(), strip.Day.month(), strip.Day.day(), extension);
-    const QString target = db_.ComicFolder(comicName_) + QLatin1Char('/') + name;
-    // rename() replaces a file of that name in one step (QFile::rename would not).
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(part);
-        FinishSources(QStringLiteral("cannot write %1").arg(target));
-        return;
-    }
-    // Only NewStripFiles names them: StripFilePath stays empty, so a job that ends aborted
-    // or timed out after storing some leaves those complete strips where they are.
-    newStrips_.append(name);
-    downloadedSize_ += size;
-    if (pageFollowed_) {
-        memory_.Picture = strip.Picture;
-        memoryChanged_ = true;
-    }
-    ++pendingIndex_;
-    StartNextPending();
-}
-
-void TComicDownloadInfo::FinishSources(const QString& failure)
-{
-    pending_.clear();
-    pendingIndex_ = 0;
-    if (!newStrips_.isEmpty()) {
-        // What was stored stays; what failed is newer than all of it, so the next update
-        // asks again.
-        incomplete_ = !failure.isEmpty();
-        SetState(kNewStrip, QStringLiteral("New strip updated"));
-        return;
-    }
-    const QString why = !failure.isEmpty()       ? failure
-                        : !passedOver_.isEmpty() ? passedOver_
-                                                 : QStringLiteral("no new strip was found");
-    SetState(kFailed, QStringLiteral("Failed: ") + why);
 }
 
 void TComicDownloadInfo::SaveMemory()
@@ -327,11 +414,18 @@ void TComicDownloadInfo::SaveMemory()
         return;
     // The answer's validators are kept only when everything it led to was done: a
     // conditional request must never hide a strip that is still to be fetched.
-    if (answerKnown_ && !incomplete_ && (state_ == kNewStrip || state_ == kNoUpdate)) {
-        memory_.ETag = SafeHeaderValue(answer_.ETag);
-        memory_.LastModified = SafeHeaderValue(answer_.LastModified);
-        memory_.WaitUntil = QDateTime();
-        memoryChanged_ = true;
+    if (!incomplete_ && !memory_.RetriesPending() && (state_ == kNewStrip || state_ == kNoUpdate)) {
+        if (answerKnown_) {
+            memory_.ETag = SafeHeaderValue(answer_.ETag);
+            memory_.LastModified = SafeHeaderValue(answer_.LastModified);
+            memory_.WaitUntil = QDateTime();
+            memoryChanged_ = true;
+        }
+        if (feedAnswerKnown_) {
+            memory_.FeedETag = SafeHeaderValue(feedAnswer_.ETag);
+            memory_.FeedLastModified = SafeHeaderValue(feedAnswer_.LastModified);
+            memoryChanged_ = true;
+        }
     }
     if (memoryChanged_ && QFileInfo(db_.ComicFolder(comicName_)).isDir())
         memory_.Save(path); // unwritten, the next update simply asks without validators

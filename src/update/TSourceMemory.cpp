@@ -4,6 +4,7 @@
 #include "sources/FeedDate.h"
 
 #include <QFile>
+#include <algorithm>
 
 namespace pw::update {
 
@@ -40,6 +41,23 @@ TSourceMemory TSourceMemory::Load(const QString& path)
             memory.Picture = value;
         else if (key == "WaitUntil")
             memory.WaitUntil = QDateTime::fromString(value, Qt::ISODate).toUTC();
+        else if (key == "Feed")
+            memory.Feed = value;
+        else if (key == "FeedETag")
+            memory.FeedETag = value;
+        else if (key == "FeedLastModified")
+            memory.FeedLastModified = value;
+        else if (key == "Retry" && memory.Retries.size() < kMaxRetries) {
+            // "yyyy-MM-dd left picture page"; addresses hold no blank, "-" stands for none.
+            const QStringList parts = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            Retry r;
+            if (parts.size() == 4)
+                r = {QDate::fromString(parts[0], Qt::ISODate), parts[1].toInt(),
+                     parts[2] == QLatin1String("-") ? QString() : parts[2],
+                     parts[3] == QLatin1String("-") ? QString() : parts[3]};
+            if (r.Day.isValid() && r.Left >= 0 && r.Left <= kRetries && !memory.RetryFor(r.Day))
+                memory.Retries.push_back(r);
+        }
     }
     return memory;
 }
@@ -57,12 +75,63 @@ bool TSourceMemory::Save(const QString& path) const
     line("Picture", Picture);
     if (WaitUntil.isValid())
         line("WaitUntil", WaitUntil.toUTC().toString(Qt::ISODate));
+    line("Feed", Feed);
+    line("FeedETag", FeedETag);
+    line("FeedLastModified", FeedLastModified);
+    auto word = [](const QString& address) {
+        return address.isEmpty() || address.contains(QLatin1Char(' ')) ? QStringLiteral("-") : address;
+    };
+    for (const Retry& r : Retries)
+        line("Retry", QStringLiteral("%1 %2 %3 %4")
+                          .arg(r.Day.toString(Qt::ISODate))
+                          .arg(r.Left)
+                          .arg(word(r.Picture), word(r.Page)));
     return platform::SafeFile::Write(path, text);
 }
 
 bool TSourceMemory::Waits(const QDateTime& nowUtc) const
 {
     return WaitUntil.isValid() && WaitUntil > nowUtc && WaitUntil <= nowUtc.addSecs(kMaxWaitSeconds);
+}
+
+TSourceMemory::Retry* TSourceMemory::RetryFor(const QDate& day)
+{
+    for (Retry& r : Retries)
+        if (r.Day == day)
+            return &r;
+    return nullptr;
+}
+
+void TSourceMemory::Failed(const QDate& day, const QString& picture, const QString& page, bool permanent)
+{
+    Retry* r = RetryFor(day);
+    if (!r) {
+        if (Retries.size() >= kMaxRetries) // the oldest day goes
+            Retries.erase(std::min_element(Retries.begin(), Retries.end(),
+                                           [](const Retry& a, const Retry& b) { return a.Day < b.Day; }));
+        Retries.push_back({day, kRetries, picture, page});
+        r = &Retries.back();
+        if (permanent)
+            r->Left = 0;
+        return;
+    }
+    r->Left = permanent ? 0 : qMax(0, r->Left - 1);
+    if (!picture.isEmpty())
+        r->Picture = picture;
+    if (!page.isEmpty())
+        r->Page = page;
+}
+
+void TSourceMemory::Stored(const QDate& day)
+{
+    Retries.erase(
+        std::remove_if(Retries.begin(), Retries.end(), [&](const Retry& r) { return r.Day == day; }),
+        Retries.end());
+}
+
+bool TSourceMemory::RetriesPending() const
+{
+    return std::any_of(Retries.begin(), Retries.end(), [](const Retry& r) { return r.Left > 0; });
 }
 
 QDateTime RetryAfterTime(const QString& value, const QDateTime& nowUtc)

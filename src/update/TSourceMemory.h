@@ -1,20 +1,45 @@
 #pragma once
 
+#include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <vector>
 
 namespace pw::update {
 
 // What an update remembers of a comic's address between runs: the validators of its
-// last answer (for a conditional request), the picture a page named last time, and
-// how long the site asked us to wait. Kept as ".source" in the comic's folder (a name
-// no strip lookup reads), one "Key=value" line each.
+// last answer (for a conditional request), the picture a page named last time, how long
+// the site asked us to wait, the feed a page linked, and the feed items that failed.
+// Kept as ".source" in the comic's folder (a name no strip lookup reads), one
+// "Key=value" line each.
 class TSourceMemory {
 public:
+    // A feed item whose strip could not be stored: tried again at later updates while
+    // attempts are left; with none left it is passed over for good.
+    struct Retry {
+        QDate Day;
+        int Left = 0;
+        QString Picture; // "" when the item named none
+        QString Page;
+    };
+    static constexpr int kRetries = 3;
+    static constexpr std::size_t kMaxRetries = 60;
+
     QString ETag;
     QString LastModified;
     QString Picture;
     QDateTime WaitUntil; // UTC; invalid when the site asked for nothing
+    QString Feed;        // the feed the comic's page links (its strips come from there)
+    QString FeedETag;    // the validators of that feed's last answer
+    QString FeedLastModified;
+    QString Site; // the comic's own site, when its address is a feed found through it
+    std::vector<Retry> Retries;
+
+    Retry* RetryFor(const QDate& day);
+    // One more failed attempt at day's item (permanent: no attempt is left).
+    void Failed(const QDate& day, const QString& picture, const QString& page, bool permanent);
+    void Stored(const QDate& day);
+    bool RetriesPending() const;
 
     // The longest wait a site may ask for.
     static constexpr qint64 kMaxWaitSeconds = 7 * 24 * 3600;

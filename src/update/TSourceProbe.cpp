@@ -7,6 +7,7 @@
 #include "sources/FeedReader.h"
 #include "sources/HtmlHead.h"
 #include "update/ConnectionFailure.h"
+#include "sources/TextCharset.h"
 #include "update/LastModified.h"
 #include "update/PageParser.h"
 #include "update/SiteAddress.h"
@@ -149,12 +150,19 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
     const QDate today = now.date();
     const QDate pageDay = StripDayOf(LastModifiedDay(http_->ResponseHeader()), now);
     const QString site = PageSiteBase(address_, address);
+    QByteArray charset;
+    for (const QString& line : http_->ResponseHeader())
+        if (line.startsWith(QLatin1String("Content-Type:"), Qt::CaseInsensitive))
+            charset = sources::CharsetOfContentType(line.mid(13));
     if (!followedLink_ && pageDay.isValid() && !FindStripAddressInPage(document, site).isEmpty()) {
-        found_ = {
-            QStringLiteral("comic site page"), sources::ScanHtmlHead(document, address).Title, pageDay, {}};
+        found_ = {QStringLiteral("comic site page"),
+                  sources::ScanHtmlHead(document, address, charset).Title,
+                  pageDay,
+                  {},
+                  address_};
         return Finish({});
     }
-    const sources::Feed feed = sources::ReadFeed(document, address);
+    const sources::Feed feed = sources::ReadFeed(document, address, charset);
     if (feed.Refused)
         return Finish(QStringLiteral("%1 was refused: %2.").arg(address, feed.Error));
     if (feed.Kind != sources::FeedKind::None) {
@@ -166,24 +174,27 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         const std::vector<sources::FeedItem> items = WithoutFutureDates(feed.Items, now);
         const auto newest = std::max_element(items.begin(), items.end(),
                                              [&](const auto& a, const auto& b) { return when(a) < when(b); });
+        // A comic found through its page follows the feed itself (feed readers do the same):
+        // the page's own answer says nothing of strips published while it stayed the same.
         found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
-                  when(*newest).date(), newest->Picture};
+                  when(*newest).date(), newest->Picture, followedLink_ ? feedAddress_ : address_};
         if (followedLink_)
             linkedFeed_ = address;
         return Finish({});
     }
     if (followedLink_)
         return Finish(QStringLiteral("The feed %1 that the page links is no RSS or Atom feed.").arg(address));
-    const sources::HtmlHead head = sources::ScanHtmlHead(document, address);
+    const sources::HtmlHead head = sources::ScanHtmlHead(document, address, charset);
     if (!head.FeedAddresses.isEmpty()) {
         followedLink_ = true;
         pageTitle_ = head.Title;
+        feedAddress_ = head.FeedAddresses.first();
         Get(head.FeedAddresses.first());
         return;
     }
     if (!head.Picture.isEmpty()) {
         found_ = {QStringLiteral("page with a picture"), head.Title, pageDay.isValid() ? pageDay : today,
-                  head.Picture};
+                  head.Picture, address_};
         return Finish({});
     }
     Finish(QStringLiteral("No comic found at %1: it is no RSS or Atom feed, links no feed (<link "

@@ -24,6 +24,7 @@ struct TSourceFound {
     QString Title;   // the feed's or page's title, as the site gives it
     QDate NewestDay; // the UTC day of the newest strip
     QString Picture; // the newest strip's picture, when the answer names it
+    QString Address; // what the comic follows: the feed a page links, else the address asked
 };
 
 // Asks a comic's address once (and the feed a page links to) through the configured
@@ -71,6 +72,7 @@ private:
     TSourceFound found_;
     QString pageTitle_;
     QString linkedFeed_;
+    QString feedAddress_; // the feed the page links, as it links it
     QString error_;
 };
 

@@ -73,6 +73,13 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
         nginx.WriteFile("escaped/rss.xml", QByteArray(feed).replace("@SITE@", nginx.Url("").toLatin1())));
     ASSERT_TRUE(nginx.WriteFile("escaped/strips/tuesday.png", PngOf(Qt::blue)));
     ASSERT_TRUE(nginx.WriteFile("nothing.html", "<html><head><title>Nothing</title></head></html>"));
+    // A page whose og:image is the site's card: the preview shows the strip taken instead.
+    ASSERT_TRUE(nginx.WriteFile(
+        "cards/strip/9.html",
+        "<html><head><title>Cards</title><meta property=og:image content=/cards/og-default.png>"
+        "</head><body><div id=comic><img src=/cards/9.png></div></body></html>"));
+    ASSERT_TRUE(nginx.WriteFile("cards/og-default.png", PngOf(Qt::green)));
+    ASSERT_TRUE(nginx.WriteFile("cards/9.png", PngOf(Qt::red)));
 
     test::ProgramFolder folder;
     folder.WriteCatalogue("Alpha\thttp://127.0.0.1:9/a.html\r\n");
@@ -100,6 +107,16 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
             EXPECT_TRUE(add.lblFound->text().startsWith("No comic found at "))
                 << add.lblFound->text().toStdString();
             EXPECT_FALSE(add.btnOk->isEnabled());
+
+            add.editAddress->setText(nginx.Url("/cards/strip/9.html"));
+            add.btnLook->click();
+            EXPECT_TRUE(test::WaitFor([&] { return add.btnOk->isEnabled(); }));
+            const QImage strip = add.imgPreview->pixmap().toImage();
+            EXPECT_FALSE(strip.isNull());
+            if (!strip.isNull()) {
+                EXPECT_EQ(strip.pixelColor(strip.width() / 2, strip.height() / 2), QColor(Qt::red));
+            }
+            EXPECT_EQ(add.imgPreview->toolTip(), nginx.Url("/cards/9.png"));
 
             add.editAddress->setText(address);
             QTest::keyClick(add.editAddress, Qt::Key_Return); // Enter in the field looks too

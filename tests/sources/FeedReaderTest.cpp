@@ -158,6 +158,21 @@ TEST(FeedReader, LimitsAndDamage)
     EXPECT_TRUE(named.Error.isEmpty()) << named.Error.toStdString();
     EXPECT_EQ(named.Title, QString::fromUtf8("Caf\u00e9 Strips & Co"));
 
+    // Western character sets, however they are named; a declared Latin-1 with the quotes
+    // of windows-1252, as such feeds are written.
+    const Feed declared = ReadFeed("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><rss><channel>"
+                                   "<title>Caf\xe9 \x93Noir\x94</title></channel></rss>",
+                                   kSite + "/");
+    EXPECT_EQ(declared.Title, QString::fromUtf8("Caf\u00e9 \u201cNoir\u201d"));
+    const Feed header =
+        ReadFeed("<?xml version=\"1.0\"?><rss><channel><title>Caf\xe9</title></channel></rss>", kSite + "/",
+                 "iso-8859-1");
+    EXPECT_EQ(header.Title, QString::fromUtf8("Caf\u00e9"));
+    const Feed undeclared = ReadFeed("<rss><channel><title>Caf\xe9</title></channel></rss>", kSite + "/");
+    EXPECT_EQ(undeclared.Title, QString::fromUtf8("Caf\u00e9"));
+    const Feed utf8 = ReadFeed("<rss><channel><title>Caf\xc3\xa9</title></channel></rss>", kSite + "/");
+    EXPECT_EQ(utf8.Title, QString::fromUtf8("Caf\u00e9"));
+
     const Feed html = ReadFeed("<html><head><title>x</title></head></html>", kSite + "/");
     EXPECT_EQ(html.Kind, FeedKind::None);
     const Feed garbage = ReadFeed("\x01\x02 not xml", kSite + "/");

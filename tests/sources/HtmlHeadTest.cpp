@@ -1,5 +1,6 @@
 #include "sources/HtmlHead.h"
 #include "sources/HtmlTagScanner.h"
+#include "sources/HtmlPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -26,15 +27,16 @@ const Row kRows[] = {
      "Daily Ink & More", "https://comics.test/feed/ https://comics.test/strip/atom.xml", ""},
     {"og:image wins over twitter:image, relative to <base>",
      "<html><head><base href=\"http://cdn.test/c/\"><meta name=\"twitter:image\" content=\"tw.png\">"
-     "<meta property=\"og:image\" content=\"og.png?x=1&amp;y=2\"><title>\n  Spaced\n Title </title>",
-     "Spaced Title", "", "http://cdn.test/c/og.png?x=1&y=2"},
+     "<meta property=\"og:image\" content=\"today.png?x=1&amp;y=2\"><title>\n  Spaced\n Title </title>",
+     "Spaced Title", "", "http://cdn.test/c/today.png?x=1&y=2"},
     {"twitter:image alone, attributes in any case and quoting",
      "<HTML><HEAD><META NAME=twitter:image CONTENT=//img.test/t.gif></HEAD>", "", "",
      "https://img.test/t.gif"},
-    {"nothing after the body counts",
-     "<html><head><title>T</title></head><body><meta property=\"og:image\" content=\"/late.png\">"
+    {"a client-built page: its tags, and its real title, far into the body",
+     "<html><head><title>React App</title></head><body><div id=root><svg><title>Menu</title></svg>"
+     "<title>Late Strips</title><meta property=\"og:image\" content=\"/late.png\">"
      "<link rel=alternate type=application/rss+xml href=/late.xml>",
-     "T", "", ""},
+     "Late Strips", "https://comics.test/late.xml", "https://comics.test/late.png"},
     {"comments and scripts hide what they hold",
      "<head><!-- <meta property=\"og:image\" content=\"/c.png\"> --><script>var s = '<meta "
      "property=\"og:image\" content=\"/s.png\">';</script><meta property=og:image content=/real.png>",
@@ -67,16 +69,36 @@ TEST(HtmlHead, WhatPagesSayAboutTheirComic)
     }
 }
 
-TEST(HtmlHead, FirstImageOfADescription)
+TEST(HtmlHead, PicturesOfADescription)
 {
     const QString base = "http://comics.test/feed/";
+    auto sources = [&](const QString& html) {
+        QStringList found;
+        for (const PictureCandidate& c : ImagesIn(html, base))
+            found << QString("%1 %2x%3%4%5")
+                         .arg(c.Address)
+                         .arg(c.Width)
+                         .arg(c.Height)
+                         .arg(c.LinkAddress.isEmpty() ? "" : " in " + c.LinkAddress)
+                         .arg(c.MarkedComic ? " comic" : "");
+        return found.join(", ").toStdString();
+    };
+    EXPECT_EQ(sources("<p>hi</p><a href=x><IMG alt='a > b' SRC=\"s/1.png\"></a><img src=2.png>"),
+              "http://comics.test/feed/s/1.png 0x0 in http://comics.test/feed/x, "
+              "http://comics.test/feed/2.png 0x0");
+    EXPECT_EQ(sources("<img alt=x><img src=''><img src=\"/2.png\">"), "http://comics.test/2.png 0x0");
+    EXPECT_EQ(sources("no picture <imgx src=a.png> <im"), "");
+    EXPECT_EQ(sources("<img src=\"sp ace.png\">"), "http://comics.test/feed/sp%20ace.png 0x0");
+    // Sizes from attributes or style; lazy pictures by their real address; the comic's
+    // element marks its picture, its navigation does not.
+    EXPECT_EQ(sources("<img src=\"data:image/gif;base64,R0lG\" data-src=\"/lazy.png\" width=\"900px\" "
+                      "style=\"height: 300px\">"),
+              "http://comics.test/lazy.png 900x300");
     EXPECT_EQ(
-        FirstImageSource("<p>hi</p><a href=x><IMG alt='a > b' SRC=\"s/1.png\"></a><img src=2.png>", base),
-        "http://comics.test/feed/s/1.png");
-    EXPECT_EQ(FirstImageSource("<img alt=x><img src=''><img src=\"/2.png\">", base),
-              "http://comics.test/2.png");
-    EXPECT_EQ(FirstImageSource("no picture <imgx src=a.png> <im", base), "");
-    EXPECT_EQ(FirstImageSource("<img src=\"sp ace.png\">", base), "http://comics.test/feed/sp%20ace.png");
+        sources("<div id=\"comic\"><img src=/a.png></div><div class=\"comic-nav\"><img src=/b.png></div>"
+                "<img class=\"strip_main\" src=/c.png>"),
+        "http://comics.test/a.png 0x0 comic, http://comics.test/b.png 0x0, http://comics.test/c.png 0x0 "
+        "comic");
 }
 
 TEST(HtmlHead, CharacterReferencesNearEachOther)

@@ -64,10 +64,11 @@ TEST_F(AddComicTest, FeedsPagesAndPicturesAreAddedChosenAndUpdated)
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     EXPECT_EQ(r.lines, QStringList{"Added Plain & Simple: page with a picture, newest strip 2026-11-30"});
 
-    EXPECT_EQ(MyComics(), ("Escaped Ink\t" + nginx.Url("/escaped/rss.xml") + "\r\nMy Home\t" +
-                           nginx.Url("/home/index.html") + "\r\nPlain & Simple\t" +
-                           nginx.Url("/plain/index.html") + "\r\n")
-                              .toUtf8());
+    // A comic found through its page follows the feed the page links.
+    EXPECT_EQ(MyComics(),
+              ("Escaped Ink\t" + nginx.Url("/escaped/rss.xml") + "\r\nMy Home\t" +
+               nginx.Url("/home/feed.rdf") + "\r\nPlain & Simple\t" + nginx.Url("/plain/index.html") + "\r\n")
+                  .toUtf8());
     EXPECT_TRUE(ini.ReadBool("Comics", "Escaped Ink", false));
     EXPECT_TRUE(ini.ReadBool("Comics", "My Home", false));
     EXPECT_FALSE(ini.ReadBool("Comics", "Shipped", false));

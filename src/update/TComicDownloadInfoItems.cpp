@@ -1,0 +1,190 @@
+// The update job's strips from a feed or a page: each one its own attempt, its pictures
+// tried in turn, failures remembered for the next updates. See TComicDownloadInfoSources.cpp
+// for how the job gets here.
+#include "update/TComicDownloadInfo.h"
+
+#include "comics/TComicStripsDB.h"
+#include "net/THttpCli.h"
+#include "sources/PictureFormat.h"
+#include "update/StripNaming.h"
+
+#include <QFile>
+#include <cstdio>
+
+namespace pw::update {
+
+namespace {
+
+// Enough of a picture's start to find its size (a JPEG's frame header follows its
+// metadata) and its format.
+constexpr qint64 kHeadBytes = 256 * 1024;
+
+} // namespace
+
+void TComicDownloadInfo::StartNextPending()
+{
+    while (pendingIndex_ < pending_.size()) {
+        PendingStrip& next = pending_[pendingIndex_];
+        if (!next.Pictures.isEmpty()) {
+            const QString picture = next.Pictures.takeFirst();
+            StartPicture(next, picture);
+            return;
+        }
+        if (!next.Page.isEmpty() && !next.PageAsked && !pageFollowed_) {
+            next.PageAsked = true;
+            StartDocument(Step::ItemPage, next.Page, QStringLiteral("Looking for the strip on its page..."));
+            return;
+        }
+        if (!next.LastResort.isEmpty()) {
+            next.Pictures = next.LastResort;
+            next.LastResort.clear();
+            continue;
+        }
+        if (!next.Refusal.isEmpty()) {
+            // The pictures it named are none the program can use.
+            ItemFailed(next.Refusal, next.Unshowable);
+            return;
+        }
+        // An item with no picture, and no page naming one, is no strip.
+        ++noPictureItems_;
+        if (!pageFollowed_) {
+            memory_.Failed(next.Day, QString(), next.Page, true);
+            memoryChanged_ = true;
+        }
+        ++pendingIndex_;
+    }
+    FinishSources(QString());
+}
+
+void TComicDownloadInfo::ItemFailed(const QString& reason, bool permanent)
+{
+    DropPartFile();
+    const PendingStrip& item = pending_[pendingIndex_];
+    if (firstFailure_.isEmpty())
+        firstFailure_ = reason;
+    ++failedItems_;
+    if (!pageFollowed_) {
+        memory_.Failed(item.Day, item.FirstPicture, item.Page, permanent);
+        memoryChanged_ = true;
+    } else if (permanent) {
+        // The page's picture is one the program cannot use: not asked for again until the
+        // page names another.
+        memory_.Picture = item.FirstPicture;
+        memoryChanged_ = true;
+    }
+    ++pendingIndex_;
+    StartNextPending();
+}
+
+void TComicDownloadInfo::StartPicture(const PendingStrip& strip, const QString& picture)
+{
+    step_ = Step::Picture;
+    // A leading dot keeps a half-done download out of the "<name><date>.*" check.
+    const QString part = db_.ComicFolder(comicName_) + QStringLiteral("/.") +
+                         StripFileNameFor(comicName_, strip.Day.year(), strip.Day.month(), strip.Day.day(),
+                                          QStringLiteral(".part"));
+    if (!OpenStripFile(part)) {
+        FinishSources(QStringLiteral("cannot write %1").arg(part));
+        return;
+    }
+    http_->ReceiveStream = stripFile_.get();
+    http_->URL = picture;
+    SetState(kGettingStrip, QStringLiteral("Getting new strip..."));
+    RestartTimer();
+    StartRequest();
+}
+
+void TComicDownloadInfo::DropPartFile()
+{
+    if (!stripFile_)
+        return;
+    http_->ReceiveStream = nullptr;
+    stripFile_->close();
+    QFile::remove(partPath_);
+    stripFile_.reset();
+}
+
+void TComicDownloadInfo::StorePicture()
+{
+    http_->ReceiveStream = nullptr;
+    PendingStrip& strip = pending_[pendingIndex_];
+    const QString picture = http_->URL;
+    const qint64 size = stripFile_->size();
+    stripFile_->close();
+    const QString part = partPath_;
+    stripFile_.reset();
+    QByteArray head;
+    QFile read(part);
+    if (read.open(QIODevice::ReadOnly))
+        head = read.read(kHeadBytes);
+    read.close();
+    const QString extension = sources::PictureExtension(head);
+    const QSize dimensions = sources::PictureSize(head);
+    if (extension.isEmpty() || size <= 0 ||
+        (dimensions.isValid() && (dimensions.width() <= 2 || dimensions.height() <= 2))) {
+        QFile::remove(part);
+        // A tracking pixel is no strip, and no fault of the item either. A format the
+        // program cannot show will not change by asking again; an error page may.
+        const QString format = sources::UnshowableFormatName(head);
+        if (extension.isEmpty() && !format.isEmpty()) {
+            strip.Refusal =
+                QStringLiteral("the strip is a %1 picture, which Panelwick cannot show").arg(format);
+            strip.Unshowable = true;
+        } else if (extension.isEmpty() && strip.Refusal.isEmpty()) {
+            strip.Refusal = QStringLiteral("the picture %1 is neither GIF, JPEG nor PNG").arg(picture);
+        }
+        StartNextPending();
+        return;
+    }
+    const QString name =
+        StripFileNameFor(comicName_, strip.Day.year(), strip.Day.month(), strip.Day.day(), extension);
+    const QString target = db_.ComicFolder(comicName_) + QLatin1Char('/') + name;
+    // rename() replaces a file of that name in one step (QFile::rename would not).
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(part);
+        FinishSources(QStringLiteral("cannot write %1").arg(target));
+        return;
+    }
+    // Only NewStripFiles names them: StripFilePath stays empty, so a job that ends aborted
+    // or timed out after storing some leaves those complete strips where they are.
+    newStrips_.append(name);
+    downloadedSize_ += size;
+    if (pageFollowed_) {
+        memory_.Picture = picture;
+        memoryChanged_ = true;
+    } else if (memory_.RetryFor(strip.Day)) {
+        memory_.Stored(strip.Day);
+        memoryChanged_ = true;
+    }
+    ++pendingIndex_;
+    StartNextPending();
+}
+
+void TComicDownloadInfo::FinishSources(const QString& failure)
+{
+    DropPartFile();
+    pending_.clear();
+    pendingIndex_ = 0;
+    const QString first = !firstFailure_.isEmpty() ? firstFailure_ : failure;
+    if (!newStrips_.isEmpty()) {
+        // What was stored stays; an item that failed is asked for again next time.
+        incomplete_ = !failure.isEmpty() || memory_.RetriesPending();
+        if (first.isEmpty())
+            SetState(kNewStrip, QStringLiteral("New strip updated"));
+        else
+            SetState(kNewStrip, QStringLiteral("New strip updated (%1 stored; failed: %2)")
+                                    .arg(newStrips_.size())
+                                    .arg(first));
+        return;
+    }
+    if (first.isEmpty() && noPictureItems_ > 0 && pageFollowed_) {
+        SetState(kFailed, NoPictureText());
+        return;
+    }
+    const QString why = !first.isEmpty()      ? first
+                        : noPictureItems_ > 0 ? QStringLiteral("the feed's items carry no picture")
+                                              : QStringLiteral("no new strip was found");
+    SetState(kFailed, QStringLiteral("Failed: ") + why);
+}
+
+} // namespace pw::update
