@@ -2,6 +2,7 @@
 
 #include "app/DesktopIntegration.h"
 #include "app/PrintHooks.h"
+#include "app/StripView.h"
 #include "app/TfrmSettings.h"
 #include "app/UnreadMarks.h"
 #include "app/UpdateHooks.h"
@@ -38,6 +39,7 @@ TForm1::TForm1(QWidget* parent)
     CreateMenus();
     CreateTrayIcon();
     ConnectCommands();
+    UpdateZoomChecks();
 
     startupTarget_ = new platform::MessageTarget(this);
     startupTarget_->OnMessage = [this](unsigned msg, platform::WParam, platform::LParam) {
@@ -82,6 +84,11 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // 5. Flags.
     restoredFromTray_ = false;
     ctrlHeld_ = false;
+    // The zoom chosen last; a fit or a factor stays for every strip and comic.
+    scrollStrip->SetZoom(
+        StripZoom::FromText(ini_->ReadString(QStringLiteral("View"), QStringLiteral("Zoom"), QString())));
+    UpdateZoomChecks();
+    ShowTitleText1->setChecked(ini_->ReadBool(QStringLiteral("View"), QStringLiteral("ShowTitleText"), true));
     // 6. The strip store.
     stripsDB_ = std::make_unique<comics::TComicStripsDB>(options_.Paths.ComicsDir(*ini_));
     unread_ = std::make_unique<UnreadMarks>(*stripsDB_, *comboComics);

@@ -18,6 +18,8 @@
 #include "update/SimDownloads.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 
 namespace pw::app {
@@ -115,6 +117,19 @@ void TForm1::Help2Click()
 void TForm1::Homepage1Click()
 {
     platform::DesktopShell::Open(QString(comics::kHomePage));
+}
+
+void TForm1::OpenStripPage1Click()
+{
+    // Only an http(s) address is ever kept as a strip's page.
+    if (!shownWords_.Page.isEmpty())
+        platform::DesktopShell::Open(shownWords_.Page);
+}
+
+void TForm1::CopyStripPageAddress2Click()
+{
+    if (!shownWords_.Page.isEmpty())
+        QGuiApplication::clipboard()->setText(shownWords_.Page);
 }
 
 void TForm1::About2Click()

@@ -14,6 +14,8 @@ namespace {
 
 constexpr qsizetype kMaxFieldChars = 1024 * 1024;
 constexpr int kMaxDepth = 256;
+constexpr qsizetype kMaxWordsChars = 4000;
+constexpr qsizetype kMaxNoteChars = 500;
 
 enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Xml, Other };
 
@@ -97,6 +99,7 @@ struct ItemDraft {
     std::array<bool, FieldCount> Seen{};
     QString TypedPicture; // enclosure or media:content of an image type
     QString XhtmlPicture; // <img> inside XHTML content or summary
+    ImageWords XhtmlWords; // that <img>'s title and alt
     QString AtomLink;
 };
 
@@ -242,8 +245,11 @@ void FeedParser::ItemElement(Ns ns, QStringView name)
 {
     ItemDraft& d = *item_;
     if (xhtmlDepth_ != 0) {
-        if (name == u"img" && d.XhtmlPicture.isEmpty())
+        if (name == u"img" && d.XhtmlPicture.isEmpty()) {
             d.XhtmlPicture = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("src")));
+            d.XhtmlWords = {Attr(QLatin1StringView("title")).left(kMaxWordsChars),
+                            Attr(QLatin1StringView("alt")).left(kMaxWordsChars)};
+        }
         return;
     }
     if (ns == Ns::Media && name == u"content") {
@@ -349,6 +355,23 @@ void FeedParser::FinishItem()
         if (d.Seen[f])
             item.Picture = FirstImageSource(d.Text[f], d.Base[f]);
     }
+    // The words of the <img> that gave the picture, else of the first one there is.
+    for (Field f : kPictureTexts) {
+        if (!item.PictureTitle.isEmpty() || !item.PictureAlt.isEmpty())
+            break;
+        if ((f == AtomContent || f == Summary) && !d.XhtmlPicture.isEmpty() &&
+            (item.Picture.isEmpty() || d.XhtmlPicture == item.Picture)) {
+            item.PictureTitle = d.XhtmlWords.Title;
+            item.PictureAlt = d.XhtmlWords.Alt;
+        } else if (d.Seen[f]) {
+            const ImageWords words = FindImageWords(d.Text[f], d.Base[f], item.Picture, true);
+            item.PictureTitle = words.Title;
+            item.PictureAlt = words.Alt;
+        }
+    }
+    for (Field f : {Description, Summary, Encoded, AtomContent})
+        if (d.Seen[f] && !(item.Note = PlainTextOf(d.Text[f], kMaxNoteChars)).isEmpty())
+            break;
     feed_.Items.push_back(std::move(item));
 }
 

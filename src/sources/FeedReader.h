@@ -19,6 +19,10 @@ struct FeedItem {
     QString Link;    // the item's own page, absolute http(s), may be empty
     QString Picture; // absolute http(s); empty when the item names none (ask Link's page)
     std::optional<FeedDate> Date;
+    // The picture's title and alt texts (from its <img>), and the item's text as plain words.
+    QString PictureTitle;
+    QString PictureAlt;
+    QString Note;
 };
 
 struct Feed {

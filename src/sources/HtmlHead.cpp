@@ -3,12 +3,15 @@
 #include "sources/AddressJoin.h"
 #include "sources/HtmlTagScanner.h"
 
+#include <optional>
+
 namespace pw::sources {
 
 namespace {
 
 constexpr qsizetype kMaxFeedLinks = 20;
 constexpr qsizetype kMaxTitleChars = 1000;
+constexpr qsizetype kMaxTextChars = 4000;
 
 bool HasToken(const QString& list, QLatin1StringView token)
 {
@@ -35,7 +38,7 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
     HtmlHead head;
     QString base = pageAddress;
     QStringList feedRefs;
-    QString ogImage, twitterImage, siteName;
+    QString ogImage, twitterImage, siteName, ogTitle, twitterTitle, ogDescription, description, ogUrl, canonical;
     while (const auto tag = scanner.Next()) {
         if (tag->Closing) {
             if (tag->Name == QLatin1String("head"))
@@ -56,6 +59,9 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
             if (HasToken(tag->Attribute(QLatin1StringView("rel")), QLatin1StringView("alternate")) &&
                 IsFeedType(tag->Attribute(QLatin1StringView("type"))) && feedRefs.size() < kMaxFeedLinks)
                 feedRefs.append(tag->Attribute(QLatin1StringView("href")));
+            else if (HasToken(tag->Attribute(QLatin1StringView("rel")), QLatin1StringView("canonical")) &&
+                     canonical.isNull())
+                canonical = tag->Attribute(QLatin1StringView("href"));
         } else if (tag->Name == QLatin1String("meta")) {
             // Open Graph uses property=, Twitter cards name=; pages mix them up.
             QString key = tag->Attribute(QLatin1StringView("property"));
@@ -72,6 +78,16 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
                 twitterImage = content;
             else if (key == QLatin1String("og:site_name") && siteName.isNull())
                 siteName = content.left(kMaxTitleChars).simplified();
+            else if (key == QLatin1String("og:title") && ogTitle.isNull())
+                ogTitle = content.left(kMaxTitleChars).simplified();
+            else if (key == QLatin1String("twitter:title") && twitterTitle.isNull())
+                twitterTitle = content.left(kMaxTitleChars).simplified();
+            else if (key == QLatin1String("og:description") && ogDescription.isNull())
+                ogDescription = content.left(kMaxTextChars).simplified();
+            else if (key == QLatin1String("description") && description.isNull())
+                description = content.left(kMaxTextChars).simplified();
+            else if (key == QLatin1String("og:url") && ogUrl.isNull())
+                ogUrl = content;
         }
     }
     // <base> applies to the whole document, also to what stood before it.
@@ -85,6 +101,11 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
         head.Picture = ResolveAddress(base, twitterImage);
     if (head.Title.isEmpty())
         head.Title = siteName;
+    head.ItemTitle = !ogTitle.isEmpty() ? ogTitle : twitterTitle;
+    head.Description = !ogDescription.isEmpty() ? ogDescription : description;
+    head.PageAddress = ResolveAddress(base, ogUrl);
+    if (head.PageAddress.isEmpty())
+        head.PageAddress = ResolveAddress(base, canonical);
     return head;
 }
 
@@ -98,6 +119,46 @@ QString FirstImageSource(const QString& html, const QString& base)
                 return address;
         }
     return {};
+}
+
+ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture, bool firstWhenNone)
+{
+    HtmlTagScanner scanner(html);
+    std::optional<ImageWords> first;
+    while (const auto tag = scanner.Next()) {
+        if (tag->Closing || tag->Name != QLatin1String("img"))
+            continue;
+        ImageWords words{tag->Attribute(QLatin1StringView("title")).left(kMaxTextChars),
+                         tag->Attribute(QLatin1StringView("alt")).left(kMaxTextChars)};
+        if (!picture.isEmpty() && ResolveAddress(base, tag->Attribute(QLatin1StringView("src"))) == picture)
+            return words;
+        if (!first && firstWhenNone)
+            first = words;
+    }
+    return first.value_or(ImageWords{});
+}
+
+QString PlainTextOf(const QString& html, qsizetype limit)
+{
+    QString text;
+    qsizetype i = 0;
+    const qsizetype n = html.size();
+    while (i < n && text.size() < 4 * limit + 64) {
+        const QChar c = html[i];
+        if (c == QLatin1Char('<')) {
+            const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
+            if (close < 0)
+                break;
+            text += QLatin1Char(' '); // a tag parts words
+            i = close + 1;
+            continue;
+        }
+        const qsizetype next = html.indexOf(QLatin1Char('<'), i);
+        const qsizetype end = next < 0 ? n : next;
+        text += html.mid(i, std::min(end - i, 4 * limit + 64));
+        i = end;
+    }
+    return DecodeCharacterReferences(text).simplified().left(limit);
 }
 
 } // namespace pw::sources

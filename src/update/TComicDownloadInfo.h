@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comics/StripWords.h"
 #include "update/LastModified.h"
 #include "update/TSourceMemory.h"
 
@@ -120,6 +121,7 @@ private:
         QDate Day;
         QString Picture;
         QString Page;
+        comics::StripWords Words; // stored beside the strip
     };
     bool WaitingForSite();
     void AddValidators(QByteArray& line) const;
@@ -132,7 +134,7 @@ private:
     // picture.
     bool FollowSource(const QByteArray& document, const QString& address);
     void FollowFeed(const sources::Feed& feed);
-    void FollowPagePicture(const QString& picture);
+    void FollowPagePicture(const QString& picture, const comics::StripWords& words = {});
     void StartDocument(Step step, const QString& address, const QString& text);
     void StartNextPending();
     void StartPicture(const PendingStrip& strip);

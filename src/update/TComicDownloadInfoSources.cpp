@@ -3,6 +3,7 @@
 // its picture). The requests and states are the job's own; see TComicDownloadInfo.cpp.
 #include "update/TComicDownloadInfo.h"
 
+#include "comics/StripWordsFile.h"
 #include "comics/TComicStrip.h"
 #include "comics/TComicStripsDB.h"
 #include "net/THttpCli.h"
@@ -35,6 +36,20 @@ QDate TodayUtc()
 QString DatePartOf(const QDate& day)
 {
     return StripFileNameFor(QString(), day.year(), day.month(), day.day(), QString());
+}
+
+comics::StripWords WordsOf(const sources::FeedItem& item)
+{
+    return {item.Title, item.PictureTitle, item.PictureAlt, item.Link, item.Note};
+}
+
+// A page's own words; the hover text is that of the page's <img> of the picture.
+comics::StripWords WordsOfPage(const sources::HtmlHead& head, const QByteArray& page, const QString& address)
+{
+    const sources::ImageWords image =
+        sources::FindImageWords(QString::fromUtf8(page), address, head.Picture, false);
+    return {head.ItemTitle.isEmpty() ? head.Title : head.ItemTitle, image.Title, image.Alt,
+            head.PageAddress.isEmpty() ? address : head.PageAddress, head.Description};
 }
 
 } // namespace
@@ -130,7 +145,7 @@ bool TComicDownloadInfo::FollowSource(const QByteArray& document, const QString&
     else if (!head.FeedAddresses.isEmpty())
         StartDocument(Step::Feed, head.FeedAddresses.first(), QStringLiteral("Reading the comic's feed..."));
     else
-        FollowPagePicture(head.Picture);
+        FollowPagePicture(head.Picture, WordsOfPage(head, document, address));
     return true;
 }
 
@@ -148,14 +163,14 @@ void TComicDownloadInfo::FollowFeed(const sources::Feed& feed)
     pendingIndex_ = 0;
     for (const sources::ChosenItem& c : chosen)
         if (!db_.HasEntryFor(comicName_, DatePartOf(c.Day)))
-            pending_.push_back({c.Day, c.Item.Picture, c.Item.Link});
+            pending_.push_back({c.Day, c.Item.Picture, c.Item.Link, WordsOf(c.Item)});
     if (pending_.empty())
         SetState(kNoUpdate, QStringLiteral("No updated strip found"));
     else
         StartNextPending();
 }
 
-void TComicDownloadInfo::FollowPagePicture(const QString& picture)
+void TComicDownloadInfo::FollowPagePicture(const QString& picture, const comics::StripWords& words)
 {
     pageFollowed_ = true;
     QDate day = year_ && month_ && day_ ? QDate(year_, month_, day_) : QDate();
@@ -166,7 +181,7 @@ void TComicDownloadInfo::FollowPagePicture(const QString& picture)
         SetState(kNoUpdate, QStringLiteral("No updated strip found"));
         return;
     }
-    pending_ = {{day, picture, QString()}};
+    pending_ = {{day, picture, QString(), words}};
     pendingIndex_ = 0;
     StartNextPending();
 }
@@ -250,7 +265,14 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
         passedOver_ = QStringLiteral("the item's page names no picture");
         ++pendingIndex_;
     } else {
-        pending_[pendingIndex_].Picture = head.Picture;
+        PendingStrip& strip = pending_[pendingIndex_];
+        strip.Picture = head.Picture;
+        // The feed's words first; the page adds the picture's hover text the item lacked.
+        const comics::StripWords page = WordsOfPage(head, document, address);
+        for (auto field : {&comics::StripWords::Title, &comics::StripWords::TitleText, &comics::StripWords::AltText,
+                           &comics::StripWords::Note})
+            if ((strip.Words.*field).isEmpty())
+                strip.Words.*field = page.*field;
     }
     StartNextPending();
 }
@@ -287,6 +309,8 @@ void TComicDownloadInfo::StorePicture()
     // or timed out after storing some leaves those complete strips where they are.
     newStrips_.append(name);
     downloadedSize_ += size;
+    // Words that cannot be written leave the strip without them; the strip itself counts.
+    comics::StripWordsFile::Store(db_.ComicFolder(comicName_), name, strip.Words);
     if (pageFollowed_) {
         memory_.Picture = strip.Picture;
         memoryChanged_ = true;
