@@ -87,7 +87,8 @@ QSize StripPicture::DeviceSize(qreal ratio) const
     const QSize s = ScaledSize();
     if (ratio == 1.0)
         return s;
-    return {static_cast<int>(std::lround(s.width() * ratio)), static_cast<int>(std::lround(s.height() * ratio))};
+    return {static_cast<int>(std::lround(s.width() * ratio)),
+            static_cast<int>(std::lround(s.height() * ratio))};
 }
 
 StripPicture::Drawing StripPicture::HowToDraw(QSize device) const

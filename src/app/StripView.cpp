@@ -13,7 +13,8 @@ namespace pw::app {
 StripView::StripView(QWidget* parent) : QScrollArea(parent), picture_(new StripPicture)
 {
     setFrameShape(QFrame::NoFrame);
-    setWidgetResizable(false); // the picture's size is ours: at least the area, else the strip's
+    // The picture fills the area and grows past it to the strip's size on screen.
+    setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::NoFocus);
@@ -50,21 +51,20 @@ void StripView::PageStep(bool down)
 void StripView::Relayout(bool toTopLeft)
 {
     picture_->SetScale(Scale());
-    FillViewport();
+    const QSize least = picture_->ScaledSize();
+    if (picture_->minimumSize() != least) {
+        picture_->setMinimumSize(least);
+        // At once, not when the posted request arrives: the scroll position below and the
+        // next paint need the new size.
+        QEvent request(QEvent::LayoutRequest);
+        QCoreApplication::sendEvent(this, &request);
+    }
     if (toTopLeft) {
         horizontalScrollBar()->setValue(0);
         verticalScrollBar()->setValue(0);
     }
-    const bool scrolls = picture_->width() > viewport()->width() || picture_->height() > viewport()->height();
+    const bool scrolls = horizontalScrollBar()->maximum() > 0 || verticalScrollBar()->maximum() > 0;
     picture_->setCursor(scrolls ? Qt::OpenHandCursor : Qt::ArrowCursor);
-}
-
-void StripView::FillViewport()
-{
-    // Scroll bars that come or go change the viewport, which comes back here.
-    const QSize size = picture_->ScaledSize().expandedTo(viewport()->size());
-    if (picture_->size() != size)
-        picture_->resize(size);
 }
 
 void StripView::resizeEvent(QResizeEvent* event)
@@ -73,20 +73,13 @@ void StripView::resizeEvent(QResizeEvent* event)
     Relayout(false);
 }
 
-bool StripView::viewportEvent(QEvent* event)
-{
-    if (event->type() == QEvent::Resize)
-        FillViewport();
-    return QScrollArea::viewportEvent(event);
-}
-
 void StripView::wheelEvent(QWheelEvent* event)
 {
     // Shift turns the wheel across, as in other viewers.
     if ((event->modifiers() & Qt::ShiftModifier) && event->angleDelta().x() == 0) {
-        QWheelEvent across(event->position(), event->globalPosition(), event->pixelDelta(), event->angleDelta(),
-                           event->buttons(), event->modifiers() & ~Qt::ShiftModifier, event->phase(),
-                           event->inverted(), event->source());
+        QWheelEvent across(event->position(), event->globalPosition(), event->pixelDelta(),
+                           event->angleDelta(), event->buttons(), event->modifiers() & ~Qt::ShiftModifier,
+                           event->phase(), event->inverted(), event->source());
         QCoreApplication::sendEvent(horizontalScrollBar(), &across);
         event->setAccepted(across.isAccepted());
         return;

@@ -29,12 +29,10 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     void Relayout(bool toTopLeft);
-    void FillViewport();
 
     StripPicture* picture_;
     StripZoom zoom_;

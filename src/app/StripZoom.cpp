@@ -74,12 +74,14 @@ namespace {
 int StepUp(double scale)
 {
     const double percent = scale * 100.0;
-    return static_cast<int>(std::floor(percent / StripZoom::kStepPercent + 1e-6) + 1) * StripZoom::kStepPercent;
+    return static_cast<int>(std::floor(percent / StripZoom::kStepPercent + 1e-6) + 1) *
+           StripZoom::kStepPercent;
 }
 int StepDown(double scale)
 {
     const double percent = scale * 100.0;
-    return static_cast<int>(std::ceil(percent / StripZoom::kStepPercent - 1e-6) - 1) * StripZoom::kStepPercent;
+    return static_cast<int>(std::ceil(percent / StripZoom::kStepPercent - 1e-6) - 1) *
+           StripZoom::kStepPercent;
 }
 } // namespace
 

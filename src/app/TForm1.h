@@ -99,7 +99,7 @@ public:
     void btnNextClick();
     void NextComic();
     void PreviousComic();
-    void NextUnread(); // Space: the next unread strip, here or in a later comic
+    void NextUnread();  // Space: the next unread strip, here or in a later comic
     void FirstStrip();  // Home
     void NewestStrip(); // End
     void NoStripsTimerTimer(platform::Timer& fired);

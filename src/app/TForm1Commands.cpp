@@ -19,8 +19,8 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QComboBox>
+#include <QGuiApplication>
 
 namespace pw::app {
 

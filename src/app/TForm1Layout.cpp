@@ -243,7 +243,8 @@ void TForm1::CreateMenus()
     zoomModes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     ZoomIn1 = NewAction(this, "ZoomIn1", QStringLiteral("Zoom &In"));
     ZoomIn1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
-    ZoomOut1 = NewAction(this, "ZoomOut1", QStringLiteral("Zoom &Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    ZoomOut1 =
+        NewAction(this, "ZoomOut1", QStringLiteral("Zoom &Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus));
     view->addAction(FitToWindow1);
     view->addAction(FitWidth1);
     view->addAction(ActualSize1);
@@ -343,7 +344,8 @@ void TForm1::ConnectCommands()
             [this](bool on) { platform::Guarded([&] { ShowTitleText1Click(on); }); });
     for (QAction* a : {OpenStripPage1, OpenStripPage2})
         connect(a, &QAction::triggered, this, Guard([this] { OpenStripPage1Click(); }));
-    connect(CopyStripPageAddress2, &QAction::triggered, this, Guard([this] { CopyStripPageAddress2Click(); }));
+    connect(CopyStripPageAddress2, &QAction::triggered, this,
+            Guard([this] { CopyStripPageAddress2Click(); }));
     connect(ZoomIn1, &QAction::triggered, this, Guard([this] { ZoomStep(true); }));
     connect(ZoomOut1, &QAction::triggered, this, Guard([this] { ZoomStep(false); }));
     connect(Help2, &QAction::triggered, this, Guard([this] { Help2Click(); }));

@@ -4,8 +4,8 @@
 #include "app/StripPicture.h"
 #include "app/StripView.h"
 #include "app/UnreadMarks.h"
-#include "comics/TComicInfo.h"
 #include "comics/StripWordsFile.h"
+#include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "imaging/TGifDecoder.h"
 #include "imaging/TStripDecoder.h"
@@ -75,9 +75,9 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
     }
     unread_->Refresh(comic.Name);
     // "5 Dec 2026 – Rain" for a strip whose feed gave it a title.
-    lblCurrentDate->setText(shownWords_.Title.isEmpty() ? comic.DateText()
-                                                        : comic.DateText() + QStringLiteral(" \u2013 ") +
-                                                              shownWords_.Title);
+    lblCurrentDate->setText(shownWords_.Title.isEmpty()
+                                ? comic.DateText()
+                                : comic.DateText() + QStringLiteral(" \u2013 ") + shownWords_.Title);
     try {
         DrawStripFile(path);
     } catch (...) {

@@ -24,7 +24,8 @@ QString HttpAddress(const QString& text)
 {
     const QUrl url(text, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return {};
     return text;
 }
@@ -106,9 +107,10 @@ QByteArray FormatStripWords(const StripWordsList& list)
     out += '\n';
     for (const auto& [fileName, words] : list) {
         const StripWords w = words.Cleaned();
-        const QString line = QStringList{StripWords::Clean(fileName, kMaxFileName), w.Title, w.TitleText, w.AltText,
-                                         w.Page, w.Note}
-                                 .join(QLatin1Char('\t'));
+        const QString line =
+            QStringList{
+                StripWords::Clean(fileName, kMaxFileName), w.Title, w.TitleText, w.AltText, w.Page, w.Note}
+                .join(QLatin1Char('\t'));
         out += line.toUtf8();
         out += '\n';
     }

@@ -38,7 +38,8 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress)
     HtmlHead head;
     QString base = pageAddress;
     QStringList feedRefs;
-    QString ogImage, twitterImage, siteName, ogTitle, twitterTitle, ogDescription, description, ogUrl, canonical;
+    QString ogImage, twitterImage, siteName, ogTitle, twitterTitle, ogDescription, description, ogUrl,
+        canonical;
     while (const auto tag = scanner.Next()) {
         if (tag->Closing) {
             if (tag->Name == QLatin1String("head"))
@@ -121,7 +122,8 @@ QString FirstImageSource(const QString& html, const QString& base)
     return {};
 }
 
-ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture, bool firstWhenNone)
+ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture,
+                          bool firstWhenNone)
 {
     HtmlTagScanner scanner(html);
     std::optional<ImageWords> first;

@@ -32,7 +32,8 @@ QString FirstImageSource(const QString& html, const QString& base);
 
 // The title and alt texts of the <img> whose source resolves to `picture` in an HTML text
 // (a whole page or a feed item's description); else, when `firstWhenNone`, the first <img>'s.
-ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture, bool firstWhenNone);
+ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture,
+                          bool firstWhenNone);
 
 // An HTML text as plain words: tags left out, references decoded, white space folded,
 // at most `limit` characters.

@@ -269,8 +269,8 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
         strip.Picture = head.Picture;
         // The feed's words first; the page adds the picture's hover text the item lacked.
         const comics::StripWords page = WordsOfPage(head, document, address);
-        for (auto field : {&comics::StripWords::Title, &comics::StripWords::TitleText, &comics::StripWords::AltText,
-                           &comics::StripWords::Note})
+        for (auto field : {&comics::StripWords::Title, &comics::StripWords::TitleText,
+                           &comics::StripWords::AltText, &comics::StripWords::Note})
             if ((strip.Words.*field).isEmpty())
                 strip.Words.*field = page.*field;
     }

@@ -2,8 +2,8 @@
 #include "MessageBoxRecorder.h"
 
 #include "TestPaths.h"
-#include "app/TAboutBox.h"
 #include "app/StripPicture.h"
+#include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "app/TfrmSettings.h"
 #include "comics/ComicSite.h"
@@ -153,20 +153,21 @@ TEST_F(Window, MenusCarryTheirCaptionsAndShortcuts)
     QStringList file;
     for (QAction* a : f.menuBar()->actions()[0]->menu()->actions())
         file << (a->isSeparator() ? QStringLiteral("-") : a->text() + " " + a->shortcut().toString());
-    EXPECT_EQ(file, (QStringList{"&Copy Current Strip To Clipboard Ctrl+C", "&Print Current Strip... Ctrl+P",
-                                 "Open Strip &Page Ctrl+O", "-", "&Settings... Ctrl+S", "-", "E&xit Ctrl+X"}));
+    EXPECT_EQ(file,
+              (QStringList{"&Copy Current Strip To Clipboard Ctrl+C", "&Print Current Strip... Ctrl+P",
+                           "Open Strip &Page Ctrl+O", "-", "&Settings... Ctrl+S", "-", "E&xit Ctrl+X"}));
     QStringList view;
     for (QAction* a : f.menuBar()->actions()[3]->menu()->actions())
-        view << (a->isSeparator() ? QStringLiteral("-")
-                                  : a->text() + " " + a->shortcut().toString() + (a->isChecked() ? " *" : ""));
+        view << (a->isSeparator()
+                     ? QStringLiteral("-")
+                     : a->text() + " " + a->shortcut().toString() + (a->isChecked() ? " *" : ""));
     EXPECT_EQ(view, (QStringList{"&Fit to Window F", "Fit &Width W", "&Actual Size Ctrl+0 *", "-",
                                  "Zoom &In Ctrl++", "Zoom &Out Ctrl+-", "-", "Show &Title Text  *"}));
     QStringList popup;
     for (QAction* a : f.StripPopUp->actions())
         popup << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(popup, (QStringList{"&Print Current Strip...", "Open Strip &Page", "Copy Strip Page &Address", "-",
-                                  "Update &Current Comic", "-",
-                                  "&Set Strip As Wallpaper",
+    EXPECT_EQ(popup, (QStringList{"&Print Current Strip...", "Open Strip &Page", "Copy Strip Page &Address",
+                                  "-", "Update &Current Comic", "-", "&Set Strip As Wallpaper",
                                   "&Always Set The Latest Strip Of This Comic As Wallpaper"}));
     EXPECT_EQ(f.btnPrev->text(), "<---");
     EXPECT_EQ(f.btnNext->toolTip(), "Next Strip");
