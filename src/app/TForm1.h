@@ -126,6 +126,8 @@ public:
     void ClearWallpaperComic();
     // Brings the window back showing the comic (a click on a new-strips notification).
     void RestoreShowing(const QString& comicName);
+    // A new strip arrived: the tray hint names it while strips are unread.
+    void NoteNewStrip(const QString& comicName, const QString& title);
     void Help2Click();
     void Homepage1Click();
     void About2Click();
@@ -259,6 +261,9 @@ private:
     } drawn_;
     comics::StripWordsFile wordsFile_;
     comics::StripWords shownWords_;
+    QString latestArrival_; // "Comic – Title" of the newest strip with a title, for the tray hint
+    int unreadTotal_ = 0;
+    void UpdateTrayHint();
 };
 
 } // namespace pw::app

@@ -97,9 +97,10 @@ struct ItemDraft {
     std::array<QString, FieldCount> Text;
     std::array<QString, FieldCount> Base; // the address each text's relative references use
     std::array<bool, FieldCount> Seen{};
-    QString TypedPicture;  // enclosure or media:content of an image type
-    QString XhtmlPicture;  // <img> inside XHTML content or summary
-    ImageWords XhtmlWords; // that <img>'s title and alt
+    QString TypedPicture; // enclosure or media:content of an image type
+    QString XhtmlPicture; // <img> inside XHTML content or summary
+    // That <img>'s title and alt.
+    ImageWords XhtmlWords;
     QString AtomLink;
 };
 

@@ -142,22 +142,32 @@ ImageWords FindImageWords(const QString& html, const QString& base, const QStrin
 
 QString PlainTextOf(const QString& html, qsizetype limit)
 {
+    static const QStringList kParting = {"br", "p", "div", "li", "td", "th", "tr", "h1", "h2", "h3", "h4",
+                                         "h5", "h6", "blockquote", "img", "hr", "ul", "ol", "figure"};
     QString text;
     qsizetype i = 0;
     const qsizetype n = html.size();
-    while (i < n && text.size() < 4 * limit + 64) {
-        const QChar c = html[i];
-        if (c == QLatin1Char('<')) {
+    const qsizetype enough = 4 * limit + 64;
+    while (i < n && text.size() < enough) {
+        if (html[i] == QLatin1Char('<')) {
             const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
             if (close < 0)
                 break;
-            text += QLatin1Char(' '); // a tag parts words
+            // Blocks and breaks part words; inline markup (<b>, <a>) does not.
+            QStringView tag = QStringView(html).mid(i + 1, close - i - 1).trimmed();
+            if (tag.startsWith(QLatin1Char('/')))
+                tag = tag.mid(1);
+            qsizetype end = 0;
+            while (end < tag.size() && tag[end].isLetterOrNumber())
+                ++end;
+            if (kParting.contains(tag.left(end).toString().toLower()))
+                text += QLatin1Char(' ');
             i = close + 1;
             continue;
         }
         const qsizetype next = html.indexOf(QLatin1Char('<'), i);
         const qsizetype end = next < 0 ? n : next;
-        text += html.mid(i, std::min(end - i, 4 * limit + 64));
+        text += QStringView(html).mid(i, std::min(end - i, enough));
         i = end;
     }
     return DecodeCharacterReferences(text).simplified().left(limit);
