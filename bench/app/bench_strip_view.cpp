@@ -86,7 +86,8 @@ struct ViewProgram {
         for (int i = 0; i < 30; ++i) {
             QImage strip(900, 300, QImage::Format_RGB32);
             strip.fill(QColor::fromHsv(i * 12, 200, 220));
-            strip.save(root + QStringLiteral("Comics/Wide/Wide201001%1.png").arg(i + 1, 2, 10, QLatin1Char('0')));
+            strip.save(root +
+                       QStringLiteral("Comics/Wide/Wide201001%1.png").arg(i + 1, 2, 10, QLatin1Char('0')));
         }
         QImage tall(1000, 10000, QImage::Format_RGB32);
         for (int y = 0; y < tall.height(); ++y)
@@ -98,7 +99,8 @@ struct ViewProgram {
         cat.close();
         QFile ini(root + "panelwick.ini");
         ini.open(QIODevice::WriteOnly);
-        ini.write("[Comics]\r\nWide=1\r\nLong=1\r\nCurrentComic=Wide\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+        ini.write(
+            "[Comics]\r\nWide=1\r\nLong=1\r\nCurrentComic=Wide\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
         ini.close();
         const auto options = app::TStartupOptions::Parse({QStringLiteral("--program-folder"), dir.path()},
                                                          QStringLiteral("/nonexistent/panelwick"));

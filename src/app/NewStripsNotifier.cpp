@@ -29,7 +29,8 @@ QString NewStripsNotifier::Text(int strips, const QStringList& comics, const QHa
     QStringList names;
     for (const QString& name : comics.mid(0, kNamesShown)) {
         const QString title = titles.value(name);
-        names << (title.isEmpty() ? Shortened(name) : Shortened(name) + QStringLiteral(" \u2013 ") + Shortened(title));
+        names << (title.isEmpty() ? Shortened(name)
+                                  : Shortened(name) + QStringLiteral(" \u2013 ") + Shortened(title));
     }
     text += names.join(QStringLiteral(", "));
     if (comics.size() > kNamesShown)

@@ -142,8 +142,9 @@ ImageWords FindImageWords(const QString& html, const QString& base, const QStrin
 
 QString PlainTextOf(const QString& html, qsizetype limit)
 {
-    static const QStringList kParting = {"br", "p", "div", "li", "td", "th", "tr", "h1", "h2", "h3", "h4",
-                                         "h5", "h6", "blockquote", "img", "hr", "ul", "ol", "figure"};
+    static const QStringList kParting = {"br",  "p",  "div", "li", "td",    "th", "tr",
+                                         "h1",  "h2", "h3",  "h4", "h5",    "h6", "blockquote",
+                                         "img", "hr", "ul",  "ol", "figure"};
     QString text;
     qsizetype i = 0;
     const qsizetype n = html.size();

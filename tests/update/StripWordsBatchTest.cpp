@@ -26,7 +26,8 @@ struct StripWordsBatchTest : test::BatchTest {
     void SetUp() override { ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString(); }
     void Serve(const QString& path, const QByteArray& bytes, const QDateTime& mtime = kOld)
     {
-        ASSERT_TRUE(nginx.WriteFile(path, QByteArray(bytes).replace("@SITE@", nginx.Url("").toLatin1()), mtime));
+        ASSERT_TRUE(
+            nginx.WriteFile(path, QByteArray(bytes).replace("@SITE@", nginx.Url("").toLatin1()), mtime));
     }
     // The words of the comic's one stored strip.
     comics::StripWords WordsOf(const QString& comic)
@@ -90,11 +91,13 @@ TEST_F(StripWordsBatchTest, WordsComeFromRssAtomAndPagesAndStayBesideTheStrips)
 
     const BatchTest::Result r = Run(nginx.Url(""));
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString() << r.lines.join("\n").toStdString();
-    EXPECT_EQ(r.lines.value(3), "3 updated, 0 didn't need a update, 0 failed.") << r.lines.join("\n").toStdString();
+    EXPECT_EQ(r.lines.value(3), "3 updated, 0 didn't need a update, 0 failed.")
+        << r.lines.join("\n").toStdString();
 
     const comics::StripWords rain = WordsOf("Rainy");
     EXPECT_EQ(rain.Title, "Rain");
-    EXPECT_EQ(rain.TitleText, "It never stops & never will.") << "the enclosure's picture's <img>, not the logo";
+    EXPECT_EQ(rain.TitleText, "It never stops & never will.")
+        << "the enclosure's picture's <img>, not the logo";
     EXPECT_EQ(rain.AltText, "A cloud");
     EXPECT_EQ(rain.Page, nginx.Url("/rss/rain"));
     EXPECT_EQ(rain.Note, "Day forty.");
