@@ -186,7 +186,7 @@ void BM_FitWidthRepaintAfterResize_1000x10000(benchmark::State& state)
         total += MsSince(t0);
         state.PauseTiming();
         // The smooth copy once the size has settled: memory is the picture plus that copy.
-        const bool copied = RunUntil([&] { return !form.Image1->CopySize().isEmpty(); });
+        const bool copied = RunUntil([&] { return form.Image1->CopySize() == form.Image1->ScaledSize(); });
         settled += MsSince(t0);
         if (!painted || !copied) {
             state.SkipWithError("the strip was not repainted and copied after the resize");
