@@ -169,6 +169,9 @@ void TForm1::CreateControls()
     lblTitleText->setAlignment(Qt::AlignCenter);
     lblTitleText->setMargin(4);
     lblTitleText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A few lines at most: the strip keeps its area; the tooltip holds the whole text.
+    lblTitleText->setMaximumHeight(4 * lblTitleText->fontMetrics().lineSpacing() +
+                                   2 * lblTitleText->margin());
     lblTitleText->setFocusPolicy(Qt::NoFocus);
     lblTitleText->hide();
     column->addWidget(lblTitleText);

@@ -74,10 +74,18 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
         markFailed = std::current_exception();
     }
     unread_->Refresh(comic.Name);
-    // "5 Dec 2026 – Rain" for a strip whose feed gave it a title.
-    lblCurrentDate->setText(shownWords_.Title.isEmpty()
-                                ? comic.DateText()
-                                : comic.DateText() + QStringLiteral(" \u2013 ") + shownWords_.Title);
+    // "5 Dec 2026 – Rain" for a strip whose feed gave it a title; a long one is cut, as
+    // the buttons beside it must stay where they are.
+    constexpr qsizetype kTitleChars = 60;
+    QString title = shownWords_.Title;
+    if (title.size() > kTitleChars) {
+        title.truncate(kTitleChars - 1);
+        if (title.back().isHighSurrogate())
+            title.chop(1);
+        title += QChar(0x2026);
+    }
+    lblCurrentDate->setText(title.isEmpty() ? comic.DateText()
+                                            : comic.DateText() + QStringLiteral(" \u2013 ") + title);
     try {
         DrawStripFile(path);
     } catch (...) {
