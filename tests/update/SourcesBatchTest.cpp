@@ -208,7 +208,7 @@ TEST_F(SourcesBatchTest, APictureThatFailsIsAskedForAgainAndWhatWasStoredStays)
     BatchTest::Result r = Run(nginx.Url(""));
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     EXPECT_EQ(r.lines.value(0), "Escaped: New strip updated");
-    EXPECT_EQ(FilesOf("Escaped"), (QStringList{"Escaped.unr", "Escaped20261207.png"}));
+    EXPECT_EQ(FilesOf("Escaped"), (QStringList{".words", "Escaped.unr", "Escaped20261207.png"}));
     EXPECT_EQ(Unread("Escaped"), "Escaped20261207.png\r\n");
 
     // No validators were kept, so the feed is read again and the missing picture asked for.
