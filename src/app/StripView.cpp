@@ -50,7 +50,9 @@ void StripView::PageStep(bool down)
 
 void StripView::Relayout(bool toTopLeft)
 {
-    picture_->SetScale(Scale());
+    const double scale = Scale();
+    const bool changed = scale != picture_->Scale();
+    picture_->SetScale(scale);
     const QSize least = picture_->ScaledSize();
     if (picture_->minimumSize() != least) {
         picture_->setMinimumSize(least);
@@ -65,6 +67,8 @@ void StripView::Relayout(bool toTopLeft)
     }
     const bool scrolls = horizontalScrollBar()->maximum() > 0 || verticalScrollBar()->maximum() > 0;
     picture_->setCursor(scrolls ? Qt::OpenHandCursor : Qt::ArrowCursor);
+    if (changed && OnScaleChanged)
+        OnScaleChanged(scale);
 }
 
 void StripView::resizeEvent(QResizeEvent* event)

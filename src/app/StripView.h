@@ -27,6 +27,9 @@ public:
     // A screen up or down.
     void PageStep(bool down);
 
+    // The scale on screen changed (a new zoom, strip or area size).
+    std::function<void(double scale)> OnScaleChanged;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

@@ -349,6 +349,11 @@ void TForm1::ConnectCommands()
         connect(a, &QAction::triggered, this, Guard([this] { OpenStripPage1Click(); }));
     connect(CopyStripPageAddress2, &QAction::triggered, this,
             Guard([this] { CopyStripPageAddress2Click(); }));
+    // The steps end at 25 % and 400 %.
+    scrollStrip->OnScaleChanged = [this](double scale) {
+        ZoomIn1->setEnabled(StripZoom::CanStep(scale, true));
+        ZoomOut1->setEnabled(StripZoom::CanStep(scale, false));
+    };
     connect(ZoomIn1, &QAction::triggered, this, Guard([this] { ZoomStep(true); }));
     connect(ZoomOut1, &QAction::triggered, this, Guard([this] { ZoomStep(false); }));
     connect(Help2, &QAction::triggered, this, Guard([this] { Help2Click(); }));

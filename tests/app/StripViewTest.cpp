@@ -256,6 +256,8 @@ TEST_F(StripArea, ZoomIsChosenInTheViewMenuKeptForEveryStripAndRemembered)
     for (int i = 0; i < 5; ++i)
         Key(Qt::Key_Minus, Qt::ControlModifier);
     EXPECT_EQ(f.Image1->ScaledSize(), QSize(300, 750)) << "25 % is the smallest step";
+    EXPECT_FALSE(f.ZoomOut1->isEnabled());
+    EXPECT_TRUE(f.ZoomIn1->isEnabled());
     // The picture itself is what printing, the clipboard and the wallpaper take.
     EXPECT_EQ(f.ShownPicture().size(), QSize(1200, 3000));
 
