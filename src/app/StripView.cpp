@@ -23,7 +23,7 @@ StripView::StripView(QWidget* parent) : QScrollArea(parent), picture_(new StripP
     viewport()->setPalette(white);
     viewport()->setAutoFillBackground(true);
     setWidget(picture_);
-    picture_->OnPictureChanged = [this](bool fresh) { Relayout(fresh); };
+    picture_->OnPictureChanged = [this](bool fresh) { PictureChanged(fresh); };
     picture_->OnDrag = [this](QPoint delta) {
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() - delta.x());
         verticalScrollBar()->setValue(verticalScrollBar()->value() - delta.y());
@@ -46,6 +46,24 @@ void StripView::PageStep(bool down)
 {
     verticalScrollBar()->triggerAction(down ? QAbstractSlider::SliderPageStepAdd
                                             : QAbstractSlider::SliderPageStepSub);
+}
+
+void StripView::PictureChanged(bool fresh)
+{
+    if (!fresh) {
+        Relayout(false);
+        return;
+    }
+    shown_.scrolled = {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+    const qint64 key = picture_->pixmap().cacheKey();
+    const Place back = before_;
+    before_ = shown_;
+    shown_ = {key, {}};
+    Relayout(true);
+    if (back.key == key && key != 0) {
+        horizontalScrollBar()->setValue(back.scrolled.x());
+        verticalScrollBar()->setValue(back.scrolled.y());
+    }
 }
 
 void StripView::Relayout(bool toTopLeft)

@@ -36,9 +36,17 @@ protected:
 
 private:
     void Relayout(bool toTopLeft);
+    void PictureChanged(bool fresh);
 
     StripPicture* picture_;
     StripZoom zoom_;
+    // The picture on screen and the one before, with where each was scrolled to: a strip
+    // that comes back after a notice comes back where the reader left it.
+    struct Place {
+        qint64 key = 0;
+        QPoint scrolled;
+    };
+    Place shown_, before_;
 };
 
 } // namespace pw::app

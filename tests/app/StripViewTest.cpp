@@ -283,6 +283,13 @@ TEST_F(StripArea, HomeAndEndShowTheFirstAndNewestStrip)
     Key(Qt::Key_Home);
     EXPECT_EQ(f.Image1->pixmap().width(), 300);
     EXPECT_EQ(f.comboComics->currentIndex(), comic) << "Home or End reached the comic selector";
+
+    // A notice does not lose the reader's place in a long strip.
+    EXPECT_TRUE(StepUntil([&] { Key(Qt::Key_PageDown); }, [&] { return CountColour(Area(), kBlue) > 1000; }));
+    Key(Qt::Key_Home); // already the first: the notice
+    EXPECT_TRUE(f.NoStripsTimer->Enabled());
+    Key(Qt::Key_Home); // the strip comes back
+    EXPECT_GT(CountColour(Area(), kBlue), 1000) << "the strip came back at its top";
 }
 
 TEST_F(StripArea, AStripsWordsAreShownAndItsPageOpened)
