@@ -3,6 +3,7 @@
 // strip has painted. The program folders come from bench/app/make-bench-folder.py through
 // PANELWICK_BENCH_STARTUP_FOLDER and PANELWICK_BENCH_STRIPS_FOLDER (bench/app/run.sh).
 #include "app/StartupOptions.h"
+#include "app/StripPicture.h"
 #include "app/TForm1.h"
 #include "app/TStartup.h"
 #include "comics/TComicInfo.h"

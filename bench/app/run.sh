@@ -10,6 +10,9 @@
 #      the older case with nothing unread at all.
 #   3. Resident memory of the real program once its window is shown.
 #   4. Space with nothing unread: the unread lists of the 100 chosen comics are read.
+#   5. The strip area: Right key to a 900 x 300 strip painted at Actual Size (<= 3 ms); a
+#      1,000 x 10,000 strip in Fit Width repainted after a resize (<= 16 ms), its memory
+#      the picture plus one scaled copy (made once the size has settled).
 # Goals: <= 3 ms per key press (NextStrip <= 0.3 ms), start-up to the window mapped
 # <= 2x the bare window's, <= 35 MB resident.
 # Usage: bench/app/run.sh [RUNS]  (RUNS whole-process starts, default 7). The program
@@ -39,10 +42,11 @@ make_folder startup-unread10 1000 100 3650 --unread-in 10
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPANELWICK_BENCH=ON \
   -DPANELWICK_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target panelwick bench_app bench_comics pw_window_probe \
+cmake --build "$build" -j 2 --target panelwick bench_app bench_comics bench_strip_view pw_window_probe \
   pw_bare_window >/dev/null
 bench_app=$(find "$build/bench" -name bench_app -type f -perm -u+x | head -n1)
 bench_comics=$(find "$build/bench" -name bench_comics -type f -perm -u+x | head -n1)
+bench_view=$(find "$build/bench" -name bench_strip_view -type f -perm -u+x | head -n1)
 probe=$(find "$build/bench" -name pw_window_probe -type f -perm -u+x | head -n1)
 bare=$(find "$build/bench" -name pw_bare_window -type f -perm -u+x | head -n1)
 
@@ -69,6 +73,9 @@ PANELWICK_BENCH_STRIPS_FOLDER=$folders/strips PANELWICK_BENCH_STARTUP_FOLDER=$fo
 echo "== in-process, offscreen platform: nothing unread at all (the older case)"
 PANELWICK_BENCH_STARTUP_FOLDER=$folders/startup \
   QT_QPA_PLATFORM=offscreen "$bench_app" --benchmark_filter='Startup|Space' 2>&1
+
+echo "== strip area, offscreen: 900 x 300 at Actual Size; 1,000 x 10,000 in Fit Width resized"
+QT_QPA_PLATFORM=offscreen "$bench_view" 2>&1 | grep -E '^(BM_|-|Benchmark)'
 
 echo
 echo "== whole process under Xvfb, no window manager, $runs starts of each, alternating"

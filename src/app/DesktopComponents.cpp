@@ -1,5 +1,6 @@
 #include "app/DesktopComponents.h"
 
+#include "app/StripPicture.h"
 #include "app/TForm1.h"
 #include "desktop/StripWallpaper.h"
 #include "desktop/TLumbrinAutostart.h"

@@ -22,22 +22,27 @@ QString Shortened(const QString& comicName)
 
 NewStripsNotifier::NewStripsNotifier(TForm1& form) : form_(form) {}
 
-QString NewStripsNotifier::Text(int strips, const QStringList& comics)
+QString NewStripsNotifier::Text(int strips, const QStringList& comics, const QHash<QString, QString>& titles)
 {
     QString text =
         strips == 1 ? QStringLiteral("1 new strip: ") : QStringLiteral("%1 new strips: ").arg(strips);
     QStringList names;
-    for (const QString& name : comics.mid(0, kNamesShown))
-        names << Shortened(name);
+    for (const QString& name : comics.mid(0, kNamesShown)) {
+        const QString title = titles.value(name);
+        names << (title.isEmpty() ? Shortened(name)
+                                  : Shortened(name) + QStringLiteral(" \u2013 ") + Shortened(title));
+    }
     text += names.join(QStringLiteral(", "));
     if (comics.size() > kNamesShown)
         text += QStringLiteral(" and %1 more").arg(comics.size() - kNamesShown);
     return text;
 }
 
-void NewStripsNotifier::StripArrived(const QString& comicName)
+void NewStripsNotifier::StripArrived(const QString& comicName, const QString& title)
 {
     ++strips_;
+    if (!title.isEmpty())
+        titles_.insert(comicName, title);
     if (!seen_.contains(comicName)) {
         seen_.insert(comicName);
         comics_ << comicName;
@@ -53,13 +58,14 @@ void NewStripsNotifier::BatchFinished()
 {
     const QStringList comics = std::exchange(comics_, {});
     seen_.clear();
+    const QHash<QString, QString> titles = std::exchange(titles_, {});
     const int strips = std::exchange(strips_, 0);
     if (strips == 0 || WindowInFront())
         return;
     if (!form_.Ini().ReadBool(QStringLiteral("Updates"), QStringLiteral("NotifyNewStrips"), true))
         return;
     const QString first = comics.front();
-    const QString text = Text(strips, comics);
+    const QString text = Text(strips, comics, titles);
     TForm1* form = &form_;
     auto clicked = [form, first] { form->RestoreShowing(first); };
     // Without a notification service the tray icon says it.

@@ -2,6 +2,7 @@
 
 #include "platform/DesktopNotifications.h"
 
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 
@@ -16,13 +17,15 @@ class NewStripsNotifier {
 public:
     explicit NewStripsNotifier(TForm1& form);
 
-    void StripArrived(const QString& comicName);
+    // `title` is the strip's own title, empty when its source gave none.
+    void StripArrived(const QString& comicName, const QString& title = {});
     // The batch is over: notify when it brought anything, the window is not the active
     // one and [Updates] NotifyNewStrips (default on) allows it.
     void BatchFinished();
 
-    // "3 new strips: Alpha, Beta, Gamma"; at most five names, then "and N more".
-    static QString Text(int strips, const QStringList& comics);
+    // "3 new strips: Alpha, Beta \u2013 Rain, Gamma"; at most five names, then "and N more".
+    // A comic's newest title follows its name.
+    static QString Text(int strips, const QStringList& comics, const QHash<QString, QString>& titles = {});
 
 private:
     bool WindowInFront() const;
@@ -31,6 +34,7 @@ private:
     platform::DesktopNotifications notifications_;
     QStringList comics_; // in the order their first new strip arrived
     QSet<QString> seen_; // the same names, to look them up
+    QHash<QString, QString> titles_;
     int strips_ = 0;
 };
 

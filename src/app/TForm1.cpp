@@ -2,6 +2,7 @@
 
 #include "app/DesktopIntegration.h"
 #include "app/PrintHooks.h"
+#include "app/StripView.h"
 #include "app/TfrmSettings.h"
 #include "app/UnreadMarks.h"
 #include "app/UpdateHooks.h"
@@ -38,6 +39,7 @@ TForm1::TForm1(QWidget* parent)
     CreateMenus();
     CreateTrayIcon();
     ConnectCommands();
+    UpdateZoomChecks();
 
     startupTarget_ = new platform::MessageTarget(this);
     startupTarget_->OnMessage = [this](unsigned msg, platform::WParam, platform::LParam) {
@@ -82,12 +84,17 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // 5. Flags.
     restoredFromTray_ = false;
     ctrlHeld_ = false;
+    // The zoom chosen last; a fit or a factor stays for every strip and comic.
+    scrollStrip->SetZoom(
+        StripZoom::FromText(ini_->ReadString(QStringLiteral("View"), QStringLiteral("Zoom"), QString())));
+    UpdateZoomChecks();
+    ShowTitleText1->setChecked(ini_->ReadBool(QStringLiteral("View"), QStringLiteral("ShowTitleText"), true));
     // 6. The strip store.
     stripsDB_ = std::make_unique<comics::TComicStripsDB>(options_.Paths.ComicsDir(*ini_));
     unread_ = std::make_unique<UnreadMarks>(*stripsDB_, *comboComics);
     unread_->OnTotalChanged = [this](int total) {
-        TrayIcon1->SetHint(total > 0 ? QStringLiteral("Panelwick - ") + UnreadMarks::CountText(total)
-                                     : QStringLiteral("Panelwick"));
+        unreadTotal_ = total;
+        UpdateTrayHint();
     };
     // 7. The catalogue; the program cannot run without it. No comic's strip is looked up
     // here: showing a comic finds its first unread, else its newest strip, from the folder
@@ -138,6 +145,26 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     }
     qApp->installEventFilter(this); // the window sees keys before its controls
     return true;
+}
+
+void TForm1::NoteNewStrip(const QString& comicName, const QString& title)
+{
+    if (!title.isEmpty())
+        latestArrival_ = comicName + QStringLiteral(" \u2013 ") + title;
+    UpdateTrayHint();
+}
+
+void TForm1::UpdateTrayHint()
+{
+    if (unreadTotal_ <= 0) {
+        latestArrival_.clear();
+        TrayIcon1->SetHint(QStringLiteral("Panelwick"));
+        return;
+    }
+    QString hint = QStringLiteral("Panelwick - ") + UnreadMarks::CountText(unreadTotal_);
+    if (!latestArrival_.isEmpty())
+        hint += QLatin1Char('\n') + latestArrival_;
+    TrayIcon1->SetHint(hint);
 }
 
 TfrmSettings& TForm1::Settings()

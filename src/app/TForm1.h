@@ -2,6 +2,9 @@
 
 #include "app/NoticePictures.h"
 #include "app/StartupOptions.h"
+#include "app/StripZoom.h"
+#include "comics/StripWords.h"
+#include "comics/StripWordsFile.h"
 #include "comics/TComicStrip.h"
 #include "comics/TComicsList.h"
 #include "platform/FileStamp.h"
@@ -38,6 +41,8 @@ class TComicStripsDB;
 
 namespace pw::app {
 
+class StripPicture;
+class StripView;
 class TDesktopIntegration;
 class TfrmSettings;
 struct TComicAdding;
@@ -97,7 +102,9 @@ public:
     void btnNextClick();
     void NextComic();
     void PreviousComic();
-    void NextUnread(); // Space: the next unread strip, here or in a later comic
+    void NextUnread();  // Space: the next unread strip, here or in a later comic
+    void FirstStrip();  // Home
+    void NewestStrip(); // End
     void NoStripsTimerTimer(platform::Timer& fired);
     void FormResize();
     void FillComicSelector();
@@ -123,10 +130,20 @@ public:
     void ClearWallpaperComic();
     // Brings the window back showing the comic (a click on a new-strips notification).
     void RestoreShowing(const QString& comicName);
+    // A new strip arrived: the tray hint names it while strips are unread.
+    void NoteNewStrip(const QString& comicName, const QString& title);
     void Help2Click();
     void Homepage1Click();
     void About2Click();
     void FormShow();
+    // The View menu's zoom: shown at once and kept in the configuration file.
+    void SetZoom(const StripZoom& zoom);
+    void ZoomStep(bool in);
+    void ShowTitleText1Click(bool on);
+    // The shown strip's words (empty for a strip without them).
+    const comics::StripWords& ShownWords() const { return shownWords_; }
+    void OpenStripPage1Click();
+    void CopyStripPageAddress2Click();
 
     bool CtrlHeld() const { return ctrlHeld_; }
     bool RestoredFromTray() const { return restoredFromTray_; }
@@ -140,7 +157,9 @@ public:
     QProgressBar* ProgressBar = nullptr;
     QPushButton* bitbtnAbort = nullptr;
     QPushButton* bitbtnAdvancedInfo = nullptr;
-    QLabel* Image1 = nullptr;
+    StripView* scrollStrip = nullptr;
+    StripPicture* Image1 = nullptr;
+    QLabel* lblTitleText = nullptr; // the strip's title text, below it
     QMenu* StripPopUp = nullptr;
     platform::Timer* NoStripsTimer = nullptr;
     platform::Timer* NoComicsTimer = nullptr;
@@ -157,6 +176,15 @@ public:
     QAction* Abortallupdates1 = nullptr;
     QAction* SetStripAsWallpaper1 = nullptr;
     QAction* AlwaysSetLatestStrip1 = nullptr;
+    QAction* FitToWindow1 = nullptr;
+    QAction* FitWidth1 = nullptr;
+    QAction* ActualSize1 = nullptr;
+    QAction* ZoomIn1 = nullptr;
+    QAction* ZoomOut1 = nullptr;
+    QAction* ShowTitleText1 = nullptr;
+    QAction* OpenStripPage1 = nullptr;
+    QAction* OpenStripPage2 = nullptr;
+    QAction* CopyStripPageAddress2 = nullptr;
     QAction* Help2 = nullptr;
     QAction* Homepage1 = nullptr;
     QAction* About2 = nullptr;
@@ -205,6 +233,9 @@ private:
     void DrawStripFile(const QString& path);
     void RedrawStrip(); // the current strip again, quiet about a failure already reported
     void UpdateWallpaperCheck();
+    void UpdateZoomChecks();
+    void StepToEnd(bool newest); // first or newest strip, or the end-of-strips notice
+    void ShowWords(const comics::TComicInfo* comic, const std::optional<comics::TComicStrip>& strip);
     void SelectRemembered(const QString& text);
 
     TStartupOptions options_;
@@ -236,6 +267,11 @@ private:
         std::optional<platform::FileStamp> stamp; // Settled when set
         QPixmap picture;
     } drawn_;
+    comics::StripWordsFile wordsFile_;
+    comics::StripWords shownWords_;
+    QString latestArrival_; // "Comic – Title" of the newest strip with a title, for the tray hint
+    int unreadTotal_ = 0;
+    void UpdateTrayHint();
 };
 
 } // namespace pw::app

@@ -16,7 +16,9 @@
 #include "update/SimDownloads.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 
 namespace pw::app {
 
@@ -80,6 +82,19 @@ void TForm1::Help2Click()
 void TForm1::Homepage1Click()
 {
     platform::DesktopShell::Open(QString(comics::kHomePage));
+}
+
+void TForm1::OpenStripPage1Click()
+{
+    // Only an http(s) address is ever kept as a strip's page.
+    if (!shownWords_.Page.isEmpty())
+        platform::DesktopShell::Open(shownWords_.Page);
+}
+
+void TForm1::CopyStripPageAddress2Click()
+{
+    if (!shownWords_.Page.isEmpty())
+        QGuiApplication::clipboard()->setText(shownWords_.Page);
 }
 
 void TForm1::About2Click()

@@ -1,7 +1,8 @@
-// The window sees every key before its controls: the arrows and Space navigate and never
-// reach the comic selector.
+// The window sees every key before its controls: the arrows, Space, Home, End and the page
+// keys navigate and never reach the comic selector.
 #include "app/TForm1.h"
 
+#include "app/StripView.h"
 #include "platform/ExceptionGuard.h"
 
 #include <QApplication>
@@ -46,6 +47,14 @@ std::function<void()> TForm1::FormKeyDown(const QKeyEvent* key)
         return [this] { PreviousComic(); };
     case Qt::Key_Space:
         return [this] { NextUnread(); };
+    case Qt::Key_Home:
+        return [this] { FirstStrip(); };
+    case Qt::Key_End:
+        return [this] { NewestStrip(); };
+    case Qt::Key_PageDown:
+        return [this] { scrollStrip->PageStep(true); };
+    case Qt::Key_PageUp:
+        return [this] { scrollStrip->PageStep(false); };
     case Qt::Key_Control:
         ctrlHeld_ = true;
         return {};

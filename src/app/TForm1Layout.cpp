@@ -4,6 +4,8 @@
 #include "app/DesktopIntegration.h"
 #include "app/NoticePictures.h"
 #include "app/PrintHooks.h"
+#include "app/StripPicture.h"
+#include "app/StripView.h"
 #include "app/UpdateHooks.h"
 #include "desktop/TTrayIcon.h"
 #include "platform/ExceptionGuard.h"
@@ -11,6 +13,7 @@
 #include "platform/Tunables.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
@@ -95,6 +98,7 @@ void TForm1::CreateControls()
 
     btnPrev = Named(new QPushButton(QStringLiteral("<---"), topBar), "btnPrev");
     btnPrev->setToolTip(QStringLiteral("Previous Strip"));
+    btnPrev->setAccessibleName(QStringLiteral("Previous strip"));
     btnPrev->setFocusPolicy(Qt::NoFocus);
     btnPrev->setFixedWidth(50);
     bar->addWidget(btnPrev);
@@ -107,6 +111,7 @@ void TForm1::CreateControls()
 
     btnNext = Named(new QPushButton(QStringLiteral("--->"), topBar), "btnNext");
     btnNext->setToolTip(QStringLiteral("Next Strip"));
+    btnNext->setAccessibleName(QStringLiteral("Next strip"));
     btnNext->setFocusPolicy(Qt::NoFocus);
     btnNext->setFixedWidth(50);
     bar->addWidget(btnNext);
@@ -152,16 +157,24 @@ void TForm1::CreateControls()
     topBar->installEventFilter(new RightEdgeKeeper(progressPanel, topBar));
     column->addWidget(topBar);
 
-    // The strip at its natural size, centred and cut off by the white area.
-    Image1 = Named(new QLabel(central), "Image1");
-    Image1->setAlignment(Qt::AlignCenter);
-    Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    Image1->setAutoFillBackground(true);
-    QPalette white = Image1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    Image1->setPalette(white);
+    // The strip on white, centred where it is smaller than the area, scrolling where larger.
+    scrollStrip = Named(new StripView(central), "scrollStrip");
+    Image1 = Named(scrollStrip->Picture(), "Image1");
     Image1->setContextMenuPolicy(Qt::CustomContextMenu);
-    column->addWidget(Image1, 1);
+    column->addWidget(scrollStrip, 1);
+    // Plain text, so that a feed's words never become markup or links.
+    lblTitleText = Named(new QLabel(central), "lblTitleText");
+    lblTitleText->setTextFormat(Qt::PlainText);
+    lblTitleText->setWordWrap(true);
+    lblTitleText->setAlignment(Qt::AlignCenter);
+    lblTitleText->setMargin(4);
+    lblTitleText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A few lines at most: the strip keeps its area; the tooltip holds the whole text.
+    lblTitleText->setMaximumHeight(4 * lblTitleText->fontMetrics().lineSpacing() +
+                                   2 * lblTitleText->margin());
+    lblTitleText->setFocusPolicy(Qt::NoFocus);
+    lblTitleText->hide();
+    column->addWidget(lblTitleText);
     setCentralWidget(central);
 
     NoStripsTimer = new platform::Timer(this);
@@ -189,12 +202,15 @@ void TForm1::CreateMenus()
     Settings1 =
         NewAction(this, "Settings1", QStringLiteral("&Settings..."), QKeySequence(Qt::CTRL | Qt::Key_S));
     Exit1 = NewAction(this, "Exit1", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    OpenStripPage1 = NewAction(this, "OpenStripPage1", QStringLiteral("Open Strip &Page"),
+                               QKeySequence(Qt::CTRL | Qt::Key_O));
     // Ctrl+Q as every other Linux program, beside the classic Ctrl+X.
     Exit1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::CTRL | Qt::Key_Q)});
     file->addAction(AddComic1);
     file->addSeparator();
     file->addAction(CopyCurrentStrip1);
     file->addAction(PrintCurrentStrip1);
+    file->addAction(OpenStripPage1);
     file->addSeparator();
     file->addAction(Settings1);
     file->addSeparator();
@@ -221,6 +237,35 @@ void TForm1::CreateMenus()
     wallpaper->addAction(SetStripAsWallpaper1);
     wallpaper->addAction(AlwaysSetLatestStrip1);
 
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("View1"));
+    FitToWindow1 = NewAction(this, "FitToWindow1", QStringLiteral("&Fit to Window"), QKeySequence(Qt::Key_F));
+    FitWidth1 = NewAction(this, "FitWidth1", QStringLiteral("Fit &Width"), QKeySequence(Qt::Key_W));
+    ActualSize1 =
+        NewAction(this, "ActualSize1", QStringLiteral("&Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0));
+    auto* zoomModes = new QActionGroup(this);
+    for (QAction* a : {FitToWindow1, FitWidth1, ActualSize1}) {
+        a->setCheckable(true);
+        zoomModes->addAction(a);
+    }
+    // A factor of its own has no mark: the group may then have none checked.
+    zoomModes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    ZoomIn1 = NewAction(this, "ZoomIn1", QStringLiteral("Zoom &In"));
+    ZoomIn1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    ZoomOut1 =
+        NewAction(this, "ZoomOut1", QStringLiteral("Zoom &Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    view->addAction(FitToWindow1);
+    view->addAction(FitWidth1);
+    view->addAction(ActualSize1);
+    view->addSeparator();
+    view->addAction(ZoomIn1);
+    view->addAction(ZoomOut1);
+    view->addSeparator();
+    ShowTitleText1 = NewAction(this, "ShowTitleText1", QStringLiteral("Show &Title Text"));
+    ShowTitleText1->setCheckable(true);
+    ShowTitleText1->setChecked(true);
+    view->addAction(ShowTitleText1);
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     Help2 = NewAction(this, "Help2", QStringLiteral("&Help..."), QKeySequence(Qt::Key_F1));
@@ -240,7 +285,12 @@ void TForm1::CreateMenus()
         NewAction(this, "AlwaysSetLatestStrip2",
                   QStringLiteral("&Always Set The Latest Strip Of This Comic As Wallpaper"));
     AlwaysSetLatestStrip2->setCheckable(true);
+    OpenStripPage2 = NewAction(this, "OpenStripPage2", QStringLiteral("Open Strip &Page"));
+    CopyStripPageAddress2 =
+        NewAction(this, "CopyStripPageAddress2", QStringLiteral("Copy Strip Page &Address"));
     StripPopUp->addAction(PrintCurrentStrip2);
+    StripPopUp->addAction(OpenStripPage2);
+    StripPopUp->addAction(CopyStripPageAddress2);
     StripPopUp->addSeparator();
     StripPopUp->addAction(Updatecurrentcomic2);
     StripPopUp->addSeparator();
@@ -295,6 +345,24 @@ void TForm1::ConnectCommands()
             platform::Guarded([&] { Alwassetthelateststripaswallpaper1Click(!checked); });
         });
     connect(ClosePanelwick1, &QAction::triggered, this, Guard([this] { ClosePanelwick1Click(); }));
+    connect(FitToWindow1, &QAction::triggered, this,
+            Guard([this] { SetZoom(StripZoom::Fit(StripZoom::Mode::FitToWindow)); }));
+    connect(FitWidth1, &QAction::triggered, this,
+            Guard([this] { SetZoom(StripZoom::Fit(StripZoom::Mode::FitWidth)); }));
+    connect(ActualSize1, &QAction::triggered, this, Guard([this] { SetZoom(StripZoom()); }));
+    connect(ShowTitleText1, &QAction::triggered, this,
+            [this](bool on) { platform::Guarded([&] { ShowTitleText1Click(on); }); });
+    for (QAction* a : {OpenStripPage1, OpenStripPage2})
+        connect(a, &QAction::triggered, this, Guard([this] { OpenStripPage1Click(); }));
+    connect(CopyStripPageAddress2, &QAction::triggered, this,
+            Guard([this] { CopyStripPageAddress2Click(); }));
+    // The steps end at 25 % and 400 %.
+    scrollStrip->OnScaleChanged = [this](double scale) {
+        ZoomIn1->setEnabled(StripZoom::CanStep(scale, true));
+        ZoomOut1->setEnabled(StripZoom::CanStep(scale, false));
+    };
+    connect(ZoomIn1, &QAction::triggered, this, Guard([this] { ZoomStep(true); }));
+    connect(ZoomOut1, &QAction::triggered, this, Guard([this] { ZoomStep(false); }));
     connect(Help2, &QAction::triggered, this, Guard([this] { Help2Click(); }));
     connect(Homepage1, &QAction::triggered, this, Guard([this] { Homepage1Click(); }));
     connect(About2, &QAction::triggered, this, Guard([this] { About2Click(); }));

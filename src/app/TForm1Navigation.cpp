@@ -1,7 +1,10 @@
 // Showing strips, stepping through strips, comics and unread strips, and the three notices.
 #include "app/TForm1.h"
 
+#include "app/StripPicture.h"
+#include "app/StripView.h"
 #include "app/UnreadMarks.h"
+#include "comics/StripWordsFile.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "imaging/TGifDecoder.h"
@@ -29,7 +32,7 @@ void TForm1::SetPicture(const QImage& image)
 
 QImage TForm1::ShownPicture() const
 {
-    const QPixmap shown = Image1->pixmap();
+    const QPixmap& shown = Image1->pixmap();
     return shown.isNull() ? QImage() : shown.toImage();
 }
 
@@ -40,6 +43,7 @@ void TForm1::ShowComic(const QString& name)
     UpdateWallpaperCheck();
     if (!currentComic_) {
         // Nothing to show (an empty selector): no strip, rather than a stale one.
+        ShowWords(nullptr, std::nullopt);
         Image1->clear();
         lblCurrentDate->setText(QStringLiteral("No strips yet"));
         return;
@@ -53,6 +57,7 @@ void TForm1::ShowComic(const QString& name)
 void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TComicStrip>& strip)
 {
     comic.CurrentStrip = strip;
+    ShowWords(&comic, strip);
     if (!strip) {
         Image1->clear();
         lblCurrentDate->setText(QStringLiteral("No strips yet"));
@@ -69,7 +74,18 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
         markFailed = std::current_exception();
     }
     unread_->Refresh(comic.Name);
-    lblCurrentDate->setText(comic.DateText());
+    // "5 Dec 2026 – Rain" for a strip whose feed gave it a title; a long one is cut, as
+    // the buttons beside it must stay where they are.
+    constexpr qsizetype kTitleChars = 60;
+    QString title = shownWords_.Title;
+    if (title.size() > kTitleChars) {
+        title.truncate(kTitleChars - 1);
+        if (title.back().isHighSurrogate())
+            title.chop(1);
+        title += QChar(0x2026);
+    }
+    lblCurrentDate->setText(title.isEmpty() ? comic.DateText()
+                                            : comic.DateText() + QStringLiteral(" \u2013 ") + title);
     try {
         DrawStripFile(path);
     } catch (...) {
@@ -157,6 +173,29 @@ void TForm1::StepStrip(bool forward)
         ShowNotice(notices_.EndOfStrips, *NoStripsTimer);
 }
 
+void TForm1::FirstStrip()
+{
+    StepToEnd(false);
+}
+
+void TForm1::NewestStrip()
+{
+    StepToEnd(true);
+}
+
+void TForm1::StepToEnd(bool newest)
+{
+    if (!currentComic_ || EndNotices(*NoStripsTimer))
+        return;
+    const auto strip =
+        newest ? stripsDB_->NewestStrip(currentComic_->Name) : stripsDB_->OldestStrip(currentComic_->Name);
+    // Already there: as a step past the end, the notice tells so.
+    if (strip && !(currentComic_->CurrentStrip && currentComic_->CurrentStrip->FileName == strip->FileName))
+        ShowStrip(*currentComic_, strip);
+    else
+        ShowNotice(notices_.EndOfStrips, *NoStripsTimer);
+}
+
 void TForm1::NextComic()
 {
     StepComic(+1);
@@ -231,6 +270,52 @@ void TForm1::FillComicSelector()
     comboComics->clear();
     comboComics->addItems(comicsToGet_.Names());
     unread_->Refill();
+}
+
+void TForm1::ShowWords(const comics::TComicInfo* comic, const std::optional<comics::TComicStrip>& strip)
+{
+    shownWords_ = comic && strip && stripsDB_ && comics::TComicStripsDB::IsUsableName(comic->Name)
+                      ? wordsFile_.Find(stripsDB_->ComicFolder(comic->Name), strip->FileName)
+                      : comics::StripWords();
+    Image1->setToolTip(shownWords_.TitleText);
+    Image1->setAccessibleName(shownWords_.Title.isEmpty() ? QStringLiteral("Strip") : shownWords_.Title);
+    Image1->setAccessibleDescription(!shownWords_.TitleText.isEmpty() ? shownWords_.TitleText
+                                                                      : shownWords_.AltText);
+    lblTitleText->setText(shownWords_.TitleText);
+    const bool wanted = ShowTitleText1->isChecked() && !shownWords_.TitleText.isEmpty();
+    if (lblTitleText->isVisibleTo(this) != wanted)
+        lblTitleText->setVisible(wanted);
+    for (QAction* a : {OpenStripPage1, OpenStripPage2, CopyStripPageAddress2})
+        a->setEnabled(!shownWords_.Page.isEmpty());
+}
+
+void TForm1::ShowTitleText1Click(bool on)
+{
+    ShowTitleText1->setChecked(on);
+    if (ini_)
+        ini_->WriteBool(QStringLiteral("View"), QStringLiteral("ShowTitleText"), on);
+    lblTitleText->setVisible(on && !shownWords_.TitleText.isEmpty());
+}
+
+void TForm1::SetZoom(const StripZoom& zoom)
+{
+    scrollStrip->SetZoom(zoom);
+    UpdateZoomChecks();
+    if (ini_)
+        ini_->WriteString(QStringLiteral("View"), QStringLiteral("Zoom"), zoom.Text());
+}
+
+void TForm1::ZoomStep(bool in)
+{
+    SetZoom(StripZoom::StepFrom(scrollStrip->Scale(), in));
+}
+
+void TForm1::UpdateZoomChecks()
+{
+    const StripZoom::Mode mode = scrollStrip->Zoom().GetMode();
+    FitToWindow1->setChecked(mode == StripZoom::Mode::FitToWindow);
+    FitWidth1->setChecked(mode == StripZoom::Mode::FitWidth);
+    ActualSize1->setChecked(mode == StripZoom::Mode::ActualSize);
 }
 
 void TForm1::UpdateWallpaperCheck()

@@ -3,7 +3,9 @@
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/UnreadMarks.h"
+#include "comics/StripWordsFile.h"
 #include "comics/TComicInfo.h"
+#include "comics/TComicStripsDB.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/MessageTarget.h"
 #include "update/TComicDownloadInfo.h"
@@ -29,7 +31,14 @@ UpdateEngine::UpdateEngine(TForm1& form, TForm2& debugLog)
         if (job.State() != update::TComicDownloadInfo::kNewStrip || job.DownloadedSize() <= 0)
             return;
         form_.Unread().Refresh(job.ComicName());
-        notifier_.StripArrived(job.ComicName());
+        // The newest new strip's title names it in the notification and the tray hint.
+        QString title;
+        if (!job.NewStripFiles().isEmpty() && comics::TComicStripsDB::IsUsableName(job.ComicName()))
+            title = comics::StripWordsFile()
+                        .Find(form_.StripsDB().ComicFolder(job.ComicName()), job.NewStripFiles().back())
+                        .Title;
+        notifier_.StripArrived(job.ComicName(), title);
+        form_.NoteNewStrip(job.ComicName(), title);
     };
     scheduler_->OnBatchFinished = [this] { notifier_.BatchFinished(); };
 }

@@ -247,6 +247,16 @@ bool TComicStripsDB::IsStoredExtension(std::string_view extension)
 
 std::optional<TComicStrip> TComicStripsDB::NewestStrip(const QString& comicName) const
 {
+    return Outermost(comicName, true);
+}
+
+std::optional<TComicStrip> TComicStripsDB::OldestStrip(const QString& comicName) const
+{
+    return Outermost(comicName, false);
+}
+
+std::optional<TComicStrip> TComicStripsDB::Outermost(const QString& comicName, bool newest) const
+{
     if (!IsUsableName(comicName))
         return std::nullopt;
     const StripListing& listing = ListingOf(comicName);
@@ -254,7 +264,7 @@ std::optional<TComicStrip> TComicStripsDB::NewestStrip(const QString& comicName)
     for (const StripListing::Entry& entry : listing.Entries()) {
         // Only the extensions strips are stored with count, in exactly this case (a comic
         // whose strips are PNG must still have a newest strip); the first listed wins a tie.
-        if (entry.picture && (!best || entry.date > best->date))
+        if (entry.picture && (!best || (newest ? entry.date > best->date : entry.date < best->date)))
             best = &entry;
     }
     return best ? listing.StripOf(*best) : std::nullopt;

@@ -49,6 +49,7 @@ public:
     // touching the strip files.
     int UnreadCount(const QString& comicName) const;
     std::optional<TComicStrip> NewestStrip(const QString& comicName) const;
+    std::optional<TComicStrip> OldestStrip(const QString& comicName) const;
     std::optional<TComicStrip> NextStrip(const TComicInfo& comic) const;
     std::optional<TComicStrip> PreviousStrip(const TComicInfo& comic) const;
 
@@ -60,6 +61,7 @@ private:
     // Marker lines that are strips of the comic, in file order, until `visit` returns false.
     void ForEachUnread(const QString& comicName, const std::function<bool(TComicStrip&&)>& visit) const;
     std::optional<TComicStrip> Neighbour(const TComicInfo& comic, bool later) const;
+    std::optional<TComicStrip> Outermost(const QString& comicName, bool newest) const;
     // The comic's folder listing as it is now.
     const StripListing& ListingOf(const QString& comicName) const;
 

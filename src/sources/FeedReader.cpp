@@ -1,10 +1,11 @@
 #include "sources/FeedReader.h"
 
 #include "sources/AddressJoin.h"
+#include "sources/HtmlHead.h"
 #include "sources/HtmlPictures.h"
 #include "sources/HtmlTagScanner.h"
-#include "sources/XmlShape.h"
 #include "sources/TextCharset.h"
+#include "sources/XmlShape.h"
 
 #include <QXmlStreamReader>
 #include <array>
@@ -17,6 +18,8 @@ namespace {
 constexpr qsizetype kMaxFieldChars = 1024 * 1024;
 constexpr int kMaxDepth = 256;
 constexpr std::size_t kMaxPictures = 200; // candidates per item
+constexpr qsizetype kMaxWordsChars = 4000;
+constexpr qsizetype kMaxNoteChars = 500;
 
 enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Enc, Xml, Other };
 
@@ -481,6 +484,9 @@ void FeedParser::FinishItem()
     }
     for (const PictureCandidate& c : d.Thumbnails)
         item.Candidates.push_back(c);
+    for (Field f : {Description, Summary, Encoded, AtomContent})
+        if (d.Seen[f] && !(item.Note = PlainTextOf(d.Text[f], kMaxNoteChars)).isEmpty())
+            break;
     feed_.Items.push_back(std::move(item));
 }
 

@@ -25,6 +25,7 @@ struct FeedItem {
     QString PictureAlt;             // its alt text; empty when it has none
     std::vector<PictureCandidate> Candidates; // everything the item named, in its order
     std::optional<FeedDate> Date;
+    QString Note; // the item's text as plain words, short
 };
 
 struct Feed {

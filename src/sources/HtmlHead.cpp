@@ -8,12 +8,15 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <optional>
+
 namespace pw::sources {
 
 namespace {
 
 constexpr qsizetype kMaxFeedLinks = 20;
 constexpr qsizetype kMaxTitleChars = 1000;
+constexpr qsizetype kMaxTextChars = 4000;
 
 bool HasToken(const QString& list, QLatin1StringView token)
 {
@@ -101,7 +104,8 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress, const 
     HtmlHead head;
     QString base = pageAddress;
     QStringList feedRefs;
-    QString ogImage, twitterImage, imageSrc, siteName, ogTitle, canonical;
+    QString ogImage, twitterImage, imageSrc, siteName, ogTitle, twitterTitle, ogDescription, description,
+        ogUrl, canonical;
     int svgDepth = 0; // an <svg> has <title>s of its own
     while (const auto tag = scanner.Next()) {
         if (tag->Name == QLatin1String("svg")) {
@@ -148,6 +152,14 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress, const 
                 siteName = content.left(kMaxTitleChars).simplified();
             else if (key == QLatin1String("og:title") && ogTitle.isNull())
                 ogTitle = content.left(kMaxTitleChars).simplified();
+            else if (key == QLatin1String("twitter:title") && twitterTitle.isNull())
+                twitterTitle = content.left(kMaxTitleChars).simplified();
+            else if (key == QLatin1String("og:description") && ogDescription.isNull())
+                ogDescription = content.left(kMaxTextChars).simplified();
+            else if (key == QLatin1String("description") && description.isNull())
+                description = content.left(kMaxTextChars).simplified();
+            else if (key == QLatin1String("og:url") && ogUrl.isNull())
+                ogUrl = content;
         }
     }
     // <base> applies to the whole document, also to what stood before it.
@@ -177,6 +189,11 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress, const 
         head.PictureTitle = main->Title;
         head.PictureAlt = main->Alt;
     }
+    head.ItemTitle = !ogTitle.isEmpty() ? ogTitle : twitterTitle;
+    head.Description = !ogDescription.isEmpty() ? ogDescription : description;
+    head.PageAddress = ResolveAddress(base, ogUrl);
+    if (head.PageAddress.isEmpty())
+        head.PageAddress = ResolveAddress(base, canonical);
     return head;
 }
 
@@ -189,6 +206,58 @@ QString PagePicture(const HtmlHead& head, const QString& homeCard)
     if (head.HomePage && !head.MarkedPicture.isEmpty())
         return head.MarkedPicture;
     return head.CardPicture;
+}
+
+ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture,
+                          bool firstWhenNone)
+{
+    HtmlTagScanner scanner(html);
+    std::optional<ImageWords> first;
+    while (const auto tag = scanner.Next()) {
+        if (tag->Closing || tag->Name != QLatin1String("img"))
+            continue;
+        ImageWords words{tag->Attribute(QLatin1StringView("title")).left(kMaxTextChars),
+                         tag->Attribute(QLatin1StringView("alt")).left(kMaxTextChars)};
+        if (!picture.isEmpty() && ResolveAddress(base, tag->Attribute(QLatin1StringView("src"))) == picture)
+            return words;
+        if (!first && firstWhenNone)
+            first = words;
+    }
+    return first.value_or(ImageWords{});
+}
+
+QString PlainTextOf(const QString& html, qsizetype limit)
+{
+    static const QStringList kParting = {"br",  "p",  "div", "li", "td",    "th", "tr",
+                                         "h1",  "h2", "h3",  "h4", "h5",    "h6", "blockquote",
+                                         "img", "hr", "ul",  "ol", "figure"};
+    QString text;
+    qsizetype i = 0;
+    const qsizetype n = html.size();
+    const qsizetype enough = 4 * limit + 64;
+    while (i < n && text.size() < enough) {
+        if (html[i] == QLatin1Char('<')) {
+            const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
+            if (close < 0)
+                break;
+            // Blocks and breaks part words; inline markup (<b>, <a>) does not.
+            QStringView tag = QStringView(html).mid(i + 1, close - i - 1).trimmed();
+            if (tag.startsWith(QLatin1Char('/')))
+                tag = tag.mid(1);
+            qsizetype end = 0;
+            while (end < tag.size() && tag[end].isLetterOrNumber())
+                ++end;
+            if (kParting.contains(tag.left(end).toString().toLower()))
+                text += QLatin1Char(' ');
+            i = close + 1;
+            continue;
+        }
+        const qsizetype next = html.indexOf(QLatin1Char('<'), i);
+        const qsizetype end = next < 0 ? n : next;
+        text += QStringView(html).mid(i, std::min(end - i, enough));
+        i = end;
+    }
+    return DecodeCharacterReferences(text).simplified().left(limit);
 }
 
 } // namespace pw::sources

@@ -18,6 +18,15 @@ struct HtmlHead {
     QString PictureAlt;
     QString Canonical;     // <link rel="canonical">
     bool HomePage = false; // the page is its site's home page ("/")
+    QString ItemTitle;     // og:title, else twitter:title: the strip's own title
+    QString Description;   // og:description, else the description meta
+    QString PageAddress;   // og:url, else <link rel="canonical">; http(s) only
+};
+
+// What an <img> says besides its address.
+struct ImageWords {
+    QString Title; // the hover text
+    QString Alt;
 };
 
 // Scans the whole page (a tolerant HTML tokenizer, not XML): client-built pages put
@@ -35,5 +44,14 @@ QString PagePicture(const HtmlHead& head, const QString& homeCard);
 
 // Whether a picture's file name is one of a site-wide card rather than of one strip.
 bool IsGenericCardName(const QString& address);
+
+// The title and alt texts of the <img> whose source resolves to `picture` in an HTML text
+// (a whole page or a feed item's description); else, when `firstWhenNone`, the first <img>'s.
+ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture,
+                          bool firstWhenNone);
+
+// An HTML text as plain words: tags left out, references decoded, white space folded,
+// at most `limit` characters.
+QString PlainTextOf(const QString& html, qsizetype limit);
 
 } // namespace pw::sources

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comics/StripWords.h"
 #include "update/LastModified.h"
 #include "update/TSourceMemory.h"
 
@@ -132,6 +133,8 @@ private:
         QString Title;
         QString PictureTitle;
         QString PictureAlt;
+        QString Link; // the item's page, kept beside the strip
+        QString Note;
     };
     bool WaitingForSite();
     void AddValidators(QByteArray& line) const;
@@ -156,6 +159,7 @@ private:
     QByteArray AnswerCharset() const;
     bool OnComicSite() const; // the comic's page is on the built-in comic site
     QString NoPictureText() const;
+    comics::StripWords pageWords_; // of a page comic's page
     void StartDocument(Step step, const QString& address, const QString& text);
     void StartNextPending();
     void StartPicture(const PendingStrip& strip, const QString& picture);

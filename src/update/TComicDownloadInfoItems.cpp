@@ -3,6 +3,7 @@
 // for how the job gets here.
 #include "update/TComicDownloadInfo.h"
 
+#include "comics/StripWordsFile.h"
 #include "comics/TComicStripsDB.h"
 #include "net/THttpCli.h"
 #include "sources/PictureFormat.h"
@@ -149,6 +150,10 @@ void TComicDownloadInfo::StorePicture()
     // or timed out after storing some leaves those complete strips where they are.
     newStrips_.append(name);
     downloadedSize_ += size;
+    // Words that cannot be written leave the strip without them; the strip itself counts.
+    comics::StripWordsFile::Store(
+        db_.ComicFolder(comicName_), name,
+        {strip.Title, strip.PictureTitle, strip.PictureAlt, strip.Link, strip.Note});
     if (pageFollowed_) {
         memory_.Picture = picture;
         memoryChanged_ = true;

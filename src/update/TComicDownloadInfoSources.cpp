@@ -3,6 +3,7 @@
 // its picture). The requests and states are the job's own; see TComicDownloadInfo.cpp.
 #include "update/TComicDownloadInfo.h"
 
+#include "comics/StripWordsFile.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStrip.h"
 #include "comics/TComicStripsDB.h"
@@ -11,9 +12,9 @@
 #include "sources/HtmlHead.h"
 #include "sources/ItemChoice.h"
 #include "sources/PictureFormat.h"
-#include "update/StripDay.h"
 #include "sources/TextCharset.h"
 #include "update/SiteAddress.h"
+#include "update/StripDay.h"
 #include "update/StripNaming.h"
 
 #include <QBuffer>
@@ -265,6 +266,8 @@ TComicDownloadInfo::PendingStrip TComicDownloadInfo::PendingFor(const QDate& day
     p.FirstPicture = p.Pictures.value(0);
     p.Page = item.Link;
     p.Title = item.Title;
+    p.Link = item.Link;
+    p.Note = item.Note;
     return p;
 }
 
@@ -292,6 +295,8 @@ QString TComicDownloadInfo::PictureOfPage(const sources::HtmlHead& head) const
 void TComicDownloadInfo::FollowPagePicture(const sources::HtmlHead& head)
 {
     pageFollowed_ = true;
+    pageWords_ = {head.ItemTitle.isEmpty() ? head.Title : head.ItemTitle, head.PictureTitle, head.PictureAlt,
+                  head.PageAddress.isEmpty() ? http_->CurrentAddress() : head.PageAddress, head.Description};
     if (!AskHomePage(head, true))
         UsePagePicture(PictureOfPage(head));
 }

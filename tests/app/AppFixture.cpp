@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "app/StripPicture.h"
 #include "app/TForm1.h"
 #include "platform/MessageTarget.h"
 

@@ -4,6 +4,7 @@
 #include "MessageBoxRecorder.h"
 #include "TestPaths.h"
 
+#include "app/StripPicture.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/TStartup.h"

@@ -69,12 +69,14 @@ protected:
     // The program with its real update engine, started in the program's order; with
     // `desktop`, that records what would go to the desktop instead.
     app::TForm1& Start(const QStringList& comics, const QByteArray& iniExtra,
-                       std::unique_ptr<app::TDesktopIntegration> desktop = nullptr)
+                       std::unique_ptr<app::TDesktopIntegration> desktop = nullptr,
+                       const QHash<QString, QString>& addresses = {})
     {
         QByteArray catalogue;
         QByteArray ini = "[Comics]\r\n";
         for (const QString& c : comics) {
-            catalogue += (c + "\thttp://comics.example/" + c + "/index.html\r\n").toUtf8();
+            const QString address = addresses.value(c, "http://comics.example/" + c + "/index.html");
+            catalogue += (c + "\t" + address + "\r\n").toUtf8();
             ini += (c + "=1\r\n").toUtf8();
         }
         folder.WriteCatalogue(catalogue);
@@ -159,6 +161,34 @@ TEST_F(Notifications, ABatchWithNewStripsIsAnnouncedOnceAndItsClickShowsTheFirst
     EXPECT_EQ(Mark(f, "Alpha"), "");
     EXPECT_EQ(f.Unread().Total(), 2);
     EXPECT_EQ(f.TrayIcon1->Hint(), "Panelwick - 2 unread strips");
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
+}
+
+TEST_F(Notifications, AStripWithATitleIsNamedByItInTheNoticeAndTheTrayHint)
+{
+    Publish("Alpha", Day(4));
+    // A feed comic: its item's title names the strip.
+    QFile gif(test::SourceDir() + "/tests/smoke/smoke-a.gif");
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(nginx.WriteFile("weather/rain.gif", gif.readAll()));
+    const QString yesterday = QLocale::c().toString(QDateTime::currentDateTimeUtc().addDays(-1),
+                                                    QStringLiteral("ddd, dd MMM yyyy 10:00:00 +0000"));
+    ASSERT_TRUE(nginx.WriteFile("weather/feed.xml",
+                                ("<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>W</title><item>"
+                                 "<title>Rain</title><link>" +
+                                 nginx.Url("/weather/rain") + "</link><pubDate>" + yesterday +
+                                 "</pubDate><enclosure type=\"image/gif\" url=\"" +
+                                 nginx.Url("/weather/rain.gif") + "\"/></item></channel></rss>")
+                                    .toUtf8()));
+    // Gamma is on screen, so that the new strips stay unread.
+    app::TForm1& f = Start({"Alpha", "Weather", "Gamma"}, "[Comics]\r\nCurrentComic=Gamma\r\n", nullptr,
+                           {{"Weather", nginx.Url("/weather/feed.xml")}});
+    f.showMinimized();
+    UpdateAll();
+    const QList<QJsonObject> shown = Recorded(1);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0]["body"].toString(), QStringLiteral("2 new strips: Alpha, Weather \u2013 Rain"));
+    EXPECT_EQ(f.TrayIcon1->Hint(), QStringLiteral("Panelwick - 2 unread strips\nWeather \u2013 Rain"));
     EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("\n").toStdString();
 }
 

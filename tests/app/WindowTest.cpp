@@ -2,6 +2,7 @@
 #include "MessageBoxRecorder.h"
 
 #include "TestPaths.h"
+#include "app/StripPicture.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "app/TfrmSettings.h"
@@ -154,21 +155,30 @@ TEST_F(Window, MenusCarryTheirCaptionsAndShortcuts)
     QStringList menus;
     for (QAction* a : f.menuBar()->actions())
         menus << a->text();
-    EXPECT_EQ(menus, (QStringList{"&File", "&Update", "&Wallpaper", "&Help"}));
+    EXPECT_EQ(menus, (QStringList{"&File", "&Update", "&Wallpaper", "&View", "&Help"}));
     QStringList file;
     for (QAction* a : f.menuBar()->actions()[0]->menu()->actions())
         file << (a->isSeparator() ? QStringLiteral("-") : a->text() + " " + a->shortcut().toString());
     EXPECT_EQ(file, (QStringList{"&Add Comic... Ctrl+N", "-", "&Copy Current Strip To Clipboard Ctrl+C",
-                                 "&Print Current Strip... Ctrl+P", "-", "&Settings... Ctrl+S", "-",
-                                 "E&xit Ctrl+X"}));
+                                 "&Print Current Strip... Ctrl+P", "Open Strip &Page Ctrl+O", "-",
+                                 "&Settings... Ctrl+S", "-", "E&xit Ctrl+X; Ctrl+Q"}));
+    QStringList view;
+    for (QAction* a : f.menuBar()->actions()[3]->menu()->actions())
+        view << (a->isSeparator()
+                     ? QStringLiteral("-")
+                     : a->text() + " " + a->shortcut().toString() + (a->isChecked() ? " *" : ""));
+    EXPECT_EQ(view, (QStringList{"&Fit to Window F", "Fit &Width W", "&Actual Size Ctrl+0 *", "-",
+                                 "Zoom &In Ctrl++", "Zoom &Out Ctrl+-", "-", "Show &Title Text  *"}));
     QStringList popup;
     for (QAction* a : f.StripPopUp->actions())
         popup << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(popup, (QStringList{"&Print Current Strip...", "-", "Update &Current Comic", "-",
-                                  "&Set Strip As Wallpaper",
+    EXPECT_EQ(popup, (QStringList{"&Print Current Strip...", "Open Strip &Page", "Copy Strip Page &Address",
+                                  "-", "Update &Current Comic", "-", "&Set Strip As Wallpaper",
                                   "&Always Set The Latest Strip Of This Comic As Wallpaper"}));
     EXPECT_EQ(f.btnPrev->text(), "<---");
     EXPECT_EQ(f.btnNext->toolTip(), "Next Strip");
+    EXPECT_EQ(f.btnPrev->accessibleName(), "Previous strip");
+    EXPECT_EQ(f.btnNext->accessibleName(), "Next strip");
     EXPECT_EQ(f.bitbtnAbort->toolTip(), "Abort Current Updates");
     EXPECT_FALSE(f.bitbtnAbort->isEnabled());
     EXPECT_FALSE(f.comboComics->isEditable());

@@ -5,6 +5,7 @@
 #include "QStringPrinter.h"
 #include "TestPaths.h"
 #include "app/StartupOptions.h"
+#include "app/StripPicture.h"
 #include "app/TForm1.h"
 #include "app/TStartup.h"
 #include "app/UpdateEngine.h"

@@ -225,7 +225,7 @@ TEST_F(SourcesBatchTest, APictureThatFailsIsAskedForAgainAndWhatWasStoredStays)
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     EXPECT_EQ(r.lines.value(0),
               "Escaped: New strip updated (1 stored; failed: the server answered 404 Not Found)");
-    EXPECT_EQ(FilesOf("Escaped"), (QStringList{".source", "Escaped.unr", "Escaped20261207.png"}));
+    EXPECT_EQ(FilesOf("Escaped"), (QStringList{".source", ".words", "Escaped.unr", "Escaped20261207.png"}));
     EXPECT_EQ(Unread("Escaped"), "Escaped20261207.png\r\n");
 
     // No validators were kept, so the feed is read again and the missing picture asked for.
