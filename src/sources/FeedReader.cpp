@@ -546,6 +546,13 @@ void FeedParser::RankItems()
             item.Picture = ranked.Best.front().Address;
             item.PictureTitle = ranked.Best.front().Title;
             item.PictureAlt = ranked.Best.front().Alt;
+            // An enclosure says nothing of itself; the <img> of the same picture may.
+            for (const PictureCandidate& c : item.Candidates)
+                if (c.Address == item.Picture && (!c.Title.isEmpty() || !c.Alt.isEmpty()) &&
+                    item.PictureTitle.isEmpty() && item.PictureAlt.isEmpty()) {
+                    item.PictureTitle = c.Title;
+                    item.PictureAlt = c.Alt;
+                }
         }
     }
 }
@@ -600,7 +607,10 @@ Feed ReadFeed(const QByteArray& document, const QString& documentAddress, const 
     const QByteArray declared = XmlDeclaredEncoding(document);
     if (encoding.isEmpty() && IsWesternCharset(declared))
         encoding = declared;
-    if (encoding.isEmpty() && declared.isEmpty() && !IsValidUtf8(document))
+    const bool utf16 = document.size() >= 2 && (document[0] == '\0' || document[1] == '\0' ||
+                                                (uchar(document[0]) == 0xFF && uchar(document[1]) == 0xFE) ||
+                                                (uchar(document[0]) == 0xFE && uchar(document[1]) == 0xFF));
+    if (encoding.isEmpty() && declared.isEmpty() && !utf16 && !IsValidUtf8(document))
         encoding = "windows-1252";
     const QByteArray lower = encoding.trimmed().toLower();
     const QString text =

@@ -319,6 +319,11 @@ void TComicDownloadInfo::UsePagePicture(const QString& picture)
     p.Day = day;
     p.Pictures = QStringList{picture};
     p.FirstPicture = picture;
+    p.Title = pageWords_.Title;
+    p.PictureTitle = pageWords_.TitleText;
+    p.PictureAlt = pageWords_.AltText;
+    p.Link = pageWords_.Page;
+    p.Note = pageWords_.Note;
     pending_ = {p};
     pendingIndex_ = 0;
     StartNextPending();

@@ -108,7 +108,7 @@ TEST_F(PublicSiteTest, AddressesInTheLocalNetworkThatAPublicSiteNamesAreNeverAsk
         EXPECT_EQ(FilesOf(comic).filter(".png"), QStringList{}) << comic;
 
     // Adding the comic asks neither the feed its page links nor the picture a preview needs.
-    const Result added = RunProgram({"--add-comic", Public("/linked.html")}, Public(""));
+    const Result added = RunProgram({"--add-comic", Public("/linked.html?again")}, Public(""));
     EXPECT_EQ(added.exitCode, 1);
     EXPECT_TRUE(
         added.errors.contains(Local("10.1.2.3", "/feed.xml") +
