@@ -2,6 +2,7 @@
 // must be read (or refused) in well under a second, on the window's thread.
 #include "sources/FeedReader.h"
 #include "sources/HtmlHead.h"
+#include "sources/HtmlPictures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -111,7 +112,7 @@ void BM_ScanWorstPage(benchmark::State& state)
     for (auto _ : state) {
         const HtmlHead head = ScanHtmlHead(page, QStringLiteral("https://comics.test/"));
         benchmark::DoNotOptimize(head.Picture.size());
-        benchmark::DoNotOptimize(FirstImageSource(text, QStringLiteral("https://comics.test/")).size());
+        benchmark::DoNotOptimize(ImagesIn(text, QStringLiteral("https://comics.test/")).size());
     }
     state.SetBytesProcessed(state.iterations() * page.size());
 }
