@@ -607,10 +607,7 @@ Feed ReadFeed(const QByteArray& document, const QString& documentAddress, const 
     const QByteArray declared = XmlDeclaredEncoding(document);
     if (encoding.isEmpty() && IsWesternCharset(declared))
         encoding = declared;
-    const bool utf16 = document.size() >= 2 && (document[0] == '\0' || document[1] == '\0' ||
-                                                (uchar(document[0]) == 0xFF && uchar(document[1]) == 0xFE) ||
-                                                (uchar(document[0]) == 0xFE && uchar(document[1]) == 0xFF));
-    if (encoding.isEmpty() && declared.isEmpty() && !utf16 && !IsValidUtf8(document))
+    if (encoding.isEmpty() && declared.isEmpty() && !LooksUtf16(document) && !IsValidUtf8(document))
         encoding = "windows-1252";
     const QByteArray lower = encoding.trimmed().toLower();
     const QString text =

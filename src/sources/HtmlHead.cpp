@@ -208,24 +208,6 @@ QString PagePicture(const HtmlHead& head, const QString& homeCard)
     return head.CardPicture;
 }
 
-ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture,
-                          bool firstWhenNone)
-{
-    HtmlTagScanner scanner(html);
-    std::optional<ImageWords> first;
-    while (const auto tag = scanner.Next()) {
-        if (tag->Closing || tag->Name != QLatin1String("img"))
-            continue;
-        ImageWords words{tag->Attribute(QLatin1StringView("title")).left(kMaxTextChars),
-                         tag->Attribute(QLatin1StringView("alt")).left(kMaxTextChars)};
-        if (!picture.isEmpty() && ResolveAddress(base, tag->Attribute(QLatin1StringView("src"))) == picture)
-            return words;
-        if (!first && firstWhenNone)
-            first = words;
-    }
-    return first.value_or(ImageWords{});
-}
-
 QString PlainTextOf(const QString& html, qsizetype limit)
 {
     static const QStringList kParting = {"br",  "p",  "div", "li", "td",    "th", "tr",

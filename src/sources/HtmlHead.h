@@ -23,12 +23,6 @@ struct HtmlHead {
     QString PageAddress;   // og:url, else <link rel="canonical">; http(s) only
 };
 
-// What an <img> says besides its address.
-struct ImageWords {
-    QString Title; // the hover text
-    QString Alt;
-};
-
 // Scans the whole page (a tolerant HTML tokenizer, not XML): client-built pages put
 // their meta and link tags anywhere. Addresses are resolved against <base href>, else
 // the page's own address; only http(s) ones are kept. The text is read in charset (the
@@ -44,11 +38,6 @@ QString PagePicture(const HtmlHead& head, const QString& homeCard);
 
 // Whether a picture's file name is one of a site-wide card rather than of one strip.
 bool IsGenericCardName(const QString& address);
-
-// The title and alt texts of the <img> whose source resolves to `picture` in an HTML text
-// (a whole page or a feed item's description); else, when `firstWhenNone`, the first <img>'s.
-ImageWords FindImageWords(const QString& html, const QString& base, const QString& picture,
-                          bool firstWhenNone);
 
 // An HTML text as plain words: tags left out, references decoded, white space folded,
 // at most `limit` characters.

@@ -69,6 +69,18 @@ bool IsWesternCharset(const QByteArray& charset)
     return CanonicalName(charset) == "windows-1252";
 }
 
+bool LooksUtf16(QByteArrayView bytes, bool* bigEndian)
+{
+    if (bytes.size() < 2)
+        return false;
+    const auto b0 = static_cast<unsigned char>(bytes[0]);
+    const auto b1 = static_cast<unsigned char>(bytes[1]);
+    const bool big = (b0 == 0xFE && b1 == 0xFF) || (b0 == 0 && b1 != 0);
+    if (bigEndian)
+        *bigEndian = big;
+    return big || (b0 == 0xFF && b1 == 0xFE) || b1 == 0;
+}
+
 bool IsValidUtf8(const QByteArray& bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace pw::sources {
@@ -24,6 +25,10 @@ QByteArray XmlDeclaredEncoding(const QByteArray& document);
 
 // Whether the name is one that DecodeText reads as windows-1252.
 bool IsWesternCharset(const QByteArray& charset);
+
+// Whether the bytes are UTF-16 (a byte order mark, or a zero among the first two bytes,
+// as "<" in UTF-16 has); bigEndian tells which order when they are.
+bool LooksUtf16(QByteArrayView bytes, bool* bigEndian = nullptr);
 
 // Whether bytes read as UTF-8 without a fault.
 bool IsValidUtf8(const QByteArray& bytes);

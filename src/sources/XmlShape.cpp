@@ -1,7 +1,10 @@
 #include "sources/XmlShape.h"
 
+#include "sources/TextCharset.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <cstring>
 #include <vector>
 
@@ -188,31 +191,14 @@ XmlShape Pass::Run()
     return shape;
 }
 
-bool LooksUtf16(QByteArrayView d)
-{
-    if (d.size() < 2)
-        return false;
-    const auto b0 = static_cast<unsigned char>(d[0]);
-    const auto b1 = static_cast<unsigned char>(d[1]);
-    return (b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || b0 == 0 || b1 == 0;
-}
-
 } // namespace
 
 XmlShape XmlShapeCheck::Check(QByteArrayView document)
 {
-    if (LooksUtf16(document)) {
-        const auto byte = [&](qsizetype i) {
-            return static_cast<char16_t>(static_cast<unsigned char>(document[i]));
-        };
-        const bool bigEndian = (byte(0) == 0xFE && byte(1) == 0xFF) || (byte(0) == 0 && byte(1) != 0);
-        QString text(document.size() / 2, Qt::Uninitialized);
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t hi = byte(bigEndian ? 2 * i : 2 * i + 1);
-            const char16_t lo = byte(bigEndian ? 2 * i + 1 : 2 * i);
-            text[i] = QChar(static_cast<char16_t>((hi << 8) | lo));
-        }
-        const QByteArray utf8 = text.toUtf8();
+    bool bigEndian = false;
+    if (LooksUtf16(document, &bigEndian)) {
+        QStringDecoder decoder(bigEndian ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE);
+        const QByteArray utf8 = QString(decoder.decode(document)).toUtf8();
         return Pass(utf8).Run();
     }
     return Pass(document).Run();

@@ -126,15 +126,10 @@ private:
         QStringList LastResort; // thumbnails: only when the item's page names nothing
         QString Page;           // the item's page, asked when no picture is left
         bool PageAsked = false;
-        QString FirstPicture;    // what the item named, remembered for a retry
-        QString Refusal;         // why the last picture fetched could not be the strip
-        bool Unshowable = false; // ... because of its format: asking again will not help
-        // The item's words, for whoever keeps them beside the strip.
-        QString Title;
-        QString PictureTitle;
-        QString PictureAlt;
-        QString Link; // the item's page, kept beside the strip
-        QString Note;
+        QString FirstPicture;     // what the item named, remembered for a retry
+        QString Refusal;          // why the last picture fetched could not be the strip
+        bool Unshowable = false;  // ... because of its format: asking again will not help
+        comics::StripWords Words; // kept beside the strip
     };
     bool WaitingForSite();
     void AddValidators(QByteArray& line) const;

@@ -151,9 +151,7 @@ void TComicDownloadInfo::StorePicture()
     newStrips_.append(name);
     downloadedSize_ += size;
     // Words that cannot be written leave the strip without them; the strip itself counts.
-    comics::StripWordsFile::Store(
-        db_.ComicFolder(comicName_), name,
-        {strip.Title, strip.PictureTitle, strip.PictureAlt, strip.Link, strip.Note});
+    comics::StripWordsFile::Store(db_.ComicFolder(comicName_), name, strip.Words);
     if (pageFollowed_) {
         memory_.Picture = picture;
         memoryChanged_ = true;

@@ -261,13 +261,9 @@ TComicDownloadInfo::PendingStrip TComicDownloadInfo::PendingFor(const QDate& day
     p.Day = day;
     p.Pictures = item.Pictures;
     p.LastResort = item.LastResortPictures;
-    p.PictureTitle = item.PictureTitle;
-    p.PictureAlt = item.PictureAlt;
     p.FirstPicture = p.Pictures.value(0);
     p.Page = item.Link;
-    p.Title = item.Title;
-    p.Link = item.Link;
-    p.Note = item.Note;
+    p.Words = {item.Title, item.PictureTitle, item.PictureAlt, item.Link, item.Note};
     return p;
 }
 
@@ -319,11 +315,7 @@ void TComicDownloadInfo::UsePagePicture(const QString& picture)
     p.Day = day;
     p.Pictures = QStringList{picture};
     p.FirstPicture = picture;
-    p.Title = pageWords_.Title;
-    p.PictureTitle = pageWords_.TitleText;
-    p.PictureAlt = pageWords_.AltText;
-    p.Link = pageWords_.Page;
-    p.Note = pageWords_.Note;
+    p.Words = pageWords_;
     pending_ = {p};
     pendingIndex_ = 0;
     StartNextPending();
@@ -409,10 +401,10 @@ void TComicDownloadInfo::SourceRequestDone(unsigned error)
     if (const QString picture = PictureOfPage(head); !picture.isEmpty()) {
         PendingStrip& item = pending_[pendingIndex_];
         item.Pictures = QStringList{picture};
-        if (item.PictureTitle.isEmpty())
-            item.PictureTitle = head.PictureTitle;
-        if (item.PictureAlt.isEmpty())
-            item.PictureAlt = head.PictureAlt;
+        if (item.Words.TitleText.isEmpty())
+            item.Words.TitleText = head.PictureTitle;
+        if (item.Words.AltText.isEmpty())
+            item.Words.AltText = head.PictureAlt;
     }
     StartNextPending();
 }

@@ -178,8 +178,6 @@ void TSourceProbe::Examine(const QByteArray& document, const QString& address)
         // the page's own answer says nothing of strips published while it stayed the same.
         found_ = {FeedKindName(feed.Kind), feed.Title.isEmpty() ? pageTitle_ : feed.Title,
                   when(*newest).date(), newest->Picture, followedLink_ ? feedAddress_ : address_};
-        if (followedLink_)
-            linkedFeed_ = address;
         return Finish({});
     }
     if (followedLink_)

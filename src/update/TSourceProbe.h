@@ -46,7 +46,8 @@ public:
     const TSourceFound& Result() const { return found_; }
     const QString& Error() const { return error_; }             // why nothing was found
     const QByteArray& PictureBytes() const { return picture_; } // empty when not fetched
-    const QString& LinkedFeed() const { return linkedFeed_; }   // the feed the page led to, if it did
+    // The feed the page led to, as the page names it; empty when the address was the feed.
+    QString LinkedFeed() const { return followedLink_ ? feedAddress_ : QString(); }
 
     std::function<void(TSourceProbe&)> OnDone;
 
@@ -71,7 +72,6 @@ private:
     bool done_ = false;
     TSourceFound found_;
     QString pageTitle_;
-    QString linkedFeed_;
     QString feedAddress_; // the feed the page links, as it links it
     QString error_;
 };
