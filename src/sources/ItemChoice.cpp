@@ -43,7 +43,17 @@ NewItems ChooseNewItems(const std::vector<FeedItem>& items, const QDate& after, 
         return a.When != b.When ? a.When > b.When : a.Position < b.Position;
     });
     NewItems result;
-    const std::size_t taken = std::min(limit, fresh.size());
+    std::size_t taken = std::min(limit, fresh.size());
+    // A day is not cut in two: its strips left over would be stored later, after the newer
+    // ones of their day. Only a newest day with more items than the limit is.
+    if (taken > 0 && taken < fresh.size()) {
+        const QDate cut = fresh[taken].When.date();
+        std::size_t whole = taken;
+        while (whole > 0 && fresh[whole - 1].When.date() == cut)
+            --whole;
+        if (whole > 0)
+            taken = whole;
+    }
     result.LeftOver = fresh.size() - taken;
     for (std::size_t i = taken; i-- > 0;)
         result.Chosen.push_back({*fresh[i].Item, fresh[i].When.date()});

@@ -27,7 +27,8 @@ QDate ItemDay(const FeedItem& item, const QDate& today);
 
 // The items an update stores: every item of a day later than `after` (all when it is
 // invalid) that `known` does not name by its identity (unset: none is known), each
-// identity once, the `limit` newest of them, oldest first. Newest by date and time; among
+// identity once, the `limit` newest of them, oldest first, and never part of a day unless
+// the newest day alone holds more than `limit`. Newest by date and time; among
 // equals the later in the document is taken as the older, as feeds list their newest
 // first. An item without a readable date belongs to `today`.
 NewItems ChooseNewItems(const std::vector<FeedItem>& items, const QDate& after, const QDate& today,

@@ -223,6 +223,12 @@ TEST(ItemChoice, EveryNewItemOldestFirstTheNewestUpToTheLimitAndTheRestCounted)
     EXPECT_EQ(titles(ChooseNewItems(items, QDate(2026, 12, 3), today, 10)),
               "d4@2026-12-04, d5 early@2026-12-05, d5 late@2026-12-05, d6@2026-12-07, undated@2026-12-09 +0");
     EXPECT_EQ(titles(ChooseNewItems(items, QDate(), today, 2)), "d6@2026-12-07, undated@2026-12-09 +5");
+    // Three would cut 5 December in two: its strips come together, or not at all.
+    EXPECT_EQ(titles(ChooseNewItems(items, QDate(), today, 3)), "d6@2026-12-07, undated@2026-12-09 +5");
+    EXPECT_EQ(titles(ChooseNewItems(items, QDate(), today, 4)),
+              "d5 early@2026-12-05, d5 late@2026-12-05, d6@2026-12-07, undated@2026-12-09 +3");
+    EXPECT_EQ(titles(ChooseNewItems({items[0], items[1]}, QDate(), today, 1)), "d5 late@2026-12-05 +1")
+        << "a newest day larger than the limit is the exception";
     EXPECT_EQ(titles(ChooseNewItems(items, today, today, 10)), " +0");
     // Items already stored are known by their picture, whatever their day.
     EXPECT_EQ(titles(ChooseNewItems(items, QDate(2026, 12, 4), today, 10,
