@@ -119,6 +119,38 @@ TEST_F(Navigation, LeftAndRightStepThroughStripsAndEndInANotice)
     EXPECT_FALSE(f.NoStripsTimer->Enabled());
 }
 
+TEST_F(Navigation, TheStripsOfOneDayComeOneByOneInTheirOrder)
+{
+    // 3 January has three strips; the third has a title in the words file.
+    folder.AddGif("Alpha", "20010103-2", "yellow");
+    folder.AddGif("Alpha", "20010103-3", "cyan");
+    QFile words(folder.Path() + "Comics/Alpha/.words");
+    ASSERT_TRUE(words.open(QIODevice::WriteOnly));
+    words.write("# Panelwick strip words\nAlpha20010103-3.gif\tLast of the day\t\t\t\t\n");
+    words.close();
+
+    app::TForm1& f = Start();
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan)); // the newest is the day's last
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 3) + QString::fromUtf8(" \u2013 Last of the day"));
+    Key(Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::yellow));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 3));
+    Key(Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::blue));
+    EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Alpha20010103.gif");
+    Key(Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::green));
+    EXPECT_EQ(f.lblCurrentDate->text(), Date(2001, 1, 2));
+
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::yellow));
+    Key(Qt::Key_Right);
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::cyan));
+    Key(Qt::Key_Right); // the day's last is the newest
+    EXPECT_TRUE(ShowsNotice(stripsNotice));
+}
+
 TEST_F(Navigation, UpAndDownChangeComicsWithoutWrappingAround)
 {
     app::TForm1& f = Start();

@@ -374,6 +374,102 @@ TEST(ComicStrip, FileNamesAndDates)
     EXPECT_FALSE(TComicStripsDB::IsLater(c, b));
 }
 
+TEST(ComicStrip, EveryStripOfADayHasItsPlaceInTheName)
+{
+    struct Case {
+        const char* name;
+        const char* read; // "comic|yyyy-MM-dd|ordinal", or "" for no strip
+    };
+    const Case cases[] = {
+        {"X20011204.gif", "X|2001-12-04|1"},
+        {"X20011204-2.gif", "X|2001-12-04|2"},
+        {"X20011204-10.png", "X|2001-12-04|10"},
+        {"X20011204-9999.jpg", "X|2001-12-04|9999"},
+        {"Two Words20011204-3.gif", "Two Words|2001-12-04|3"},
+        {"20011204-2.gif", "|2001-12-04|2"},
+        {"X-20011204-2.gif", "X-|2001-12-04|2"},
+        // The old form wins where a name ends in eight digits: a comic named "A20011204-".
+        {"A20011204-20020101.gif", "A20011204-|2002-01-01|1"},
+        {"X20011204-10000.gif", ""}, // five digits
+        {"X20011204-1.gif", ""},     // the first of a day has no suffix
+        {"X20011204-02.gif", ""},
+        {"X20011204-0.gif", ""},
+        {"X20011204-.gif", ""},
+        {"X20011204_2.gif", ""},
+        {"X2001120-2.gif", ""},
+        {"X20011304-2.gif", ""}, // no such month
+        {"X20011204-2", ""},
+        {"-2.gif", ""},
+    };
+    for (const Case& c : cases) {
+        const auto strip = TComicStrip::FromFileName(c.name, "/c");
+        const QString read = strip ? QStringLiteral("%1|%2|%3")
+                                         .arg(strip->ComicName, strip->Date.toString(Qt::ISODate))
+                                         .arg(strip->Ordinal)
+                                   : QString();
+        EXPECT_EQ(read, QString(c.read)) << c.name;
+    }
+
+    const auto first = *TComicStrip::FromFileName("A20011204.gif", "/c/");
+    const auto second = *TComicStrip::FromFileName("A20011204-2.jpg", "/c/");
+    const auto tenth = *TComicStrip::FromFileName("A20011204-10.gif", "/c/");
+    const auto nextDay = *TComicStrip::FromFileName("A20011205.gif", "/c/");
+    EXPECT_TRUE(TComicStripsDB::IsLater(second, first));
+    EXPECT_TRUE(TComicStripsDB::IsLater(tenth, second)) << "by number, not by text";
+    EXPECT_TRUE(TComicStripsDB::IsLater(nextDay, tenth));
+    EXPECT_FALSE(TComicStripsDB::IsLater(first, second));
+}
+
+TEST_F(StripStoreTest, EveryStripOfADayIsVisitedInItsPlace)
+{
+    for (const char* n :
+         {"X20011204-10.gif", "X20011205.gif", "X20011204-2.png", "X20011203.gif", "X20011204.gif",
+          "X20011204-3.jpg", "X20011204-02.gif", "X20011204-1.gif", "Xtra20011204-4.gif"})
+        Touch(QString("X/") + n);
+    Touch("X/X.unr", "X20011204-3.jpg\r\nX20011204-02.gif\r\n");
+    TComicStripsDB db(root);
+    EXPECT_EQ(NameOf(db.NewestStrip("X")), "X20011205.gif");
+    EXPECT_EQ(NameOf(db.OldestStrip("X")), "X20011203.gif");
+    const auto unread = db.FirstUnreadStrip("X");
+    ASSERT_TRUE(unread);
+    EXPECT_EQ(unread->Ordinal, 3);
+    EXPECT_EQ(db.UnreadCount("X"), 1) << "a line naming no strip is passed over";
+
+    TComicInfo comic("X", "");
+    comic.CurrentStrip = db.OldestStrip("X");
+    QStringList forward;
+    while (auto next = db.NextStrip(comic)) {
+        forward << next->FileName;
+        comic.CurrentStrip = next;
+    }
+    EXPECT_EQ(forward, QStringList({"X20011204.gif", "X20011204-2.png", "X20011204-3.jpg", "X20011204-10.gif",
+                                    "X20011205.gif"}));
+    QStringList backward;
+    while (auto prev = db.PreviousStrip(comic)) {
+        backward << prev->FileName;
+        comic.CurrentStrip = prev;
+    }
+    EXPECT_EQ(backward, QStringList({"X20011204-10.gif", "X20011204-3.jpg", "X20011204-2.png",
+                                     "X20011204.gif", "X20011203.gif"}));
+
+    // The update's "already have it" and the next place of a day.
+    EXPECT_TRUE(db.HasEntryFor("X", "20011204"));
+    EXPECT_EQ(db.LastOrdinalOn("X", "20011204"), 10);
+    EXPECT_EQ(db.LastOrdinalOn("X", "20011205"), 1);
+    EXPECT_EQ(db.LastOrdinalOn("X", "20011206"), 0);
+    Touch("X/X20011206-2.gif"); // its day's first is missing: the day is still not empty
+    EXPECT_TRUE(db.HasEntryFor("X", "20011206"));
+    EXPECT_EQ(db.LastOrdinalOn("X", "20011206"), 2);
+    EXPECT_EQ(NameOf(db.NewestStrip("X")), "X20011206-2.gif");
+
+    // Names beyond ASCII are read the same way.
+    const QString cafe = QString::fromUtf8("Café");
+    Touch(cafe + "/" + cafe + "20011204-2.gif");
+    Touch(cafe + "/" + cafe + "20011204.gif");
+    EXPECT_EQ(NameOf(db.NewestStrip(cafe)), cafe + "20011204-2.gif");
+    EXPECT_EQ(db.LastOrdinalOn(cafe, "20011204"), 2);
+}
+
 TEST(ComicInfo, DateTextUsesTheShortDateFormat)
 {
     TComicInfo comic("X", "");
