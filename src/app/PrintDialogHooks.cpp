@@ -24,6 +24,7 @@ print::TPrintForm& PrintDialogHooks::Dialog()
                 if (comic->CurrentStrip) {
                     source.DateText = comic->DateText();
                     source.Date = comic->CurrentStrip->Date;
+                    source.Ordinal = comic->CurrentStrip->Ordinal;
                 }
             }
             return source;

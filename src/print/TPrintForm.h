@@ -30,6 +30,7 @@ struct TPrintSource {
     QString ComicName;
     QString DateText; // the strip's date in the user's short date format
     QDate Date;
+    int Ordinal = 1; // the strip's place in its day
 };
 
 // The print dialog: the shown strip on one page, with printer, paper, orientation, scale,

@@ -39,6 +39,7 @@ public:
         temp.close();
         comicName_ = source.ComicName;
         date_ = source.Date.isValid() ? source.Date : QDate::currentDate();
+        ordinal_ = source.Date.isValid() ? source.Ordinal : 1;
         folder_ = folder;
         printer.setOutputFileName(tempPath_);
     }
@@ -54,7 +55,7 @@ public:
     QString Commit()
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const QString path = FreePdfPath(folder_, comicName_, date_);
+            const QString path = FreePdfPath(folder_, comicName_, date_, ordinal_);
             if (QFile::rename(tempPath_, path)) {
                 tempPath_.clear();
                 return path;
@@ -68,6 +69,7 @@ private:
     QString folder_;
     QString comicName_;
     QDate date_;
+    int ordinal_ = 1;
 };
 } // namespace
 

@@ -152,6 +152,16 @@ TEST_F(PrintDialog, FirstOpeningFitsAGifStripOnALandscapePageAndNeverOverwrites)
     EXPECT_EQ(again.readAll(), before);
 }
 
+TEST_F(PrintDialog, ADaysSecondStripIsPrintedUnderItsOwnName)
+{
+    folder.AddGif("Alpha", "20240105", "red", 90, 30);
+    folder.AddGif("Alpha", "20240105-2", "blue", 90, 30);
+    Start("Printer=Print to PDF file\r\n");
+    ASSERT_EQ(program->form.CurrentComic()->CurrentStrip->FileName, "Alpha20240105-2.gif");
+    WithDialog([](print::TPrintForm& d) { d.btnPrint->click(); });
+    EXPECT_EQ(PdfFiles(), QStringList({"Alpha 2024-01-05-2.pdf"}));
+}
+
 TEST_F(PrintDialog, OwnScalePlacementAndMarginsInCentimetresOnPortraitWithCommaSeparator)
 {
     AddJpeg900x300();
