@@ -56,7 +56,7 @@ void TComicDownloadInfo::StartNextPending()
         // An item with no picture, and no page naming one, is no strip.
         ++noPictureItems_;
         if (!pageFollowed_) {
-            memory_.Failed(next.Day, QString(), next.Page, true);
+            memory_.Failed(next.Day, next.FirstPicture, next.Page, true); // known as the item it was
             memoryChanged_ = true;
         }
         ++pendingIndex_;
