@@ -32,8 +32,8 @@ public:
 
     // Brings the listing up to date with `folder` as it is now: the kept entries while the
     // folder is unchanged, else a fresh listing of the entries named <comicName> and a
-    // strip name's tail (StripNameTail) with a valid date. `dir` is the comics folder the strips are made
-    // for.
+    // strip name's tail (StripNameTail) with a valid date. `dir` is the comics folder the
+    // strips are made for.
     void Refresh(const QString& folder, const QString& comicName, const QString& dir);
 
     const std::vector<Entry>& Entries() const { return entries_; }
