@@ -34,6 +34,10 @@ public:
     QString FeedLastModified;
     QString Site; // the comic's own site, when its address is a feed found through it
     std::vector<Retry> Retries;
+    // Fetching older strips: the archive document to go on from, and whether the walk
+    // reached the archive's start (nothing older is left beyond the comic's own feed).
+    QString OlderFrom;
+    bool OlderEnd = false;
 
     Retry* RetryFor(const QDate& day);
     // One more failed attempt at day's item (permanent: no attempt is left).
