@@ -1,5 +1,6 @@
 #include "update/TArchiveWalk.h"
 
+#include "comics/StripWordsFile.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "net/THttpCli.h"
@@ -50,6 +51,7 @@ TArchiveWalk::~TArchiveWalk()
     if (http_)
         http_->ReceiveStream = nullptr;
     DropPart();
+    StoreWords(); // of a run ended with the program
 }
 
 int TArchiveWalk::State() const
@@ -344,6 +346,7 @@ void TArchiveWalk::DropPart()
 void TArchiveWalk::Finish(Stop stop, const QString& reason)
 {
     DropPart();
+    StoreWords();
     const bool end = stop == Stop::End;
     SaveMemory(end);
     const int n = Stored();

@@ -116,6 +116,7 @@ private:
     void Finish(Stop stop, const QString& reason = QString());
     void Ended(TOutcome outcome, const QString& text);
     void SaveMemory(bool end);
+    void StoreWords();
     void DropPart();
 
     comics::TComicInfo* comic_;
@@ -155,6 +156,8 @@ private:
     QSet<QString> visited_;
     QSet<QString> itemsSeen_; // of feed documents, so that a page repeating the last ends the walk
     QStringList storedFiles_;
+    // The stored strips' words not yet written: one rewrite of the file per document.
+    std::vector<std::pair<QString, comics::StripWords>> words_;
     int failedItems_ = 0;
     QString firstFailure_;
 };

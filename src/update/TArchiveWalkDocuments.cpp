@@ -281,12 +281,19 @@ void TArchiveWalk::StorePicture()
                                   .arg(p.Day.toString(Qt::ISODate), db_.ComicFolder(comicName_)));
         return;
     }
-    // Words that cannot be written leave the strip without them; the strip itself counts.
-    comics::StripWordsFile::Store(db_.ComicFolder(comicName_), name, p.Words);
+    words_.emplace_back(name, p.Words);
     storedFiles_.append(name);
     ++pendingIndex_;
     SetStatus(QStringLiteral("Getting older strip..."));
     NextPending();
+}
+
+void TArchiveWalk::StoreWords()
+{
+    // Words that cannot be written leave the strips without them; the strips themselves count.
+    if (!words_.empty())
+        comics::StripWordsFile::StoreAll(db_.ComicFolder(comicName_), words_);
+    words_.clear();
 }
 
 void TArchiveWalk::GoOn()
@@ -304,6 +311,7 @@ void TArchiveWalk::GoOn()
     next_.clear();
     visited_.insert(address);
     resumeFrom_ = address;
+    StoreWords();
     SaveMemory(false); // a run that is killed goes on from here next time
     Request(nextStep_, address,
             nextStep_ == Step::Feed ? QStringLiteral("Reading an older feed page...")
