@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/Timer.h"
 #include "platform/Tunables.h"
+#include "sources/FeedPages.h"
 #include "update/SiteAddress.h"
 #include "update/StripDay.h"
 
@@ -319,8 +320,10 @@ void TArchiveWalk::RequestDone(unsigned error)
             resumeFrom_.clear();
             next_ = startNext_;
             GoOn();
-        } else if (gone && step_ == Step::Feed && address_.contains(QLatin1String("paged="))) {
-            Finish(Stop::End); // past a WordPress feed's last page
+        } else if (error == 0 && failure_.isEmpty() && step_ == Step::Feed &&
+                   sources::PagedFeedNumber(address_) >= 2) {
+            // Past a WordPress feed's last page (404), or a site that has no such pages.
+            Finish(Stop::End);
         } else {
             Finish(Stop::Failure, FailureReason(error));
         }
