@@ -16,7 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 
     const QString name = QFile::decodeName(bytes);
     if (const auto strip = TComicStrip::FromFileName(name, QStringLiteral("/comics/"))) {
-        if (strip->FileName != name || strip->ComicName + name.right(12) != name || !strip->Date.isValid())
+        // The name is the comic's, the date, "-<ordinal>" after the first of a day, and four
+        // characters.
+        const QString dayPart = name.mid(strip->ComicName.size(), 8);
+        const QString suffix =
+            strip->Ordinal == 1 ? QString() : QStringLiteral("-") + QString::number(strip->Ordinal);
+        if (strip->FileName != name || !name.startsWith(strip->ComicName) ||
+            dayPart != strip->Date.toString(QStringLiteral("yyyyMMdd")) ||
+            name.size() != strip->ComicName.size() + 8 + suffix.size() + 4 ||
+            name.mid(strip->ComicName.size() + 8, suffix.size()) != suffix || !strip->Date.isValid() ||
+            strip->Ordinal < 1 || strip->Ordinal > StripNameTail::kMaxOrdinal)
             std::abort();
         if (!strip->StripPath().startsWith(QStringLiteral("/comics/")) || !strip->StripPath().endsWith(name))
             std::abort();

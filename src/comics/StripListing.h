@@ -24,15 +24,16 @@ namespace pw::comics {
 class StripListing {
 public:
     struct Entry {
-        int date = 0;         // yyyymmdd
+        qint64 order = 0;     // TComicStrip::Order: date, then the strip's place in its day
         bool picture = false; // the text after the last "." is a stored strip's ("gif", "jpg", "png")
         qsizetype offset = 0; // of the name in the listing's name bytes
         qsizetype length = 0;
     };
 
     // Brings the listing up to date with `folder` as it is now: the kept entries while the
-    // folder is unchanged, else a fresh listing of the entries named <comicName>, a valid
-    // date and four more characters. `dir` is the comics folder the strips are made for.
+    // folder is unchanged, else a fresh listing of the entries named <comicName> and a
+    // strip name's tail (StripNameTail) with a valid date. `dir` is the comics folder the strips are made
+    // for.
     void Refresh(const QString& folder, const QString& comicName, const QString& dir);
 
     const std::vector<Entry>& Entries() const { return entries_; }

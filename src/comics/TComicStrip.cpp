@@ -2,41 +2,22 @@
 
 namespace pw::comics {
 
-namespace {
-
-// `count` ASCII digits from `from`, or -1.
-int Digits(const QString& s, qsizetype from, qsizetype count)
-{
-    int value = 0;
-    for (qsizetype i = from; i < from + count; ++i) {
-        const char16_t c = s.at(i).unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        value = value * 10 + (c - u'0');
-    }
-    return value;
-}
-
-} // namespace
-
 std::optional<TComicStrip> TComicStrip::FromFileName(const QString& fileName, const QString& dir)
 {
-    const qsizetype length = fileName.size();
-    if (length < 12)
+    const std::u16string_view name(reinterpret_cast<const char16_t*>(fileName.utf16()),
+                                   static_cast<std::size_t>(fileName.size()));
+    const std::optional<StripNameTail> tail = StripNameTail::Of(name);
+    if (!tail)
         return std::nullopt;
-    const int year = Digits(fileName, length - 12, 4);
-    const int month = Digits(fileName, length - 8, 2);
-    const int day = Digits(fileName, length - 6, 2);
-    if (year < 0 || month < 0 || day < 0)
-        return std::nullopt;
-    const QDate date(year, month, day);
+    const QDate date(tail->Year, tail->Month, tail->Day);
     if (!date.isValid())
         return std::nullopt;
 
     TComicStrip strip;
     strip.FileName = fileName;
     strip.Date = date;
-    strip.ComicName = fileName.left(length - 12);
+    strip.Ordinal = tail->Ordinal;
+    strip.ComicName = fileName.left(fileName.size() - static_cast<qsizetype>(tail->Length));
     strip.dir_ = dir;
     if (!strip.dir_.isEmpty() && !strip.dir_.endsWith(QLatin1Char('/')))
         strip.dir_ += QLatin1Char('/');

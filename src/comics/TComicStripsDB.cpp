@@ -36,11 +36,6 @@ std::optional<TComicStrip> StripOf(const QString& entry, const QString& name, co
     return strip;
 }
 
-int DateKey(const QDate& d)
-{
-    return d.year() * 10000 + d.month() * 100 + d.day();
-}
-
 // The file's bytes; a missing file reads as empty. `error` is set when the file exists but
 // cannot be read; `missing`, when given, tells whether it was missing.
 QByteArray ReadWhole(const QString& path, QString* error, bool* missing = nullptr)
@@ -167,7 +162,7 @@ QString TComicStripsDB::MarkerPath(const QString& comicName) const
 
 bool TComicStripsDB::IsLater(const TComicStrip& a, const TComicStrip& b)
 {
-    return a.Date > b.Date;
+    return a.Order() > b.Order();
 }
 
 bool TComicStripsDB::IsUsableName(const QString& comicName)
@@ -264,7 +259,7 @@ std::optional<TComicStrip> TComicStripsDB::Outermost(const QString& comicName, b
     for (const StripListing::Entry& entry : listing.Entries()) {
         // Only the extensions strips are stored with count, in exactly this case (a comic
         // whose strips are PNG must still have a newest strip); the first listed wins a tie.
-        if (entry.picture && (!best || (newest ? entry.date > best->date : entry.date < best->date)))
+        if (entry.picture && (!best || (newest ? entry.order > best->order : entry.order < best->order)))
             best = &entry;
     }
     return best ? listing.StripOf(*best) : std::nullopt;
@@ -284,13 +279,13 @@ std::optional<TComicStrip> TComicStripsDB::Neighbour(const TComicInfo& comic, bo
 {
     if (!comic.CurrentStrip || !IsUsableName(comic.Name))
         return std::nullopt;
-    const int current = DateKey(comic.CurrentStrip->Date);
+    const qint64 current = comic.CurrentStrip->Order();
     const StripListing& listing = ListingOf(comic.Name);
     const StripListing::Entry* best = nullptr;
     for (const StripListing::Entry& entry : listing.Entries()) {
-        // The nearest date beyond the current one; the first listed wins a tie.
-        if (later ? (entry.date > current && (!best || entry.date < best->date))
-                  : (entry.date < current && (!best || entry.date > best->date)))
+        // The nearest strip beyond the current one; the first listed wins a tie.
+        if (later ? (entry.order > current && (!best || entry.order < best->order))
+                  : (entry.order < current && (!best || entry.order > best->order)))
             best = &entry;
     }
     return best ? listing.StripOf(*best) : std::nullopt;
@@ -314,14 +309,29 @@ const StripListing& TComicStripsDB::ListingOf(const QString& comicName) const
 
 bool TComicStripsDB::HasEntryFor(const QString& comicName, const QString& datePart) const
 {
+    return LastOrdinalOn(comicName, datePart) > 0;
+}
+
+int TComicStripsDB::LastOrdinalOn(const QString& comicName, const QString& datePart) const
+{
     if (!IsUsableName(comicName))
-        return false;
-    bool found = false;
+        return 0;
+    int last = 0;
     ForEachFolderEntry(ListingFolder(dir_, comicName), comicName + datePart,
                        [&](std::string_view, std::string_view rest) {
-                           found = found || rest.empty() || rest.front() == '.';
+                           // "", ".<anything>": the first of the day; "-<n>", "-<n>.<anything>": the n-th.
+                           int ordinal = rest.empty() || rest.front() == '.' ? 1 : 0;
+                           if (rest.size() > 1 && rest.front() == '-' && rest[1] != '0') {
+                               int n = 0;
+                               std::size_t i = 1;
+                               for (; i < rest.size() && i <= 4 && rest[i] >= '0' && rest[i] <= '9'; ++i)
+                                   n = n * 10 + (rest[i] - '0');
+                               if (i > 1 && (i == rest.size() || rest[i] == '.'))
+                                   ordinal = n;
+                           }
+                           last = std::max(last, ordinal);
                        });
-    return found;
+    return last;
 }
 
 } // namespace pw::comics

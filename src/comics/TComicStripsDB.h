@@ -14,7 +14,8 @@ namespace pw::comics {
 
 class TComicInfo;
 
-// The strip store: one folder per comic under Dir, strips named by date, and the
+// The strip store: one folder per comic under Dir, strips named by date (and their place
+// in the day, TComicStrip), and the
 // <Name>.unr unread marker file (one FileName per CR LF line, oldest addition first).
 // Every lookup answers from the folder as it is now; the listings of the comics looked at
 // last are kept while their folders are unchanged (see StripListing).
@@ -31,6 +32,7 @@ public:
     // "gif", "jpg" and "png": the extensions strips are stored with (exact case).
     static bool IsStoredExtension(std::string_view extension);
 
+    // A's date is later, or A is a later strip of the same day: the only ordering of strips.
     static bool IsLater(const TComicStrip& a, const TComicStrip& b);
     // False for names that would leave the comics folder or nest in it ("a/b", ".", "..");
     // such comics have no strips, and marking one of their strips throws.
@@ -53,9 +55,12 @@ public:
     std::optional<TComicStrip> NextStrip(const TComicInfo& comic) const;
     std::optional<TComicStrip> PreviousStrip(const TComicInfo& comic) const;
 
-    // True when the comic's folder holds an entry named <comicName><datePart> followed
-    // by nothing or by "." and anything (the update job's "<Name><date>.*" check).
+    // True when the comic's folder holds an entry of that day: named <comicName><datePart>
+    // followed by nothing or by "." and anything (the update job's "<Name><date>.*"
+    // check), or the same with "-<n>" after the date.
     bool HasEntryFor(const QString& comicName, const QString& datePart) const;
+    // The highest ordinal among those entries (1 for the day's first); 0 when there is none.
+    int LastOrdinalOn(const QString& comicName, const QString& datePart) const;
 
 private:
     // Marker lines that are strips of the comic, in file order, until `visit` returns false.

@@ -3,6 +3,8 @@
 #include "sources/FeedReader.h"
 
 #include <QDate>
+#include <QString>
+#include <functional>
 #include <vector>
 
 namespace pw::sources {
@@ -12,11 +14,24 @@ struct ChosenItem {
     QDate Day; // the UTC day that names the strip
 };
 
-// The items an update stores: for each UTC day the newest item of that day (by date and
-// time, not by position; among equals the first in the document), only days later than
-// `after` (all when it is invalid), the `limit` newest of those, oldest first. An item
-// without a readable date belongs to `today`.
-std::vector<ChosenItem> ChooseNewItems(const std::vector<FeedItem>& items, const QDate& after,
-                                       const QDate& today, std::size_t limit);
+struct NewItems {
+    std::vector<ChosenItem> Chosen; // oldest first, in the order they were published
+    std::size_t LeftOver = 0;       // new items beyond the limit: older than every chosen one
+};
+
+// What tells an item from the others across updates: the first picture it names, else
+// its page; empty when it names neither.
+QString ItemIdentity(const FeedItem& item);
+// The UTC day that names an item's strip; `today` for an item without a readable date.
+QDate ItemDay(const FeedItem& item, const QDate& today);
+
+// The items an update stores: every item of a day later than `after` (all when it is
+// invalid) that `known` does not name by its identity (unset: none is known), each
+// identity once, the `limit` newest of them, oldest first, and never part of a day unless
+// the newest day alone holds more than `limit`. Newest by date and time; among
+// equals the later in the document is taken as the older, as feeds list their newest
+// first. An item without a readable date belongs to `today`.
+NewItems ChooseNewItems(const std::vector<FeedItem>& items, const QDate& after, const QDate& today,
+                        std::size_t limit, const std::function<bool(const QString&)>& known = {});
 
 } // namespace pw::sources

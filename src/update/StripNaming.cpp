@@ -5,12 +5,14 @@
 namespace pw::update {
 
 QString StripFileNameFor(const QString& comicName, quint16 year, quint16 month, quint16 day,
-                         const QString& extension)
+                         const QString& extension, int ordinal)
 {
     // Asked for several times per job: one formatting call, no pattern parsing.
     char digits[24];
-    const int n =
-        std::snprintf(digits, sizeof digits, "%u%02u%02u", unsigned{year}, unsigned{month}, unsigned{day});
+    const int n = ordinal > 1 ? std::snprintf(digits, sizeof digits, "%u%02u%02u-%d", unsigned{year},
+                                              unsigned{month}, unsigned{day}, ordinal)
+                              : std::snprintf(digits, sizeof digits, "%u%02u%02u", unsigned{year},
+                                              unsigned{month}, unsigned{day});
     QString name;
     name.reserve(comicName.size() + n + extension.size());
     name += comicName;

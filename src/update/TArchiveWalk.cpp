@@ -414,6 +414,11 @@ void TArchiveWalk::SaveMemory(bool end)
     }
     if (memory_.WaitUntil.isValid())
         now.WaitUntil = memory_.WaitUntil;
+    // Known by identity, so that the rest of a day is told apart later; the oldest days
+    // give way first when the memory is full, never an update's newest.
+    for (const auto& [day, identity] : storedItems_)
+        now.Stored(day, identity);
+    storedItems_.clear();
     memory_.OlderFrom = now.OlderFrom;
     memory_.OlderEnd = now.OlderEnd;
     now.Save(path); // unwritten, the next run starts over and passes over what is stored

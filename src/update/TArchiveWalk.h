@@ -83,6 +83,7 @@ private:
     enum class Stop { End, Cap, Reason, Failure };
     struct Pending {
         QDate Day;
+        QString Identity;     // what tells it from the day's other strips (sources::ItemIdentity)
         QStringList Pictures; // best first, each tried in turn
         QString Page;         // the item's page, asked when no picture is left
         bool PageAsked = false;
@@ -106,7 +107,10 @@ private:
     void FeedDocument(const sources::Feed& feed, bool first);
     void PageDocument(const sources::HtmlHead& head, bool first);
     void ItemPageDocument(const sources::HtmlHead& head);
-    bool Wanted(const QDate& day) const;
+    // A day the archive may still add strips to: older than the newest stored, and either
+    // without strips or with strips whose items are known.
+    bool WantedDay(const QDate& day) const;
+    bool Wanted(const Pending& strip) const;
     void SetNext(Step step, const QString& address);
 
     void NextPending();
@@ -156,6 +160,8 @@ private:
     QSet<QString> visited_;
     QSet<QString> itemsSeen_; // of feed documents, so that a page repeating the last ends the walk
     QStringList storedFiles_;
+    QDate lastStoredDay_; // a run ends at its cap only between days: none is cut in two
+    std::vector<std::pair<QDate, QString>> storedItems_; // day and identity, for .source
     // The stored strips' words not yet written: one rewrite of the file per document.
     std::vector<std::pair<QString, comics::StripWords>> words_;
     int failedItems_ = 0;

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <algorithm>
 #include <fcntl.h>
+#include <map>
 #include <unistd.h>
 
 namespace pw::update {
@@ -40,10 +41,17 @@ int OpenPartFile(const QString& path)
 
 } // namespace
 
-bool TArchiveWalk::Wanted(const QDate& day) const
+bool TArchiveWalk::WantedDay(const QDate& day) const
 {
+    // A day stored without its items' identities (one a day, or by an older Panelwick)
+    // counts as done, as it does for an update.
     return day.isValid() && (!newestDay_.isValid() || day < newestDay_) &&
-           !ArchiveStore::Has(db_, comicName_, day);
+           (ArchiveStore::StripsOn(db_, comicName_, day) == 0 || memory_.KnowsStoredOn(day));
+}
+
+bool TArchiveWalk::Wanted(const Pending& strip) const
+{
+    return WantedDay(strip.Day) && !memory_.HasStored(strip.Identity);
 }
 
 void TArchiveWalk::SetNext(Step step, const QString& address)
@@ -96,29 +104,39 @@ void TArchiveWalk::FeedDocument(const sources::Feed& feed, bool first)
     const QDateTime now = QDateTime::currentDateTimeUtc();
     // Undated items cannot be placed in the archive: passed over.
     std::vector<sources::FeedItem> dated;
-    int fresh = 0; // items no document of this run held before
+    int unseen = 0; // items no document of this run held before
     for (const sources::FeedItem& item : WithoutFutureDates(feed.Items, now)) {
         if (!item.Date)
             continue;
         if (!itemsSeen_.contains(item.Link + QLatin1Char(' ') + item.Date->Utc.toString(Qt::ISODate))) {
             itemsSeen_.insert(item.Link + QLatin1Char(' ') + item.Date->Utc.toString(Qt::ISODate));
-            ++fresh;
+            ++unseen;
         }
         dated.push_back(item);
     }
-    const auto chosen = sources::ChooseNewItems(dated, QDate(), now.date(), dated.size());
+    const sources::NewItems fresh =
+        sources::ChooseNewItems(dated, QDate(), now.date(), dated.size(),
+                                [this](const QString& identity) { return memory_.HasStored(identity); });
+    // Days newest first; a day's strips in the order they were published, so that their
+    // places in the day follow it.
+    std::map<QDate, std::vector<const sources::ChosenItem*>> days;
+    for (const sources::ChosenItem& c : fresh.Chosen)
+        days[c.Day].push_back(&c);
     pending_.clear();
     pendingIndex_ = 0;
-    for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) { // newest first
-        if (!Wanted(it->Day))
+    for (auto day = days.rbegin(); day != days.rend(); ++day) {
+        if (!WantedDay(day->first))
             continue;
-        const sources::FeedItem& item = it->Item;
-        Pending p;
-        p.Day = it->Day;
-        p.Pictures = item.Pictures + item.LastResortPictures;
-        p.Page = item.Link;
-        p.Words = {item.Title, item.PictureTitle, item.PictureAlt, item.Link, item.Note};
-        pending_.push_back(std::move(p));
+        for (const sources::ChosenItem* c : day->second) {
+            const sources::FeedItem& item = c->Item;
+            Pending p;
+            p.Day = c->Day;
+            p.Identity = sources::ItemIdentity(item);
+            p.Pictures = item.Pictures + item.LastResortPictures;
+            p.Page = item.Link;
+            p.Words = {item.Title, item.PictureTitle, item.PictureAlt, item.Link, item.Note};
+            pending_.push_back(std::move(p));
+        }
     }
 
     const int page = sources::PagedFeedNumber(address_);
@@ -128,7 +146,7 @@ void TArchiveWalk::FeedDocument(const sources::Feed& feed, bool first)
         SetNext(Step::Feed, feed.Paging.PrevArchive);
     else if (!feed.Paging.Next.isEmpty())
         SetNext(Step::Feed, feed.Paging.Next);
-    else if (page >= 1 && fresh > 0 && (first || page >= 2))
+    else if (page >= 1 && unseen > 0 && (first || page >= 2))
         SetNext(Step::Feed, sources::PagedFeedAddress(address_, page + 1));
     else
         SetNext(Step::Feed, QString());
@@ -171,10 +189,11 @@ void TArchiveWalk::PageDocument(const sources::HtmlHead& head, bool first)
     }
     const QDate day = StripDayOf(date->Utc, QDateTime::currentDateTimeUtc());
     SetNext(Step::Page, head.PreviousPage);
-    if (Wanted(day)) {
-        Pending p;
-        p.Day = day;
-        const QString picture = sources::PagePicture(head, QString());
+    Pending p;
+    p.Day = day;
+    const QString picture = sources::PagePicture(head, QString());
+    p.Identity = picture.isEmpty() ? address_ : picture;
+    if (Wanted(p)) {
         if (!picture.isEmpty())
             p.Pictures = QStringList{picture};
         p.Words = {head.ItemTitle.isEmpty() ? head.Title : head.ItemTitle, head.PictureTitle, head.PictureAlt,
@@ -201,11 +220,11 @@ void TArchiveWalk::NextPending()
 {
     while (pendingIndex_ < pending_.size()) {
         Pending& p = pending_[pendingIndex_];
-        if (!Wanted(p.Day)) { // stored meanwhile
+        if (!Wanted(p)) { // stored meanwhile
             ++pendingIndex_;
             continue;
         }
-        if (Stored() >= maxStrips_) {
+        if (Stored() >= maxStrips_ && p.Day != lastStoredDay_) {
             Finish(Stop::Cap);
             return;
         }
@@ -283,6 +302,11 @@ void TArchiveWalk::StorePicture()
     }
     words_.emplace_back(name, p.Words);
     storedFiles_.append(name);
+    lastStoredDay_ = p.Day;
+    if (!p.Identity.isEmpty()) {
+        memory_.Stored(p.Day, p.Identity);
+        storedItems_.emplace_back(p.Day, p.Identity);
+    }
     ++pendingIndex_;
     SetStatus(QStringLiteral("Getting older strip..."));
     NextPending();

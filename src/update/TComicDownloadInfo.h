@@ -130,6 +130,8 @@ private:
         QString Refusal;          // why the last picture fetched could not be the strip
         bool Unshowable = false;  // ... because of its format: asking again will not help
         comics::StripWords Words; // kept beside the strip
+        // What tells the item from the day's others (sources::ItemIdentity).
+        const QString& Identity() const { return FirstPicture.isEmpty() ? Page : FirstPicture; }
     };
     bool WaitingForSite();
     void AddValidators(QByteArray& line) const;
@@ -193,10 +195,11 @@ private:
     std::vector<PendingStrip> pending_;
     std::size_t pendingIndex_ = 0;
     QStringList newStrips_;
-    QString firstFailure_;   // the first item that failed, why
-    int failedItems_ = 0;    // items that failed this time (and may be tried again)
-    int noPictureItems_ = 0; // items that named no picture, nor did their page
-    QString homeAddress_;    // the home page whose card picture is known (homeCard_)
+    QString firstFailure_;     // the first item that failed, why
+    int failedItems_ = 0;      // items that failed this time (and may be tried again)
+    int noPictureItems_ = 0;   // items that named no picture, nor did their page
+    std::size_t leftOver_ = 0; // new feed items beyond the update's limit, left for Fetch Older
+    QString homeAddress_;      // the home page whose card picture is known (homeCard_)
     QString homeCard_;
     std::unique_ptr<sources::HtmlHead> awaitingHome_; // the page judged once the home page is known
     bool homeForComicPage_ = false;

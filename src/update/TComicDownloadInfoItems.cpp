@@ -10,7 +10,9 @@
 #include "update/StripNaming.h"
 
 #include <QFile>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 
 namespace pw::update {
 
@@ -19,6 +21,11 @@ namespace {
 // Enough of a picture's start to find its size (a JPEG's frame header follows its
 // metadata) and its format.
 constexpr qint64 kHeadBytes = 256 * 1024;
+
+QString DatePartOf(const QDate& day)
+{
+    return StripFileNameFor(QString(), day.year(), day.month(), day.day(), QString());
+}
 
 } // namespace
 
@@ -137,11 +144,27 @@ void TComicDownloadInfo::StorePicture()
         StartNextPending();
         return;
     }
-    const QString name =
-        StripFileNameFor(comicName_, strip.Day.year(), strip.Day.month(), strip.Day.day(), extension);
-    const QString target = db_.ComicFolder(comicName_) + QLatin1Char('/') + name;
-    // rename() replaces a file of that name in one step (QFile::rename would not).
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0) {
+    // The day's next free place: the first strip of a day keeps the plain name, later ones
+    // follow it in the order they were stored. An entry that appears meanwhile is never
+    // replaced; the strip takes the place after it.
+    const QString datePart = DatePartOf(strip.Day);
+    int ordinal = db_.LastOrdinalOn(comicName_, datePart) + 1;
+    errno = EEXIST; // a day without a free place fails as one whose places were all taken
+    QString name, target;
+    int renamed = -1;
+    for (int attempt = 0; attempt < 100 && ordinal <= comics::StripNameTail::kMaxOrdinal;
+         ++attempt, ++ordinal) {
+        name = StripFileNameFor(comicName_, strip.Day.year(), strip.Day.month(), strip.Day.day(), extension,
+                                ordinal);
+        target = db_.ComicFolder(comicName_) + QLatin1Char('/') + name;
+        renamed = ::renameat2(AT_FDCWD, QFile::encodeName(part).constData(), AT_FDCWD,
+                              QFile::encodeName(target).constData(), RENAME_NOREPLACE);
+        if (renamed == 0 || errno != EEXIST)
+            break;
+    }
+    if (renamed != 0 && (errno == EINVAL || errno == ENOSYS)) // a file system without it
+        renamed = std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData());
+    if (renamed != 0) {
         QFile::remove(part);
         FinishSources(QStringLiteral("cannot write %1").arg(target));
         return;
@@ -152,13 +175,11 @@ void TComicDownloadInfo::StorePicture()
     downloadedSize_ += size;
     // Words that cannot be written leave the strip without them; the strip itself counts.
     comics::StripWordsFile::Store(db_.ComicFolder(comicName_), name, strip.Words);
-    if (pageFollowed_) {
+    if (pageFollowed_)
         memory_.Picture = picture;
-        memoryChanged_ = true;
-    } else if (memory_.RetryFor(strip.Day)) {
-        memory_.Stored(strip.Day);
-        memoryChanged_ = true;
-    }
+    else
+        memory_.Stored(strip.Day, strip.Identity());
+    memoryChanged_ = true;
     ++pendingIndex_;
     StartNextPending();
 }
@@ -172,12 +193,17 @@ void TComicDownloadInfo::FinishSources(const QString& failure)
     if (!newStrips_.isEmpty()) {
         // What was stored stays; an item that failed is asked for again next time.
         incomplete_ = !failure.isEmpty() || memory_.RetriesPending();
-        if (first.isEmpty())
+        QStringList notes;
+        if (!first.isEmpty())
+            notes << QStringLiteral("failed: ") + first;
+        if (leftOver_ > 0)
+            notes << QStringLiteral("%1 more: Update \u2192 Fetch Older Strips").arg(leftOver_);
+        if (notes.isEmpty())
             SetState(kNewStrip, QStringLiteral("New strip updated"));
         else
-            SetState(kNewStrip, QStringLiteral("New strip updated (%1 stored; failed: %2)")
+            SetState(kNewStrip, QStringLiteral("New strip updated (%1 stored; %2)")
                                     .arg(newStrips_.size())
-                                    .arg(first));
+                                    .arg(notes.join(QStringLiteral("; "))));
         return;
     }
     if (first.isEmpty() && noPictureItems_ > 0 && pageFollowed_) {

@@ -213,29 +213,37 @@ void TComicDownloadInfo::FollowFeed(const sources::Feed& feed)
     const auto newest = db_.NewestStrip(comicName_);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const std::vector<sources::FeedItem> items = WithoutFutureDates(feed.Items, now);
-    const auto chosen = sources::ChooseNewItems(items, newest ? NewestStoredDay(newest->Date, now) : QDate(),
-                                                today, kMaxNewStrips);
+    QDate after = newest ? NewestStoredDay(newest->Date, now) : QDate();
+    // The newest day's items that were stored are known by their identity, so the day's
+    // others are still new; a day stored without identities (by an older Panelwick, or
+    // from a page) counts as done.
+    if (after.isValid() && memory_.KnowsStoredOn(after))
+        after = after.addDays(-1);
+    const sources::NewItems fresh =
+        sources::ChooseNewItems(items, after, today, kMaxNewStrips,
+                                [this](const QString& identity) { return memory_.HasStored(identity); });
+    leftOver_ = fresh.LeftOver;
     pending_.clear();
     pendingIndex_ = 0;
-    auto stored = [&](const QDate& day) { return db_.HasEntryFor(comicName_, DatePartOf(day)); };
-    auto listed = [&](const QDate& day) {
-        return std::any_of(pending_.begin(), pending_.end(),
-                           [&](const PendingStrip& p) { return p.Day == day; });
+    auto listed = [&](const TSourceMemory::Retry& r) {
+        return std::any_of(pending_.begin(), pending_.end(), [&](const PendingStrip& p) {
+            return p.Day == r.Day && p.Identity() == r.Identity();
+        });
     };
-    for (const sources::ChosenItem& c : chosen) {
-        const TSourceMemory::Retry* retry = memory_.RetryFor(c.Day);
-        if (!stored(c.Day) && (!retry || retry->Left > 0))
+    for (const sources::ChosenItem& c : fresh.Chosen) {
+        const TSourceMemory::Retry* retry = memory_.RetryFor(c.Day, sources::ItemIdentity(c.Item));
+        if (!retry || retry->Left > 0)
             pending_.push_back(PendingFor(c.Day, c.Item));
     }
     // Items that failed before are asked again, older than the newest strip or not.
     for (const TSourceMemory::Retry& r : memory_.Retries) {
-        if (r.Left <= 0 || stored(r.Day) || listed(r.Day))
+        if (r.Left <= 0 || memory_.HasStored(r.Identity()) || listed(r))
             continue;
-        const auto again = sources::ChooseNewItems(items, r.Day.addDays(-1), today, 1000);
-        const auto found = std::find_if(again.begin(), again.end(),
-                                        [&](const sources::ChosenItem& c) { return c.Day == r.Day; });
-        if (found != again.end()) {
-            pending_.push_back(PendingFor(r.Day, found->Item));
+        const auto found = std::find_if(items.begin(), items.end(), [&](const sources::FeedItem& item) {
+            return sources::ItemDay(item, today) == r.Day && sources::ItemIdentity(item) == r.Identity();
+        });
+        if (found != items.end()) {
+            pending_.push_back(PendingFor(r.Day, *found));
         } else {
             PendingStrip p;
             p.Day = r.Day;

@@ -3,6 +3,7 @@
 #include "platform/SafeFile.h"
 #include "sources/FeedDate.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <algorithm>
 
@@ -12,6 +13,21 @@ namespace {
 
 constexpr qint64 kMaxFileBytes = 64 * 1024;
 constexpr qsizetype kMaxValueChars = 2000;
+
+// 64 bits of SHA-1: the few hundred items one comic's feed can name never meet by chance.
+QString KeyOf(const QString& identity)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+}
+
+bool IsKey(const QString& key)
+{
+    return key.size() == 16 && std::all_of(key.begin(), key.end(), [](QChar c) {
+               return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                      (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+           });
+}
 
 } // namespace
 
@@ -59,8 +75,14 @@ TSourceMemory TSourceMemory::Load(const QString& path)
                 r = {QDate::fromString(parts[0], Qt::ISODate), parts[1].toInt(),
                      parts[2] == QLatin1String("-") ? QString() : parts[2],
                      parts[3] == QLatin1String("-") ? QString() : parts[3]};
-            if (r.Day.isValid() && r.Left >= 0 && r.Left <= kRetries && !memory.RetryFor(r.Day))
+            if (r.Day.isValid() && r.Left >= 0 && r.Left <= kRetries && !memory.RetryFor(r.Day, r.Identity()))
                 memory.Retries.push_back(r);
+        } else if (key == "Stored" && memory.StoredItems.size() < kMaxStoredItems) {
+            // "yyyy-MM-dd key"
+            const QStringList parts = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const StoredItem item{QDate::fromString(parts.value(0), Qt::ISODate), parts.value(1)};
+            if (parts.size() == 2 && item.Day.isValid() && IsKey(item.Key))
+                memory.StoredItems.push_back(item);
         }
     }
     return memory;
@@ -82,6 +104,8 @@ bool TSourceMemory::Save(const QString& path) const
     line("Feed", Feed);
     line("FeedETag", FeedETag);
     line("FeedLastModified", FeedLastModified);
+    for (const StoredItem& item : StoredItems)
+        line("Stored", item.Day.toString(Qt::ISODate) + QLatin1Char(' ') + item.Key);
     line("OlderFrom", OlderFrom);
     if (OlderEnd)
         line("OlderEnd", QStringLiteral("1"));
@@ -101,17 +125,17 @@ bool TSourceMemory::Waits(const QDateTime& nowUtc) const
     return WaitUntil.isValid() && WaitUntil > nowUtc && WaitUntil <= nowUtc.addSecs(kMaxWaitSeconds);
 }
 
-TSourceMemory::Retry* TSourceMemory::RetryFor(const QDate& day)
+TSourceMemory::Retry* TSourceMemory::RetryFor(const QDate& day, const QString& identity)
 {
     for (Retry& r : Retries)
-        if (r.Day == day)
+        if (r.Day == day && r.Identity() == identity)
             return &r;
     return nullptr;
 }
 
 void TSourceMemory::Failed(const QDate& day, const QString& picture, const QString& page, bool permanent)
 {
-    Retry* r = RetryFor(day);
+    Retry* r = RetryFor(day, picture.isEmpty() ? page : picture);
     if (!r) {
         if (Retries.size() >= kMaxRetries) // the oldest day goes
             Retries.erase(std::min_element(Retries.begin(), Retries.end(),
@@ -123,17 +147,42 @@ void TSourceMemory::Failed(const QDate& day, const QString& picture, const QStri
         return;
     }
     r->Left = permanent ? 0 : qMax(0, r->Left - 1);
-    if (!picture.isEmpty())
-        r->Picture = picture;
     if (!page.isEmpty())
         r->Page = page;
 }
 
-void TSourceMemory::Stored(const QDate& day)
+void TSourceMemory::Stored(const QDate& day, const QString& identity)
 {
-    Retries.erase(
-        std::remove_if(Retries.begin(), Retries.end(), [&](const Retry& r) { return r.Day == day; }),
-        Retries.end());
+    Retries.erase(std::remove_if(Retries.begin(), Retries.end(),
+                                 [&](const Retry& r) { return r.Day == day && r.Identity() == identity; }),
+                  Retries.end());
+    if (identity.isEmpty())
+        return;
+    const QString key = KeyOf(identity);
+    StoredItems.erase(std::remove_if(StoredItems.begin(), StoredItems.end(),
+                                     [&](const StoredItem& s) { return s.Key == key; }),
+                      StoredItems.end());
+    // The oldest go first: those of the newest day are the ones the next update needs.
+    if (StoredItems.size() >= kMaxStoredItems)
+        StoredItems.erase(
+            std::min_element(StoredItems.begin(), StoredItems.end(),
+                             [](const StoredItem& a, const StoredItem& b) { return a.Day < b.Day; }));
+    StoredItems.push_back({day, key});
+}
+
+bool TSourceMemory::HasStored(const QString& identity) const
+{
+    if (identity.isEmpty() || StoredItems.empty())
+        return false;
+    const QString key = KeyOf(identity);
+    return std::any_of(StoredItems.begin(), StoredItems.end(),
+                       [&](const StoredItem& s) { return s.Key == key; });
+}
+
+bool TSourceMemory::KnowsStoredOn(const QDate& day) const
+{
+    return std::any_of(StoredItems.begin(), StoredItems.end(),
+                       [&](const StoredItem& s) { return s.Day == day; });
 }
 
 bool TSourceMemory::RetriesPending() const

@@ -9,7 +9,8 @@ namespace pw::update {
 
 // What an update remembers of a comic's address between runs: the validators of its
 // last answer (for a conditional request), the picture a page named last time, how long
-// the site asked us to wait, the feed a page linked, and the feed items that failed.
+// the site asked us to wait, the feed a page linked, the feed items stored lately and
+// those that failed.
 // Kept as ".source" in the comic's folder (a name no strip lookup reads), one
 // "Key=value" line each.
 class TSourceMemory {
@@ -21,9 +22,19 @@ public:
         int Left = 0;
         QString Picture; // "" when the item named none
         QString Page;
+        // The item's identity (sources::ItemIdentity): a day may have several items.
+        const QString& Identity() const { return Picture.isEmpty() ? Page : Picture; }
+    };
+    // A feed item stored as a strip: what tells it from the day's other items at the next
+    // updates. Key is a short hash of the item's identity, which keeps the file small.
+    struct StoredItem {
+        QDate Day;
+        QString Key;
     };
     static constexpr int kRetries = 3;
     static constexpr std::size_t kMaxRetries = 60;
+    // As many as a feed may hold items: every item of any one feed can be known.
+    static constexpr std::size_t kMaxStoredItems = 500;
 
     QString ETag;
     QString LastModified;
@@ -34,16 +45,24 @@ public:
     QString FeedLastModified;
     QString Site; // the comic's own site, when its address is a feed found through it
     std::vector<Retry> Retries;
+    std::vector<StoredItem> StoredItems; // oldest first
     // Fetching older strips: the archive document to go on from, and whether the walk
     // reached the archive's start (nothing older is left beyond the comic's own feed).
     QString OlderFrom;
     bool OlderEnd = false;
 
-    Retry* RetryFor(const QDate& day);
-    // One more failed attempt at day's item (permanent: no attempt is left).
+    Retry* RetryFor(const QDate& day, const QString& identity);
+    // One more failed attempt at that day's item with this picture, else this page
+    // (permanent: no attempt is left).
     void Failed(const QDate& day, const QString& picture, const QString& page, bool permanent);
-    void Stored(const QDate& day);
+    // The item with this identity, of that day, is stored: no longer tried again, and known.
+    void Stored(const QDate& day, const QString& identity);
     bool RetriesPending() const;
+    // True when the item with this identity was stored, whatever its day.
+    bool HasStored(const QString& identity) const;
+    // True when some item of that day was stored with its identity kept: the day's other
+    // items are then told apart from the stored ones.
+    bool KnowsStoredOn(const QDate& day) const;
 
     // The longest wait a site may ask for.
     static constexpr qint64 kMaxWaitSeconds = 7 * 24 * 3600;

@@ -194,32 +194,61 @@ TEST(FeedReader, OnlyWebAddressesAreTaken)
     EXPECT_EQ(feed.Items[0].Picture, "https://cdn.test/s.png");
 }
 
-TEST(ItemChoice, NewestOfEachDayOldestFirstAtMostTheLimit)
+TEST(ItemChoice, EveryNewItemOldestFirstTheNewestUpToTheLimitAndTheRestCounted)
 {
-    auto item = [](const char* title, const char* date) {
+    auto item = [](const char* title, const char* date, const char* picture = "") {
         FeedItem i;
         i.Title = title;
         if (*date)
             i.Date = ParseFeedDate(date);
+        if (*picture)
+            i.Pictures = QStringList{picture};
         return i;
     };
     const std::vector<FeedItem> items = {
-        item("d5 early", "2026-12-05T08:00:00Z"), item("d5 late", "2026-12-05T20:00:00Z"),
-        item("d3", "2026-12-03T12:00:00Z"),       item("d4", "2026-12-04T12:00:00Z"),
-        item("d6", "2026-12-06T23:30:00-05:00"),  item("undated", ""),
+        item("d5 early", "2026-12-05T08:00:00Z", "https://c.test/5a.png"),
+        item("d5 late", "2026-12-05T20:00:00Z", "https://c.test/5b.png"),
+        item("d3", "2026-12-03T12:00:00Z"),
+        item("d4", "2026-12-04T12:00:00Z"),
+        item("d6", "2026-12-06T23:30:00-05:00"),
+        item("undated", ""),
         item("d2", "2026-12-02T12:00:00Z"),
     };
     const QDate today(2026, 12, 9);
-    auto titles = [](const std::vector<ChosenItem>& chosen) {
+    auto titles = [](const NewItems& chosen) {
         QStringList t;
-        for (const ChosenItem& c : chosen)
+        for (const ChosenItem& c : chosen.Chosen)
             t << c.Item.Title + "@" + c.Day.toString(Qt::ISODate);
-        return t.join(", ").toStdString();
+        return t.join(", ").toStdString() + " +" + std::to_string(chosen.LeftOver);
     };
     EXPECT_EQ(titles(ChooseNewItems(items, QDate(2026, 12, 3), today, 10)),
-              "d4@2026-12-04, d5 late@2026-12-05, d6@2026-12-07, undated@2026-12-09");
-    EXPECT_EQ(titles(ChooseNewItems(items, QDate(), today, 2)), "d6@2026-12-07, undated@2026-12-09");
-    EXPECT_EQ(titles(ChooseNewItems(items, today, today, 10)), "");
+              "d4@2026-12-04, d5 early@2026-12-05, d5 late@2026-12-05, d6@2026-12-07, undated@2026-12-09 +0");
+    EXPECT_EQ(titles(ChooseNewItems(items, QDate(), today, 2)), "d6@2026-12-07, undated@2026-12-09 +5");
+    // Three would cut 5 December in two: its strips come together, or not at all.
+    EXPECT_EQ(titles(ChooseNewItems(items, QDate(), today, 3)), "d6@2026-12-07, undated@2026-12-09 +5");
+    EXPECT_EQ(titles(ChooseNewItems(items, QDate(), today, 4)),
+              "d5 early@2026-12-05, d5 late@2026-12-05, d6@2026-12-07, undated@2026-12-09 +3");
+    EXPECT_EQ(titles(ChooseNewItems({items[0], items[1]}, QDate(), today, 1)), "d5 late@2026-12-05 +1")
+        << "a newest day larger than the limit is the exception";
+    EXPECT_EQ(titles(ChooseNewItems(items, today, today, 10)), " +0");
+    // Items already stored are known by their picture, whatever their day.
+    EXPECT_EQ(titles(ChooseNewItems(items, QDate(2026, 12, 4), today, 10,
+                                    [](const QString& id) { return id == "https://c.test/5a.png"; })),
+              "d5 late@2026-12-05, d6@2026-12-07, undated@2026-12-09 +0");
+
+    // Same instant: the later in the document is the older. One picture named twice is one
+    // strip; an item without picture is known by its page.
+    std::vector<FeedItem> same = {item("b", "2026-12-05T08:00:00Z", "https://c.test/b.png"),
+                                  item("a", "2026-12-05T08:00:00Z", "https://c.test/a.png"),
+                                  item("a again", "2026-12-05T09:00:00Z", "https://c.test/a.png"),
+                                  item("page", "2026-12-05T10:00:00Z")};
+    same.back().Link = "https://c.test/page";
+    EXPECT_EQ(ItemIdentity(same.back()), "https://c.test/page");
+    EXPECT_EQ(titles(ChooseNewItems(same, QDate(), today, 10)),
+              "a@2026-12-05, b@2026-12-05, page@2026-12-05 +0");
+    EXPECT_EQ(titles(ChooseNewItems(same, QDate(), today, 10,
+                                    [](const QString& id) { return id == "https://c.test/page"; })),
+              "a@2026-12-05, b@2026-12-05 +0");
 }
 
 TEST(FeedReader, WhereTheOlderEntriesAre)
