@@ -279,4 +279,18 @@ TEST_F(OlderStripsBatchTest, AWalkThatCannotGoOnSaysWhyAndKeepsWhatItStored)
     const int asked = QString(nginx.AccessLog()).count("GET /");
     EXPECT_EQ(Older("Waits").exitCode, 1);
     EXPECT_EQ(QString(nginx.AccessLog()).count("GET /"), asked);
+
+    // A comic the catalogue does not hold, and a cap that is no number of strips.
+    const Result unknown = Older("Nobody");
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.errors.contains("No comic is named \"Nobody\" in the catalogue."))
+        << unknown.errors.toStdString();
+    for (const QStringList& bad :
+         {QStringList{"--fetch-older", "Waits", "--max", "0"}, QStringList{"--fetch-older", "Waits", "--max"},
+          QStringList{"--max", "3"}, QStringList{"--fetch-older"}}) {
+        const Result r = RunProgram(bad, Url(""));
+        EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(r.errors.contains("Usage:")) << r.errors.toStdString();
+    }
+    EXPECT_EQ(QString(nginx.AccessLog()).count("GET /"), asked);
 }
