@@ -4,6 +4,7 @@
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "platform/IniFile.h"
+#include "platform/MessageBoxService.h"
 #include "update/IUpdateHost.h"
 #include "update/TAdvancedInfoSystem.h"
 #include "update/TArchiveWalk.h"
@@ -30,8 +31,13 @@ OlderStripsCommand::~OlderStripsCommand()
 void OlderStripsCommand::Start()
 {
     comics::TComicInfo* comic = form_.CurrentComic();
-    if (!comic || walk_)
+    if (walk_)
         return;
+    if (!comic) {
+        platform::MessageBoxService::Information(QStringLiteral(
+            "Choose a comic first: Fetch Older Strips fetches the older strips of the comic shown."));
+        return;
+    }
     const comics::TComicStripsDB& db = form_.StripsDB();
     if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty())
         QDir().mkpath(db.ComicFolder(comic->Name));
