@@ -25,7 +25,7 @@ namespace pw::update {
 namespace {
 
 constexpr qint64 kMaxDocumentBytes = 8 * 1024 * 1024;
-constexpr int kMostWaits = 3; // per run: a site that keeps asking is not waited for again
+constexpr int kMostWaits = 3; // for one request: a site that keeps asking is not waited for again
 
 QString WaitText(const QDateTime& until)
 {
@@ -301,6 +301,7 @@ void TArchiveWalk::RequestDone(unsigned error)
     }
     if (error == 0 && failure_.isEmpty() && WaitForSite())
         return;
+    waits_ = 0;
     if (memory_.WaitUntil.isValid()) { // longer than a run waits: the whole walk stops
         document_.reset();
         Finish(Stop::Failure, failure_);

@@ -45,7 +45,11 @@ struct OlderStripsBatchTest : BatchTest {
                         "location = /nodate/2.html { default_type text/html; return 200 "
                         "'<html><head><meta property=\"og:image\" content=\"/nodate/2.png\">"
                         "<link rel=\"prev\" href=\"1.html\"></head></html>'; }\n"
-                        "location /busy/ { add_header Retry-After 3600 always; return 503; }\n";
+                        "location /busy/ { add_header Retry-After 3600 always; return 503; }\n"
+                        // One request a second, and a 429 that says so to any more.
+                        "location /limited/ { limit_req zone=limited; limit_req_status 429;"
+                        "  add_header Retry-After 1 always; }\n";
+        o.HttpBlock = "limit_req_zone $binary_remote_addr zone=limited:1m rate=1r/s;";
         return o;
     }
 
@@ -280,7 +284,18 @@ TEST_F(OlderStripsBatchTest, AWalkThatCannotGoOnSaysWhyAndKeepsWhatItStored)
     EXPECT_EQ(Older("Waits").exitCode, 1);
     EXPECT_EQ(QString(nginx.AccessLog()).count("GET /"), asked);
 
-    // A comic the catalogue does not hold, and a cap that is no number of strips.
+    // A site that asks to wait a second is waited for, as often as it asks.
+    Serve("limited/feed.xml", Rss("<fh:complete/>", Items("limited", 5, 3)));
+    Choose("Limited", Url("/limited/feed.xml"));
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("Comics/Limited")));
+    ASSERT_TRUE(
+        QFile::copy(test::FixturePath("images/quadrants.png"), Strip("Limited", FileOf("Limited", 5))));
+    EXPECT_RESULT(Older("Limited"), 0, "Limited: 2 older strips stored; no older strip is left");
+    EXPECT_EQ(Strips("Limited"), Range("Limited", 3, 5));
+    EXPECT_GE(QString(nginx.AccessLog()).count("\" 429 "), 2);
+
+    // A comic the catalogue does not hold, and a cap that is no number of strips: no request.
+    const int before = QString(nginx.AccessLog()).count("GET /");
     const Result unknown = Older("Nobody");
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_TRUE(unknown.errors.contains("No comic is named \"Nobody\" in the catalogue."))
@@ -292,5 +307,5 @@ TEST_F(OlderStripsBatchTest, AWalkThatCannotGoOnSaysWhyAndKeepsWhatItStored)
         EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
         EXPECT_TRUE(r.errors.contains("Usage:")) << r.errors.toStdString();
     }
-    EXPECT_EQ(QString(nginx.AccessLog()).count("GET /"), asked);
+    EXPECT_EQ(QString(nginx.AccessLog()).count("GET /"), before);
 }
