@@ -108,26 +108,31 @@ void TArchiveWalk::FeedDocument(const sources::Feed& feed, bool first)
     for (const sources::FeedItem& item : WithoutFutureDates(feed.Items, now)) {
         if (!item.Date)
             continue;
-        if (!itemsSeen_.contains(item.Link + QLatin1Char(' ') + item.Date->Utc.toString(Qt::ISODate))) {
-            itemsSeen_.insert(item.Link + QLatin1Char(' ') + item.Date->Utc.toString(Qt::ISODate));
+        const QString key =
+            sources::ItemIdentity(item) + QLatin1Char(' ') + item.Date->Utc.toString(Qt::ISODate);
+        if (!itemsSeen_.contains(key)) {
+            itemsSeen_.insert(key);
             ++unseen;
         }
         dated.push_back(item);
     }
-    const sources::NewItems fresh =
-        sources::ChooseNewItems(dated, QDate(), now.date(), dated.size(),
-                                [this](const QString& identity) { return memory_.HasStored(identity); });
+    const sources::NewItems all = sources::ChooseNewItems(dated, QDate(), now.date(), dated.size());
     // Days newest first; a day's strips in the order they were published, so that their
     // places in the day follow it.
     std::map<QDate, std::vector<const sources::ChosenItem*>> days;
-    for (const sources::ChosenItem& c : fresh.Chosen)
+    for (const sources::ChosenItem& c : all.Chosen)
         days[c.Day].push_back(&c);
     pending_.clear();
     pendingIndex_ = 0;
     for (auto day = days.rbegin(); day != days.rend(); ++day) {
-        if (!WantedDay(day->first))
+        // A day holding as many strips as the document has items for it is done, whatever
+        // the memory still knows of them (it keeps the newest days' items only).
+        if (!WantedDay(day->first) ||
+            ArchiveStore::StripsOn(db_, comicName_, day->first) >= static_cast<int>(day->second.size()))
             continue;
         for (const sources::ChosenItem* c : day->second) {
+            if (memory_.HasStored(sources::ItemIdentity(c->Item)))
+                continue;
             const sources::FeedItem& item = c->Item;
             Pending p;
             p.Day = c->Day;
