@@ -12,6 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         pw::sources::ReadFeed(document, QStringLiteral("https://comics.test/feed/"));
     if (feed.Items.size() > pw::sources::Feed::kMaxItems)
         __builtin_trap();
+    RequireWebAddress(feed.Paging.Next);
+    RequireWebAddress(feed.Paging.PrevArchive);
     for (const pw::sources::FeedItem& item : feed.Items) {
         RequireWebAddress(item.Picture);
         RequireWebAddress(item.Link);

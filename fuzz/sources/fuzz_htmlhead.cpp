@@ -14,6 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     RequireWebAddress(head.Picture);
     RequireWebAddress(head.CardPicture);
     RequireWebAddress(head.MainPicture);
+    RequireWebAddress(head.PreviousPage);
+    if (head.Published && !head.Published->Utc.isValid())
+        __builtin_trap();
     RequireWebAddress(pw::sources::PagePicture(head, QStringLiteral("https://comics.test/card.png")));
     for (const QString& feed : head.FeedAddresses)
         RequireWebAddress(feed);

@@ -66,6 +66,17 @@ std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& argumen
             options.AddName = arguments[++i];
             if (options.AddName.isNull())
                 options.AddName = QStringLiteral("");
+        } else if (a == QLatin1String("--fetch-older")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
+                return fail(QStringLiteral("--fetch-older needs a comic's name."));
+            options.Mode = TMode::FetchOlder;
+            options.OlderComic = arguments[++i];
+        } else if (a == QLatin1String("--max")) {
+            bool ok = false;
+            options.OlderMax = i + 1 < arguments.size() ? arguments[i + 1].toInt(&ok) : 0;
+            if (!ok || options.OlderMax < 1)
+                return fail(QStringLiteral("--max needs a number of strips, 1 or more."));
+            ++i;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             options.Mode = TMode::Help;
             return options; // nothing after it matters
@@ -80,6 +91,8 @@ std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& argumen
     }
     if (!options.AddName.isNull() && options.Mode != TMode::AddComic)
         return fail(QStringLiteral("--name goes with --add-comic."));
+    if (options.OlderMax > 0 && options.Mode != TMode::FetchOlder)
+        return fail(QStringLiteral("--max goes with --fetch-older."));
     return options;
 }
 
@@ -106,6 +119,9 @@ QString TStartupOptions::Usage()
         "picture; a bare domain is tried as https, then http) to MyComics.urls beside the configuration and "
         "choose it; exit 0 when added, 1 when not\n"
         "  --name NAME           with --add-comic: the comic's name instead of the site's title\n"
+        "  --fetch-older NAME    fetch the comic's older strips (at most 100, or N with --max N), going on "
+        "where the last run stopped; exit 0 when it fetched some or there was nothing older, 1 when not\n"
+        "  --max N               with --fetch-older: at most N strips\n"
         "  -h, --help            show this help and end\n"
         "  --version             show the version and end\n"
         "\n"

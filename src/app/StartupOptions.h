@@ -10,12 +10,14 @@ namespace pw::app {
 
 // The command line, and where the program's files are.
 struct TStartupOptions {
-    enum class TMode { Window, BatchUpdate, AddComic, Help, Version };
+    enum class TMode { Window, BatchUpdate, AddComic, FetchOlder, Help, Version };
 
     TMode Mode = TMode::Window;
     QString ProgramFolderArgument; // "--program-folder DIR", empty when not given
     QString AddAddress;            // "--add-comic ADDRESS"
     QString AddName;               // "--name NAME"; null when not given
+    QString OlderComic;            // "--fetch-older NAME"
+    int OlderMax = 0;              // "--max N"; 0 when not given
     platform::TProgramPaths Paths; // filled by DecidePaths
 
     void DecidePaths(const QString& executablePath)

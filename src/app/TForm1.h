@@ -173,6 +173,7 @@ public:
     QAction* Exit1 = nullptr;
     QAction* Updatecomicstrips1 = nullptr;
     QAction* Updatecurrentcomic1 = nullptr;
+    QAction* FetchOlderStrips1 = nullptr;
     QAction* Abortallupdates1 = nullptr;
     QAction* SetStripAsWallpaper1 = nullptr;
     QAction* AlwaysSetLatestStrip1 = nullptr;

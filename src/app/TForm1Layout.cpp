@@ -221,9 +221,11 @@ void TForm1::CreateMenus()
     Updatecomicstrips1 = NewAction(this, "Updatecomicstrips1", QStringLiteral("&Update Comics"),
                                    QKeySequence(Qt::CTRL | Qt::Key_U));
     Updatecurrentcomic1 = NewAction(this, "Updatecurrentcomic1", QStringLiteral("Update &Current Comic"));
+    FetchOlderStrips1 = NewAction(this, "FetchOlderStrips1", QStringLiteral("Fetch &Older Strips"));
     Abortallupdates1 = NewAction(this, "Abortallupdates1", QStringLiteral("&Abort All Updates"));
     update->addAction(Updatecomicstrips1);
     update->addAction(Updatecurrentcomic1);
+    update->addAction(FetchOlderStrips1);
     update->addSeparator();
     update->addAction(Abortallupdates1);
 
@@ -336,6 +338,7 @@ void TForm1::ConnectCommands()
     connect(Updatecomicstrips1, &QAction::triggered, this, Guard([this] { updates_->UpdateAll(); }));
     for (QAction* a : {Updatecurrentcomic1, Updatecurrentcomic2})
         connect(a, &QAction::triggered, this, Guard([this] { updates_->UpdateCurrentComic(); }));
+    connect(FetchOlderStrips1, &QAction::triggered, this, Guard([this] { updates_->FetchOlderStrips(); }));
     // "&Abort All Updates" has no action; the abort button stops updates.
     for (QAction* a : {SetStripAsWallpaper1, SetStripAsWallpaper2})
         connect(a, &QAction::triggered, this, Guard([this] { Setasbackgroundimage1Click(); }));

@@ -22,7 +22,8 @@ namespace pw::app {
 UpdateEngine::UpdateEngine(TForm1& form, TForm2& debugLog)
     : form_(form), debugLog_(debugLog), notifier_(form),
       scheduler_(std::make_unique<update::TUpdateScheduler>(form.Ini(), form.StripsDB(), form.ComicsToGet(),
-                                                            info_, *this))
+                                                            info_, *this)),
+      older_(std::make_unique<OlderStripsCommand>(form, info_, *this, [this] { return scheduler_->Busy(); }))
 {
     // "&Abort All Updates" does what the abort button does.
     QObject::connect(form_.Abortallupdates1, &QAction::triggered, scheduler_.get(),
@@ -47,6 +48,7 @@ UpdateEngine::~UpdateEngine()
 {
     infoForm_ = nullptr;
     ownedInfoForm_.reset();
+    older_.reset();
     scheduler_.reset();
 }
 
@@ -77,9 +79,15 @@ void UpdateEngine::UpdateComic(const QString& name)
     scheduler_->UpdateComic(name);
 }
 
+void UpdateEngine::FetchOlderStrips()
+{
+    older_->Start();
+}
+
 void UpdateEngine::AbortAll()
 {
     scheduler_->AbortAll();
+    older_->Abort();
 }
 
 void UpdateEngine::ShowAdvancedInfo()
@@ -121,7 +129,8 @@ QString UpdateEngine::ProgressText() const
 
 void UpdateEngine::SetAbortEnabled(bool enabled)
 {
-    form_.bitbtnAbort->setEnabled(enabled);
+    // The fetching of older strips is stopped by the same button.
+    form_.bitbtnAbort->setEnabled(enabled || (older_ && older_->Running()));
 }
 
 void UpdateEngine::SetUpdateCommandEnabled(bool enabled)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/NewStripsNotifier.h"
+#include "app/OlderStripsCommand.h"
 #include "app/UpdateHooks.h"
 #include "update/IUpdateHost.h"
 #include "update/TAdvancedInfoSystem.h"
@@ -35,6 +36,7 @@ public:
     void UpdateAll() override;
     void UpdateCurrentComic() override;
     void UpdateComic(const QString& name) override;
+    void FetchOlderStrips() override;
     void AbortAll() override;
     void ShowAdvancedInfo() override;
     void StartDailyTimer() override;
@@ -59,6 +61,7 @@ private:
     NewStripsNotifier notifier_;
     update::TAdvancedInfoSystem info_;
     std::unique_ptr<update::TUpdateScheduler> scheduler_;
+    std::unique_ptr<OlderStripsCommand> older_;
     std::unique_ptr<update::TInfoForm> ownedInfoForm_;
     update::TInfoForm* infoForm_ = nullptr; // set before the start-up message runs
 };

@@ -13,6 +13,7 @@ public:
     virtual void UpdateAll() {}                          // "&Update Comics", start-up
     virtual void UpdateCurrentComic() {}                 // "Update &Current Comic"
     virtual void UpdateComic(const QString& /*name*/) {} // a comic just added
+    virtual void FetchOlderStrips() {}                   // "Fetch &Older Strips" of the comic shown
     virtual void AbortAll() {}                           // bitbtnAbort
     virtual void ShowAdvancedInfo() {}                   // bitbtnAdvancedInfo: show or hide the window
     virtual void StartDailyTimer() {}                    // start-up with daily updates on

@@ -55,4 +55,24 @@ bool StripWordsFile::Store(const QString& comicFolder, const QString& fileName, 
     return platform::SafeFile::Write(path, FormatStripWords(list));
 }
 
+bool StripWordsFile::StoreAll(const QString& comicFolder, const StripWordsList& entries)
+{
+    const QString path = PathIn(comicFolder);
+    StripWordsList list = Read(path);
+    bool changed = false;
+    for (const auto& [fileName, words] : entries) {
+        changed |= std::erase_if(list, [&](const auto& e) { return e.first == fileName; }) > 0;
+        const StripWords cleaned = words.Cleaned();
+        if (!cleaned.IsEmpty()) {
+            list.emplace_back(fileName, cleaned);
+            changed = true;
+        }
+    }
+    if (!changed)
+        return true;
+    if (list.size() > kMaxStrips)
+        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(list.size() - kMaxStrips));
+    return platform::SafeFile::Write(path, FormatStripWords(list));
+}
+
 } // namespace pw::comics

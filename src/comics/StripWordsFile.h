@@ -21,6 +21,8 @@ public:
     StripWords Find(const QString& comicFolder, const QString& fileName);
     // False when the file could not be written (the strip then simply has no words).
     static bool Store(const QString& comicFolder, const QString& fileName, const StripWords& words);
+    // Several strips' words in one rewrite, in the order given.
+    static bool StoreAll(const QString& comicFolder, const StripWordsList& entries);
 
 private:
     QString path_;

@@ -21,7 +21,7 @@ constexpr std::size_t kMaxPictures = 200; // candidates per item
 constexpr qsizetype kMaxWordsChars = 4000;
 constexpr qsizetype kMaxNoteChars = 500;
 
-enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Enc, Xml, Other };
+enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Enc, History, Xml, Other };
 
 const QLatin1StringView kRdfUri("http://www.w3.org/1999/02/22-rdf-syntax-ns#");
 const QLatin1StringView kEncUri("http://purl.oclc.org/net/rss_2.0/enc#");
@@ -44,6 +44,8 @@ Ns NsFromUri(QStringView uri)
         return Ns::Media;
     if (uri == kEncUri)
         return Ns::Enc;
+    if (uri == u"http://purl.org/syndication/history/1.0")
+        return Ns::History;
     return Ns::Other;
 }
 
@@ -65,6 +67,8 @@ Ns NsFromPrefix(QStringView prefix, Ns unprefixed)
         return Ns::Media;
     if (prefix == u"enc")
         return Ns::Enc;
+    if (prefix == u"fh")
+        return Ns::History;
     if (prefix == u"xml")
         return Ns::Xml;
     return Ns::Other;
@@ -177,6 +181,8 @@ private:
     bool IsItemStart(Ns ns, QStringView name) const;
     bool IsChannelTitle(Ns ns, QStringView name) const;
     bool IsChannelLink(Ns ns, QStringView name) const;
+    bool IsChannelChild() const;
+    void ChannelAtomLink();
     void StartElement();
     void EndElement();
     void ItemElement(Ns ns, QStringView name);
@@ -301,11 +307,35 @@ void FeedParser::StartElement()
         captureField_ = name == u"title" ? -1 : -3;
         captureDepth_ = stack_.size();
         capture_.clear();
-    } else if (feed_.Kind == FeedKind::Atom && ns == Ns::Atom && name == u"link" && stack_.size() == 2 &&
-               feed_.Site.isEmpty()) {
-        const QString rel = Attr(QLatin1StringView("rel"));
-        if (rel.isEmpty() || rel == QLatin1String("alternate"))
-            feed_.Site = ResolveAddress(CurrentBase(), Attr(QLatin1StringView("href")));
+    } else if (ns == Ns::Atom && name == u"link" && IsChannelChild()) {
+        ChannelAtomLink();
+    } else if (ns == Ns::History && name == u"complete" && IsChannelChild()) {
+        feed_.Paging.Complete = true;
+    }
+}
+
+bool FeedParser::IsChannelChild() const
+{
+    if (feed_.Kind == FeedKind::Atom)
+        return stack_.size() == 2;
+    return stack_.size() == 3 && stack_[1].name == u"channel";
+}
+
+void FeedParser::ChannelAtomLink()
+{
+    QString rel = Attr(QLatin1StringView("rel")).trimmed();
+    // Relations may be written as IANA registry addresses.
+    const QLatin1StringView registry("http://www.iana.org/assignments/relation/");
+    if (rel.startsWith(registry))
+        rel = rel.mid(registry.size());
+    const QString href = Attr(QLatin1StringView("href"));
+    if (feed_.Kind == FeedKind::Atom && (rel.isEmpty() || rel == QLatin1String("alternate"))) {
+        if (feed_.Site.isEmpty())
+            feed_.Site = ResolveAddress(CurrentBase(), href);
+    } else if (rel == QLatin1String("next") && feed_.Paging.Next.isEmpty()) {
+        feed_.Paging.Next = ResolveAddress(CurrentBase(), href);
+    } else if (rel == QLatin1String("prev-archive") && feed_.Paging.PrevArchive.isEmpty()) {
+        feed_.Paging.PrevArchive = ResolveAddress(CurrentBase(), href);
     }
 }
 

@@ -28,6 +28,15 @@ struct FeedItem {
     QString Note; // the item's text as plain words, short
 };
 
+// Where a feed's older entries are (RFC 5005): the next page of a paged feed and the
+// previous archive document, absolute http(s) or empty. Complete (fh:complete): the feed
+// holds every entry there is, so there is nothing older to ask for.
+struct FeedPaging {
+    QString Next;
+    QString PrevArchive;
+    bool Complete = false;
+};
+
 struct Feed {
     static constexpr qsizetype kMaxBytes = 8 * 1024 * 1024;
     static constexpr std::size_t kMaxItems = 500;
@@ -36,6 +45,7 @@ struct Feed {
     QString Title;
     QString Site;                // the channel's own link (the comic's site); may be empty
     std::vector<FeedItem> Items; // document order
+    FeedPaging Paging;           // channel-level atom:link (also in RSS) and fh:complete
     // Why the document could not be read (whole or in part); empty when it was. Items
     // read completely before a fault are kept.
     QString Error;

@@ -27,6 +27,12 @@ bool HasToken(const QString& list, QLatin1StringView token)
     return false;
 }
 
+// "prev" as HTML names it, and "previous", which sites write as often.
+bool IsPreviousRel(const QString& rel)
+{
+    return HasToken(rel, QLatin1StringView("prev")) || HasToken(rel, QLatin1StringView("previous"));
+}
+
 bool IsFeedType(const QString& type)
 {
     const QString t = type.trimmed().toLower();
@@ -105,7 +111,8 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress, const 
     QString base = pageAddress;
     QStringList feedRefs;
     QString ogImage, twitterImage, imageSrc, siteName, ogTitle, twitterTitle, ogDescription, description,
-        ogUrl, canonical;
+        ogUrl, canonical, linkPrev, anchorPrev;
+    std::optional<FeedDate> articleTime, timeElement;
     int svgDepth = 0; // an <svg> has <title>s of its own
     while (const auto tag = scanner.Next()) {
         if (tag->Name == QLatin1String("svg")) {
@@ -134,6 +141,15 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress, const 
                 canonical = tag->Attribute(QLatin1StringView("href"));
             else if (HasToken(rel, QLatin1StringView("image_src")) && imageSrc.isNull())
                 imageSrc = tag->Attribute(QLatin1StringView("href"));
+            else if (IsPreviousRel(rel) && linkPrev.isNull())
+                linkPrev = tag->Attribute(QLatin1StringView("href"));
+        } else if (tag->Name == QLatin1String("a")) {
+            if (anchorPrev.isNull() && IsPreviousRel(tag->Attribute(QLatin1StringView("rel"))))
+                anchorPrev = tag->Attribute(QLatin1StringView("href"));
+        } else if (tag->Name == QLatin1String("time")) {
+            const QString when = tag->Attribute(QLatin1StringView("datetime"));
+            if (!timeElement && !when.isEmpty())
+                timeElement = ParseFeedDate(when.left(kMaxTitleChars));
         } else if (tag->Name == QLatin1String("meta")) {
             // Open Graph uses property=, Twitter cards name=; pages mix them up.
             QString key = tag->Attribute(QLatin1StringView("property"));
@@ -160,6 +176,8 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress, const 
                 description = content.left(kMaxTextChars).simplified();
             else if (key == QLatin1String("og:url") && ogUrl.isNull())
                 ogUrl = content;
+            else if (key == QLatin1String("article:published_time") && !articleTime)
+                articleTime = ParseFeedDate(content.left(kMaxTitleChars));
         }
     }
     // <base> applies to the whole document, also to what stood before it.
@@ -194,6 +212,10 @@ HtmlHead ScanHtmlHead(const QByteArray& page, const QString& pageAddress, const 
     head.PageAddress = ResolveAddress(base, ogUrl);
     if (head.PageAddress.isEmpty())
         head.PageAddress = ResolveAddress(base, canonical);
+    head.PreviousPage = ResolveAddress(base, linkPrev);
+    if (head.PreviousPage.isEmpty())
+        head.PreviousPage = ResolveAddress(base, anchorPrev);
+    head.Published = articleTime ? articleTime : timeElement;
     return head;
 }
 

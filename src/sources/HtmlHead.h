@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sources/FeedDate.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,11 @@ struct HtmlHead {
     QString ItemTitle;     // og:title, else twitter:title: the strip's own title
     QString Description;   // og:description, else the description meta
     QString PageAddress;   // og:url, else <link rel="canonical">; http(s) only
+    // The strip before this one: <link rel="prev">, else the first <a rel="prev">.
+    QString PreviousPage;
+    // When the strip was published: article:published_time, else the first <time
+    // datetime> that holds a readable date; none when the page says neither.
+    std::optional<FeedDate> Published;
 };
 
 // Scans the whole page (a tolerant HTML tokenizer, not XML): client-built pages put

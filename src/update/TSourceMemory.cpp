@@ -63,6 +63,10 @@ TSourceMemory TSourceMemory::Load(const QString& path)
             memory.FeedETag = value;
         else if (key == "FeedLastModified")
             memory.FeedLastModified = value;
+        else if (key == "OlderFrom")
+            memory.OlderFrom = value;
+        else if (key == "OlderEnd")
+            memory.OlderEnd = value == QLatin1String("1");
         else if (key == "Retry" && memory.Retries.size() < kMaxRetries) {
             // "yyyy-MM-dd left picture page"; addresses hold no blank, "-" stands for none.
             const QStringList parts = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -102,6 +106,9 @@ bool TSourceMemory::Save(const QString& path) const
     line("FeedLastModified", FeedLastModified);
     for (const StoredItem& item : StoredItems)
         line("Stored", item.Day.toString(Qt::ISODate) + QLatin1Char(' ') + item.Key);
+    line("OlderFrom", OlderFrom);
+    if (OlderEnd)
+        line("OlderEnd", QStringLiteral("1"));
     auto word = [](const QString& address) {
         return address.isEmpty() || address.contains(QLatin1Char(' ')) ? QStringLiteral("-") : address;
     };

@@ -46,6 +46,10 @@ public:
     QString Site; // the comic's own site, when its address is a feed found through it
     std::vector<Retry> Retries;
     std::vector<StoredItem> StoredItems; // oldest first
+    // Fetching older strips: the archive document to go on from, and whether the walk
+    // reached the archive's start (nothing older is left beyond the comic's own feed).
+    QString OlderFrom;
+    bool OlderEnd = false;
 
     Retry* RetryFor(const QDate& day, const QString& identity);
     // One more failed attempt at that day's item with this picture, else this page

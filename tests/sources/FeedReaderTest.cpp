@@ -1,3 +1,4 @@
+#include "sources/FeedPages.h"
 #include "sources/FeedReader.h"
 #include "sources/ItemChoice.h"
 
@@ -248,4 +249,52 @@ TEST(ItemChoice, EveryNewItemOldestFirstTheNewestUpToTheLimitAndTheRestCounted)
     EXPECT_EQ(titles(ChooseNewItems(same, QDate(), today, 10,
                                     [](const QString& id) { return id == "https://c.test/page"; })),
               "a@2026-12-05, b@2026-12-05 +0");
+}
+
+TEST(FeedReader, WhereTheOlderEntriesAre)
+{
+    struct PagingRow {
+        const char* Description;
+        const char* Document;
+        const char* Next;
+        const char* PrevArchive;
+        bool Complete;
+    };
+    const PagingRow rows[] = {
+        {"an Atom page and its next one, relative",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link href=\"/\"/><link rel=\"next\" href=\"p2.xml\"/>"
+         "<link rel=\"next\" href=\"p3.xml\"/><entry><link rel=\"next\" href=\"/entry-next\"/></entry></feed>",
+         "http://comics.test/feeds/p2.xml", "", false},
+        {"RSS with atom:link prev-archive, IANA-written, beside its self link",
+         "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\"><channel><atom:link rel=\"self\" href=\"/f\"/>"
+         "<atom:link rel=\"http://www.iana.org/assignments/relation/prev-archive\" href=\"/2025/11.xml\"/>"
+         "<item><atom:link rel=\"next\" href=\"/item-next\"/></item></channel></rss>",
+         "", "http://comics.test/2025/11.xml", false},
+        {"a complete feed has nothing older, its links aside",
+         "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\" xmlns:fh=\"http://purl.org/syndication/history/1.0\">"
+         "<channel><fh:complete/><atom:link rel=\"next\" href=\"/n\"/></channel></rss>",
+         "http://comics.test/n", "", true},
+        {"no web address, no link",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link rel=\"prev-archive\" href=\"file:///etc/x\"/></feed>",
+         "", "", false},
+        {"the root's own link of an RSS feed is no paging link",
+         "<rss><link rel=\"next\" href=\"/x\"/><channel><link>http://comics.test/</link></channel></rss>", "",
+         "", false},
+    };
+    for (const PagingRow& row : rows) {
+        SCOPED_TRACE(row.Description);
+        const Feed feed = ReadFeed(row.Document, "http://comics.test/feeds/feed.xml");
+        EXPECT_NE(feed.Kind, FeedKind::None);
+        EXPECT_EQ(feed.Paging.Next.toStdString(), row.Next);
+        EXPECT_EQ(feed.Paging.PrevArchive.toStdString(), row.PrevArchive);
+        EXPECT_EQ(feed.Paging.Complete, row.Complete);
+    }
+    // WordPress's older pages of a feed.
+    EXPECT_EQ(PagedFeedAddress("https://comics.test/feed/", 2), "https://comics.test/feed/?paged=2");
+    EXPECT_EQ(PagedFeedAddress("https://comics.test/?feed=rss2&paged=2#x", 3),
+              "https://comics.test/?feed=rss2&paged=3");
+    EXPECT_EQ(PagedFeedAddress("ftp://comics.test/feed", 2), "");
+    EXPECT_EQ(PagedFeedNumber("https://comics.test/feed/"), 1);
+    EXPECT_EQ(PagedFeedNumber("https://comics.test/feed/?paged=7"), 7);
+    EXPECT_EQ(PagedFeedNumber("https://comics.test/feed/?paged=x"), 0);
 }

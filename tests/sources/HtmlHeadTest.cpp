@@ -107,3 +107,36 @@ TEST(HtmlHead, CharacterReferencesNearEachOther)
               "&&&&ampAB&unknownname;&#0;&#xD800;a&b");
     EXPECT_EQ(DecodeCharacterReferences(u"&amp;&&eacute;&"), QString::fromUtf8("&&\u00e9&"));
 }
+
+TEST(HtmlHead, ThePreviousStripAndWhenThisOneWasPublished)
+{
+    struct PrevRow {
+        const char* Description;
+        const char* Page;
+        const char* Previous;
+        const char* PublishedIso; // "" for none
+    };
+    const PrevRow rows[] = {
+        {"<link rel=prev> wins over an earlier <a rel=prev>; article:published_time over <time>",
+         "<a rel=\"prev\" href=\"/a.html\">x</a><time datetime=\"2025-01-02\">2 Jan</time>"
+         "<meta property=\"article:published_time\" content=\"2025-03-04T05:06:07+01:00\">"
+         "<link rel=\"prev\" href=\"41.html\">",
+         "https://comics.test/strip/41.html", "2025-03-04T04:06:07Z"},
+        {"<a> with a rel list, and the first <time> that holds a date",
+         "<time>today</time><time datetime=\"soon\"></time><time datetime=\"2025-05-06T07:08:09Z\">"
+         "<A HREF='/c/40' REL='nofollow Previous'>Back</A><a rel=prev href=/c/39>",
+         "https://comics.test/c/40", "2025-05-06T07:08:09Z"},
+        {"no previous strip, no date",
+         "<a rel=\"next\" href=\"/n\">next</a><link rel=\"prefetch\" href=\"/p\"><a href=\"/prev\">prev</a>", "",
+         ""},
+        {"a previous link that is no web address", "<link rel=prev href=\"javascript:back()\">", "", ""},
+    };
+    for (const PrevRow& row : rows) {
+        SCOPED_TRACE(row.Description);
+        const HtmlHead head = ScanHtmlHead(QByteArray(row.Page), kAddress);
+        EXPECT_EQ(head.PreviousPage.toStdString(), row.Previous);
+        EXPECT_EQ(head.Published ? head.Published->Utc.toString(Qt::ISODateWithMs).replace(".000", "").toStdString()
+                                 : std::string(),
+                  row.PublishedIso);
+    }
+}

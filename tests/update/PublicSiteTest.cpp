@@ -116,3 +116,30 @@ TEST_F(PublicSiteTest, AddressesInTheLocalNetworkThatAPublicSiteNamesAreNeverAsk
         << added.errors.toStdString();
     EXPECT_EQ(local.Connections(), 0);
 }
+
+TEST_F(PublicSiteTest, FetchingOlderStripsAsksNoAddressInTheLocalNetworkEither)
+{
+    // The newest strip is stored; the older item's picture and the feed's archive are local.
+    const QByteArray feed =
+        "<?xml version=\"1.0\"?>\n<rss version=\"2.0\" xmlns:atom=\"http://www.w3.org/2005/Atom\"><channel>"
+        "<title>Far Away</title><atom:link rel=\"prev-archive\" href=\"" +
+        Local("127.0.0.1", "/old.xml").toUtf8() +
+        "\"/><item><pubDate>Sun, 07 Dec 2025 09:00:00 GMT</pubDate><enclosure url=\"" +
+        Public("/7.png").toUtf8() +
+        "\" type=\"image/png\"/></item><item><pubDate>Sat, 06 Dec 2025 09:00:00 GMT</pubDate>"
+        "<enclosure url=\"" +
+        Local("10.1.2.3", "/6.png").toUtf8() + "\" type=\"image/png\"/></item></channel></rss>\n";
+    ASSERT_TRUE(site->WriteFile("feed.xml", feed));
+    ASSERT_TRUE(site->WriteFile("7.png", Png('7')));
+    Choose("Far", Public("/feed.xml"));
+    ini.WriteInteger("Updates", "OlderStripsPause", 0);
+    ASSERT_EQ(Run(Public("")).exitCode, 0);
+    ASSERT_EQ(FilesOf("Far").filter(".png"), QStringList{"Far20251207.png"});
+
+    const Result r = RunProgram({"--fetch-older", "Far"}, Public(""));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.lines, QStringList{"Far: Failed: the comic's site names an address in the local network (" +
+                                   Local("127.0.0.1", "/old.xml") + ")"});
+    EXPECT_EQ(FilesOf("Far").filter(".png"), QStringList{"Far20251207.png"});
+    EXPECT_EQ(local.Connections(), 0);
+}
