@@ -2,6 +2,7 @@
 
 #include "app/AddComic.h"
 #include "app/BatchUpdate.h"
+#include "app/OpmlCommand.h"
 #include "app/StartupOptions.h"
 #include "app/TStartup.h"
 
@@ -41,6 +42,9 @@ int ProgramEntry(int argc, char** argv)
         return BatchUpdate::Main(argc, argv, *options);
     case TStartupOptions::TMode::AddComic:
         return AddComic::Main(argc, argv, *options);
+    case TStartupOptions::TMode::ImportOpml:
+    case TStartupOptions::TMode::ExportOpml:
+        return OpmlCommand::Main(argc, argv, *options);
     case TStartupOptions::TMode::Window:
         break;
     }

@@ -10,12 +10,13 @@ namespace pw::app {
 
 // The command line, and where the program's files are.
 struct TStartupOptions {
-    enum class TMode { Window, BatchUpdate, AddComic, Help, Version };
+    enum class TMode { Window, BatchUpdate, AddComic, ImportOpml, ExportOpml, Help, Version };
 
     TMode Mode = TMode::Window;
     QString ProgramFolderArgument; // "--program-folder DIR", empty when not given
     QString AddAddress;            // "--add-comic ADDRESS"
     QString AddName;               // "--name NAME"; null when not given
+    QString OpmlFile;              // "--import-opml FILE", "--export-opml FILE"
     platform::TProgramPaths Paths; // filled by DecidePaths
 
     void DecidePaths(const QString& executablePath)

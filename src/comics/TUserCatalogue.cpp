@@ -42,12 +42,20 @@ bool WriteAll(const QString& path, const QByteArray& bytes, QString* error)
 
 bool TUserCatalogue::Append(const QString& path, const QString& name, const QString& address, QString* error)
 {
+    return Append(path, {{name, address}}, error);
+}
+
+bool TUserCatalogue::Append(const QString& path, const std::vector<std::pair<QString, QString>>& entries,
+                            QString* error)
+{
     QByteArray bytes;
     if (!ReadExisting(path, &bytes, error))
         return false;
     if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
         bytes += "\r\n";
-    return WriteAll(path, bytes + Line(name, address), error);
+    for (const auto& [name, address] : entries)
+        bytes += Line(name, address);
+    return WriteAll(path, bytes, error);
 }
 
 bool TUserCatalogue::Remove(const QString& path, const QString& name, QString* error)

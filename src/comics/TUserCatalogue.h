@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <utility>
+#include <vector>
 
 namespace pw::comics {
 
@@ -11,6 +13,9 @@ class TUserCatalogue {
 public:
     // Appends "name TAB address". False, with *error, when it cannot be written.
     static bool Append(const QString& path, const QString& name, const QString& address, QString* error);
+    // Appends every (name, address) in one write.
+    static bool Append(const QString& path, const std::vector<std::pair<QString, QString>>& entries,
+                       QString* error);
     // Drops every line whose name is exactly this one. False, with *error, when the file
     // cannot be read or written.
     static bool Remove(const QString& path, const QString& name, QString* error);

@@ -1,0 +1,181 @@
+#include "app/ComicsOpml.h"
+
+#include "comics/ComicAddress.h"
+#include "comics/ComicName.h"
+#include "comics/ComicSite.h"
+#include "comics/TComicInfo.h"
+#include "comics/TComicsList.h"
+#include "comics/TUserCatalogue.h"
+#include "platform/IniFile.h"
+#include "platform/SafeFile.h"
+#include "sources/AddressJoin.h"
+#include "sources/OpmlReader.h"
+#include "sources/OpmlWriter.h"
+#include "update/TSourceMemory.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+namespace pw::app {
+
+namespace {
+
+// Browsers and some readers write a feed as feed://host/path or feed:https://host/path.
+QString WithoutFeedScheme(const QString& address)
+{
+    if (address.startsWith(QLatin1String("feed://"), Qt::CaseInsensitive))
+        return QStringLiteral("http://") + address.mid(7);
+    if (address.startsWith(QLatin1String("feed:"), Qt::CaseInsensitive))
+        return address.mid(5);
+    return address;
+}
+
+QString Plural(qsizetype n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+struct Planned {
+    QString name;
+    QString address;
+};
+
+} // namespace
+
+QString TOpmlImport::Text() const
+{
+    QString text = QStringLiteral("Imported ") + Plural(Imported.size(), "comic", "comics");
+    if (!AlreadyFollowed.isEmpty())
+        text += QStringLiteral("; ") + Plural(AlreadyFollowed.size(), "was", "were") +
+                QStringLiteral(" already followed");
+    if (!Refused.isEmpty())
+        text +=
+            QStringLiteral("; %1 refused: %2").arg(Refused.size()).arg(Refused.join(QStringLiteral(", ")));
+    return text + QLatin1Char('.');
+}
+
+TOpmlImport ComicsOpml::Import(const QString& file, comics::TComicsList& catalogue,
+                               const QString& userCataloguePath, platform::TIniFile& ini)
+{
+    TOpmlImport result;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        result.FileError = QStringLiteral("Couldn't read %1: %2.").arg(file, f.errorString());
+        return result;
+    }
+    if (f.size() > sources::OpmlDocument::kMaxBytes) {
+        result.FileError = QStringLiteral("Couldn't import %1: it is larger than %2 MB.")
+                               .arg(file)
+                               .arg(sources::OpmlDocument::kMaxBytes / (1024 * 1024));
+        return result;
+    }
+    const sources::OpmlDocument opml = sources::ReadOpml(f.read(sources::OpmlDocument::kMaxBytes + 1));
+    if (!opml.Error.isEmpty()) {
+        result.FileError = QStringLiteral("Couldn't import %1: %2.").arg(file, opml.Error);
+        return result;
+    }
+
+    std::vector<Planned> planned;
+    const auto nameTaken = [&](const QString& name) {
+        if (catalogue.FindByNameIgnoringCase(name))
+            return true;
+        const QString folded = name.toCaseFolded();
+        return std::any_of(planned.begin(), planned.end(),
+                           [&](const Planned& p) { return p.name.toCaseFolded() == folded; });
+    };
+    for (const sources::OpmlOutline& outline : opml.Outlines) {
+        const QString address = WithoutFeedScheme(outline.HasXmlUrl ? outline.XmlUrl : outline.Url);
+        const QString title = outline.Title.isEmpty() ? address : outline.Title;
+        if (address.isEmpty()) {
+            result.Refused << QStringLiteral("%1 (no feed address)").arg(title);
+            continue;
+        }
+        if (!sources::IsComicAddress(address)) {
+            result.Refused << QStringLiteral("%1 (%2 is no http:// or https:// address)").arg(title, address);
+            continue;
+        }
+        if (const comics::TComicInfo* known = catalogue.FindByAddress(address)) {
+            // A comic of the catalogue the user has not chosen yet is followed from now on.
+            if (ini.ReadBool(QStringLiteral("Comics"), known->Name, false)) {
+                result.AlreadyFollowed << QStringLiteral("%1 (as %2)").arg(title, known->Name);
+            } else {
+                ini.WriteBool(QStringLiteral("Comics"), known->Name, true);
+                result.Imported << known->Name;
+            }
+            continue;
+        }
+        const auto twice = std::find_if(planned.begin(), planned.end(), [&](const Planned& p) {
+            return comics::SameComicAddress(p.address, address);
+        });
+        if (twice != planned.end()) {
+            result.AlreadyFollowed << QStringLiteral("%1 (as %2)").arg(title, twice->name);
+            continue;
+        }
+        // A list may give no title at all: the site's name then names the comic.
+        QString name = comics::ComicNameFromTitle(outline.Title);
+        if (name.isEmpty())
+            name = comics::ComicNameFromTitle(QUrl(address).host());
+        if (name.isEmpty()) {
+            result.Refused << QStringLiteral("%1 (no usable name)").arg(title);
+            continue;
+        }
+        planned.push_back({comics::FreeComicName(name, nameTaken), address});
+    }
+    if (planned.empty())
+        return result;
+    // The catalogue's line first: a comic is chosen only once it is in the catalogue.
+
+    std::vector<std::pair<QString, QString>> lines;
+    for (const Planned& p : planned)
+        lines.emplace_back(p.name, p.address);
+    QString why;
+    if (!comics::TUserCatalogue::Append(userCataloguePath, lines, &why)) {
+        result.FileError = QStringLiteral("Couldn't add the comics to the catalogue: %1.").arg(why);
+        return result;
+    }
+    for (const Planned& p : planned) {
+        auto comic = std::make_unique<comics::TComicInfo>(p.name, p.address);
+        comic->UserAdded = true;
+        catalogue.AddOwned(std::move(comic));
+        result.Imported << p.name;
+        ini.WriteBool(QStringLiteral("Comics"), p.name, true);
+    }
+    return result;
+}
+
+bool ComicsOpml::Export(const QString& file, const comics::TComicsList& comics, const QString& comicsDir,
+                        QString* error)
+{
+    std::vector<sources::OpmlOutline> outlines;
+    const QString builtIn = QString::fromLatin1(comics::kComicSiteBase);
+    for (int i = 0; i < comics.Count(); ++i) {
+        const comics::TComicInfo& comic = *comics.GetItem(i);
+        sources::OpmlOutline o;
+        o.Title = comic.Name;
+        // What the last update learnt: a page that links its feed.
+        const update::TSourceMemory memory =
+            comic.Name.isEmpty() ? update::TSourceMemory()
+                                 : update::TSourceMemory::Load(
+                                       update::TSourceMemory::PathIn(QDir(comicsDir).filePath(comic.Name)));
+        if (!memory.Feed.isEmpty()) {
+            o.XmlUrl = memory.Feed;
+            o.HtmlUrl = comic.PageURL;
+        } else if (comic.PageURL.startsWith(builtIn)) {
+            o.Url = comic.PageURL;
+        } else {
+            o.XmlUrl = comic.PageURL;
+        }
+        outlines.push_back(std::move(o));
+    }
+    const QByteArray bytes =
+        sources::WriteOpml(QStringLiteral("Panelwick comics"), outlines, QDateTime::currentDateTimeUtc());
+    if (platform::SafeFile::Write(file, bytes))
+        return true;
+    if (error)
+        *error = QStringLiteral("Couldn't write %1.").arg(file);
+    return false;
+}
+
+} // namespace pw::app
