@@ -74,4 +74,25 @@ bool TUserCatalogue::Remove(const QString& path, const QString& name, QString* e
     return WriteAll(path, kept, error);
 }
 
+bool TUserCatalogue::Replace(const QString& path, const QString& oldName, const QString& newName,
+                             const QString& address, bool* found, QString* error)
+{
+    *found = false;
+    QByteArray bytes;
+    if (!ReadExisting(path, &bytes, error))
+        return false;
+    const QByteArray match = oldName.toLocal8Bit() + '\t';
+    QByteArray out;
+    for (const std::string_view line : SplitLines(bytes)) {
+        const QByteArray raw(line.data(), static_cast<qsizetype>(line.size()));
+        if (raw.startsWith(match)) {
+            *found = true;
+            out += Line(newName, address);
+        } else {
+            out += raw + "\r\n";
+        }
+    }
+    return !*found || WriteAll(path, out, error);
+}
+
 } // namespace pw::comics

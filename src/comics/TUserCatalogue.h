@@ -19,6 +19,11 @@ public:
     // Drops every line whose name is exactly this one. False, with *error, when the file
     // cannot be read or written.
     static bool Remove(const QString& path, const QString& name, QString* error);
+    // Every line whose name is exactly oldName becomes "newName TAB address"; the other
+    // lines stay as they are. *found tells whether there was one (nothing is written when
+    // not). False, with *error, when the file cannot be read or written.
+    static bool Replace(const QString& path, const QString& oldName, const QString& newName,
+                        const QString& address, bool* found, QString* error);
 };
 
 } // namespace pw::comics
