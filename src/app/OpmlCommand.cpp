@@ -2,6 +2,7 @@
 
 #include "app/ComicsOpml.h"
 #include "app/ConsoleRun.h"
+#include "app/RenameRepair.h"
 #include "comics/TComicsList.h"
 #include "platform/Exception.h"
 #include "platform/GuardedCoreApplication.h"
@@ -33,6 +34,7 @@ int OpmlCommand::Run(const TStartupOptions& options, QTextStream& out)
 {
     options.Paths.MakeFolders();
     platform::TIniFile ini(options.Paths.IniPath);
+    FinishInterruptedRename(options.Paths, ini);
     comics::TComicsList all;
     try {
         all.LoadCatalogue(options.Paths.CataloguePath);

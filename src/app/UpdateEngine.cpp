@@ -77,6 +77,11 @@ void UpdateEngine::UpdateComic(const QString& name)
     scheduler_->UpdateComic(name);
 }
 
+bool UpdateEngine::Busy() const
+{
+    return scheduler_->Busy();
+}
+
 void UpdateEngine::AbortAll()
 {
     scheduler_->AbortAll();
