@@ -66,6 +66,7 @@ QStringList Selector(const app::TForm1& f)
 
 TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
 {
+    test::MessageBoxRecorder boxes;
     test::NginxServer nginx;
     ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
     const QByteArray feed = ReadAll(test::FixturePath("feeds/rss-escaped-img.xml"));
@@ -146,6 +147,7 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
         };
         dlg.btnNewComic->click();
         EXPECT_EQ(Items(dlg.lstboxComicsToGet), (QStringList{"Alpha", "Escaped Ink"}));
+        EXPECT_FALSE(QFile::exists(myComics)); // until OK
         dlg.btnOk->click();
         return dlg.result() == QDialog::Accepted;
     };
@@ -163,7 +165,10 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
         dlg.lstboxComicsToGet->clearSelection();
         dlg.lstboxComicsToGet->item(1)->setSelected(true);
         EXPECT_TRUE(dlg.btnRemoveComic->isEnabled()); // Escaped Ink
+        boxes.QueueAnswer(true);
         dlg.btnRemoveComic->click();
+        EXPECT_EQ(boxes.Texts(),
+                  QStringList{"Remove \"Escaped Ink\" from your comics? Its strips stay on disk."});
         EXPECT_EQ(Items(dlg.lstboxComicsToGet), QStringList{"Alpha"});
         EXPECT_EQ(Items(dlg.lstboxComicsNotToGet), QStringList{});
         dlg.btnOk->click();
