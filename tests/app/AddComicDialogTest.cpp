@@ -178,6 +178,31 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
     EXPECT_EQ(ReadAll(myComics), QByteArray());
     EXPECT_EQ(Selector(f), QStringList{"Alpha"});
     EXPECT_EQ(f.AllComics().FindByName("Escaped Ink"), nullptr);
+
+    // Added again, then Cancel: the files and the window stay as they were.
+    const QString ini = folder.ReadIni();
+    f.RunSettingsModal = [&] {
+        app::TfrmSettings& dlg = f.Settings();
+        dlg.show();
+        dlg.Adding.RunModal = [&](QDialog& d) {
+            auto& add = static_cast<app::TfrmAddComic&>(d);
+            add.show();
+            add.editAddress->setText(address);
+            add.btnLook->click();
+            EXPECT_TRUE(test::WaitFor([&] { return add.btnOk->isEnabled(); }));
+            add.btnOk->click();
+            return add.result() == QDialog::Accepted;
+        };
+        dlg.btnNewComic->click();
+        EXPECT_EQ(Items(dlg.lstboxComicsToGet), (QStringList{"Alpha", "Escaped Ink"}));
+        dlg.btnCancel->click();
+        return dlg.result() == QDialog::Accepted;
+    };
+    f.Settings1->trigger();
+    EXPECT_EQ(ReadAll(myComics), QByteArray());
+    EXPECT_EQ(folder.ReadIni(), ini);
+    EXPECT_EQ(Selector(f), QStringList{"Alpha"});
+    EXPECT_EQ(f.AllComics().FindByName("Escaped Ink"), nullptr);
 }
 
 TEST(AddComicDialog, AServersReasonPhraseShowsAsPlainTextAndNeverWidensTheDialog)

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "MessageBoxRecorder.h"
+#include "TestPaths.h"
 
 #include "app/TForm1.h"
 #include "app/TfrmEditComic.h"
@@ -528,4 +529,44 @@ TEST_F(OwnComics, EditRenamesTheComicWithItsStripsAndMarks)
     EXPECT_EQ(folder.Unread("Inky Pen"), QStringList{});
     f.close();
     EXPECT_TRUE(folder.ReadIni().contains("CurrentComic=Inky Pen"));
+}
+
+TEST_F(OwnComics, TheFileMenuImportsAndExportsOutlineLists)
+{
+    // The comics of a feed reader's export: chosen, in the selector, and updated at once.
+    f.ChooseOpmlFile = [](bool save) {
+        EXPECT_FALSE(save);
+        return test::FixturePath("opml/freshrss-text-only.opml");
+    };
+    program.log->calls.clear();
+    f.ImportComics1->trigger();
+    EXPECT_EQ(boxes.Texts(),
+              QStringList{"Imported 4 comics; 1 refused: A Blog With No Feed Address (no feed address)."});
+    EXPECT_EQ(Selector(f), (QStringList{"Alpha", "Inky", "Shipped Page Comic", "Tiny Robots", "feed: form",
+                                        "untitled.example"}));
+    EXPECT_TRUE(program.log->calls.contains("UpdateComic Tiny Robots"))
+        << program.log->calls.join(", ").toStdString();
+    EXPECT_EQ(f.comboComics->currentText(), "Inky");
+
+    // The chosen ones go out.
+    const QString file = folder.Path() + "export.opml";
+    f.ChooseOpmlFile = [&](bool save) {
+        EXPECT_TRUE(save);
+        return file;
+    };
+    f.ExportComics1->trigger();
+    const QString opml = QString::fromUtf8(ReadAll(file));
+    EXPECT_TRUE(opml.contains("xmlUrl=\"https://tinyrobots.example/feed.xml\"")) << opml.toStdString();
+    EXPECT_TRUE(opml.contains("title=\"Inky\""));
+    EXPECT_FALSE(opml.contains("Bravo"));
+
+    // A hostile list changes nothing.
+    boxes.Clear();
+    f.ChooseOpmlFile = [](bool) { return test::FixturePath("opml/billion-laughs.opml"); };
+    const QByteArray before = ReadAll(myComics);
+    f.ImportComics1->trigger();
+    ASSERT_EQ(boxes.Texts().size(), 1);
+    EXPECT_TRUE(
+        boxes.Texts()[0].endsWith("it is malformed (its document type declares entries of its own)."));
+    EXPECT_EQ(ReadAll(myComics), before);
 }
