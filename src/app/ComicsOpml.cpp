@@ -37,6 +37,13 @@ QString Plural(qsizetype n, const char* one, const char* many)
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
+// A title from the file as a message names it.
+QString Shown(const QString& title)
+{
+    constexpr qsizetype kLongest = 80;
+    return title.size() <= kLongest ? title : title.left(kLongest - 1) + QChar(0x2026);
+}
+
 struct Planned {
     QString name;
     QString address;
@@ -50,9 +57,14 @@ QString TOpmlImport::Text() const
     if (!AlreadyFollowed.isEmpty())
         text += QStringLiteral("; ") + Plural(AlreadyFollowed.size(), "was", "were") +
                 QStringLiteral(" already followed");
-    if (!Refused.isEmpty())
-        text +=
-            QStringLiteral("; %1 refused: %2").arg(Refused.size()).arg(Refused.join(QStringLiteral(", ")));
+    if (!Refused.isEmpty()) {
+        // A list of thousands of broken entries must not make a box taller than the screen.
+        constexpr qsizetype kNamed = 5;
+        text += QStringLiteral("; %1 refused: ").arg(Refused.size()) +
+                Refused.mid(0, kNamed).join(QStringLiteral(", "));
+        if (Refused.size() > kNamed)
+            text += QStringLiteral(" and %1 more").arg(Refused.size() - kNamed);
+    }
     return text + QLatin1Char('.');
 }
 
@@ -87,13 +99,14 @@ TOpmlImport ComicsOpml::Import(const QString& file, comics::TComicsList& catalog
     };
     for (const sources::OpmlOutline& outline : opml.Outlines) {
         const QString address = WithoutFeedScheme(outline.HasXmlUrl ? outline.XmlUrl : outline.Url);
-        const QString title = outline.Title.isEmpty() ? address : outline.Title;
+        const QString title = Shown(outline.Title.isEmpty() ? address : outline.Title);
         if (address.isEmpty()) {
             result.Refused << QStringLiteral("%1 (no feed address)").arg(title);
             continue;
         }
         if (!sources::IsComicAddress(address)) {
-            result.Refused << QStringLiteral("%1 (%2 is no http:// or https:// address)").arg(title, address);
+            result.Refused
+                << QStringLiteral("%1 (%2 is no http:// or https:// address)").arg(title, Shown(address));
             continue;
         }
         if (const comics::TComicInfo* known = catalogue.FindByAddress(address)) {

@@ -27,7 +27,11 @@ int OpmlCommand::Main(int argc, char** argv, TStartupOptions options)
     platform::GuardedCoreApplication app(argc, argv);
     PrepareConsoleRun(options);
     QTextStream out(stdout);
-    return Run(options, out);
+    try {
+        return Run(options, out);
+    } catch (const platform::Exception& e) { // a configuration file that cannot be written
+        return Refuse(e.Message());
+    }
 }
 
 int OpmlCommand::Run(const TStartupOptions& options, QTextStream& out)

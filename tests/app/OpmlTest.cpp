@@ -102,6 +102,20 @@ TEST(Opml, FeedReaderExportsBecomeComicsAndWhatIsPassedOverIsSaid)
     EXPECT_TRUE(r.out.startsWith("Imported 0 comics; 4 were already followed; 2 refused: "))
         << r.out.toStdString();
     EXPECT_EQ(folder.MyComics().count('\n'), 6);
+
+    // Many unusable entries: the first few are named.
+    QByteArray many = "<opml version=\"1.1\"><body>";
+    for (int i = 1; i <= 7; ++i)
+        many += "<outline text=\"Old " + QByteArray::number(i) + "\" xmlUrl=\"ftp://old.example/" +
+                QByteArray::number(i) + "\"/>";
+    Write(folder.dir.filePath("many.opml"), many + "</body></opml>");
+    r = folder.Program({"--import-opml", folder.dir.filePath("many.opml")});
+    EXPECT_EQ(r.out,
+              "Imported 0 comics; 7 refused: Old 1 (ftp://old.example/1 is no http:// or https:// "
+              "address), Old 2 (ftp://old.example/2 is no http:// or https:// address), Old 3 "
+              "(ftp://old.example/3 is no http:// or https:// address), Old 4 (ftp://old.example/4 is no "
+              "http:// or https:// address), Old 5 (ftp://old.example/5 is no http:// or https:// "
+              "address) and 2 more.");
 }
 
 TEST(Opml, ExportedComicsComeBackWhole)
