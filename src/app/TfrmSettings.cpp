@@ -222,7 +222,7 @@ QString TfrmSettings::NameHolder(const QString& name, const QString& editing) co
     // A comic renamed here still holds its old name until OK, unless it is the one edited.
     for (const TUserComicChange& c : changes_)
         if (c.Original == holder)
-            return c.Name == editing && !c.Removed ? QString() : c.Name;
+            return c.Name == editing && !c.Removed ? QString() : holder;
     return holder == editing ? QString() : holder;
 }
 
