@@ -70,6 +70,8 @@ public:
     void ShowAdvancedInfo() override { log_->calls << QStringLiteral("ShowAdvancedInfo"); }
     void StartDailyTimer() override { log_->calls << QStringLiteral("StartDailyTimer"); }
     void SetSlotCount(int n) override { log_->calls << QStringLiteral("SetSlotCount %1").arg(n); }
+    bool Busy() const override { return busy; }
+    bool busy = false; // updates run
 
 private:
     std::shared_ptr<HookLog> log_;

@@ -531,6 +531,61 @@ TEST_F(OwnComics, EditRenamesTheComicWithItsStripsAndMarks)
     EXPECT_TRUE(folder.ReadIni().contains("CurrentComic=Inky Pen"));
 }
 
+TEST_F(OwnComics, ARenameWaitsForRunningUpdates)
+{
+    auto& updates = dynamic_cast<test::RecordingUpdates&>(f.Updates());
+    updates.busy = true;
+    f.RunSettingsModal = [&] {
+        app::TfrmSettings& dlg = f.Settings();
+        dlg.show();
+        Select(dlg.lstboxComicsToGet, {"Inky"});
+        EditWith(dlg, {"Inky Pen"}, "http://127.0.0.1:9/inky.xml");
+        dlg.btnOk->click();
+        // An update writes into the comic's folder under its old name: nothing is renamed.
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(boxes.Texts(),
+                  QStringList{"Couldn't change Inky: comics are being updated; press Ok again when "
+                              "the update has finished."});
+        EXPECT_TRUE(QFile::exists(folder.Path() + "Comics/Inky/Inky20261201.gif"));
+        EXPECT_EQ(ReadAll(myComics), mine);
+        updates.busy = false;
+        dlg.btnOk->click();
+        return dlg.result() == QDialog::Accepted;
+    };
+    f.Settings1->trigger();
+    EXPECT_TRUE(QFile::exists(folder.Path() + "Comics/Inky Pen/Inky Pen20261201.gif"));
+    EXPECT_EQ(Selector(f), (QStringList{"Alpha", "Inky Pen"}));
+}
+
+TEST(InterruptedRename, IsFinishedWhenTheWindowStarts)
+{
+    // The program stopped after moving the folder and one strip.
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://127.0.0.1:9/a.html\r\n");
+    {
+        QFile mine(folder.Path() + "MyComics.urls");
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        mine.write("Inky\thttp://127.0.0.1:9/inky.xml\r\n");
+        QFile journal(folder.Path() + "MyComics.urls.renaming");
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write("From=Inky\nTo=Inky Pen\nAddress=http://127.0.0.1:9/inky.xml\nChosen=1\n");
+    }
+    folder.AddGif("Inky Pen", "20261201", "red");
+    folder.AddGif("Inky Pen", "20261202", "blue");
+    ASSERT_TRUE(QFile::rename(folder.Path() + "Comics/Inky Pen/Inky Pen20261202.gif",
+                              folder.Path() + "Comics/Inky Pen/Inky20261202.gif"));
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\nInky=1\r\nCurrentComic=Inky\r\n"
+                    "[Updates]\r\nUpdateOnlyManually=1\r\nUpdateProgramStart=0\r\n");
+    test::TestProgram program;
+    ASSERT_TRUE(program.Start(folder.Options()));
+    EXPECT_EQ(boxes.Texts(), QStringList{});
+    EXPECT_EQ(Selector(program.form), (QStringList{"Alpha", "Inky Pen"}));
+    EXPECT_EQ(program.form.comboComics->currentText(), "Inky Pen");
+    EXPECT_EQ(test::ShownColour(program.form), QColor(Qt::blue)); // its newest strip
+    EXPECT_FALSE(QFile::exists(folder.Path() + "MyComics.urls.renaming"));
+}
+
 TEST_F(OwnComics, TheFileMenuImportsAndExportsOutlineLists)
 {
     // The comics of a feed reader's export: chosen, in the selector, and updated at once.
