@@ -16,6 +16,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QUrl>
 
 namespace pw::app {
@@ -89,14 +91,27 @@ TOpmlImport ComicsOpml::Import(const QString& file, comics::TComicsList& catalog
         return result;
     }
 
+    // Lists of thousands meet catalogues of thousands: names and addresses are looked up
+    // in tables made once, not by a walk through the catalogue for every outline.
+    QSet<QString> names;
+    QHash<QString, const comics::TComicInfo*> known;
+    for (int i = 0; i < catalogue.Count(); ++i) {
+        const comics::TComicInfo* comic = catalogue.GetItem(i);
+        names.insert(comic->Name.toCaseFolded());
+        const QString key = comics::ComicAddressKey(comic->PageURL);
+        if (!key.isEmpty() && !known.contains(key))
+            known.insert(key, comic);
+    }
+    const QStringList catalogueNames = catalogue.Names();
+    const std::vector<bool> chosen = ini.ReadBools(QStringLiteral("Comics"), catalogueNames, false);
+    QSet<QString> chosenNames;
+    for (qsizetype i = 0; i < catalogueNames.size(); ++i)
+        if (chosen[static_cast<size_t>(i)])
+            chosenNames.insert(catalogueNames[i]);
+    QHash<QString, QString> plannedAt; // address key -> name
     std::vector<Planned> planned;
-    const auto nameTaken = [&](const QString& name) {
-        if (catalogue.FindByNameIgnoringCase(name))
-            return true;
-        const QString folded = name.toCaseFolded();
-        return std::any_of(planned.begin(), planned.end(),
-                           [&](const Planned& p) { return p.name.toCaseFolded() == folded; });
-    };
+    QStringList newlyChosen;
+    const auto nameTaken = [&](const QString& name) { return names.contains(name.toCaseFolded()); };
     for (const sources::OpmlOutline& outline : opml.Outlines) {
         const QString address = WithoutFeedScheme(outline.HasXmlUrl ? outline.XmlUrl : outline.Url);
         const QString title = Shown(outline.Title.isEmpty() ? address : outline.Title);
@@ -104,26 +119,25 @@ TOpmlImport ComicsOpml::Import(const QString& file, comics::TComicsList& catalog
             result.Refused << QStringLiteral("%1 (no feed address)").arg(title);
             continue;
         }
-        if (!sources::IsComicAddress(address)) {
+        const QString key = comics::ComicAddressKey(address);
+        if (!sources::IsComicAddress(address) || key.isEmpty()) {
             result.Refused
                 << QStringLiteral("%1 (%2 is no http:// or https:// address)").arg(title, Shown(address));
             continue;
         }
-        if (const comics::TComicInfo* known = catalogue.FindByAddress(address)) {
+        if (const comics::TComicInfo* comic = known.value(key)) {
             // A comic of the catalogue the user has not chosen yet is followed from now on.
-            if (ini.ReadBool(QStringLiteral("Comics"), known->Name, false)) {
-                result.AlreadyFollowed << QStringLiteral("%1 (as %2)").arg(title, known->Name);
+            if (chosenNames.contains(comic->Name)) {
+                result.AlreadyFollowed << QStringLiteral("%1 (as %2)").arg(title, comic->Name);
             } else {
-                ini.WriteBool(QStringLiteral("Comics"), known->Name, true);
-                result.Imported << known->Name;
+                chosenNames.insert(comic->Name);
+                newlyChosen << comic->Name;
+                result.Imported << comic->Name;
             }
             continue;
         }
-        const auto twice = std::find_if(planned.begin(), planned.end(), [&](const Planned& p) {
-            return comics::SameComicAddress(p.address, address);
-        });
-        if (twice != planned.end()) {
-            result.AlreadyFollowed << QStringLiteral("%1 (as %2)").arg(title, twice->name);
+        if (const auto twice = plannedAt.constFind(key); twice != plannedAt.cend()) {
+            result.AlreadyFollowed << QStringLiteral("%1 (as %2)").arg(title, *twice);
             continue;
         }
         // A list may give no title at all: the site's name then names the comic.
@@ -134,8 +148,12 @@ TOpmlImport ComicsOpml::Import(const QString& file, comics::TComicsList& catalog
             result.Refused << QStringLiteral("%1 (no usable name)").arg(title);
             continue;
         }
-        planned.push_back({comics::FreeComicName(name, nameTaken), address});
+        name = comics::FreeComicName(name, nameTaken);
+        names.insert(name.toCaseFolded());
+        plannedAt.insert(key, name);
+        planned.push_back({name, address});
     }
+    ini.WriteBools(QStringLiteral("Comics"), newlyChosen, true);
     if (planned.empty())
         return result;
     // The catalogue's line first: a comic is chosen only once it is in the catalogue.
@@ -148,13 +166,15 @@ TOpmlImport ComicsOpml::Import(const QString& file, comics::TComicsList& catalog
         result.FileError = QStringLiteral("Couldn't add the comics to the catalogue: %1.").arg(why);
         return result;
     }
+    QStringList added;
     for (const Planned& p : planned) {
         auto comic = std::make_unique<comics::TComicInfo>(p.name, p.address);
         comic->UserAdded = true;
         catalogue.AddOwned(std::move(comic));
-        result.Imported << p.name;
-        ini.WriteBool(QStringLiteral("Comics"), p.name, true);
+        added << p.name;
     }
+    result.Imported << added;
+    ini.WriteBools(QStringLiteral("Comics"), added, true);
     return result;
 }
 
