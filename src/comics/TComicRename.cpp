@@ -66,8 +66,13 @@ QString TComicRename::RenamedFile(const QString& fileName, const QString& oldNam
 bool TComicRename::Run(const QString& oldName, const QString& newName, const QString& newAddress,
                        QString* error)
 {
-    if (!Resume(error))
-        return false;
+    // A rename left unfinished first; when it is this very one, finishing it is all there is to do.
+    if (const std::optional<Journal> pending = ReadJournal()) {
+        if (!Finish(*pending, false, error))
+            return false;
+        if (pending->from == oldName && pending->to == newName && pending->address == newAddress)
+            return true;
+    }
     bool found = false;
     if (oldName == newName) {
         QString why;
@@ -101,9 +106,15 @@ bool TComicRename::Run(const QString& oldName, const QString& newName, const QSt
 
 bool TComicRename::Resume(QString* error)
 {
+    const std::optional<Journal> journal = ReadJournal();
+    return !journal || Finish(*journal, false, error);
+}
+
+std::optional<TComicRename::Journal> TComicRename::ReadJournal() const
+{
     const QString path = JournalPath(userCatalogue_);
     if (!QFileInfo::exists(path))
-        return true;
+        return std::nullopt;
     bool ok = false;
     const QByteArray bytes = ReadSmall(path, &ok);
     Journal journal;
@@ -123,9 +134,9 @@ bool TComicRename::Resume(QString* error)
     // Written whole or not at all; anything else is not ours to act on.
     if (!ok || journal.from.isEmpty() || journal.to.isEmpty() || journal.address.isEmpty()) {
         QFile::remove(path);
-        return true;
+        return std::nullopt;
     }
-    return Finish(journal, false, error);
+    return journal;
 }
 
 bool TComicRename::Finish(const Journal& journal, bool first, QString* error)

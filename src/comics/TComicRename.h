@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace pw::platform {
 class TIniFile;
@@ -43,6 +44,8 @@ private:
         QString address;
         bool chosen = false;
     };
+    // The rename written down and not yet finished; a journal that is not whole is dropped.
+    std::optional<Journal> ReadJournal() const;
     bool Finish(const Journal& journal, bool first, QString* error);
     bool MoveFolder(const Journal& journal, QString* error);
     bool RenameStrips(const Journal& journal, QString* error);

@@ -136,16 +136,22 @@ TEST_F(RenameTest, ACrashAtAnyStepIsFinishedAtTheNextStart)
                                                                 {"Inky Pen20261202.png", Titled("Tue")}}));
              Write(catalogue, "Other\thttp://other.test/\r\nInky Pen\t" + address.toUtf8() + "\r\n");
          }}};
-    for (const auto& [when, crash] : crashes) {
-        SCOPED_TRACE(when);
-        TearDown();
-        QDir(comics).removeRecursively();
-        SetUp();
-        Write(TComicRename::JournalPath(catalogue), journal);
-        crash();
-        QString error;
-        ASSERT_TRUE(TComicRename(comics, catalogue, ini).Resume(&error)) << error.toStdString();
-        ExpectRenamed();
+    // Finished at the next start, or when the user, told of a failure, asks again.
+    for (const bool again : {false, true}) {
+        for (const auto& [when, crash] : crashes) {
+            SCOPED_TRACE(when);
+            SCOPED_TRACE(again ? "asked again" : "next start");
+            TearDown();
+            QDir(comics).removeRecursively();
+            SetUp();
+            Write(TComicRename::JournalPath(catalogue), journal);
+            crash();
+            QString error;
+            TComicRename rename(comics, catalogue, ini);
+            ASSERT_TRUE(again ? rename.Run("Inky", "Inky Pen", address, &error) : rename.Resume(&error))
+                << error.toStdString();
+            ExpectRenamed();
+        }
     }
 }
 
