@@ -1,6 +1,7 @@
 #include "app/AddComic.h"
 
 #include "app/ConsoleRun.h"
+#include "app/RenameRepair.h"
 #include "comics/ComicName.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicsList.h"
@@ -51,6 +52,10 @@ int AddComic::Run(const TStartupOptions& options, QTextStream& out)
 
     options.Paths.MakeFolders();
     comics::TComicsList all;
+    {
+        platform::TIniFile settings(options.Paths.IniPath);
+        FinishInterruptedRename(options.Paths, settings);
+    }
     try {
         all.LoadCatalogue(options.Paths.CataloguePath);
         all.LoadUserCatalogue(options.Paths.UserCataloguePath);

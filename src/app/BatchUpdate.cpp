@@ -1,6 +1,7 @@
 #include "app/BatchUpdate.h"
 
 #include "app/ConsoleRun.h"
+#include "app/RenameRepair.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "comics/TComicsList.h"
@@ -59,6 +60,7 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
     options.Paths.MakeFolders();
     platform::TIniFile ini(options.Paths.IniPath);
     comics::TComicStripsDB db(options.Paths.ComicsDir(ini));
+    FinishInterruptedRename(options.Paths, ini);
     comics::TComicsList all;
     comics::TComicsList chosen;
     comics::TComicsList notChosen;

@@ -18,7 +18,14 @@ struct TComicAdding {
     std::function<bool(const QString& name)> IsUserComic;
     // Puts the comic into the catalogue and chooses it; false with *error when it cannot.
     std::function<bool(const QString& name, const QString& address, QString* error)> Add;
+    // The settings dialog's changes, made when it closes with OK: into the catalogue without
+    // choosing it (the dialog writes the choice), out of it (its strips stay), renamed and
+    // readdressed with everything named after it. False with *error when it cannot.
+    std::function<bool(const QString& name, const QString& address, QString* error)> Append;
     std::function<bool(const QString& name, QString* error)> Remove;
+    std::function<bool(const QString& oldName, const QString& newName, const QString& address,
+                       QString* error)>
+        Edit;
     std::function<bool(QDialog& dialog)> RunModal; // empty: exec()
 };
 

@@ -3,6 +3,7 @@
 #include "app/AddComic.h"
 #include "app/BatchUpdate.h"
 #include "app/FetchOlder.h"
+#include "app/OpmlCommand.h"
 #include "app/StartupOptions.h"
 #include "app/TStartup.h"
 
@@ -44,6 +45,9 @@ int ProgramEntry(int argc, char** argv)
         return AddComic::Main(argc, argv, *options);
     case TStartupOptions::TMode::FetchOlder:
         return FetchOlder::Main(argc, argv, *options);
+    case TStartupOptions::TMode::ImportOpml:
+    case TStartupOptions::TMode::ExportOpml:
+        return OpmlCommand::Main(argc, argv, *options);
     case TStartupOptions::TMode::Window:
         break;
     }

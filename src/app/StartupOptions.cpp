@@ -60,6 +60,11 @@ std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& argumen
                 return fail(QStringLiteral("--add-comic needs an address."));
             options.Mode = TMode::AddComic;
             options.AddAddress = arguments[++i];
+        } else if (a == QLatin1String("--import-opml") || a == QLatin1String("--export-opml")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
+                return fail(QStringLiteral("%1 needs a file.").arg(a));
+            options.Mode = a == QLatin1String("--import-opml") ? TMode::ImportOpml : TMode::ExportOpml;
+            options.OpmlFile = arguments[++i];
         } else if (a == QLatin1String("--name")) {
             if (i + 1 >= arguments.size())
                 return fail(QStringLiteral("--name needs a name."));
@@ -122,6 +127,11 @@ QString TStartupOptions::Usage()
         "  --fetch-older NAME    fetch the comic's older strips (at most 100, or N with --max N), going on "
         "where the last run stopped; exit 0 when it fetched some or there was nothing older, 1 when not\n"
         "  --max N               with --fetch-older: at most N strips\n"
+        "  --import-opml FILE    add every feed of the OPML file FILE (as feed readers export them) to "
+        "MyComics.urls and choose it, fetching nothing; feeds followed already and unusable entries are "
+        "passed over; exit 0 when the file was read, 1 when not\n"
+        "  --export-opml FILE    write the chosen comics to FILE as OPML 2.0, for other feed readers; exit 0 "
+        "when written, 1 when not\n"
         "  -h, --help            show this help and end\n"
         "  --version             show the version and end\n"
         "\n"

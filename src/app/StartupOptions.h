@@ -10,7 +10,7 @@ namespace pw::app {
 
 // The command line, and where the program's files are.
 struct TStartupOptions {
-    enum class TMode { Window, BatchUpdate, AddComic, FetchOlder, Help, Version };
+    enum class TMode { Window, BatchUpdate, AddComic, FetchOlder, ImportOpml, ExportOpml, Help, Version };
 
     TMode Mode = TMode::Window;
     QString ProgramFolderArgument; // "--program-folder DIR", empty when not given
@@ -18,6 +18,7 @@ struct TStartupOptions {
     QString AddName;               // "--name NAME"; null when not given
     QString OlderComic;            // "--fetch-older NAME"
     int OlderMax = 0;              // "--max N"; 0 when not given
+    QString OpmlFile;              // "--import-opml FILE", "--export-opml FILE"
     platform::TProgramPaths Paths; // filled by DecidePaths
 
     void DecidePaths(const QString& executablePath)

@@ -2,6 +2,7 @@
 
 #include "app/DesktopIntegration.h"
 #include "app/PrintHooks.h"
+#include "app/RenameRepair.h"
 #include "app/StripView.h"
 #include "app/TfrmSettings.h"
 #include "app/UnreadMarks.h"
@@ -100,6 +101,7 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // here: showing a comic finds its first unread, else its newest strip, from the folder
     // as it is then, so only the comic on screen is ever listed before the first paint.
     const QString catalogue = options_.Paths.CataloguePath;
+    FinishInterruptedRename(options_.Paths, *ini_);
     try {
         allComics_.LoadCatalogue(catalogue);
         allComics_.LoadUserCatalogue(options_.Paths.UserCataloguePath);

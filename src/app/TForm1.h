@@ -94,6 +94,9 @@ public:
     std::function<void()> RunAboutModal;
     std::function<void()> QuitLoop;                        // ends the message loop at once
     std::function<bool(QDialog& dialog)> RunAddComicModal; // true when a comic was added; empty: exec()
+    // The file an import reads or an export writes; empty when none was chosen. Empty
+    // function: the desktop's file dialog.
+    std::function<QString(bool save)> ChooseOpmlFile;
 
     // Strip display and navigation.
     void ShowComic(const QString& name);
@@ -111,7 +114,9 @@ public:
     void comboComicsChange();
 
     // Commands.
-    void AddComic1Click(); // "&Add Comic...": added, chosen, shown and updated at once
+    void AddComic1Click();     // "&Add Comic...": added, chosen, shown and updated at once
+    void ImportComics1Click(); // the feeds of an OPML file become comics, chosen and updated
+    void ExportComics1Click(); // the chosen comics to an OPML file
     void Settings1Click();
     // The settings dialog's choice taken over: lists split again, selector filled.
     void ApplyChoice(const QString& remembered);
@@ -169,6 +174,8 @@ public:
     QAction* CopyCurrentStrip1 = nullptr;
     QAction* PrintCurrentStrip1 = nullptr;
     QAction* AddComic1 = nullptr;
+    QAction* ImportComics1 = nullptr;
+    QAction* ExportComics1 = nullptr;
     QAction* Settings1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Updatecomicstrips1 = nullptr;

@@ -6,18 +6,22 @@
 #include "app/TfrmAddComic.h"
 #include "app/TfrmSettings.h"
 #include "app/UpdateHooks.h"
+#include "comics/ComicAddress.h"
 #include "comics/TComicInfo.h"
+#include "comics/TComicRename.h"
+#include "comics/TComicStripsDB.h"
 #include "comics/TUserCatalogue.h"
 #include "platform/IniFile.h"
+#include "update/TSourceMemory.h"
 
 #include <QComboBox>
+#include <QFile>
 
 namespace pw::app {
 
 TComicAdding TForm1::ComicAdding()
 {
-    // The user's own comics: added to and removed from MyComics.urls and the catalogue at
-    // once, so that the window follows even when the settings dialog is then cancelled.
+    // The user's own comics: MyComics.urls and the catalogue change together.
     TComicAdding adding;
     adding.NameHolder = [this](const QString& name) {
         const comics::TComicInfo* comic = allComics_.FindByNameIgnoringCase(name);
@@ -31,12 +35,21 @@ TComicAdding TForm1::ComicAdding()
         const comics::TComicInfo* comic = allComics_.FindByName(name);
         return comic && comic->UserAdded;
     };
-    adding.Add = [this](const QString& name, const QString& address, QString* error) {
+    adding.Append = [this](const QString& name, const QString& address, QString* error) {
         if (!comics::TUserCatalogue::Append(options_.Paths.UserCataloguePath, name, address, error))
             return false;
         auto comic = std::make_unique<comics::TComicInfo>(name, address);
         comic->UserAdded = true;
+        // A comic removed once keeps its strips: they come back with it.
+        comic->CurrentStrip = stripsDB_->FirstUnreadStrip(name);
+        if (!comic->CurrentStrip)
+            comic->CurrentStrip = stripsDB_->NewestStrip(name);
         allComics_.AddOwned(std::move(comic));
+        return true;
+    };
+    adding.Add = [this, append = adding.Append](const QString& name, const QString& address, QString* error) {
+        if (!append(name, address, error))
+            return false;
         ini_->WriteBool(QStringLiteral("Comics"), name, true);
         ApplyChoice(comboComics->currentText());
         // Its strips at once, not at the next update.
@@ -52,6 +65,38 @@ TComicAdding TForm1::ComicAdding()
         ini_->WriteBool(QStringLiteral("Comics"), name, false);
         allComics_.Withdraw(comic); // its strips stay on disk
         ApplyChoice(comboComics->currentText());
+        return true;
+    };
+    adding.Edit = [this](const QString& oldName, const QString& newName, const QString& address,
+                         QString* error) {
+        comics::TComicInfo* comic = allComics_.FindByName(oldName);
+        if (!comic || !comic->UserAdded) {
+            *error = QStringLiteral("it is not a comic of your own");
+            return false;
+        }
+        // A running update writes into the comic's folder under its old name.
+        if (updates_->Busy()) {
+            *error = QStringLiteral("comics are being updated; press Ok again when the update has finished");
+            return false;
+        }
+        comics::TComicRename rename(stripsDB_->Dir(), options_.Paths.UserCataloguePath, *ini_);
+        if (!rename.Run(oldName, newName, address, error))
+            return false;
+        const bool moved = !comics::SameComicAddress(comic->PageURL, address);
+        comic->Name = newName;
+        comic->PageURL = address;
+        if (comic->CurrentStrip) {
+            const QString file =
+                comics::TComicRename::RenamedFile(comic->CurrentStrip->FileName, oldName, newName);
+            comic->CurrentStrip = comics::TComicStrip::FromFileName(file, stripsDB_->Dir());
+        }
+        if (!comic->CurrentStrip)
+            comic->CurrentStrip = stripsDB_->FirstUnreadStrip(newName);
+        if (!comic->CurrentStrip)
+            comic->CurrentStrip = stripsDB_->NewestStrip(newName);
+        // What the old address answered last says nothing about the new one.
+        if (moved)
+            QFile::remove(update::TSourceMemory::PathIn(stripsDB_->ComicFolder(newName)));
         return true;
     };
     adding.RunModal = RunAddComicModal;

@@ -28,7 +28,11 @@ void TForm1::Settings1Click()
     const bool ok = RunSettingsModal ? RunSettingsModal() : Settings().exec() == QDialog::Accepted;
     if (!ok)
         return;
-    ApplyChoice(remembered);
+    ApplyChoice(Settings().NameAfterOk(remembered));
+    // Comics added in the dialog bring their strips at once, as added ones do.
+    for (const QString& name : Settings().AddedOnOk())
+        if (const comics::TComicInfo* comic = comicsToGet_.FindByName(name))
+            updates_->UpdateComic(comic->Name);
 }
 
 void TForm1::ApplyChoice(const QString& remembered)

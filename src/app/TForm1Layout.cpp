@@ -207,6 +207,10 @@ void TForm1::CreateMenus()
     // Ctrl+Q as every other Linux program, beside the classic Ctrl+X.
     Exit1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::CTRL | Qt::Key_Q)});
     file->addAction(AddComic1);
+    ImportComics1 = NewAction(this, "ImportComics1", QStringLiteral("&Import Comics..."));
+    ExportComics1 = NewAction(this, "ExportComics1", QStringLiteral("&Export Comics..."));
+    file->addAction(ImportComics1);
+    file->addAction(ExportComics1);
     file->addSeparator();
     file->addAction(CopyCurrentStrip1);
     file->addAction(PrintCurrentStrip1);
@@ -333,6 +337,8 @@ void TForm1::ConnectCommands()
     for (QAction* a : {PrintCurrentStrip1, PrintCurrentStrip2})
         connect(a, &QAction::triggered, this, Guard([this] { print_->PrintCurrentStrip(); }));
     connect(AddComic1, &QAction::triggered, this, Guard([this] { AddComic1Click(); }));
+    connect(ImportComics1, &QAction::triggered, this, Guard([this] { ImportComics1Click(); }));
+    connect(ExportComics1, &QAction::triggered, this, Guard([this] { ExportComics1Click(); }));
     connect(Settings1, &QAction::triggered, this, Guard([this] { Settings1Click(); }));
     connect(Exit1, &QAction::triggered, this, Guard([this] { Exit1Click(); }));
     connect(Updatecomicstrips1, &QAction::triggered, this, Guard([this] { updates_->UpdateAll(); }));

@@ -1,15 +1,20 @@
 #include "app/TfrmSettings.h"
 
 #include "app/TfrmAddComic.h"
+#include "app/TfrmEditComic.h"
 
 #include "app/DesktopIntegration.h"
 #include "app/TimeOfDayText.h"
+#include "comics/ComicAddress.h"
+#include "comics/ComicName.h"
+#include "comics/TComicInfo.h"
 #include "comics/TComicsList.h"
 #include "platform/EditLeaving.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/Tunables.h"
+#include "sources/AddressJoin.h"
 #include "update/SimDownloads.h"
 
 #include <QCheckBox>
@@ -20,6 +25,7 @@
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTimeEdit>
+#include <utility>
 
 namespace pw::app {
 
@@ -101,6 +107,10 @@ void TfrmSettings::FormShow()
         InsertSorted(lstboxComicsNotToGet, name);
     lstboxComicsToGet->addItems(comicsToGet_.Names());
     countAtOpening_ = lstboxComicsToGet->count();
+    changes_.clear();
+    addedOnOk_.clear();
+    renamedOnOk_.clear();
+    UpdateRemoveButton();
 
     MaxDownloadsEdit->setText(QString::number(update::MaxSimDownloads(ini_)));
 
@@ -156,29 +166,111 @@ void TfrmSettings::btnAddComicClick()
     MoveSelected(lstboxComicsNotToGet, lstboxComicsToGet, false);
 }
 
+const comics::TComicInfo* TfrmSettings::Catalogued(const QString& name) const
+{
+    if (const comics::TComicInfo* comic = comicsToGet_.FindByName(name))
+        return comic;
+    return comicsNotToGet_.FindByName(name);
+}
+
+const TfrmSettings::TUserComicChange* TfrmSettings::ChangeFor(const QString& shownName) const
+{
+    for (const TUserComicChange& c : changes_)
+        if (!c.Removed && c.Name == shownName)
+            return &c;
+    return nullptr;
+}
+
+TfrmSettings::TUserComicChange* TfrmSettings::ChangeFor(const QString& shownName)
+{
+    return const_cast<TUserComicChange*>(std::as_const(*this).ChangeFor(shownName));
+}
+
+TfrmSettings::TUserComicChange& TfrmSettings::EnsureChange(const QString& shownName)
+{
+    if (TUserComicChange* c = ChangeFor(shownName))
+        return *c;
+    changes_.push_back({shownName, shownName, AddressOf(shownName)});
+    return changes_.back();
+}
+
+bool TfrmSettings::IsUserComic(const QString& shownName) const
+{
+    if (ChangeFor(shownName))
+        return true;
+    const comics::TComicInfo* comic = Catalogued(shownName);
+    return comic && comic->UserAdded;
+}
+
+QString TfrmSettings::AddressOf(const QString& shownName) const
+{
+    if (const TUserComicChange* c = ChangeFor(shownName))
+        return c->Address;
+    const comics::TComicInfo* comic = Catalogued(shownName);
+    return comic ? comic->PageURL : QString();
+}
+
+QString TfrmSettings::NameHolder(const QString& name, const QString& editing) const
+{
+    const QString folded = name.toCaseFolded();
+    for (const TUserComicChange& c : changes_)
+        if (!c.Removed && c.Name != editing && c.Name.toCaseFolded() == folded)
+            return c.Name;
+    const QString holder = Adding.NameHolder ? Adding.NameHolder(name) : QString();
+    if (holder.isEmpty())
+        return {};
+    // A comic renamed here still holds its old name until OK, unless it is the one edited.
+    for (const TUserComicChange& c : changes_)
+        if (c.Original == holder)
+            return c.Name == editing && !c.Removed ? QString() : holder;
+    return holder == editing ? QString() : holder;
+}
+
+QString TfrmSettings::FollowedAs(const QString& address, const QString& editing) const
+{
+    for (const TUserComicChange& c : changes_)
+        if (!c.Removed && c.Name != editing && comics::SameComicAddress(c.Address, address))
+            return c.Name;
+    const QString holder = Adding.FollowedAs ? Adding.FollowedAs(address) : QString();
+    if (holder.isEmpty())
+        return {};
+    for (const TUserComicChange& c : changes_)
+        if (c.Original == holder)
+            return c.Name == editing || !comics::SameComicAddress(c.Address, address) ? QString() : c.Name;
+    return holder == editing ? QString() : holder;
+}
+
 QStringList TfrmSettings::SelectedUserComics() const
 {
     QStringList names;
-    if (!Adding.IsUserComic)
-        return names;
     for (const QListWidget* list : {lstboxComicsNotToGet, lstboxComicsToGet})
         for (const QListWidgetItem* item : list->selectedItems())
-            if (Adding.IsUserComic(item->text()))
+            if (IsUserComic(item->text()))
                 names << item->text();
     return names;
 }
 
 void TfrmSettings::UpdateRemoveButton()
 {
-    // Shipped comics can only be unchosen; only the user's own can go.
-    btnRemoveComic->setEnabled(!SelectedUserComics().isEmpty());
+    // Shipped comics can only be unchosen; only the user's own can go or change.
+    const QStringList own = SelectedUserComics();
+    btnRemoveComic->setEnabled(!own.isEmpty());
+    btnEditComic->setEnabled(own.size() == 1);
 }
 
 void TfrmSettings::btnNewComicClick()
 {
-    if (!Adding.Add)
+    if (!Adding.Append)
         return;
-    TfrmAddComic dialog(ini_, Adding, this);
+    // The dialog finds the comic; it reaches the catalogue on OK here.
+    TComicAdding staged = Adding;
+    staged.NameHolder = [this](const QString& name) { return NameHolder(name, QString()); };
+    staged.FollowedAs = [this](const QString& address) { return FollowedAs(address, QString()); };
+    staged.Add = [this](const QString& name, const QString& address, QString*) {
+        changes_.push_back({QString(), name, address});
+        return true;
+    };
+    TfrmAddComic dialog(ini_, staged, this);
     const bool added = Adding.RunModal ? Adding.RunModal(dialog) : dialog.exec() == QDialog::Accepted;
     if (!added || dialog.AddedName().isEmpty())
         return;
@@ -188,17 +280,123 @@ void TfrmSettings::btnNewComicClick()
 
 void TfrmSettings::btnRemoveComicClick()
 {
-    for (const QString& name : SelectedUserComics()) {
-        QString why;
-        if (!Adding.Remove || !Adding.Remove(name, &why)) {
-            platform::MessageBoxService::Error(QStringLiteral("Couldn't remove %1: %2.").arg(name, why));
-            break;
-        }
+    const QStringList names = SelectedUserComics();
+    if (names.isEmpty())
+        return;
+    const QString question =
+        names.size() == 1
+            ? QStringLiteral("Remove \"%1\" from your comics? Its strips stay on disk.").arg(names.first())
+            : QStringLiteral("Remove these %1 comics from your comics? Their strips stay on disk.")
+                  .arg(names.size());
+    if (!MessageBoxService::Question(question))
+        return;
+    for (const QString& name : names) {
+        TUserComicChange* c = ChangeFor(name);
+        if (c && c->Original.isEmpty())
+            changes_.erase(changes_.begin() + (c - changes_.data()));
+        else
+            EnsureChange(name).Removed = true;
         for (QListWidget* list : {lstboxComicsNotToGet, lstboxComicsToGet})
             for (QListWidgetItem* item : list->findItems(name, Qt::MatchExactly))
                 delete item;
     }
     UpdateRemoveButton();
+}
+
+QString TfrmSettings::EditProblem(const QString& shownName, const QString& name, const QString& address) const
+{
+    QString why;
+    if (!comics::IsAcceptableComicName(name, &why))
+        return QStringLiteral("The name \"%1\" cannot be used: %2.").arg(name, why);
+    if (const QString holder = NameHolder(name, shownName); !holder.isEmpty())
+        return comics::NameInUseText(holder, name);
+    if (!sources::IsComicAddress(address))
+        return QStringLiteral("%1 is no http:// or https:// address (without blanks or control characters).")
+            .arg(address);
+    if (const QString followed = FollowedAs(address, shownName); !followed.isEmpty())
+        return QStringLiteral("Already followed as %1").arg(followed);
+    return {};
+}
+
+void TfrmSettings::RenameItems(const QString& from, const QString& to)
+{
+    for (QListWidgetItem* item : lstboxComicsToGet->findItems(from, Qt::MatchExactly))
+        item->setText(to);
+    for (QListWidgetItem* item : lstboxComicsNotToGet->findItems(from, Qt::MatchExactly)) {
+        const bool selected = item->isSelected();
+        delete item;
+        InsertSorted(lstboxComicsNotToGet, to); // the list stays sorted
+        for (QListWidgetItem* moved : lstboxComicsNotToGet->findItems(to, Qt::MatchExactly))
+            moved->setSelected(selected);
+    }
+}
+
+void TfrmSettings::btnEditComicClick()
+{
+    const QStringList names = SelectedUserComics();
+    if (names.size() != 1 || !Adding.Edit)
+        return;
+    const QString shown = names.first();
+    TfrmEditComic dialog(shown, AddressOf(shown), this);
+    dialog.Check = [this, shown](const QString& name, const QString& address) {
+        return EditProblem(shown, name, address);
+    };
+    const bool taken = RunEditModal ? RunEditModal(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!taken || dialog.NewName().isEmpty())
+        return;
+    TUserComicChange& c = EnsureChange(shown);
+    c.Name = dialog.NewName();
+    c.Address = dialog.NewAddress();
+    RenameItems(shown, c.Name);
+    UpdateRemoveButton();
+}
+
+bool TfrmSettings::CommitComicChanges()
+{
+    // Out first and in last, so that a comic removed or renamed here frees what it held.
+    const auto commit = [this](const auto& wanted, const auto& apply) {
+        for (auto it = changes_.begin(); it != changes_.end();) {
+            if (!wanted(*it)) {
+                ++it;
+                continue;
+            }
+            if (!apply(*it))
+                return false;
+            it = changes_.erase(it); // done: another OK does not do it again
+        }
+        return true;
+    };
+    QString why;
+    return commit([](const TUserComicChange& c) { return c.Removed; },
+                  [&](const TUserComicChange& c) {
+                      if (c.Original.isEmpty() || (Adding.Remove && Adding.Remove(c.Original, &why)))
+                          return true;
+                      MessageBoxService::Error(
+                          QStringLiteral("Couldn't remove %1: %2.").arg(c.Original, why));
+                      return false;
+                  }) &&
+           commit([](const TUserComicChange& c) { return !c.Original.isEmpty(); },
+                  [&](const TUserComicChange& c) {
+                      const comics::TComicInfo* before = Catalogued(c.Original);
+                      if (c.Name == c.Original && before && before->PageURL == c.Address)
+                          return true;
+                      if (!Adding.Edit || !Adding.Edit(c.Original, c.Name, c.Address, &why)) {
+                          MessageBoxService::Error(
+                              QStringLiteral("Couldn't change %1: %2.").arg(c.Original, why));
+                          return false;
+                      }
+                      renamedOnOk_.insert(c.Original, c.Name);
+                      return true;
+                  }) &&
+           commit([](const TUserComicChange&) { return true; },
+                  [&](const TUserComicChange& c) {
+                      if (!Adding.Append || !Adding.Append(c.Name, c.Address, &why)) {
+                          MessageBoxService::Error(QStringLiteral("Couldn't add %1: %2.").arg(c.Name, why));
+                          return false;
+                      }
+                      addedOnOk_ << c.Name;
+                      return true;
+                  });
 }
 
 void TfrmSettings::btnDeleteComicClick()
@@ -266,6 +464,10 @@ void TfrmSettings::btnOkClick()
         FormCloseQuery();
         return;
     }
+    // The comics added, removed and edited here reach the files first: the choice keys
+    // below are written under the names they have then.
+    if (!CommitComicChanges())
+        return;
 
     for (int i = 0; i < lstboxComicsNotToGet->count(); ++i)
         ini_.WriteBool(kComics, lstboxComicsNotToGet->item(i)->text(), false);

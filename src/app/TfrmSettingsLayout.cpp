@@ -85,11 +85,15 @@ void TfrmSettings::CreateControls()
     auto* ownRow = new QHBoxLayout;
     btnNewComic = Named(new QPushButton(QStringLiteral("&Add comic\u2026"), tabComics), "btnNewComic");
     btnRemoveComic = Named(new QPushButton(QStringLiteral("&Remove"), tabComics), "btnRemoveComic");
+    btnEditComic = Named(new QPushButton(QStringLiteral("&Edit..."), tabComics), "btnEditComic");
     btnNewComic->setAutoDefault(false);
     btnRemoveComic->setAutoDefault(false);
+    btnEditComic->setAutoDefault(false);
     btnRemoveComic->setEnabled(false);
+    btnEditComic->setEnabled(false);
     ownRow->addWidget(btnNewComic);
     ownRow->addWidget(btnRemoveComic);
+    ownRow->addWidget(btnEditComic);
     ownRow->addStretch(1);
     comicsGrid->addLayout(ownRow, 2, 0, 1, 3);
     lblAddHint = Named(new QLabel(QStringLiteral("Follow any comic with a feed or a picture page: "
@@ -205,6 +209,7 @@ void TfrmSettings::ConnectControls()
     connect(btnDeleteComic, &QPushButton::clicked, this, Guard([this] { btnDeleteComicClick(); }));
     connect(btnNewComic, &QPushButton::clicked, this, Guard([this] { btnNewComicClick(); }));
     connect(btnRemoveComic, &QPushButton::clicked, this, Guard([this] { btnRemoveComicClick(); }));
+    connect(btnEditComic, &QPushButton::clicked, this, Guard([this] { btnEditComicClick(); }));
     for (QListWidget* list : {lstboxComicsNotToGet, lstboxComicsToGet})
         connect(list, &QListWidget::itemSelectionChanged, this, Guard([this] { UpdateRemoveButton(); }));
     connect(lstboxComicsNotToGet, &QListWidget::itemDoubleClicked, this,

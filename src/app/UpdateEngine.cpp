@@ -84,6 +84,12 @@ void UpdateEngine::FetchOlderStrips()
     older_->Start();
 }
 
+bool UpdateEngine::Busy() const
+{
+    // A walk of older strips writes into a comic's folder as an update does.
+    return scheduler_->Busy() || (older_ && older_->Running());
+}
+
 void UpdateEngine::AbortAll()
 {
     scheduler_->AbortAll();

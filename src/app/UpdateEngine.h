@@ -41,6 +41,7 @@ public:
     void ShowAdvancedInfo() override;
     void StartDailyTimer() override;
     void SetSlotCount(int count) override;
+    bool Busy() const override;
 
     // update::IUpdateHost
     void SetProgressMaximum(int max) override;

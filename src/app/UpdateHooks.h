@@ -19,6 +19,8 @@ public:
     virtual void StartDailyTimer() {}                    // start-up with daily updates on
     // After the settings dialog's OK; only meaningful once the slot grid exists.
     virtual void SetSlotCount(int /*count*/) {}
+    // Updates run or are queued.
+    virtual bool Busy() const { return false; }
 };
 
 } // namespace pw::app

@@ -4,10 +4,7 @@
 
 namespace pw::comics {
 
-namespace {
-
-// Empty for an address that is no http(s) address with a host: such entries match nothing.
-QString Key(const QString& address)
+QString ComicAddressKey(const QString& address)
 {
     QUrl url(address.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
@@ -24,12 +21,10 @@ QString Key(const QString& address)
     return url.toString(QUrl::FullyEncoded);
 }
 
-} // namespace
-
 bool SameComicAddress(const QString& a, const QString& b)
 {
-    const QString key = Key(a);
-    return !key.isEmpty() && key == Key(b);
+    const QString key = ComicAddressKey(a);
+    return !key.isEmpty() && key == ComicAddressKey(b);
 }
 
 } // namespace pw::comics

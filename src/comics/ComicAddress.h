@@ -9,4 +9,8 @@ namespace pw::comics {
 // aside. The user who follows a site by http and adds it by https follows it already.
 bool SameComicAddress(const QString& a, const QString& b);
 
+// What SameComicAddress compares: equal keys are the same comic. Empty for an address that
+// is no http(s) address with a host (such an address is the same as none).
+QString ComicAddressKey(const QString& address);
+
 } // namespace pw::comics

@@ -42,12 +42,20 @@ bool WriteAll(const QString& path, const QByteArray& bytes, QString* error)
 
 bool TUserCatalogue::Append(const QString& path, const QString& name, const QString& address, QString* error)
 {
+    return Append(path, {{name, address}}, error);
+}
+
+bool TUserCatalogue::Append(const QString& path, const std::vector<std::pair<QString, QString>>& entries,
+                            QString* error)
+{
     QByteArray bytes;
     if (!ReadExisting(path, &bytes, error))
         return false;
     if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
         bytes += "\r\n";
-    return WriteAll(path, bytes + Line(name, address), error);
+    for (const auto& [name, address] : entries)
+        bytes += Line(name, address);
+    return WriteAll(path, bytes, error);
 }
 
 bool TUserCatalogue::Remove(const QString& path, const QString& name, QString* error)
@@ -64,6 +72,27 @@ bool TUserCatalogue::Remove(const QString& path, const QString& name, QString* e
             kept += raw + "\r\n";
     }
     return WriteAll(path, kept, error);
+}
+
+bool TUserCatalogue::Replace(const QString& path, const QString& oldName, const QString& newName,
+                             const QString& address, bool* found, QString* error)
+{
+    *found = false;
+    QByteArray bytes;
+    if (!ReadExisting(path, &bytes, error))
+        return false;
+    const QByteArray match = oldName.toLocal8Bit() + '\t';
+    QByteArray out;
+    for (const std::string_view line : SplitLines(bytes)) {
+        const QByteArray raw(line.data(), static_cast<qsizetype>(line.size()));
+        if (raw.startsWith(match)) {
+            *found = true;
+            out += Line(newName, address);
+        } else {
+            out += raw + "\r\n";
+        }
+    }
+    return !*found || WriteAll(path, out, error);
 }
 
 } // namespace pw::comics

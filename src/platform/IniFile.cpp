@@ -294,11 +294,34 @@ std::optional<QString> TIniFile::FindValue(const QByteArray& text, const QString
 QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, const QString& key,
                                const QString& value)
 {
+    return WithValues(text, section, {{key, value}});
+}
+
+QByteArray TIniFile::WithValues(const QByteArray& text, const QString& section,
+                                const std::vector<std::pair<QString, QString>>& values)
+{
     const std::vector<Line> lines =
         SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
     const Name sectionName(section);
-    const Name keyName(key);
-    const QByteArray encoded = EncodeValue(value);
+
+    // The keys to set, each once (a later value wins), in the order first given.
+    struct Wanted {
+        QByteArray name;
+        QByteArray encoded;
+        bool present = false;
+    };
+    std::vector<Wanted> wanted;
+    QHash<QString, size_t> byFolded;
+    for (const auto& [key, value] : values) {
+        const Name keyName(key);
+        const auto it = byFolded.constFind(keyName.folded);
+        if (it != byFolded.cend()) {
+            wanted[*it].encoded = EncodeValue(value);
+            continue;
+        }
+        byFolded.insert(keyName.folded, wanted.size());
+        wanted.push_back({keyName.bytes, EncodeValue(value)});
+    }
 
     QByteArray newline = "\r\n";
     for (const Line& l : lines) {
@@ -308,8 +331,9 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
         }
     }
 
-    // The line to change, or the line after which the new key goes.
-    std::optional<size_t> replace;
+    // The lines to change (the first of each key in the section), and the line after
+    // which new keys go.
+    QHash<size_t, size_t> replaceAt; // line -> wanted
     std::optional<size_t> insertAfter;
     bool seenSection = false;
     bool firstSectionOpen = false;
@@ -324,9 +348,12 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
         }
         if (!inSection)
             return true;
-        if (p.kind == Kind::Key && keyName.Matches(p.name)) {
-            replace = i;
-            return false;
+        if (p.kind == Kind::Key) {
+            const auto it = byFolded.constFind(FoldName(p.name));
+            if (it != byFolded.cend() && !wanted[*it].present) {
+                wanted[*it].present = true;
+                replaceAt.insert(i, *it);
+            }
         }
         // New keys go after the last non-blank line of the first such section.
         if (firstSectionOpen && !Trimmed(View(text, lines[i])).empty())
@@ -335,7 +362,7 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
     });
 
     QByteArray out;
-    out.reserve(text.size() + encoded.size() + 64);
+    out.reserve(text.size() + 64);
     auto appendLine = [&](size_t i) {
         out.append(text.constData() + lines[i].begin, lines[i].length + lines[i].endingLength);
     };
@@ -343,35 +370,33 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
         if (lines[i].endingLength == 0)
             out.append(newline);
     };
-
-    if (replace) {
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (i != *replace) {
-                appendLine(i);
-                continue;
-            }
-            const Parsed p = Classify(View(text, lines[i]));
-            out.append(text.constData() + lines[i].begin, static_cast<qsizetype>(p.equalsAt) + 1);
-            out.append(encoded);
-            out.append(text.constData() + lines[i].begin + lines[i].length, lines[i].endingLength);
-        }
-        return out;
-    }
-
     // New lines take the ending of the line they follow: after a lone CR, an LF would
     // only complete that line's ending instead of ending the new line.
     auto endingAfter = [&](size_t i) {
         return lines[i].endingLength > 0 ? text.mid(lines[i].begin + lines[i].length, lines[i].endingLength)
                                          : newline;
     };
-    const QByteArray keyLine = EncodeName(key) + '=' + encoded;
-    if (insertAfter) {
-        const QByteArray ending = endingAfter(*insertAfter);
+    auto appendNewKeys = [&](const QByteArray& ending) {
+        for (const Wanted& w : wanted)
+            if (!w.present)
+                out.append(w.name + '=' + w.encoded + ending);
+    };
+    const bool anyNew = std::any_of(wanted.begin(), wanted.end(), [](const Wanted& w) { return !w.present; });
+
+    if (insertAfter || !anyNew) {
         for (size_t i = 0; i < lines.size(); ++i) {
-            appendLine(i);
-            if (i == *insertAfter) {
+            const auto replace = replaceAt.constFind(i);
+            if (replace == replaceAt.cend()) {
+                appendLine(i);
+            } else {
+                const Parsed p = Classify(View(text, lines[i]));
+                out.append(text.constData() + lines[i].begin, static_cast<qsizetype>(p.equalsAt) + 1);
+                out.append(wanted[*replace].encoded);
+                out.append(text.constData() + lines[i].begin + lines[i].length, lines[i].endingLength);
+            }
+            if (anyNew && i == *insertAfter) {
                 endLine(i);
-                out.append(keyLine + ending);
+                appendNewKeys(endingAfter(*insertAfter));
             }
         }
         return out;
@@ -386,7 +411,7 @@ QByteArray TIniFile::WithValue(const QByteArray& text, const QString& section, c
             out.append(ending); // a blank line between sections
     }
     out.append('[' + EncodeName(section) + ']' + ending);
-    out.append(keyLine + ending);
+    appendNewKeys(ending);
     return out;
 }
 
@@ -472,6 +497,20 @@ std::vector<bool> TIniFile::ReadBools(const QString& section, const QStringList&
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
+    Rewrite([&](const QByteArray& text) { return WithValue(text, section, key, value); });
+}
+
+void TIniFile::WriteBools(const QString& section, const QStringList& keys, bool value)
+{
+    std::vector<std::pair<QString, QString>> values;
+    values.reserve(static_cast<size_t>(keys.size()));
+    for (const QString& key : keys)
+        values.emplace_back(key, value ? QStringLiteral("1") : QStringLiteral("0"));
+    Rewrite([&](const QByteArray& text) { return WithValues(text, section, values); });
+}
+
+void TIniFile::Rewrite(const std::function<QByteArray(const QByteArray&)>& change)
+{
     const QString failure = QStringLiteral("Unable to write to %1").arg(path_);
     QFile current(path_);
     QByteArray text;
@@ -484,7 +523,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
         throw Exception(failure); // rewriting a file we cannot read would lose its other keys
     }
 
-    const QByteArray updated = WithValue(text, section, key, value);
+    const QByteArray updated = change(text);
     if (current.exists() && updated == text)
         return; // already so: spare the rewrite and its sync (dialogs write every key on OK)
     if (!SafeFile::Write(path_, updated))

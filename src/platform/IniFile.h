@@ -6,7 +6,9 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace pw::platform {
@@ -35,6 +37,9 @@ public:
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value); // "1" / "0"
+    // WriteBool for many keys of one section with a single rewrite of the file (as many
+    // WriteBool calls would leave it).
+    void WriteBools(const QString& section, const QStringList& keys, bool value);
 
     // The pure operations on the file's bytes that the members above are built on.
     // Longest string a read returns.
@@ -45,11 +50,16 @@ public:
     // The file's bytes with section/key set to value; every other line is kept as it is.
     static QByteArray WithValue(const QByteArray& text, const QString& section, const QString& key,
                                 const QString& value);
+    // The same for many keys of one section at once; a key given twice takes its last value.
+    static QByteArray WithValues(const QByteArray& text, const QString& section,
+                                 const std::vector<std::pair<QString, QString>>& values);
     // Integer conventions of the file: decimal, "0x" hexadecimal, anything else gives def.
     static int ParseInteger(const QString& text, int def);
 
 private:
     QByteArray ReadBytes() const;
+    // Reads the file, changes its bytes and writes them back whole (unless unchanged).
+    void Rewrite(const std::function<QByteArray(const QByteArray&)>& change);
     std::optional<QString> Lookup(const QString& section, const QString& key) const;
 
     static constexpr qsizetype kMaxKeptAnswers = 256;

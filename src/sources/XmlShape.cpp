@@ -25,7 +25,7 @@ bool IsNameStart(char c)
 
 class Pass {
 public:
-    explicit Pass(QByteArrayView d) : d_(d.data()), n_(d.size()) {}
+    Pass(QByteArrayView d, const QList<QByteArrayView>& roots) : d_(d.data()), n_(d.size()), roots_(roots) {}
 
     XmlShape Run();
 
@@ -49,6 +49,7 @@ private:
     const char* d_;
     qsizetype n_;
     qsizetype pos_ = 0;
+    const QList<QByteArrayView>& roots_;
     std::vector<int> namespaces_; // declared by each open element
     int inScope_ = 0;
 };
@@ -154,8 +155,7 @@ XmlShape Pass::Run()
     QByteArrayView name(d_ + pos_ + 1, nameEnd - pos_ - 1);
     if (const qsizetype colon = name.lastIndexOf(':'); colon >= 0)
         name = name.sliced(colon + 1);
-    shape.FeedRoot =
-        name == QByteArrayView("rss") || name == QByteArrayView("RDF") || name == QByteArrayView("feed");
+    shape.FeedRoot = roots_.contains(name);
     if (!shape.FeedRoot)
         return shape;
 
@@ -195,13 +195,19 @@ XmlShape Pass::Run()
 
 XmlShape XmlShapeCheck::Check(QByteArrayView document)
 {
+    static const QList<QByteArrayView> feedRoots = {"rss", "RDF", "feed"};
+    return Check(document, feedRoots);
+}
+
+XmlShape XmlShapeCheck::Check(QByteArrayView document, const QList<QByteArrayView>& roots)
+{
     bool bigEndian = false;
     if (LooksUtf16(document, &bigEndian)) {
         QStringDecoder decoder(bigEndian ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE);
         const QByteArray utf8 = QString(decoder.decode(document)).toUtf8();
-        return Pass(utf8).Run();
+        return Pass(utf8, roots).Run();
     }
-    return Pass(document).Run();
+    return Pass(document, roots).Run();
 }
 
 } // namespace pw::sources

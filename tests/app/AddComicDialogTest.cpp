@@ -66,6 +66,7 @@ QStringList Selector(const app::TForm1& f)
 
 TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
 {
+    test::MessageBoxRecorder boxes;
     test::NginxServer nginx;
     ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString();
     const QByteArray feed = ReadAll(test::FixturePath("feeds/rss-escaped-img.xml"));
@@ -146,6 +147,7 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
         };
         dlg.btnNewComic->click();
         EXPECT_EQ(Items(dlg.lstboxComicsToGet), (QStringList{"Alpha", "Escaped Ink"}));
+        EXPECT_FALSE(QFile::exists(myComics)); // until OK
         dlg.btnOk->click();
         return dlg.result() == QDialog::Accepted;
     };
@@ -163,7 +165,10 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
         dlg.lstboxComicsToGet->clearSelection();
         dlg.lstboxComicsToGet->item(1)->setSelected(true);
         EXPECT_TRUE(dlg.btnRemoveComic->isEnabled()); // Escaped Ink
+        boxes.QueueAnswer(true);
         dlg.btnRemoveComic->click();
+        EXPECT_EQ(boxes.Texts(),
+                  QStringList{"Remove \"Escaped Ink\" from your comics? Its strips stay on disk."});
         EXPECT_EQ(Items(dlg.lstboxComicsToGet), QStringList{"Alpha"});
         EXPECT_EQ(Items(dlg.lstboxComicsNotToGet), QStringList{});
         dlg.btnOk->click();
@@ -171,6 +176,31 @@ TEST(AddComicDialog, AddedFromItsAddressWithAPreviewThenRemoved)
     };
     f.Settings1->trigger();
     EXPECT_EQ(ReadAll(myComics), QByteArray());
+    EXPECT_EQ(Selector(f), QStringList{"Alpha"});
+    EXPECT_EQ(f.AllComics().FindByName("Escaped Ink"), nullptr);
+
+    // Added again, then Cancel: the files and the window stay as they were.
+    const QString ini = folder.ReadIni();
+    f.RunSettingsModal = [&] {
+        app::TfrmSettings& dlg = f.Settings();
+        dlg.show();
+        dlg.Adding.RunModal = [&](QDialog& d) {
+            auto& add = static_cast<app::TfrmAddComic&>(d);
+            add.show();
+            add.editAddress->setText(address);
+            add.btnLook->click();
+            EXPECT_TRUE(test::WaitFor([&] { return add.btnOk->isEnabled(); }));
+            add.btnOk->click();
+            return add.result() == QDialog::Accepted;
+        };
+        dlg.btnNewComic->click();
+        EXPECT_EQ(Items(dlg.lstboxComicsToGet), (QStringList{"Alpha", "Escaped Ink"}));
+        dlg.btnCancel->click();
+        return dlg.result() == QDialog::Accepted;
+    };
+    f.Settings1->trigger();
+    EXPECT_EQ(ReadAll(myComics), QByteArray());
+    EXPECT_EQ(folder.ReadIni(), ini);
     EXPECT_EQ(Selector(f), QStringList{"Alpha"});
     EXPECT_EQ(f.AllComics().FindByName("Escaped Ink"), nullptr);
 }

@@ -65,10 +65,13 @@ public:
     explicit RecordingUpdates(std::shared_ptr<HookLog> log) : log_(std::move(log)) {}
     void UpdateAll() override { log_->calls << QStringLiteral("UpdateAll"); }
     void UpdateCurrentComic() override { log_->calls << QStringLiteral("UpdateCurrentComic"); }
+    void UpdateComic(const QString& name) override { log_->calls << QStringLiteral("UpdateComic ") + name; }
     void AbortAll() override { log_->calls << QStringLiteral("AbortAll"); }
     void ShowAdvancedInfo() override { log_->calls << QStringLiteral("ShowAdvancedInfo"); }
     void StartDailyTimer() override { log_->calls << QStringLiteral("StartDailyTimer"); }
     void SetSlotCount(int n) override { log_->calls << QStringLiteral("SetSlotCount %1").arg(n); }
+    bool Busy() const override { return busy; }
+    bool busy = false; // updates run
 
 private:
     std::shared_ptr<HookLog> log_;

@@ -1,6 +1,9 @@
 #include "AppFixture.h"
 #include "MessageBoxRecorder.h"
+#include "TestPaths.h"
 
+#include "app/TForm1.h"
+#include "app/TfrmEditComic.h"
 #include "app/TfrmSettings.h"
 #include "app/TimeOfDayText.h"
 #include "comics/TComicInfo.h"
@@ -9,6 +12,9 @@
 #include "platform/Tunables.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,6 +23,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pw;
@@ -361,3 +368,260 @@ TEST_F(SettingsDialog, EnterWithAnOutOfRangeValueIsCheckedBeforeWriting)
 }
 
 } // namespace
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QStringList Selector(const app::TForm1& f)
+{
+    QStringList items;
+    for (int i = 0; i < f.comboComics->count(); ++i)
+        items << f.comboComics->itemText(i);
+    return items;
+}
+
+// The real main window with a shipped comic and two of the user's own, "Inky" on screen
+// with a strip read and one unread.
+struct OwnComics : ::testing::Test {
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    test::TestProgram program;
+    app::TForm1& f = program.form;
+    QString myComics = folder.Path() + "MyComics.urls";
+    const QByteArray mine = "Inky\thttp://127.0.0.1:9/inky.xml\r\nBravo\thttp://127.0.0.1:9/bravo.xml\r\n";
+
+    void SetUp() override
+    {
+        folder.WriteCatalogue("Alpha\thttp://127.0.0.1:9/a.html\r\n");
+        QFile f(myComics);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(mine);
+        f.close();
+        folder.AddGif("Inky", "20261201", "red");
+        folder.AddGif("Inky", "20261202", "blue");
+        folder.WriteUnread("Inky", {"Inky20261202.gif"});
+        folder.WriteIni("[Comics]\r\nAlpha=1\r\nInky=1\r\nBravo=0\r\nCurrentComic=Inky\r\n"
+                        "[Updates]\r\nUpdateOnlyManually=1\r\nUpdateProgramStart=0\r\n");
+        ASSERT_TRUE(program.Start(folder.Options()));
+    }
+    // Runs the settings dialog: `work` on the shown dialog, then `close` (OK or Cancel).
+    void InSettings(const std::function<void(app::TfrmSettings&)>& work, bool ok)
+    {
+        f.RunSettingsModal = [&] {
+            app::TfrmSettings& dlg = f.Settings();
+            dlg.show();
+            work(dlg);
+            (ok ? dlg.btnOk : dlg.btnCancel)->click();
+            EXPECT_FALSE(dlg.isVisible()) << boxes.Texts().join(" | ").toStdString();
+            return dlg.result() == QDialog::Accepted;
+        };
+        f.Settings1->trigger();
+    }
+    // The edit dialog is given the address and tries the names in turn with OK.
+    void EditWith(app::TfrmSettings& dlg, const QStringList& names, const QString& address)
+    {
+        dlg.RunEditModal = [&](QDialog& d) {
+            auto& edit = static_cast<app::TfrmEditComic&>(d);
+            edit.editAddress->setText(address);
+            for (const QString& name : names) {
+                edit.editName->setText(name);
+                edit.btnOk->click();
+                if (edit.result() == QDialog::Accepted)
+                    return true;
+            }
+            return false;
+        };
+        dlg.btnEditComic->click();
+    }
+};
+
+} // namespace
+
+TEST_F(OwnComics, CancelAfterRemoveAndEditLeavesEveryFileAsItWas)
+{
+    const QString ini = folder.ReadIni();
+    const QStringList strips = Entries(folder.Path() + "Comics/Inky");
+    InSettings(
+        [&](app::TfrmSettings& dlg) {
+            Select(dlg.lstboxComicsToGet, {"Alpha"});
+            EXPECT_FALSE(dlg.btnRemoveComic->isEnabled()); // shipped: only unchosen
+            EXPECT_FALSE(dlg.btnEditComic->isEnabled());
+            Select(dlg.lstboxComicsToGet, {"Inky"});
+            EXPECT_TRUE(dlg.btnEditComic->isEnabled());
+            // Remove asks; No keeps the comic.
+            dlg.btnRemoveComic->click();
+            EXPECT_EQ(boxes.Texts(),
+                      QStringList{"Remove \"Inky\" from your comics? Its strips stay on disk."});
+            EXPECT_EQ(Items(dlg.lstboxComicsToGet), (QStringList{"Alpha", "Inky"}));
+            boxes.QueueAnswer(true);
+            dlg.btnRemoveComic->click();
+            EXPECT_EQ(Items(dlg.lstboxComicsToGet), QStringList{"Alpha"});
+            Select(dlg.lstboxComicsNotToGet, {"Bravo"});
+            EditWith(dlg, {"Bravo Two"}, "https://bravo.test/feed");
+            EXPECT_EQ(Items(dlg.lstboxComicsNotToGet), QStringList{"Bravo Two"});
+        },
+        false);
+    EXPECT_EQ(ReadAll(myComics), mine);
+    EXPECT_EQ(folder.ReadIni(), ini);
+    EXPECT_EQ(Entries(folder.Path() + "Comics/Inky"), strips);
+    EXPECT_EQ(Selector(f), (QStringList{"Alpha", "Inky"}));
+    ASSERT_NE(f.AllComics().FindByName("Inky"), nullptr);
+    EXPECT_NE(f.AllComics().FindByName("Bravo"), nullptr);
+
+    // The next showing starts from the files again.
+    InSettings(
+        [&](app::TfrmSettings& dlg) {
+            EXPECT_EQ(Items(dlg.lstboxComicsToGet), (QStringList{"Alpha", "Inky"}));
+            EXPECT_EQ(Items(dlg.lstboxComicsNotToGet), QStringList{"Bravo"});
+            Select(dlg.lstboxComicsNotToGet, {"Bravo"});
+            boxes.QueueAnswer(true);
+            dlg.btnRemoveComic->click();
+        },
+        true);
+    EXPECT_EQ(ReadAll(myComics), "Inky\thttp://127.0.0.1:9/inky.xml\r\n");
+    EXPECT_EQ(f.AllComics().FindByName("Bravo"), nullptr);
+}
+
+TEST_F(OwnComics, EditRenamesTheComicWithItsStripsAndMarks)
+{
+    ASSERT_EQ(test::ShownColour(f), QColor(Qt::blue)); // the unread strip, now read
+    folder.WriteUnread("Inky", {"Inky20261201.gif"});
+    InSettings(
+        [&](app::TfrmSettings& dlg) {
+            Select(dlg.lstboxComicsToGet, {"Inky"});
+            // The rules of adding: names equal but for case, and path separators, refused.
+            EditWith(dlg, {"alpha", "Ink/y", "Inky Pen"}, "inkypen.test/rss");
+            EXPECT_EQ(
+                boxes.Texts(),
+                (QStringList{"A comic named \"Alpha\" is already in the catalogue; names that differ only in "
+                             "letter case are one name to the settings.",
+                             "The name \"Ink/y\" cannot be used: the name holds a path separator, a control "
+                             "character, \"=\", \"[\" or \"]\"."}));
+            EXPECT_EQ(Items(dlg.lstboxComicsToGet), (QStringList{"Alpha", "Inky Pen"}));
+            EXPECT_TRUE(QFile::exists(folder.Path() + "Comics/Inky")); // not before OK
+        },
+        true);
+    EXPECT_EQ(ReadAll(myComics),
+              "Inky Pen\thttps://inkypen.test/rss\r\nBravo\thttp://127.0.0.1:9/bravo.xml\r\n");
+    EXPECT_EQ(Entries(folder.Path() + "Comics/Inky Pen"),
+              (QStringList{"Inky Pen.unr", "Inky Pen20261201.gif", "Inky Pen20261202.gif"}));
+    EXPECT_FALSE(QFile::exists(folder.Path() + "Comics/Inky"));
+    EXPECT_EQ(folder.Unread("Inky Pen"), QStringList{"Inky Pen20261201.gif"});
+    const QString ini = folder.ReadIni();
+    EXPECT_TRUE(ini.contains("Inky Pen=1")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("Inky=0")) << ini.toStdString();
+    EXPECT_EQ(Selector(f), (QStringList{"Alpha", "Inky Pen"}));
+    EXPECT_EQ(f.comboComics->currentText(), "Inky Pen");
+    // The comic on screen is still itself and steps through its strips by their new names.
+    f.btnPrevClick();
+    EXPECT_EQ(test::ShownColour(f), QColor(Qt::red));
+    EXPECT_EQ(f.CurrentComic()->CurrentStrip->FileName, "Inky Pen20261201.gif");
+    EXPECT_EQ(folder.Unread("Inky Pen"), QStringList{});
+    f.close();
+    EXPECT_TRUE(folder.ReadIni().contains("CurrentComic=Inky Pen"));
+}
+
+TEST_F(OwnComics, ARenameWaitsForRunningUpdates)
+{
+    auto& updates = dynamic_cast<test::RecordingUpdates&>(f.Updates());
+    updates.busy = true;
+    f.RunSettingsModal = [&] {
+        app::TfrmSettings& dlg = f.Settings();
+        dlg.show();
+        Select(dlg.lstboxComicsToGet, {"Inky"});
+        EditWith(dlg, {"Inky Pen"}, "http://127.0.0.1:9/inky.xml");
+        dlg.btnOk->click();
+        // An update writes into the comic's folder under its old name: nothing is renamed.
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(boxes.Texts(),
+                  QStringList{"Couldn't change Inky: comics are being updated; press Ok again when "
+                              "the update has finished."});
+        EXPECT_TRUE(QFile::exists(folder.Path() + "Comics/Inky/Inky20261201.gif"));
+        EXPECT_EQ(ReadAll(myComics), mine);
+        updates.busy = false;
+        dlg.btnOk->click();
+        return dlg.result() == QDialog::Accepted;
+    };
+    f.Settings1->trigger();
+    EXPECT_TRUE(QFile::exists(folder.Path() + "Comics/Inky Pen/Inky Pen20261201.gif"));
+    EXPECT_EQ(Selector(f), (QStringList{"Alpha", "Inky Pen"}));
+}
+
+TEST(InterruptedRename, IsFinishedWhenTheWindowStarts)
+{
+    // The program stopped after moving the folder and one strip.
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://127.0.0.1:9/a.html\r\n");
+    {
+        QFile mine(folder.Path() + "MyComics.urls");
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        mine.write("Inky\thttp://127.0.0.1:9/inky.xml\r\n");
+        QFile journal(folder.Path() + "MyComics.urls.renaming");
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write("From=Inky\nTo=Inky Pen\nAddress=http://127.0.0.1:9/inky.xml\nChosen=1\n");
+    }
+    folder.AddGif("Inky Pen", "20261201", "red");
+    folder.AddGif("Inky Pen", "20261202", "blue");
+    ASSERT_TRUE(QFile::rename(folder.Path() + "Comics/Inky Pen/Inky Pen20261202.gif",
+                              folder.Path() + "Comics/Inky Pen/Inky20261202.gif"));
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\nInky=1\r\nCurrentComic=Inky\r\n"
+                    "[Updates]\r\nUpdateOnlyManually=1\r\nUpdateProgramStart=0\r\n");
+    test::TestProgram program;
+    ASSERT_TRUE(program.Start(folder.Options()));
+    EXPECT_EQ(boxes.Texts(), QStringList{});
+    EXPECT_EQ(Selector(program.form), (QStringList{"Alpha", "Inky Pen"}));
+    EXPECT_EQ(program.form.comboComics->currentText(), "Inky Pen");
+    EXPECT_EQ(test::ShownColour(program.form), QColor(Qt::blue)); // its newest strip
+    EXPECT_FALSE(QFile::exists(folder.Path() + "MyComics.urls.renaming"));
+}
+
+TEST_F(OwnComics, TheFileMenuImportsAndExportsOutlineLists)
+{
+    // The comics of a feed reader's export: chosen, in the selector, and updated at once.
+    f.ChooseOpmlFile = [](bool save) {
+        EXPECT_FALSE(save);
+        return test::FixturePath("opml/freshrss-text-only.opml");
+    };
+    program.log->calls.clear();
+    f.ImportComics1->trigger();
+    EXPECT_EQ(boxes.Texts(),
+              QStringList{"Imported 4 comics; 1 refused: A Blog With No Feed Address (no feed address)."});
+    EXPECT_EQ(Selector(f), (QStringList{"Alpha", "Inky", "Shipped Page Comic", "Tiny Robots", "feed: form",
+                                        "untitled.example"}));
+    EXPECT_TRUE(program.log->calls.contains("UpdateComic Tiny Robots"))
+        << program.log->calls.join(", ").toStdString();
+    EXPECT_EQ(f.comboComics->currentText(), "Inky");
+
+    // The chosen ones go out.
+    const QString file = folder.Path() + "export.opml";
+    f.ChooseOpmlFile = [&](bool save) {
+        EXPECT_TRUE(save);
+        return file;
+    };
+    f.ExportComics1->trigger();
+    const QString opml = QString::fromUtf8(ReadAll(file));
+    EXPECT_TRUE(opml.contains("xmlUrl=\"https://tinyrobots.example/feed.xml\"")) << opml.toStdString();
+    EXPECT_TRUE(opml.contains("title=\"Inky\""));
+    EXPECT_FALSE(opml.contains("Bravo"));
+
+    // A hostile list changes nothing.
+    boxes.Clear();
+    f.ChooseOpmlFile = [](bool) { return test::FixturePath("opml/billion-laughs.opml"); };
+    const QByteArray before = ReadAll(myComics);
+    f.ImportComics1->trigger();
+    ASSERT_EQ(boxes.Texts().size(), 1);
+    EXPECT_TRUE(
+        boxes.Texts()[0].endsWith("it is malformed (its document type declares entries of its own)."));
+    EXPECT_EQ(ReadAll(myComics), before);
+}

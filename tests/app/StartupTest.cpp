@@ -53,6 +53,11 @@ TEST(StartupOptions, CommandLineChoosesTheModeAndRefusesWhatItDoesNotKnow)
     EXPECT_EQ(add->AddAddress, "https://comics.test/feed");
     EXPECT_EQ(add->AddName, "Mine");
     EXPECT_TRUE(app::TStartupOptions::Parse({"--add-comic", "http://a.test/"})->AddName.isNull());
+    const auto import = app::TStartupOptions::Parse({"--import-opml", "/home/ann/feeds.opml"});
+    ASSERT_TRUE(import);
+    EXPECT_EQ(import->Mode, Mode::ImportOpml);
+    EXPECT_EQ(import->OpmlFile, "/home/ann/feeds.opml");
+    EXPECT_EQ(app::TStartupOptions::Parse({"--export-opml", "out.opml"})->Mode, Mode::ExportOpml);
     // Qt's own options are left for the application object.
     EXPECT_EQ(app::TStartupOptions::Parse({"-platform", "offscreen", "-reverse", "-style=fusion"})->Mode,
               Mode::Window);
@@ -60,7 +65,8 @@ TEST(StartupOptions, CommandLineChoosesTheModeAndRefusesWhatItDoesNotKnow)
     for (const QStringList& bad :
          {QStringList{"--program-folder"}, QStringList{"--program-folder="}, QStringList{"--bogus"},
           QStringList{"stray"}, QStringList{"-platform"}, QStringList{"--add-comic"},
-          QStringList{"--name", "x"}, QStringList{"--add-comic", "http://a.test/", "--name"}}) {
+          QStringList{"--name", "x"}, QStringList{"--add-comic", "http://a.test/", "--name"},
+          QStringList{"--import-opml"}, QStringList{"--export-opml", ""}}) {
         QString error;
         EXPECT_FALSE(app::TStartupOptions::Parse(bad, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());

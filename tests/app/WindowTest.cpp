@@ -159,9 +159,10 @@ TEST_F(Window, MenusCarryTheirCaptionsAndShortcuts)
     QStringList file;
     for (QAction* a : f.menuBar()->actions()[0]->menu()->actions())
         file << (a->isSeparator() ? QStringLiteral("-") : a->text() + " " + a->shortcut().toString());
-    EXPECT_EQ(file, (QStringList{"&Add Comic... Ctrl+N", "-", "&Copy Current Strip To Clipboard Ctrl+C",
-                                 "&Print Current Strip... Ctrl+P", "Open Strip &Page Ctrl+O", "-",
-                                 "&Settings... Ctrl+S", "-", "E&xit Ctrl+X"}));
+    EXPECT_EQ(file,
+              (QStringList{"&Add Comic... Ctrl+N", "&Import Comics... ", "&Export Comics... ", "-",
+                           "&Copy Current Strip To Clipboard Ctrl+C", "&Print Current Strip... Ctrl+P",
+                           "Open Strip &Page Ctrl+O", "-", "&Settings... Ctrl+S", "-", "E&xit Ctrl+X"}));
     QStringList view;
     for (QAction* a : f.menuBar()->actions()[3]->menu()->actions())
         view << (a->isSeparator()

@@ -42,7 +42,7 @@ unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 "$bin" --help >"$work/help" || fail "--help did not exit 0"
 # Every option the program takes, in --help and in the man page (rendered as a reader sees it).
 LC_ALL=C groff -man -Tascii -P-cbou "$prefix/share/man/man1/panelwick.1" >"$work/man.txt" 2>/dev/null
-for option in --program-folder --batch-update --add-comic --name -h --help --version; do
+for option in --program-folder --batch-update --add-comic --name --import-opml --export-opml -h --help --version; do
   grep -Eq -- "^  (-[a-z], )?$option( |,|$)" "$work/help" || fail "--help does not list $option"
   grep -Eq -- "(^|[ [|])$option( |$|])" "$work/man.txt" || fail "the man page does not list $option"
 done

@@ -364,3 +364,18 @@ TEST(IniFindValue, LinesOutsideTheSectionAreSkippedWithoutMissingAHeader)
             EXPECT_FALSE(v.has_value()) << c.section << "/" << c.key;
     }
 }
+
+TEST(IniFileText, ManyKeysAtOnceLeaveTheFileAsOneKeyAtATimeWould)
+{
+    const std::vector<std::pair<QString, QString>> values = {{"Alpha", "1"}, {"new one", "1"}, {"BRAVO", "0"},
+                                                             {"Other", "x"}, {"alpha", "0"},   {"Zulu", "1"}};
+    for (const QByteArray& text : {QByteArray(), QByteArray("[Misc]\r\nAutoStart=1"),
+                                   QByteArray("[Comics]\r\nalpha=1\r\nBravo=1\r\n\r\n[Misc]\r\n"),
+                                   QByteArray("[comics]\rZulu=0\r[Misc]\rA=1\r[Comics]\rOther=y\r"),
+                                   QByteArray("[Comics]\nBravo=1\nBravo=1\n[Window]\nWidth=3\n")}) {
+        QByteArray oneByOne = text;
+        for (const auto& [key, value] : values)
+            oneByOne = TIniFile::WithValue(oneByOne, "Comics", key, value);
+        EXPECT_EQ(TIniFile::WithValues(text, "Comics", values), oneByOne) << text.toStdString();
+    }
+}

@@ -1,0 +1,72 @@
+#include "app/OpmlCommand.h"
+
+#include "app/ComicsOpml.h"
+#include "app/ConsoleRun.h"
+#include "app/RenameRepair.h"
+#include "comics/TComicsList.h"
+#include "platform/Exception.h"
+#include "platform/GuardedCoreApplication.h"
+#include "platform/IniFile.h"
+#include "platform/MessageBoxService.h"
+#include "platform/TextEscapes.h"
+
+namespace pw::app {
+
+namespace {
+
+int Refuse(const QString& text)
+{
+    platform::MessageBoxService::Error(text);
+    return 1;
+}
+
+} // namespace
+
+int OpmlCommand::Main(int argc, char** argv, TStartupOptions options)
+{
+    platform::GuardedCoreApplication app(argc, argv);
+    PrepareConsoleRun(options);
+    QTextStream out(stdout);
+    try {
+        return Run(options, out);
+    } catch (const platform::Exception& e) { // a configuration file that cannot be written
+        return Refuse(e.Message());
+    }
+}
+
+int OpmlCommand::Run(const TStartupOptions& options, QTextStream& out)
+{
+    options.Paths.MakeFolders();
+    platform::TIniFile ini(options.Paths.IniPath);
+    FinishInterruptedRename(options.Paths, ini);
+    comics::TComicsList all;
+    try {
+        all.LoadCatalogue(options.Paths.CataloguePath);
+        all.LoadUserCatalogue(options.Paths.UserCataloguePath);
+    } catch (const platform::Exception& e) {
+        return Refuse(QStringLiteral("Couldn't read the comic catalogue (%1).").arg(e.Message()));
+    }
+    if (options.Mode == TStartupOptions::TMode::ImportOpml) {
+        const TOpmlImport result =
+            ComicsOpml::Import(options.OpmlFile, all, options.Paths.UserCataloguePath, ini);
+        if (!result.FileError.isEmpty())
+            return Refuse(result.FileError);
+        // Titles come from the file: nothing raw reaches the terminal.
+        out << platform::ShowableText(result.Text()) << Qt::endl;
+        return 0;
+    }
+    comics::TComicsList chosen;
+    comics::TComicsList notChosen;
+    all.SplitChosen(ini, chosen, notChosen);
+    QString error;
+    if (!ComicsOpml::Export(options.OpmlFile, chosen, options.Paths.ComicsDir(ini), &error))
+        return Refuse(error);
+    out << QStringLiteral("Exported %1 to %2")
+               .arg(chosen.Count() == 1 ? QStringLiteral("1 comic")
+                                        : QStringLiteral("%1 comics").arg(chosen.Count()),
+                    options.OpmlFile)
+        << Qt::endl;
+    return 0;
+}
+
+} // namespace pw::app
