@@ -210,7 +210,7 @@ void TComicDownloadInfo::HeaderData()
         http_->Abort();
         return;
     }
-    if (!db_.HasEntryFor(comicName_, datePart)) {
+    if (folderIsNew_ || !db_.HasEntryFor(comicName_, datePart)) {
         examineHeaders_ = false;
         SetState(kNewStripFound, QStringLiteral("New strip found, downloading info..."));
     } else {
@@ -395,6 +395,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         SetState(kFailed, failed + FailureReason(error));
     }
     if (IsFinal(state_)) {
+        folderIsNew_ = false;
         deadlineTimer_->SetEnabled(false);
         http_->ReceiveStream = nullptr;
         DiscardStreams();
@@ -436,6 +437,7 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
 
 bool TComicDownloadInfo::OpenStripFile(const QString& path)
 {
+    folderIsNew_ = false;
     partPath_ = path;
     stripFile_ = std::make_unique<QFile>();
     // Unbuffered: the client hands over large pieces, and a failed write shows at once.

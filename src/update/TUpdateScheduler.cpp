@@ -109,10 +109,13 @@ void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool sho
         job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
     if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty()) {
         // One call whether or not the folder exists; the comics folder itself is made
-        // again only when it went missing.
+        // again only when it went missing. A folder made here is empty, which spares the
+        // job looking into it.
         const QString folder = db_.ComicFolder(comic->Name);
-        if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno == ENOENT)
-            QDir().mkpath(folder);
+        bool made = ::mkdir(QFile::encodeName(folder).constData(), 0777) == 0;
+        if (!made && errno == ENOENT)
+            made = QDir().mkpath(folder);
+        job->SetFolderIsNew(made);
     }
 
     if (active_.Count() < limit)
