@@ -84,6 +84,7 @@ TDownloadProgress& TUpdateScheduler::EnsureProgress()
             host_,
             [this] {
                 std::vector<int> states;
+                states.reserve(static_cast<std::size_t>(active_.Count()));
                 for (int i = 0; i < active_.Count(); ++i)
                     states.push_back(active_.Items(i)->State());
                 return states;
