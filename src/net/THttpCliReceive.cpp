@@ -9,6 +9,8 @@
 #include "net/TWSocket.h"
 
 #include <QIODevice>
+#include <algorithm>
+#include <cstring>
 
 namespace pw::net {
 
@@ -35,23 +37,35 @@ void THttpCli::SocketDataAvailable(std::uint16_t)
         ReadTunnelReply();
         return;
     }
-    if (Receiving() && state_ == THttpState::ReadingBody) {
-        // Body bytes need no line splitting: read them in large pieces.
-        if (!bodyBuffer_) // not zero-filled: only received bytes are read
-            bodyBuffer_ = std::make_unique_for_overwrite<char[]>(BodyBufferSize);
-        const int n = socket_->Receive(bodyBuffer_.get(), BodyBufferSize);
-        if (n > 0)
-            HandleBody(bodyBuffer_.get(), n);
-        return;
-    }
-    // Always read: data left unread would be delivered again at once.
-    if (lineBuffer_->FreeSize() == 0)
-        lineBuffer_->Clear();
-    const int n = socket_->Receive(lineBuffer_->FreeSpace(), lineBuffer_->FreeSize());
+    // Always read, and in large pieces: a small answer comes whole in one read, header
+    // and body together. Data left unread would be delivered again at once.
+    if (!bodyBuffer_) // not zero-filled: only received bytes are read
+        bodyBuffer_ = std::make_unique_for_overwrite<char[]>(BodyBufferSize);
+    const int n = socket_->Receive(bodyBuffer_.get(), BodyBufferSize);
     if (n <= 0)
         return;
-    lineBuffer_->Commit(n);
-    ProcessBuffer();
+    if (Receiving() && state_ == THttpState::ReadingBody) {
+        HandleBody(bodyBuffer_.get(), n); // body bytes need no line splitting
+        return;
+    }
+    // Header lines go through the line buffer, whose size caps a line; what follows the
+    // header is the body's.
+    const std::uintptr_t serial = serial_;
+    const char* data = bodyBuffer_.get();
+    int at = 0;
+    while (at < n && serial == serial_ && Receiving()) {
+        if (state_ == THttpState::ReadingBody) {
+            HandleBody(data + at, n - at);
+            return;
+        }
+        if (lineBuffer_->FreeSize() == 0)
+            lineBuffer_->Clear();
+        const int take = std::min(n - at, lineBuffer_->FreeSize());
+        std::memcpy(lineBuffer_->FreeSpace(), data + at, static_cast<size_t>(take));
+        lineBuffer_->Commit(take);
+        at += take;
+        ProcessBuffer();
+    }
 }
 
 void THttpCli::ProcessBuffer()
