@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -230,6 +231,12 @@ void TComicDownloadInfo::DocBegin()
         Notify();
     }
     CheckBodySize(http_->ResponseLength()); // an announced size need not be waited for
+    // A page of announced size is kept in one piece from the start, not grown piece by
+    // piece; what a server merely announces reserves no more than an ordinary page needs.
+    constexpr qint64 kMaxReserved = 1024 * 1024;
+    const qint64 announced = http_->ResponseLength();
+    if (page_ && http_->ReceiveStream == page_.get() && announced > 0 && page_->size() == 0)
+        page_->buffer().reserve(std::min(announced, kMaxReserved));
 }
 
 void TComicDownloadInfo::DocData()
