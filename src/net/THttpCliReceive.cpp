@@ -11,10 +11,54 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace pw::net {
 
 namespace {
+
+// Every client of the thread reads into one buffer: what a read brings is handed on
+// before the read returns, so a hundred clients waiting for their servers need not hold
+// 64 KB each. A read made while another is still being handed on (from inside one of
+// its handlers) gets a buffer of its own.
+class ReceiveBuffer {
+public:
+    ReceiveBuffer()
+    {
+        if (!Shared().inUse) {
+            if (!Shared().data) // not zero-filled: only received bytes are read
+                Shared().data = std::make_unique_for_overwrite<char[]>(THttpCli::BodyBufferSize);
+            Shared().inUse = true;
+            data_ = Shared().data.get();
+        } else {
+            own_ = std::make_unique_for_overwrite<char[]>(THttpCli::BodyBufferSize);
+            data_ = own_.get();
+        }
+    }
+    ~ReceiveBuffer()
+    {
+        if (!own_)
+            Shared().inUse = false;
+    }
+    ReceiveBuffer(const ReceiveBuffer&) = delete;
+    ReceiveBuffer& operator=(const ReceiveBuffer&) = delete;
+
+    char* Data() const { return data_; }
+
+private:
+    struct Slot {
+        std::unique_ptr<char[]> data;
+        bool inUse = false;
+    };
+    static Slot& Shared()
+    {
+        thread_local Slot slot;
+        return slot;
+    }
+
+    char* data_ = nullptr;
+    std::unique_ptr<char[]> own_;
+};
 
 HttpTarget NextTarget(const HttpTarget& current, const QString& location)
 {
@@ -39,19 +83,18 @@ void THttpCli::SocketDataAvailable(std::uint16_t)
     }
     // Always read, and in large pieces: a small answer comes whole in one read, header
     // and body together. Data left unread would be delivered again at once.
-    if (!bodyBuffer_) // not zero-filled: only received bytes are read
-        bodyBuffer_ = std::make_unique_for_overwrite<char[]>(BodyBufferSize);
-    const int n = socket_->Receive(bodyBuffer_.get(), BodyBufferSize);
+    ReceiveBuffer buffer;
+    const int n = socket_->Receive(buffer.Data(), BodyBufferSize);
     if (n <= 0)
         return;
+    const char* data = buffer.Data();
     if (Receiving() && state_ == THttpState::ReadingBody) {
-        HandleBody(bodyBuffer_.get(), n); // body bytes need no line splitting
+        HandleBody(data, n); // body bytes need no line splitting
         return;
     }
     // Header lines go through the line buffer, whose size caps a line; what follows the
     // header is the body's.
     const std::uintptr_t serial = serial_;
-    const char* data = bodyBuffer_.get();
     int at = 0;
     while (at < n && serial == serial_ && Receiving()) {
         if (state_ == THttpState::ReadingBody) {
