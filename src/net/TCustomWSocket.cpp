@@ -227,6 +227,12 @@ int TCustomWSocket::RcvdCount()
 
 int TCustomWSocket::QueryReadable(int& Count)
 {
+    // While data is being delivered, a read that emptied the socket answers without
+    // asking it: whatever comes after that read brings a read event of its own.
+    if (delivering_ && drained_) {
+        Count = 0;
+        return 0;
+    }
     return WSocketApi::BytesReadable(hSocket_, &Count);
 }
 
@@ -349,14 +355,16 @@ void TCustomWSocket::Connect()
             return;
         }
     } else {
-        if (localPortNum_ != 0 || localAddr_ != QLatin1String("0.0.0.0"))
+        const bool bindLocal = localPortNum_ != 0 || localAddr_ != QLatin1String("0.0.0.0");
+        if (bindLocal)
             BindLocal();
         ApplyLinger();
-        if (WSocketApi::SetSockOpt(hSocket_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) {
+        if (keepAlive_ && WSocketApi::SetSockOpt(hSocket_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) {
             ReportSocketError(QStringLiteral("setsockopt(SO_KEEPALIVE)"));
             return;
         }
-        if (WSocketApi::SetSockOpt(hSocket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+        // A socket that connects without a bind of its own has no local address to reuse.
+        if (bindLocal && WSocketApi::SetSockOpt(hSocket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
             ReportSocketError(QStringLiteral("setsockopt(SO_REUSEADDR)"));
             return;
         }

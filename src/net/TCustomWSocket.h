@@ -88,6 +88,10 @@ public:
     int LingerTimeout() const { return lingerTimeout_; }
     void SetLingerTimeout(int Value) { lingerTimeout_ = Value; }
     TSocket HSocket() const { return hSocket_; }
+    // TCP keep-alive probes on connections this socket makes (on by default). They start
+    // after hours of silence: a connection that ends within minutes gains nothing by them.
+    bool KeepAlive() const { return keepAlive_; }
+    void SetKeepAlive(bool Value) { keepAlive_ = Value; }
 
     // Operations
     virtual void Connect();
@@ -226,11 +230,14 @@ private:
     bool paused_ = false;
     bool closeInvoked_ = false;
     bool multiThreaded_ = false;
+    bool keepAlive_ = true;
     TSocketState state_ = wsClosed;
     bool terminated_ = false;
     bool destroying_ = false;
     int dispatchDepth_ = 0;
-    unsigned recvCalls_ = 0;                                     // Receive calls, to tell a handler that read
+    bool delivering_ = false; // inside ASyncReceive
+    bool drained_ = false;    // the last read of the socket itself took all it held
+    unsigned recvCalls_ = 0;  // Receive calls, to tell a handler that read
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // false once destroyed
     sockaddr_in sin_{};
 };

@@ -121,7 +121,11 @@ int TCustomWSocket::SendTo(const sockaddr_in& Dest, const void* Data, int Len, i
 
 int TCustomWSocket::DoRecv(void* Buffer, int BufferSize, int Flags)
 {
-    return WSocketApi::Recv(hSocket_, Buffer, BufferSize, Flags);
+    const int count = WSocketApi::Recv(hSocket_, Buffer, BufferSize, Flags);
+    // A read that got less than it asked for took everything the socket held.
+    if ((Flags & MSG_PEEK) == 0)
+        drained_ = count < BufferSize && (count >= 0 || WSocketApi::GetLastError() == WSAEWOULDBLOCK);
+    return count;
 }
 
 int TCustomWSocket::Receive(void* Buffer, int BufferSize)
@@ -162,8 +166,10 @@ int TCustomWSocket::ReceiveFrom(void* Buffer, int BufferSize, sockaddr_in& From,
 void TCustomWSocket::ASyncReceive(std::uint16_t Error)
 {
     const auto alive = alive_;
+    delivering_ = true;
     for (;;) {
         lastError_ = 0;
+        drained_ = false;
         try {
             const unsigned readsBefore = recvCalls_;
             const bool taken = TriggerDataAvailable(Error);
@@ -199,6 +205,7 @@ void TCustomWSocket::ASyncReceive(std::uint16_t Error)
             break;
         }
     }
+    delivering_ = false;
 }
 
 void TCustomWSocket::WaitUntilClosed()
@@ -361,8 +368,9 @@ void TCustomWSocket::HandleSocketEvent(std::uintptr_t WParam, std::intptr_t LPar
             if (!still())
                 return;
         }
+        // The peer ended the connection: no end of ours needs announcing before the close.
         if (state_ != wsClosed)
-            Close();
+            InternalClose(false, 0);
     }
 }
 

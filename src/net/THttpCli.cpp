@@ -88,6 +88,9 @@ THttpCli::THttpCli()
     socket_->OnDataAvailable = [this](TCustomWSocket*, std::uint16_t e) { SocketDataAvailable(e); };
     socket_->OnDataSent = [this](TCustomWSocket*, std::uint16_t e) { SocketDataSent(e); };
     socket_->OnSessionClosed = [this](TCustomWSocket*, std::uint16_t e) { SocketSessionClosed(e); };
+    // One request per connection, over long before the first keep-alive probe: its
+    // users' own time-outs end a connection that went silent.
+    socket_->SetKeepAlive(false);
 }
 
 THttpCli::~THttpCli()

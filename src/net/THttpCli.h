@@ -233,7 +233,6 @@ private:
     std::unique_ptr<TWSocket> socket_;
     std::unique_ptr<HttpMessageTarget> window_;
     std::unique_ptr<HttpLineBuffer> lineBuffer_;
-    std::unique_ptr<char[]> bodyBuffer_;
 
     THttpState state_ = THttpState::Ready;
     THttpRequest requestKind_ = THttpRequest::None;

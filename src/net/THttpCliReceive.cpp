@@ -9,10 +9,56 @@
 #include "net/TWSocket.h"
 
 #include <QIODevice>
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace pw::net {
 
 namespace {
+
+// Every client of the thread reads into one buffer: what a read brings is handed on
+// before the read returns, so a hundred clients waiting for their servers need not hold
+// 64 KB each. A read made while another is still being handed on (from inside one of
+// its handlers) gets a buffer of its own.
+class ReceiveBuffer {
+public:
+    ReceiveBuffer()
+    {
+        if (!Shared().inUse) {
+            if (!Shared().data) // not zero-filled: only received bytes are read
+                Shared().data = std::make_unique_for_overwrite<char[]>(THttpCli::BodyBufferSize);
+            Shared().inUse = true;
+            data_ = Shared().data.get();
+        } else {
+            own_ = std::make_unique_for_overwrite<char[]>(THttpCli::BodyBufferSize);
+            data_ = own_.get();
+        }
+    }
+    ~ReceiveBuffer()
+    {
+        if (!own_)
+            Shared().inUse = false;
+    }
+    ReceiveBuffer(const ReceiveBuffer&) = delete;
+    ReceiveBuffer& operator=(const ReceiveBuffer&) = delete;
+
+    char* Data() const { return data_; }
+
+private:
+    struct Slot {
+        std::unique_ptr<char[]> data;
+        bool inUse = false;
+    };
+    static Slot& Shared()
+    {
+        thread_local Slot slot;
+        return slot;
+    }
+
+    char* data_ = nullptr;
+    std::unique_ptr<char[]> own_;
+};
 
 HttpTarget NextTarget(const HttpTarget& current, const QString& location)
 {
@@ -35,23 +81,34 @@ void THttpCli::SocketDataAvailable(std::uint16_t)
         ReadTunnelReply();
         return;
     }
-    if (Receiving() && state_ == THttpState::ReadingBody) {
-        // Body bytes need no line splitting: read them in large pieces.
-        if (!bodyBuffer_) // not zero-filled: only received bytes are read
-            bodyBuffer_ = std::make_unique_for_overwrite<char[]>(BodyBufferSize);
-        const int n = socket_->Receive(bodyBuffer_.get(), BodyBufferSize);
-        if (n > 0)
-            HandleBody(bodyBuffer_.get(), n);
-        return;
-    }
-    // Always read: data left unread would be delivered again at once.
-    if (lineBuffer_->FreeSize() == 0)
-        lineBuffer_->Clear();
-    const int n = socket_->Receive(lineBuffer_->FreeSpace(), lineBuffer_->FreeSize());
+    // Always read, and in large pieces: a small answer comes whole in one read, header
+    // and body together. Data left unread would be delivered again at once.
+    ReceiveBuffer buffer;
+    const int n = socket_->Receive(buffer.Data(), BodyBufferSize);
     if (n <= 0)
         return;
-    lineBuffer_->Commit(n);
-    ProcessBuffer();
+    const char* data = buffer.Data();
+    if (Receiving() && state_ == THttpState::ReadingBody) {
+        HandleBody(data, n); // body bytes need no line splitting
+        return;
+    }
+    // Header lines go through the line buffer, whose size caps a line; what follows the
+    // header is the body's.
+    const std::uintptr_t serial = serial_;
+    int at = 0;
+    while (at < n && serial == serial_ && Receiving()) {
+        if (state_ == THttpState::ReadingBody) {
+            HandleBody(data + at, n - at);
+            return;
+        }
+        if (lineBuffer_->FreeSize() == 0)
+            lineBuffer_->Clear();
+        const int take = std::min(n - at, lineBuffer_->FreeSize());
+        std::memcpy(lineBuffer_->FreeSpace(), data + at, static_cast<size_t>(take));
+        lineBuffer_->Commit(take);
+        at += take;
+        ProcessBuffer();
+    }
 }
 
 void THttpCli::ProcessBuffer()

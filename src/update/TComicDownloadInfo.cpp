@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -210,7 +211,7 @@ void TComicDownloadInfo::HeaderData()
         http_->Abort();
         return;
     }
-    if (!db_.HasEntryFor(comicName_, datePart)) {
+    if (folderIsNew_ || !db_.HasEntryFor(comicName_, datePart)) {
         examineHeaders_ = false;
         SetState(kNewStripFound, QStringLiteral("New strip found, downloading info..."));
     } else {
@@ -230,6 +231,12 @@ void TComicDownloadInfo::DocBegin()
         Notify();
     }
     CheckBodySize(http_->ResponseLength()); // an announced size need not be waited for
+    // A page of announced size is kept in one piece from the start, not grown piece by
+    // piece; what a server merely announces reserves no more than an ordinary page needs.
+    constexpr qint64 kMaxReserved = 1024 * 1024;
+    const qint64 announced = http_->ResponseLength();
+    if (page_ && http_->ReceiveStream == page_.get() && announced > 0 && page_->size() == 0)
+        page_->buffer().reserve(std::min(announced, kMaxReserved));
 }
 
 void TComicDownloadInfo::DocData()
@@ -395,6 +402,7 @@ void TComicDownloadInfo::RequestDone(unsigned error)
         SetState(kFailed, failed + FailureReason(error));
     }
     if (IsFinal(state_)) {
+        folderIsNew_ = false;
         deadlineTimer_->SetEnabled(false);
         http_->ReceiveStream = nullptr;
         DiscardStreams();
@@ -436,6 +444,7 @@ void TComicDownloadInfo::StartImageRequest(const QString& address)
 
 bool TComicDownloadInfo::OpenStripFile(const QString& path)
 {
+    folderIsNew_ = false;
     partPath_ = path;
     stripFile_ = std::make_unique<QFile>();
     // Unbuffered: the client hands over large pieces, and a failed write shows at once.

@@ -73,6 +73,9 @@ public:
 
     void Start();
     void Abort();
+    // The comic's folder was made, empty, when the job was queued: until the job stores
+    // something there, nothing in it needs looking for.
+    void SetFolderIsNew(bool Value) { folderIsNew_ = Value; }
 
     int State() const { return state_; }
     const QString& StatusText() const { return statusText_; }
@@ -187,6 +190,7 @@ private:
     qint64 downloadedSize_ = 0;
     bool timedOut_ = false;
     bool examineHeaders_ = true;
+    bool folderIsNew_ = false;
     bool badDate_ = false;       // a Last-modified line held no usable date
     bool ownAnswerSeen_ = false; // the comic's own address was asked
     QString failure_;

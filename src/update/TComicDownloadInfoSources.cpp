@@ -62,7 +62,7 @@ QString TComicDownloadInfo::MemoryPath() const
 bool TComicDownloadInfo::WaitingForSite()
 {
     const QString path = MemoryPath();
-    if (path.isEmpty())
+    if (path.isEmpty() || folderIsNew_) // a new folder holds no memory of earlier runs
         return false;
     memory_ = TSourceMemory::Load(path);
     if (!memory_.Waits(QDateTime::currentDateTimeUtc())) {

@@ -84,6 +84,7 @@ TDownloadProgress& TUpdateScheduler::EnsureProgress()
             host_,
             [this] {
                 std::vector<int> states;
+                states.reserve(static_cast<std::size_t>(active_.Count()));
                 for (int i = 0; i < active_.Count(); ++i)
                     states.push_back(active_.Items(i)->State());
                 return states;
@@ -103,22 +104,21 @@ void TUpdateScheduler::UpdateComic(comics::TComicInfo& info, int limit, bool sho
         host_.ShowAdvancedInfoWindow();
     EnsureProgress().AddComic(!addingAll_);
 
-    auto* job = new TComicDownloadInfo(*comic, db_, ini_, this);
-    job->OnStatusChange = [this](TComicDownloadInfo& j) { DownloadStatusChanged(j); };
-    if (host_.KeepsDebugLog())
-        job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
+    bool made = false;
     if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty()) {
         // One call whether or not the folder exists; the comics folder itself is made
-        // again only when it went missing.
+        // again only when it went missing. A folder made here is empty, which spares the
+        // job looking into it.
         const QString folder = db_.ComicFolder(comic->Name);
-        if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno == ENOENT)
-            QDir().mkpath(folder);
+        made = ::mkdir(QFile::encodeName(folder).constData(), 0777) == 0;
+        if (!made && errno == ENOENT)
+            made = QDir().mkpath(folder);
     }
 
     if (active_.Count() < limit)
-        StartJob(job);
+        StartJob(*comic, made);
     else
-        queued_.Add(job);
+        queued_.Add(comic, made);
 }
 
 void TUpdateScheduler::UpdateAllComics()
@@ -191,8 +191,13 @@ void TUpdateScheduler::EndBatchIfDone()
         ReportFailureLater(this, [this] { OnBatchFinished(); });
 }
 
-void TUpdateScheduler::StartJob(TComicDownloadInfo* job)
+void TUpdateScheduler::StartJob(comics::TComicInfo& comic, bool folderIsNew)
 {
+    auto* job = new TComicDownloadInfo(comic, db_, ini_, this);
+    job->OnStatusChange = [this](TComicDownloadInfo& j) { DownloadStatusChanged(j); };
+    if (host_.KeepsDebugLog())
+        job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
+    job->SetFolderIsNew(folderIsNew);
     active_.Add(job);
     info_.AssignSlot(job->ComicName());
     job->Start();
@@ -228,8 +233,8 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
     const QString comicName = job.ComicName();
     job.OnStatusChange = nullptr;
     job.deleteLater(); // we are inside the job's own handler
-    if (TComicDownloadInfo* next = queued_.PopFirst())
-        StartJob(next);
+    if (const std::optional<TComicQueue::Entry> next = queued_.PopFirst())
+        StartJob(*next->Comic, next->FolderIsNew);
     progress_->Update(result);
     EndBatchIfDone();
     if (timedOut && !timeoutBoxOpen_) {
@@ -289,8 +294,7 @@ void TUpdateScheduler::AbortAll()
         toAdd_.clear();
         toAddSet_.clear();
     }
-    while (TComicDownloadInfo* job = queued_.PopFirst())
-        delete job; // never started: nothing of it is pending
+    queued_.Clear(); // never started: nothing of them is pending
     const int n = active_.Count();
     std::vector<TComicDownloadInfo*> running;
     for (int i = 0; i < n; ++i)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "update/TComicDownloads.h"
+#include "update/TComicQueue.h"
 #include "update/TDailyUpdateRule.h"
 
 #include <QObject>
@@ -53,7 +54,7 @@ public:
     bool DailyTimerEnabled() const;
 
     const TComicDownloads& ActiveDownloads() const { return active_; }
-    const TComicDownloads& QueuedDownloads() const { return queued_; }
+    const TComicQueue& QueuedDownloads() const { return queued_; }
     // Jobs run, or "&Update Comics" has comics still to add: the batch is open.
     bool Busy() const { return active_.Count() > 0 || adding_; }
     const TDownloadProgress* Progress() const { return progress_.get(); }
@@ -71,7 +72,8 @@ private:
     void EndBatchIfDone();
     TDownloadProgress& EnsureProgress();
     void DownloadStatusChanged(TComicDownloadInfo& job);
-    void StartJob(TComicDownloadInfo* job);
+    // The job of a comic whose turn has come, made and started.
+    void StartJob(comics::TComicInfo& comic, bool folderIsNew);
     void RecordNewStrip(TComicDownloadInfo& job);
     int Limit() const;
 
@@ -81,7 +83,7 @@ private:
     TAdvancedInfoSystem& info_;
     IUpdateHost& host_;
     TComicDownloads active_;
-    TComicDownloads queued_;
+    TComicQueue queued_;
     std::unique_ptr<TDownloadProgress> progress_;
     bool addingAll_ = false; // a slice shows the new total once, at its end
     // The comics of "&Update Comics" not yet added, in list order. The entries belong to

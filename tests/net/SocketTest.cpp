@@ -1,11 +1,13 @@
 #include "RaisedText.h"
 #include "SocketTestPeer.h"
 #include "TestPaths.h"
+#include "net/THttpCli.h"
 #include "net/TWSocket.h"
 #include "platform/MessageTarget.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QStringList>
 #include <memory>
 #include <stdexcept>
@@ -464,4 +466,67 @@ TEST(Socket, NewsOfAnEarlierConnectionNeverReachesTheNextOne)
     EXPECT_EQ(sentIn, QStringList({"Connected"})) << sentIn.join(QLatin1Char(',')).toStdString();
     ::close(first);
     ::close(second);
+}
+
+namespace {
+
+int SocketOption(int fd, int option)
+{
+    int value = -1;
+    socklen_t len = sizeof value;
+    if (::getsockopt(fd, SOL_SOCKET, option, &value, &len) != 0)
+        return -1;
+    return value;
+}
+
+bool LibraryLoaded(const char* name)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
+}
+
+} // namespace
+
+TEST(Socket, KeepAliveIsAskedForUnlessTurnedOffAndAddressReuseOnlyForABind)
+{
+    PeerListener listener;
+    TWSocket plain;
+    ConnectTo(plain, listener.PortText());
+    ASSERT_NE(plain.HSocket(), INVALID_SOCKET);
+    EXPECT_EQ(SocketOption(plain.HSocket(), SO_KEEPALIVE), 1);
+    EXPECT_EQ(SocketOption(plain.HSocket(), SO_REUSEADDR), 0); // no bind of its own
+
+    TWSocket quiet;
+    quiet.SetKeepAlive(false);
+    quiet.SetLocalAddr(QStringLiteral("127.0.0.1"));
+    ConnectTo(quiet, listener.PortText());
+    ASSERT_NE(quiet.HSocket(), INVALID_SOCKET);
+    EXPECT_EQ(SocketOption(quiet.HSocket(), SO_KEEPALIVE), 0);
+    EXPECT_EQ(SocketOption(quiet.HSocket(), SO_REUSEADDR), 1);
+    // The setting outlives the connection, like the other properties a close keeps.
+    quiet.Close();
+    EXPECT_FALSE(quiet.KeepAlive());
+
+    // The HTTP client's connections carry one request each.
+    EXPECT_FALSE(THttpCli().Socket().KeepAlive());
+}
+
+TEST(Socket, PlainConnectionsNeverOpenTheTlsLibrary)
+{
+    PeerListener listener;
+    {
+        TWSocket s;
+        EventLog log(s);
+        ConnectTo(s, listener.PortText());
+        const int peer = listener.Accept();
+        ASSERT_TRUE(WaitFor([&] { return s.State() == wsConnected; }));
+        s.SendString("hello");
+        ASSERT_EQ(ReadPeer(peer, 5), QByteArray("hello"));
+        ASSERT_TRUE(SendAll(peer, "answer"));
+        ::close(peer);
+        ASSERT_TRUE(WaitFor([&] { return s.State() == wsClosed; }));
+        EXPECT_EQ(log.received, QByteArray("answer"));
+    }
+    EXPECT_FALSE(LibraryLoaded("libssl.so"));
+    EXPECT_FALSE(LibraryLoaded("libcrypto.so"));
 }
