@@ -16,6 +16,11 @@ struct TStartupOptions {
     QString ProgramFolderArgument; // "--program-folder DIR", empty when not given
     QString AddAddress;            // "--add-comic ADDRESS"
     QString AddName;               // "--name NAME"; null when not given
+    // An address as the only argument (as a browser's "subscribe" or the menu's %u passes
+    // it): "feed:" forms unwrapped, the window opens Add comic with it. Empty when none.
+    QString OpenAddress;
+    // A feed file given instead (a file manager's "open with"): absolute path.
+    QString OpenFeedFile;
     platform::TProgramPaths Paths; // filled by DecidePaths
 
     void DecidePaths(const QString& executablePath)
@@ -29,6 +34,10 @@ struct TStartupOptions {
     // Parse, then DecidePaths.
     static std::optional<TStartupOptions> Parse(const QStringList& arguments, const QString& executablePath,
                                                 QString* error = nullptr);
+
+    // What a lone argument asks to add: the address a "feed:" form wraps, a local file's
+    // absolute path (fills *file), or the address as it is.
+    static QString OpenedAddress(const QString& argument, QString* file);
 
     static QString Usage();       // "--help": every option, one line each
     static QString VersionText(); // "--version"
