@@ -1,6 +1,7 @@
 #include "comics/TUserCatalogue.h"
 
 #include "comics/TextLines.h"
+#include "platform/FolderLock.h"
 #include "platform/SafeFile.h"
 
 #include <QDir>
@@ -42,6 +43,8 @@ bool WriteAll(const QString& path, const QByteArray& bytes, QString* error)
 
 bool TUserCatalogue::Append(const QString& path, const QString& name, const QString& address, QString* error)
 {
+    // Another process (the window, "--add-comic") may change the file at the same moment.
+    const platform::FolderLock lock(path);
     QByteArray bytes;
     if (!ReadExisting(path, &bytes, error))
         return false;
@@ -52,6 +55,8 @@ bool TUserCatalogue::Append(const QString& path, const QString& name, const QStr
 
 bool TUserCatalogue::Remove(const QString& path, const QString& name, QString* error)
 {
+    // Another process (the window, "--add-comic") may change the file at the same moment.
+    const platform::FolderLock lock(path);
     QByteArray bytes;
     if (!ReadExisting(path, &bytes, error))
         return false;

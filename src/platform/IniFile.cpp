@@ -2,6 +2,7 @@
 
 #include "platform/Exception.h"
 #include "platform/FileStamp.h"
+#include "platform/FolderLock.h"
 #include "platform/SafeFile.h"
 
 #include <QFile>
@@ -473,6 +474,9 @@ std::vector<bool> TIniFile::ReadBools(const QString& section, const QStringList&
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
     const QString failure = QStringLiteral("Unable to write to %1").arg(path_);
+    // The window and a batch or add run beside it each change their own keys: the read
+    // and the rewrite go together, or one would undo the other's change.
+    const FolderLock lock(path_);
     QFile current(path_);
     QByteArray text;
     if (current.open(QIODevice::ReadOnly)) {
