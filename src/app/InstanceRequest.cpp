@@ -87,6 +87,13 @@ std::optional<TInstanceRequest> TInstanceRequest::Decode(const QByteArray& bytes
         if (blank <= 0)
             return std::nullopt;
         const QByteArray key = line.left(blank);
+        if (key == "activation-token" || key == "startup-id") {
+            // Opaque to us: handed on to the window system as they came, NUL aside.
+            const QByteArray token = QByteArray::fromPercentEncoding(line.mid(blank + 1));
+            if (token.size() <= kMaxValue && !token.contains('\0'))
+                (key == "startup-id" ? request.StartupId : request.ActivationToken) = token;
+            continue;
+        }
         const std::optional<QString> value = Text(line.mid(blank + 1));
         if (!value)
             return std::nullopt;
@@ -96,10 +103,6 @@ std::optional<TInstanceRequest> TInstanceRequest::Decode(const QByteArray& bytes
             request.FeedFile = *value;
         else if (key == "comic")
             request.ComicName = *value;
-        else if (key == "activation-token")
-            request.ActivationToken = value->toUtf8();
-        else if (key == "startup-id")
-            request.StartupId = value->toUtf8();
         // Other keys are a later version's: passed over.
     }
     if (request.Kind == TKind::Strips && request.ComicName.isEmpty())
