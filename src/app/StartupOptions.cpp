@@ -80,6 +80,13 @@ std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& argumen
             if (!options.OpenAddress.isEmpty() || !options.OpenFeedFile.isEmpty())
                 return fail(QStringLiteral("Only one address can be given."));
             options.OpenAddress = OpenedAddress(a, &options.OpenFeedFile);
+            // Typed without a scheme, only what names a host ("comics.example/feed",
+            // "host:8080") is taken for an address; a stray word is a mistake.
+            const QString host = options.OpenAddress.section(QLatin1Char('/'), 0, 0);
+            if (!options.OpenAddress.isEmpty() && !options.OpenAddress.contains(QLatin1String("://")) &&
+                !a.startsWith(QLatin1String("feed:"), Qt::CaseInsensitive) &&
+                !host.contains(QLatin1Char('.')) && !host.contains(QLatin1Char(':')))
+                return fail(QStringLiteral("%1 is neither an option nor an address.").arg(a));
         } else {
             return fail(QStringLiteral("Unknown option %1.").arg(a));
         }

@@ -51,6 +51,7 @@ TEST(SingleInstance, ALoneAddressInEveryFormABrowserPassesOpensAddComic)
     EXPECT_EQ(open({"FEED:http://comics.test/rss"}), "http://comics.test/rss");
     // feed://host/... names no scheme: tried as https, then http, like a typed address.
     EXPECT_EQ(open({"feed://comics.test/feed.xml"}), "comics.test/feed.xml");
+    EXPECT_EQ(open({"feed://localhost:8080/rss"}), "localhost:8080/rss");
     EXPECT_EQ(open({"comics.test"}), "comics.test");
     EXPECT_EQ(open({"--program-folder", "/srv/pw", "feed://a.test/f", "-platform", "xcb"}), "a.test/f");
     EXPECT_EQ(TStartupOptions::Parse({})->OpenAddress, QString());
@@ -70,7 +71,7 @@ TEST(SingleInstance, ALoneAddressInEveryFormABrowserPassesOpensAddComic)
     }
 
     for (const QStringList& bad : {QStringList{"a.test", "b.test"}, QStringList{"--batch-update", "a.test"},
-                                   QStringList{"--add-comic", "a.test", "b.test"}}) {
+                                   QStringList{"--add-comic", "a.test", "b.test"}, QStringList{"stray"}}) {
         QString error;
         EXPECT_FALSE(TStartupOptions::Parse(bad, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
