@@ -7,6 +7,7 @@
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "comics/TComicsList.h"
+#include "desktop/WindowActivation.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
 #include "platform/LocalRequestServer.h"
@@ -89,16 +90,11 @@ void WindowRequests::Run(const TInstanceRequest& request)
 
 void WindowRequests::Show(const TInstanceRequest& request)
 {
-    // The token of the start that asked lets the window take the focus where the window
-    // system guards against focus stealing (Wayland's xdg-activation reads it from here).
-    if (!request.ActivationToken.isEmpty())
-        qputenv("XDG_ACTIVATION_TOKEN", request.ActivationToken);
     if (!form_->isVisible() || form_->isMinimized())
-        form_->TrayIcon1DblClick(); // shown, raised and activated as from the tray
-    else {
-        form_->raise();
-        form_->activateWindow();
-    }
+        form_->TrayIcon1DblClick(); // shown as from the tray
+    // The start that asked vouches for the user's wish where the window system guards
+    // against focus stealing.
+    desktop::WindowActivation::Activate(*form_, request.StartupId, request.ActivationToken);
 
     QString address = request.Address;
     QString error;

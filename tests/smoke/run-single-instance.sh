@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # One Panelwick per user, in a real X window: a second start as the menu does it brings
 # the running window forward and ends with 0; a start with a feed address (as a browser's
-# "subscribe" passes it) opens Add comic in the running window with that address; and a
-# "--batch-update" beside the window stores a strip that the window then shows.
+# "subscribe" passes it) opens Add comic in the running window with that address; a
+# "--batch-update" beside the window stores a strip that the window then shows; and a
+# comic added by "--add-comic" beside the window is taken in and updated at once.
 # Usage: run-single-instance.sh PANELWICK_BINARY SOURCE_DIR
 set -euo pipefail
 bin=$1
@@ -52,9 +53,9 @@ for _ in $(seq 100); do
 done
 [ "$(active)" = "$other" ] || fail "the other window could not be activated"
 
-# The menu's start: no argument (its %u stays empty).
+# The menu's start: no argument (its %u stays empty), with the launcher's startup id.
 set +e
-timeout 60 "$bin" --program-folder "$prog" >"$work/second.log" 2>&1
+DESKTOP_STARTUP_ID="smoke/panelwick/$$-0-$(hostname)" timeout 60 "$bin" --program-folder "$prog" >"$work/second.log" 2>&1
 rc=$?
 set -e
 [ "$rc" = 0 ] || { cat "$work/second.log" >&2; fail "the second start ended with $rc"; }
@@ -114,8 +115,19 @@ for _ in $(seq 300); do [ "$(pixels_of FFE9A8)" -gt 1000 ] && { shown=1; break; 
 for _ in $(seq 100); do [ ! -s "$prog/Comics/Pixel Cats/Pixel Cats.unr" ] && break; sleep 0.1; done
 [ ! -s "$prog/Comics/Pixel Cats/Pixel Cats.unr" ] || fail "the shown strip is still unread"
 
+# "--add-comic" beside the window: the window takes the comic in and gets its strip at
+# once (the add run itself stores none).
+"$bin" --program-folder "$prog" --add-comic "$base/moondiary/index.html" >"$work/add.log" 2>&1 ||
+  { cat "$work/add.log" >&2; fail "--add-comic beside the window failed"; }
+grep -q '^Added Moon Diary' "$work/add.log" || { cat "$work/add.log" >&2; fail "--add-comic said otherwise"; }
+for _ in $(seq 300); do [ "$(strips_stored "$prog" "Moon Diary")" -eq 1 ] && break; sleep 0.1; done
+[ "$(strips_stored "$prog" "Moon Diary")" -eq 1 ] || fail "the window did not take in the comic added beside it"
+
 wmctrl -i -c "$wid"
 wait_gone "$app" 30 || fail "panelwick did not end"
+# What the window wrote at the end kept what the add run wrote.
+grep -q '^Moon Diary=1' "$prog/panelwick.ini" || fail "the added comic's choice was lost: $(cat "$prog/panelwick.ini")"
+grep -q '^Moon Diary	' "$prog/MyComics.urls" || fail "the added comic left MyComics.urls"
 # The window's socket went with it: the next start is a window again.
 [ -z "$(ls "$XDG_RUNTIME_DIR/panelwick" 2>/dev/null)" ] || fail "the socket was left: $(ls "$XDG_RUNTIME_DIR/panelwick")"
 echo "single-instance: 1 passed, 0 failed"
