@@ -74,6 +74,9 @@ void WindowActivation::Activate(QWidget& window, const QByteArray& startupId,
         qputenv("XDG_ACTIVATION_TOKEN", activationToken);
     window.raise();
     window.activateWindow();
+    // Elsewhere nothing takes it, and programs this one starts must not inherit it.
+    if (QGuiApplication::platformName() != QLatin1String("wayland"))
+        qunsetenv("XDG_ACTIVATION_TOKEN");
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || startupId.isEmpty() || !window.windowHandle())
         return;

@@ -28,11 +28,30 @@ mkdir -p "$prog"
 printf 'Pixel Cats\t%s/pixelcats/index.html\r\n' "$base" >"$prog/Comics.urls"
 printf '[Comics]\r\nPixel Cats=1\r\nCurrentComic=Pixel Cats\r\n[Updates]\r\nUpdateProgramStart=0\r\n' >"$prog/panelwick.ini"
 
-"$bin" --program-folder "$prog" >"$work/panelwick.log" 2>&1 &
+# Started with an address and no window running: the window starts and opens Add comic
+# with it (the page's picture shows in Moon Diary's colour); Escape leaves it.
+"$bin" --program-folder "$prog" "$base/moondiary/index.html" >"$work/panelwick.log" 2>&1 &
 app=$!
 pids+=($app)
 wid=$(wait_window '^Panelwick$')
 [ -n "$wid" ] || fail "no Panelwick window appeared"
+add=$(wait_window '^Add comic$')
+[ -n "$add" ] || fail "the start with an address opened no Add comic dialog"
+looked=0
+for _ in $(seq 300); do
+  import -window "$add" "$work/add.png" 2>/dev/null &&
+    convert "$work/add.png" -format %c histogram:info: | grep -qi 'D8D0F8' && { looked=1; break; }
+  sleep 0.1
+done
+[ "$looked" = 1 ] || fail "the Add comic dialog did not look at the address the program was started with"
+for _ in 1 2 3 4 5; do
+  xdotool windowactivate --sync "$add" 2>/dev/null || true
+  xdotool key --window "$add" Escape 2>/dev/null || true
+  for _ in $(seq 30); do xwininfo -id "$add" 2>/dev/null | grep -q IsViewable || break; sleep 0.1; done
+  xwininfo -id "$add" 2>/dev/null | grep -q IsViewable || break
+done
+! xwininfo -id "$add" 2>/dev/null | grep -q IsViewable || fail "Escape did not close Add comic"
+[ ! -e "$prog/MyComics.urls" ] || fail "a comic was added without the user's word"
 
 windows() { xdotool search --onlyvisible --name '^Panelwick$' 2>/dev/null | wc -l; }
 active() { xdotool getactivewindow 2>/dev/null || true; }
