@@ -83,7 +83,9 @@ void WindowRequests::Run(const TInstanceRequest& request)
         StripsArrived(request.ComicName);
         break;
     case TInstanceRequest::TKind::Catalogue:
-        CatalogueChanged();
+        // The settings dialog shows the lists this changes: after it.
+        if (!WaitForDialog(request))
+            CatalogueChanged();
         break;
     }
 }
@@ -111,22 +113,30 @@ void WindowRequests::Show(const TInstanceRequest& request)
             adding->btnLookClick();
             return;
         }
-        auto* dialog = qobject_cast<QDialog*>(modal);
-        if (dialog && (!address.isEmpty() || !error.isEmpty())) {
+        if (!address.isEmpty() || !error.isEmpty()) {
             TInstanceRequest later;
-            later.Address = address;
+            later.Address = request.Address;
             later.FeedFile = request.FeedFile;
-            waiting_.push_back(later);
-            connect(
-                dialog, &QDialog::finished, this,
-                [this] { QTimer::singleShot(0, this, [this] { RunWaiting(); }); }, Qt::SingleShotConnection);
-            return;
+            if (WaitForDialog(later))
+                return;
         }
     }
     if (!error.isEmpty())
         platform::MessageBoxService::Error(error);
     if (!address.isEmpty())
         form_->AddComicAt(address);
+}
+
+bool WindowRequests::WaitForDialog(const TInstanceRequest& request)
+{
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog)
+        return false;
+    waiting_.push_back(request);
+    connect(
+        dialog, &QDialog::finished, this, [this] { QTimer::singleShot(0, this, [this] { RunWaiting(); }); },
+        Qt::SingleShotConnection);
+    return true;
 }
 
 void WindowRequests::StripsArrived(const QString& comicName)

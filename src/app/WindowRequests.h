@@ -43,6 +43,8 @@ private:
     void StripsArrived(const QString& comicName);
     void CatalogueChanged();
     void RunWaiting();
+    // Keeps the request until the modal dialog now open closes; false when none is open.
+    bool WaitForDialog(const TInstanceRequest& request);
 
     std::unique_ptr<platform::LocalRequestServer> server_;
     TForm1* form_ = nullptr;

@@ -1,11 +1,22 @@
 // A second start and the window's channel: the address forms a browser passes, what
 // travels over the channel, and how a second start ends.
 #include "app/SingleInstance.h"
+#include "AppFixture.h"
 #include "app/InstanceRequest.h"
 #include "app/StartupOptions.h"
+#include "app/TForm1.h"
+#include "app/TfrmAddComic.h"
+#include "app/UnreadMarks.h"
 #include "app/WindowRequests.h"
+#include "comics/TComicInfo.h"
+#include "platform/IniFile.h"
 #include "platform/LocalChannel.h"
 #include "platform/LocalRequestServer.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -156,4 +167,89 @@ TEST(SingleInstance, ASecondStartHandsItsAddressToTheRunningWindowAndEnds)
         std::async(std::launch::async, [&] { return app::SingleInstance::ClaimWindow(*options); }));
     EXPECT_EQ(refused.ExitCode, 1);
     EXPECT_LT(refused.ListenFd, 0);
+}
+
+namespace {
+
+template <class F> bool LoopUntil(F done)
+{
+    QDeadlineTimer deadline(30000);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
+
+QStringList SelectorItems(const app::TForm1& form)
+{
+    QStringList items;
+    for (int i = 0; i < form.comboComics->count(); ++i)
+        items << form.comboComics->itemText(i);
+    return items;
+}
+
+} // namespace
+
+TEST(SingleInstance, TheWindowTakesWhatOtherProcessesTellIt)
+{
+    test::ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://127.0.0.1:9/a/\r\nBeta\thttp://127.0.0.1:9/b/\r\n");
+    folder.WriteIni(
+        "[Comics]\r\nAlpha=1\r\nBeta=1\r\nCurrentComic=Alpha\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    folder.AddGif("Alpha", "20010101", "red");
+    folder.AddGif("Beta", "20010101", "red");
+    test::TestProgram program;
+    ASSERT_TRUE(program.Start(folder.Options()));
+    app::TForm1& form = program.form;
+    ASSERT_EQ(test::ShownColour(form), QColor("red"));
+    app::WindowRequests requests(-1, {});
+    requests.Attach(form);
+
+    // A batch run beside the window stored strips of the comic on screen and of another.
+    const auto stored = [&](const QString& comic, const QString& colour) {
+        folder.AddGif(comic, "20010102", colour);
+        folder.WriteUnread(comic, {comic + "20010102.gif"});
+        TInstanceRequest told;
+        told.Kind = TInstanceRequest::TKind::Strips;
+        told.ComicName = comic;
+        requests.Post(told);
+    };
+    stored("Beta", "blue");
+    ASSERT_TRUE(LoopUntil([&] { return form.Unread().Count("Beta") == 1; }));
+    EXPECT_EQ(test::ShownColour(form), QColor("red")); // the strip being read stays
+    stored("Alpha", "lime");
+    ASSERT_TRUE(LoopUntil([&] { return test::ShownColour(form) == QColor("lime"); }));
+    EXPECT_EQ(folder.Unread("Alpha"), QStringList()); // shown, so read
+
+    // "--add-comic" beside the window, while a dialog is open: taken in once it closes.
+    QFile mine(folder.Path() + "MyComics.urls");
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("Gamma\thttp://127.0.0.1:9/g/\r\n");
+    mine.close();
+    form.Ini().WriteBool("Comics", "Gamma", true);
+    QDialog dialog(&form);
+    dialog.open();
+    ASSERT_TRUE(LoopUntil([&] { return QApplication::activeModalWidget() == &dialog; }));
+    TInstanceRequest added;
+    added.Kind = TInstanceRequest::TKind::Catalogue;
+    requests.Post(added);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(SelectorItems(form), QStringList({"Alpha", "Beta"}));
+    dialog.reject();
+    ASSERT_TRUE(LoopUntil([&] {
+        return SelectorItems(form) == QStringList({"Alpha", "Beta", "Gamma"});
+    })) << SelectorItems(form).join(' ').toStdString();
+    EXPECT_TRUE(form.AllComics().FindByName("Gamma")->UserAdded);
+
+    // A second start with an address: Add comic opens with it.
+    QString filled;
+    form.RunAddComicModal = [&](QDialog& d) {
+        filled = static_cast<app::TfrmAddComic&>(d).editAddress->text();
+        return false;
+    };
+    TInstanceRequest show;
+    show.Address = "https://comics.test/feed.xml";
+    requests.Post(show);
+    ASSERT_TRUE(LoopUntil([&] { return !filled.isEmpty(); }));
+    EXPECT_EQ(filled, "https://comics.test/feed.xml");
 }
