@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <time.h>
 #include <unistd.h>
 
 namespace pw::app {
@@ -42,25 +43,35 @@ SingleInstance::TClaim SingleInstance::ClaimWindow(const TStartupOptions& given)
     options.DecidePaths(ExecutablePath());
     TClaim claim;
     claim.SocketPath = SocketPath(options.Paths);
-    const platform::LocalChannel::Claim found = platform::LocalChannel::ClaimOrReach(claim.SocketPath);
-    if (found.ListenFd >= 0 || (found.PeerFd < 0 && !found.PeerBusy)) {
-        claim.ListenFd = found.ListenFd;
-        return claim;
-    }
-    if (found.PeerFd >= 0) {
-        TInstanceRequest request;
-        request.Address = options.OpenAddress;
-        request.FeedFile = options.OpenFeedFile;
-        // Whatever lets the running window take the focus from the one that started us.
-        request.ActivationToken = qgetenv("XDG_ACTIVATION_TOKEN");
-        request.StartupId = qgetenv("DESKTOP_STARTUP_ID");
+    TInstanceRequest request;
+    request.Address = options.OpenAddress;
+    request.FeedFile = options.OpenFeedFile;
+    // Whatever lets the running window take the focus from the one that started us.
+    request.ActivationToken = qgetenv("XDG_ACTIVATION_TOKEN");
+    request.StartupId = qgetenv("DESKTOP_STARTUP_ID");
+    // A window that is just closing lets go of its socket without answering: then this
+    // start is the window, a moment later.
+    for (int attempt = 0; attempt < kClosingAttempts; ++attempt) {
+        if (attempt > 0) {
+            const timespec pause{0, 50'000'000};
+            ::nanosleep(&pause, nullptr);
+        }
+        const platform::LocalChannel::Claim found = platform::LocalChannel::ClaimOrReach(claim.SocketPath);
+        if (found.ListenFd >= 0 || (found.PeerFd < 0 && !found.PeerBusy)) {
+            claim.ListenFd = found.ListenFd;
+            return claim;
+        }
+        if (found.PeerFd < 0)
+            break; // alive but taking no connections
         const std::optional<QByteArray> answer =
             platform::LocalChannel::Exchange(found.PeerFd, request.Encode(), kAnswerTimeoutMs);
         if (answer == TInstanceRequest::Done()) {
             claim.ExitCode = 0;
             return claim;
         }
-        if (answer) {
+        if (!answer)
+            break;
+        if (!answer->isEmpty()) {
             Complain("the running Panelwick refused the request.");
             claim.ExitCode = 1;
             return claim;

@@ -32,6 +32,8 @@ public:
 
     // How long a second start waits for the running window's answer.
     static constexpr int kAnswerTimeoutMs = 10000;
+    // How often a start tries again while a closing window lets go of its socket.
+    static constexpr int kClosingAttempts = 40;
 };
 
 } // namespace pw::app

@@ -140,6 +140,7 @@ int RunPanelwick(int argc, char** argv, TStartupOptions options)
         requests.Post(request);
     }
     requests.Attach(startup.MainWindow());
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&requests] { requests.StopListening(); });
     // Logging out of a desktop ends its programs with SIGTERM.
     platform::TerminationSignal termination;
     termination.OnTerminate = [&startup] { startup.EndOnRequest(); };

@@ -41,6 +41,11 @@ void WindowRequests::Attach(TForm1& form)
     RunWaiting();
 }
 
+void WindowRequests::StopListening()
+{
+    server_.reset();
+}
+
 void WindowRequests::Post(const TInstanceRequest& request)
 {
     waiting_.push_back(request);

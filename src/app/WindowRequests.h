@@ -29,6 +29,8 @@ public:
 
     // The window is up: requests go to it from now on, the waiting ones first.
     void Attach(TForm1& form);
+    // The window is closing: later starts find no one and start a window of their own.
+    void StopListening();
     // A request of this process's own (the address it was started with).
     void Post(const TInstanceRequest& request);
 

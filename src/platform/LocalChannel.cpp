@@ -167,6 +167,8 @@ std::optional<QByteArray> LocalChannel::Exchange(int fd, const QByteArray& reque
             if (!WaitFor(fd, POLLOUT, deadline))
                 break;
         } else {
+            if (errno == EPIPE || errno == ECONNRESET)
+                answer = QByteArray(); // the peer went away unanswering
             break;
         }
     }
@@ -184,6 +186,9 @@ std::optional<QByteArray> LocalChannel::Exchange(int fd, const QByteArray& reque
                 answer = bytes;
                 break;
             } else if (errno == EINTR) {
+            } else if (errno == ECONNRESET) {
+                answer = QByteArray();
+                break;
             } else if (errno != EAGAIN || !WaitFor(fd, POLLIN, deadline)) {
                 break;
             }

@@ -33,7 +33,8 @@ public:
     static int Reach(const QByteArray& socketPath);
 
     // Sends the request, ends the sending side and reads the answer until the peer closes.
-    // nullopt when the peer does not answer within timeoutMs. Closes fd.
+    // Empty when the peer closed (or went away) without answering; nullopt when it does not
+    // answer within timeoutMs. Closes fd.
     static std::optional<QByteArray> Exchange(int fd, const QByteArray& request, int timeoutMs);
     // Sends the request without waiting for anything (it is dropped when the peer's buffer
     // is full). Closes fd.

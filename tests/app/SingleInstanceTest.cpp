@@ -23,9 +23,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <future>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace pw;
 using app::TInstanceRequest;
@@ -167,6 +169,26 @@ TEST(SingleInstance, ASecondStartHandsItsAddressToTheRunningWindowAndEnds)
         std::async(std::launch::async, [&] { return app::SingleInstance::ClaimWindow(*options); }));
     EXPECT_EQ(refused.ExitCode, 1);
     EXPECT_LT(refused.ListenFd, 0);
+}
+
+TEST(SingleInstance, AStartWhileTheWindowClosesBecomesTheWindow)
+{
+    QTemporaryDir dir;
+    const auto options = TStartupOptions::Parse({"--program-folder", dir.path()}, "/opt/bin/panelwick");
+    const app::SingleInstance::TClaim first = app::SingleInstance::ClaimWindow(*options);
+    ASSERT_GE(first.ListenFd, 0);
+    // The window's loop has ended: what reaches it now goes unanswered, and it lets go.
+    auto closing = std::make_unique<platform::LocalRequestServer>(first.ListenFd, first.SocketPath);
+    closing->OnRequest = [&](const QByteArray&) {
+        QTimer::singleShot(0, [&] { closing.reset(); });
+        return QByteArray();
+    };
+    const auto next = WhileLooping(
+        std::async(std::launch::async, [&] { return app::SingleInstance::ClaimWindow(*options); }));
+    EXPECT_FALSE(next.ExitCode);
+    EXPECT_GE(next.ListenFd, 0);
+    EXPECT_FALSE(closing);
+    ::close(next.ListenFd);
 }
 
 namespace {

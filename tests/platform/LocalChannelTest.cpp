@@ -148,9 +148,13 @@ TEST(LocalChannel, StartsAtTheSameMomentLeaveExactlyOneListener)
                     std::this_thread::yield();
                 return LocalChannel::ClaimOrReach(path);
             }));
+        // Every socket stays open until all have claimed: a listener that went would be
+        // replaced, rightly.
+        std::vector<LocalChannel::Claim> results;
+        for (auto& c : claims)
+            results.push_back(c.get());
         int listening = 0, reached = 0;
-        for (auto& c : claims) {
-            const LocalChannel::Claim claim = c.get();
+        for (const LocalChannel::Claim& claim : results) {
             listening += claim.ListenFd >= 0;
             reached += claim.PeerFd >= 0;
             for (int fd : {claim.ListenFd, claim.PeerFd})
