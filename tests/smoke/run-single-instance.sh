@@ -28,6 +28,15 @@ mkdir -p "$prog"
 printf 'Pixel Cats\t%s/pixelcats/index.html\r\n' "$base" >"$prog/Comics.urls"
 printf '[Comics]\r\nPixel Cats=1\r\nCurrentComic=Pixel Cats\r\n[Updates]\r\nUpdateProgramStart=0\r\n' >"$prog/panelwick.ini"
 
+# WINDOW COLOUR: whether the window shows pixels of that colour. The histogram is read
+# whole before it is searched: "grep -q" would end the pipe early, which pipefail counts
+# as a failure.
+has_colour() {
+  local histogram
+  histogram=$(timeout 10 import -window "$1" png:- 2>/dev/null | convert png:- -format %c histogram:info: 2>/dev/null) || return 1
+  grep -qi "$2" <<<"$histogram"
+}
+
 # Started with an address and no window running: the window starts and opens Add comic
 # with it (the page's picture shows in Moon Diary's colour); Escape leaves it.
 "$bin" --program-folder "$prog" "$base/moondiary/index.html" >"$work/panelwick.log" 2>&1 &
@@ -38,25 +47,26 @@ wid=$(wait_window '^Panelwick$')
 add=$(wait_window '^Add comic$')
 [ -n "$add" ] || fail "the start with an address opened no Add comic dialog"
 looked=0
-for _ in $(seq 300); do
-  import -window "$add" "$work/add.png" 2>/dev/null &&
-    convert "$work/add.png" -format %c histogram:info: | grep -qi 'D8D0F8' && { looked=1; break; }
+end=$((SECONDS + 120))
+while [ $SECONDS -lt $end ]; do
+  has_colour "$add" D8D0F8 && { looked=1; break; }
   sleep 0.1
 done
 [ "$looked" = 1 ] || fail "the Add comic dialog did not look at the address the program was started with"
+adding_open() { [ -n "$(xdotool search --onlyvisible --name '^Add comic$' 2>/dev/null)" ]; }
 for _ in 1 2 3 4 5; do
   xdotool windowactivate --sync "$add" 2>/dev/null || true
   xdotool key --window "$add" Escape 2>/dev/null || true
-  for _ in $(seq 30); do xwininfo -id "$add" 2>/dev/null | grep -q IsViewable || break; sleep 0.1; done
-  xwininfo -id "$add" 2>/dev/null | grep -q IsViewable || break
+  for _ in $(seq 50); do adding_open || break; sleep 0.1; done
+  adding_open || break
 done
-! xwininfo -id "$add" 2>/dev/null | grep -q IsViewable || fail "Escape did not close Add comic"
+! adding_open || fail "Escape did not close Add comic"
 [ ! -e "$prog/MyComics.urls" ] || fail "a comic was added without the user's word"
 
 windows() { xdotool search --onlyvisible --name '^Panelwick$' 2>/dev/null | wc -l; }
 active() { xdotool getactivewindow 2>/dev/null || true; }
 pixels_of() { # COLOUR: how many pixels of the window have it
-  import -window "$wid" "$work/shot.png" 2>/dev/null || { echo 0; return; }
+  timeout 10 import -window "$wid" "$work/shot.png" 2>/dev/null || { echo 0; return; }
   convert "$work/shot.png" -format %c histogram:info: | awk -v c="$1" 'toupper($0) ~ c {n += $1} END {print n + 0}'
 }
 
@@ -92,21 +102,24 @@ timeout 60 "$bin" --program-folder "$prog" "feed:$secure/feedfrogs/rss.xml" >"$w
 rc=$?
 set -e
 [ "$rc" = 0 ] || { cat "$work/third.log" >&2; fail "the start with an address ended with $rc"; }
-add=$(wait_window '^Add comic$')
-[ -n "$add" ] || fail "no Add comic dialog opened in the running window"
+add=""
+end=$((SECONDS + 60))
+while [ -z "$add" ] && [ $SECONDS -lt $end ]; do add=$(wait_window '^Add comic$'); done
+[ -n "$add" ] || { wmctrl -l >&2 || true; fail "no Add comic dialog opened in the running window"; }
 # The address was looked at: the feed's newest strip shows in its colour; Enter adds it.
 found=0
-for _ in $(seq 300); do
-  import -window "$add" "$work/add.png" 2>/dev/null &&
-    convert "$work/add.png" -format %c histogram:info: | grep -qi 'D0F0E8' && { found=1; break; }
+end=$((SECONDS + 120))
+while [ $SECONDS -lt $end ]; do
+  has_colour "$add" D0F0E8 && { found=1; break; }
   sleep 0.1
 done
 [ "$found" = 1 ] || fail "the Add comic dialog did not look at the address it was given"
 added() { grep -q "^Feed Frogs	$secure/feedfrogs/rss.xml" "$prog/MyComics.urls" 2>/dev/null; }
-for _ in 1 2 3 4 5; do
+# Enter goes to the dialog once it has the focus (a key sent while the focus moves is lost).
+for _ in $(seq 20); do
   xdotool windowactivate --sync "$add" 2>/dev/null || true
-  xdotool key --window "$add" Return 2>/dev/null || true
-  for _ in $(seq 50); do added && break; sleep 0.1; done
+  if [ "$(active)" = "$add" ]; then xdotool key Return 2>/dev/null || true; fi
+  for _ in $(seq 30); do added && break; sleep 0.1; done
   added && break
 done
 grep -q "^Feed Frogs	$secure/feedfrogs/rss.xml" "$prog/MyComics.urls" ||
