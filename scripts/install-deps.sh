@@ -16,7 +16,7 @@ PKGS=(
   fonts-dejavu-core procps psmisc bc time
   dbus-daemon dbus-bin python3-dbus python3-gi nodejs
   weston qt6-wayland libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend dconf-service
-  desktop-file-utils appstream groff-base dpkg-dev file
+  libxcb1-dev desktop-file-utils xdg-utils appstream groff-base dpkg-dev file
 )
 
 missing=()

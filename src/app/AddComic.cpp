@@ -2,6 +2,7 @@
 
 #include "app/ConsoleRun.h"
 #include "app/RenameRepair.h"
+#include "app/SingleInstance.h"
 #include "comics/ComicName.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicsList.h"
@@ -107,6 +108,10 @@ int AddComic::Run(const TStartupOptions& options, QTextStream& out)
     if (!comics::TUserCatalogue::Append(options.Paths.UserCataloguePath, name, found.Address, &why))
         return Refuse(QStringLiteral("Couldn't add %1 to the catalogue: %2.").arg(name, why));
     ini.WriteBool(QStringLiteral("Comics"), name, true);
+    // A window running beside takes the comic in.
+    TInstanceRequest changed;
+    changed.Kind = TInstanceRequest::TKind::Catalogue;
+    SingleInstance::Tell(options.Paths, changed);
     out << "Added " << name << ": " << found.Kind << ", newest strip "
         << found.NewestDay.toString(Qt::ISODate) << Qt::endl;
     return 0;

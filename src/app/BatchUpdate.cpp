@@ -2,6 +2,7 @@
 
 #include "app/ConsoleRun.h"
 #include "app/RenameRepair.h"
+#include "app/SingleInstance.h"
 #include "comics/TComicInfo.h"
 #include "comics/TComicStripsDB.h"
 #include "comics/TComicsList.h"
@@ -95,6 +96,13 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
                         job.State() == update::TComicDownloadInfo::kNoUpdate;
         if (!ok)
             ++failed;
+        // A window running beside shows what was stored.
+        if (job.State() == update::TComicDownloadInfo::kNewStrip && job.DownloadedSize() > 0) {
+            TInstanceRequest stored;
+            stored.Kind = TInstanceRequest::TKind::Strips;
+            stored.ComicName = job.ComicName();
+            SingleInstance::Tell(options.Paths, stored);
+        }
         // Names and reasons may come from a hostile site: nothing raw reaches the terminal.
         out << platform::ShowableText(job.ComicName() + QStringLiteral(": ") + job.StatusText()) << '\n';
         if (!flushPosted) {

@@ -2,6 +2,8 @@
 
 #include "app/BuildVersion.h"
 
+#include <QFileInfo>
+#include <QUrl>
 #include <array>
 
 namespace pw::app {
@@ -90,10 +92,23 @@ std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& argumen
             return options;
         } else if (const int n = QtOptionLength(arguments, i); n > 0) {
             i += n - 1;
+        } else if (!a.startsWith(QLatin1Char('-')) && !a.isEmpty()) {
+            if (!options.OpenAddress.isEmpty() || !options.OpenFeedFile.isEmpty())
+                return fail(QStringLiteral("Only one address can be given."));
+            options.OpenAddress = OpenedAddress(a, &options.OpenFeedFile);
+            // Typed without a scheme, only what names a host ("comics.example/feed",
+            // "host:8080") is taken for an address; a stray word is a mistake.
+            const QString host = options.OpenAddress.section(QLatin1Char('/'), 0, 0);
+            if (!options.OpenAddress.isEmpty() && !options.OpenAddress.contains(QLatin1String("://")) &&
+                !a.startsWith(QLatin1String("feed:"), Qt::CaseInsensitive) &&
+                !host.contains(QLatin1Char('.')) && !host.contains(QLatin1Char(':')))
+                return fail(QStringLiteral("%1 is neither an option nor an address.").arg(a));
         } else {
             return fail(QStringLiteral("Unknown option %1.").arg(a));
         }
     }
+    if ((!options.OpenAddress.isEmpty() || !options.OpenFeedFile.isEmpty()) && options.Mode != TMode::Window)
+        return fail(QStringLiteral("An address goes alone; with --add-comic give it after that option."));
     if (!options.AddName.isNull() && options.Mode != TMode::AddComic)
         return fail(QStringLiteral("--name goes with --add-comic."));
     if (options.OlderMax > 0 && options.Mode != TMode::FetchOlder)
@@ -110,10 +125,36 @@ std::optional<TStartupOptions> TStartupOptions::Parse(const QStringList& argumen
     return options;
 }
 
+QString TStartupOptions::OpenedAddress(const QString& argument, QString* file)
+{
+    QString a = argument.trimmed();
+    // Browsers hand feeds over as "feed:https://host/feed.xml" or "feed://host/feed.xml";
+    // the latter names no scheme, so it is tried as https, then http, as typed ones are.
+    if (a.startsWith(QLatin1String("feed:"), Qt::CaseInsensitive)) {
+        a = a.mid(5);
+        if (a.startsWith(QLatin1String("//")))
+            a = a.mid(2);
+        return a;
+    }
+    if (a.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+        a.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        return a;
+    QString path;
+    if (a.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        path = QUrl(a).toLocalFile();
+    else if (QFileInfo(a).isFile())
+        path = a;
+    if (!path.isEmpty()) {
+        *file = QFileInfo(path).absoluteFilePath();
+        return {};
+    }
+    return a;
+}
+
 QString TStartupOptions::Usage()
 {
     return QStringLiteral(
-        "Usage: panelwick [options]\n"
+        "Usage: panelwick [options] [ADDRESS]\n"
         "Follows web comic strips: updates the chosen comics and shows them one strip at a time.\n"
         "\n"
         "  --program-folder DIR  keep configuration (DIR/panelwick.ini), catalogue (DIR/Comics.urls) "
@@ -132,6 +173,8 @@ QString TStartupOptions::Usage()
         "passed over; exit 0 when the file was read, 1 when not\n"
         "  --export-opml FILE    write the chosen comics to FILE as OPML 2.0, for other feed readers; exit 0 "
         "when written, 1 when not\n"
+        "  ADDRESS               open Add comic with this address (also feed:... and a feed file); a "
+        "Panelwick already running comes forward and does it\n"
         "  -h, --help            show this help and end\n"
         "  --version             show the version and end\n"
         "\n"

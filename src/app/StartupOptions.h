@@ -19,6 +19,11 @@ struct TStartupOptions {
     QString OlderComic;            // "--fetch-older NAME"
     int OlderMax = 0;              // "--max N"; 0 when not given
     QString OpmlFile;              // "--import-opml FILE", "--export-opml FILE"
+    // An address as the only argument (as a browser's "subscribe" or the menu's %u passes
+    // it): "feed:" forms unwrapped, the window opens Add comic with it. Empty when none.
+    QString OpenAddress;
+    // A feed file given instead (a file manager's "open with"): absolute path.
+    QString OpenFeedFile;
     platform::TProgramPaths Paths; // filled by DecidePaths
 
     void DecidePaths(const QString& executablePath)
@@ -32,6 +37,10 @@ struct TStartupOptions {
     // Parse, then DecidePaths.
     static std::optional<TStartupOptions> Parse(const QStringList& arguments, const QString& executablePath,
                                                 QString* error = nullptr);
+
+    // What a lone argument asks to add: the address a "feed:" form wraps, a local file's
+    // absolute path (fills *file), or the address as it is.
+    static QString OpenedAddress(const QString& argument, QString* file);
 
     static QString Usage();       // "--help": every option, one line each
     static QString VersionText(); // "--version"

@@ -23,6 +23,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <memory>
+#include <utility>
 
 namespace pw::app {
 
@@ -126,7 +127,8 @@ bool TForm1::FormCreate(const TStartupOptions& options)
     // 11. First start: the user chooses comics before any window shows. With nothing to
     // choose from, the user adds a first comic; Cancel there leads to the settings.
     if (comicsToGet_.Count() == 0) {
-        if (allComics_.Count() > 0 || RunAddComic().isEmpty()) {
+        // An address the program was started with fills that dialog.
+        if (allComics_.Count() > 0 || RunAddComic(std::exchange(options_.OpenAddress, {})).isEmpty()) {
             if (allComics_.Count() > 0)
                 MessageBoxService::Information(
                     QStringLiteral("Please select at least one comic and configure the program."));

@@ -117,6 +117,8 @@ public:
     void AddComic1Click();     // "&Add Comic...": added, chosen, shown and updated at once
     void ImportComics1Click(); // the feeds of an OPML file become comics, chosen and updated
     void ExportComics1Click(); // the chosen comics to an OPML file
+    // Add comic with the address filled in and looked at (a browser's "subscribe").
+    void AddComicAt(const QString& address);
     void Settings1Click();
     // The settings dialog's choice taken over: lists split again, selector filled.
     void ApplyChoice(const QString& remembered);
@@ -218,7 +220,7 @@ private:
     void ConnectComicAdding();
     TComicAdding ComicAdding();
     // Runs the Add comic dialog; the name added, empty when none was.
-    QString RunAddComic();
+    QString RunAddComic(const QString& address = {});
     void CreateControls();
     void CreateMenus();
     void CreateTrayIcon();

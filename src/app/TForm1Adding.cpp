@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 
 namespace pw::app {
 
@@ -108,16 +109,25 @@ void TForm1::ConnectComicAdding()
     settings_->Adding = ComicAdding();
 }
 
-QString TForm1::RunAddComic()
+QString TForm1::RunAddComic(const QString& address)
 {
     TfrmAddComic dialog(*ini_, ComicAdding(), isVisible() ? this : nullptr);
+    if (!address.isEmpty()) {
+        dialog.editAddress->setText(address);
+        dialog.btnLookClick();
+    }
     const bool added = RunAddComicModal ? RunAddComicModal(dialog) : dialog.exec() == QDialog::Accepted;
     return added ? dialog.AddedName() : QString();
 }
 
 void TForm1::AddComic1Click()
 {
-    const QString name = RunAddComic();
+    AddComicAt(QString());
+}
+
+void TForm1::AddComicAt(const QString& address)
+{
+    const QString name = RunAddComic(address);
     if (name.isEmpty())
         return;
     // Shown now ("no strips yet"), and its strip as soon as the update brings it.

@@ -5,10 +5,12 @@
 #include "app/NoticePictures.h"
 #include "app/PrintDialogHooks.h"
 #include "app/QtMessageBoxes.h"
+#include "app/SingleInstance.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/UpdateEngine.h"
+#include "app/WindowRequests.h"
 #include "comics/TComicsList.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/MessageBoxService.h"
@@ -102,6 +104,11 @@ void TStartup::CreatePrintDialog()
 
 int RunPanelwick(int argc, char** argv, TStartupOptions options)
 {
+    // One window per user: a second start hands its request to the running window and
+    // ends, before it has connected to any display.
+    const SingleInstance::TClaim claim = SingleInstance::ClaimWindow(options);
+    if (claim.ExitCode)
+        return *claim.ExitCode;
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Panelwick"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.panelwick.Panelwick")); // menu entry and icon
@@ -111,6 +118,14 @@ int RunPanelwick(int argc, char** argv, TStartupOptions options)
     platform::Tunables::ReadEnvironment();
     options.DecidePaths(QApplication::applicationFilePath());
 
+    WindowRequests requests(claim.ListenFd, claim.SocketPath);
+    if (!options.OpenFeedFile.isEmpty()) {
+        QString error;
+        options.OpenAddress = WindowRequests::FeedFileAddress(options.OpenFeedFile, &error);
+        if (!error.isEmpty())
+            platform::MessageBoxService::Error(error);
+    }
+
     TStartup startup;
     bool started = false;
     // An error during start-up (a configuration file that cannot be written, say) ends
@@ -118,6 +133,14 @@ int RunPanelwick(int argc, char** argv, TStartupOptions options)
     platform::Guarded([&] { started = startup.Start(options); });
     if (!started)
         return 1;
+    // The address the program was started with, unless the first start's dialog took it.
+    if (const QString& address = startup.MainWindow().Options().OpenAddress; !address.isEmpty()) {
+        TInstanceRequest request;
+        request.Address = address;
+        requests.Post(request);
+    }
+    requests.Attach(startup.MainWindow());
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&requests] { requests.StopListening(); });
     // Logging out of a desktop ends its programs with SIGTERM.
     platform::TerminationSignal termination;
     termination.OnTerminate = [&startup] { startup.EndOnRequest(); };

@@ -25,6 +25,8 @@ public:
     // Counts one comic afresh; after its unread list may have changed.
     void Refresh(const QString& comicName);
     int Total() const { return total_; }
+    // The comic's count at the last counting; 0 for a comic not in the selector.
+    int Count(const QString& comicName) const { return counts_.value(comicName); }
 
     // After the total changed (also after Refill).
     std::function<void(int total)> OnTotalChanged;

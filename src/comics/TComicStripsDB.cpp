@@ -4,6 +4,7 @@
 #include "comics/TComicInfo.h"
 #include "comics/TextLines.h"
 #include "platform/Exception.h"
+#include "platform/FolderLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -175,6 +176,8 @@ void TComicStripsDB::MarkUnread(const TComicStrip& strip) const
 {
     RequireUsable(strip.ComicName);
     const QString path = MarkerPath(strip.ComicName);
+    // A batch run beside the window marks strips unread while the window marks them read.
+    const platform::FolderLock lock(path);
     bool missing = false;
     std::vector<QByteArray> lines = ReadMarkerForRewrite(path, &missing);
     lines.push_back(QFile::encodeName(strip.FileName));
@@ -185,6 +188,7 @@ void TComicStripsDB::MarkRead(const TComicStrip& strip) const
 {
     RequireUsable(strip.ComicName);
     const QString path = MarkerPath(strip.ComicName);
+    const platform::FolderLock lock(path);
     bool missing = false;
     std::vector<QByteArray> lines = ReadMarkerForRewrite(path, &missing);
     const QByteArray name = QFile::encodeName(strip.FileName);

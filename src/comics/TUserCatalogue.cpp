@@ -1,6 +1,7 @@
 #include "comics/TUserCatalogue.h"
 
 #include "comics/TextLines.h"
+#include "platform/FolderLock.h"
 #include "platform/SafeFile.h"
 
 #include <QDir>
@@ -48,6 +49,8 @@ bool TUserCatalogue::Append(const QString& path, const QString& name, const QStr
 bool TUserCatalogue::Append(const QString& path, const std::vector<std::pair<QString, QString>>& entries,
                             QString* error)
 {
+    // Another process (the window, "--add-comic") may change the file at the same moment.
+    const platform::FolderLock lock(path);
     QByteArray bytes;
     if (!ReadExisting(path, &bytes, error))
         return false;
@@ -60,6 +63,8 @@ bool TUserCatalogue::Append(const QString& path, const std::vector<std::pair<QSt
 
 bool TUserCatalogue::Remove(const QString& path, const QString& name, QString* error)
 {
+    // Another process (the window, "--add-comic") may change the file at the same moment.
+    const platform::FolderLock lock(path);
     QByteArray bytes;
     if (!ReadExisting(path, &bytes, error))
         return false;
@@ -78,6 +83,7 @@ bool TUserCatalogue::Replace(const QString& path, const QString& oldName, const 
                              const QString& address, bool* found, QString* error)
 {
     *found = false;
+    const platform::FolderLock lock(path);
     QByteArray bytes;
     if (!ReadExisting(path, &bytes, error))
         return false;

@@ -2,6 +2,7 @@
 
 #include "platform/Exception.h"
 #include "platform/FileStamp.h"
+#include "platform/FolderLock.h"
 #include "platform/SafeFile.h"
 
 #include <QFile>
@@ -512,6 +513,9 @@ void TIniFile::WriteBools(const QString& section, const QStringList& keys, bool 
 void TIniFile::Rewrite(const std::function<QByteArray(const QByteArray&)>& change)
 {
     const QString failure = QStringLiteral("Unable to write to %1").arg(path_);
+    // The window and a batch or add run beside it each change their own keys: the read
+    // and the rewrite go together, or one would undo the other's change.
+    const FolderLock lock(path_);
     QFile current(path_);
     QByteArray text;
     if (current.open(QIODevice::ReadOnly)) {

@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace pw::update {
@@ -42,14 +43,28 @@ QString SizeText(qint64 bytes)
 
 // A new file of our own: never through a link planted in the folder, never into a file
 // that someone else holds open. What stands there (a link, the leftover of a crash) is
-// removed, not followed.
-int OpenPartFile(const QString& path)
+// removed, not followed. Another Panelwick process getting the same strip at the same
+// time (a batch run beside the window) holds its part file locked: this download then
+// takes a part file of its own. *path becomes the file's name.
+int OpenPartFile(QString* path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = QFile::encodeName(*path);
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     int fd = ::open(name.constData(), flags, 0666);
-    if (fd < 0 && errno == EEXIST && ::unlink(name.constData()) == 0)
-        fd = ::open(name.constData(), flags, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        const int other = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const bool inUse = other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (other >= 0)
+            ::close(other);
+        if (inUse) {
+            *path += QLatin1Char('.') + QString::number(::getpid());
+            return OpenPartFile(path);
+        }
+        if (::unlink(name.constData()) == 0)
+            fd = ::open(name.constData(), flags, 0666);
+    }
+    if (fd >= 0)
+        ::flock(fd, LOCK_EX | LOCK_NB); // held until the file is closed
     return fd;
 }
 
@@ -448,7 +463,7 @@ bool TComicDownloadInfo::OpenStripFile(const QString& path)
     partPath_ = path;
     stripFile_ = std::make_unique<QFile>();
     // Unbuffered: the client hands over large pieces, and a failed write shows at once.
-    const int fd = OpenPartFile(partPath_);
+    const int fd = OpenPartFile(&partPath_);
     if (fd >= 0 && stripFile_->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle))
         return true;
     if (fd >= 0)

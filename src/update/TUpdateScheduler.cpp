@@ -218,9 +218,11 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
     if (stored) {
         RecordNewStrip(job);
     } else if (state != TComicDownloadInfo::kNoUpdate) {
-        // Nothing of a failed job stays behind; a missing file is no error.
+        // Nothing of a failed job stays behind: its part file went with it, and only an
+        // empty strip it stored is its own to delete (a missing file is no error). A strip
+        // of that name that another process stored meanwhile stays.
         const QString path = job.StripFilePath();
-        if (!path.isEmpty())
+        if (!path.isEmpty() && state == TComicDownloadInfo::kNewStrip)
             QFile::remove(path);
         timedOut = state == TComicDownloadInfo::kTimedOut;
     }

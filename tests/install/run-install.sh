@@ -31,6 +31,17 @@ for size in 32 64 128; do
     fail "the ${size} px icon has another size"
 done
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
+# A browser's "subscribe" and a file manager's "open with" reach the program: once the
+# menu's cache is brought up to date (as Debian's trigger does after installing), xdg-mime
+# names it for feeds where nothing else claims them.
+grep -qx 'Exec=panelwick %u' "$prefix/share/applications/$id.desktop" || fail "the menu entry passes no address"
+update-desktop-database "$prefix/share/applications" || fail "update-desktop-database"
+for type in x-scheme-handler/feed application/rss+xml application/atom+xml; do
+  handler=$(env -i PATH="$PATH" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
+    XDG_DATA_HOME="$work/home/.local/share" XDG_CONFIG_DIRS="$work/no-config" XDG_DATA_DIRS="$prefix/share" \
+    xdg-mime query default "$type")
+  [ "$handler" = "$id.desktop" ] || fail "xdg-mime names \"$handler\" for $type"
+done
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
   { cat "$work/appstream.log" >&2; fail "appstreamcli validate"; }
 groff -man -Tutf8 -ww -z "$prefix/share/man/man1/panelwick.1" 2>"$work/man.log" && [ ! -s "$work/man.log" ] ||

@@ -30,6 +30,16 @@ done
 apt-get install -s "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "apt-get cannot install it"; }
 
 dpkg-deb -x "$deb" "$work/root"
+# The package ships no maintainer script of its own: desktop-file-utils' trigger on
+# /usr/share/applications updates the menu's cache, after which the packaged entry is the
+# feed handler where nothing else claims feeds.
+dpkg-deb -e "$deb" "$work/control"
+[ ! -e "$work/control/postinst" ] || fail "the package has a postinst"
+update-desktop-database "$work/root/usr/share/applications" || fail "update-desktop-database"
+handler=$(env -i PATH="$PATH" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
+  XDG_DATA_HOME="$work/home/.local/share" XDG_CONFIG_DIRS="$work/no-config" XDG_DATA_DIRS="$work/root/usr/share" \
+  xdg-mime query default x-scheme-handler/feed)
+[ "$handler" = org.panelwick.Panelwick.desktop ] || fail "xdg-mime names \"$handler\" for feeds"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 "$work/root/usr/bin/panelwick" --version | grep -q '^Panelwick 1\.1 ' || fail "--version"
