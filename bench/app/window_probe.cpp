@@ -7,7 +7,8 @@
 //
 // Prints "map_ms=... paint_ms=... main_cpu_ms=... main_cpu_wait_ms=... rss_at_paint_kb=...
 // rss_idle_kb=... hwm_kb=...": times from the fork, the main thread's CPU time and
-// run-queue wait up to the first paint, resident memory in kB.
+// run-queue wait up to the first paint, resident memory in kB. PW_PROBE_SMAPS_AT_PAINT and
+// PW_PROBE_SMAPS_IDLE name files to copy the program's /proc/PID/smaps to at those moments.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -89,6 +91,18 @@ bool TitleIs(Display* dpy, Window w, const std::string& title)
     const bool same = title == name;
     XFree(name);
     return same;
+}
+
+// With the environment variable NAME set to a file name, /proc/PID/smaps is copied there:
+// where the resident memory lies, mapping by mapping.
+void CopySmaps(pid_t pid, const char* name)
+{
+    const char* to = std::getenv(name);
+    if (!to || !*to)
+        return;
+    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
+    std::ofstream out(to);
+    out << in.rdbuf();
 }
 
 double Ms(Clock::time_point from, Clock::time_point to)
@@ -173,6 +187,7 @@ int main(int argc, char** argv)
                 painted = Clock::now();
                 rssAtPaint = StatusKb(pid, "VmRSS");
                 schedAtPaint = SchedMs(pid);
+                CopySmaps(pid, "PW_PROBE_SMAPS_AT_PAINT");
             }
         }
     }
@@ -187,6 +202,7 @@ int main(int argc, char** argv)
         last = now;
     }
     const long rssIdle = StatusKb(pid, "VmRSS");
+    CopySmaps(pid, "PW_PROBE_SMAPS_IDLE");
     const long hwm = StatusKb(pid, "VmHWM");
     std::printf("map_ms=%.1f paint_ms=%.1f main_cpu_ms=%.1f main_cpu_wait_ms=%.1f rss_at_paint_kb=%ld "
                 "rss_idle_kb=%ld hwm_kb=%ld\n",

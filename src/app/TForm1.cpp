@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QShowEvent>
 #include <QTimer>
+#include <malloc.h>
 #include <memory>
 #include <utility>
 
@@ -268,7 +269,14 @@ bool TForm1::event(QEvent* event)
         // After the whole first frame, which this paint begins.
         iconsPending_ = false;
         MinimiseAtStartWhenPlaced();
-        QTimer::singleShot(0, this, [this] { platform::Guarded([this] { SetButtonIcons(); }); });
+        QTimer::singleShot(0, this, [this] {
+            platform::Guarded([this] {
+                SetButtonIcons();
+                // The icon theme's index is read into a few hundred kB of strings that are
+                // freed again; give those pages back rather than keep them for the session.
+                ::malloc_trim(0);
+            });
+        });
     }
     return QMainWindow::event(event);
 }

@@ -89,13 +89,11 @@ protected:
     }
 };
 
-QLabel* BoldLabel(const QString& text, QWidget* parent)
+void MakeBold(QLabel* label)
 {
-    auto* label = new QLabel(text, parent);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
-    return label;
 }
 
 } // namespace
@@ -116,7 +114,8 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
     auto* upper = new QWidget(Splitter);
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(15, 15, 15, 15);
-    upperLayout->addWidget(BoldLabel(QStringLiteral("Result Messages:"), upper));
+    resultsCaption_ = new QLabel(QStringLiteral("Result Messages:"), upper);
+    upperLayout->addWidget(resultsCaption_);
     ListBox1 = new ResultList(upper);
     ListBox1->setItemDelegate(new ResultDelegate(ListBox1));
     ListBox1->setUniformItemSizes(true);
@@ -134,7 +133,8 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
     auto* lower = new QWidget(Splitter);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(10, 10, 10, 10);
-    lowerLayout->addWidget(BoldLabel(QStringLiteral("Updates:"), lower));
+    updatesCaption_ = new QLabel(QStringLiteral("Updates:"), lower);
+    lowerLayout->addWidget(updatesCaption_);
     StringGrid1 = new QTableWidget(lower);
     StringGrid1->setColumnCount(3);
     StringGrid1->verticalHeader()->hide();
@@ -148,9 +148,6 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
     QPalette gridPalette = StringGrid1->palette();
     gridPalette.setColor(QPalette::Base, gridPalette.color(QPalette::Button));
     StringGrid1->setPalette(gridPalette);
-    StringGrid1->horizontalHeader()->setStyleSheet(
-        QStringLiteral("QHeaderView::section { background-color: %1; }")
-            .arg(gridPalette.color(QPalette::Dark).name()));
     lowerLayout->addWidget(StringGrid1);
 
     Splitter->addWidget(upper);
@@ -244,8 +241,21 @@ void TInfoForm::Toggle()
         show();
 }
 
+void TInfoForm::Dress()
+{
+    if (dressed_)
+        return;
+    dressed_ = true;
+    MakeBold(resultsCaption_);
+    MakeBold(updatesCaption_);
+    StringGrid1->horizontalHeader()->setStyleSheet(
+        QStringLiteral("QHeaderView::section { background-color: %1; }")
+            .arg(StringGrid1->palette().color(QPalette::Dark).name()));
+}
+
 void TInfoForm::showEvent(QShowEvent* event)
 {
+    platform::Guarded([this] { Dress(); });
     QWidget::showEvent(event);
     if (isShowing_)
         return;

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 class QSplitter;
@@ -50,11 +51,17 @@ private:
     void ScrollToLastResult();
     void FitColumns();
     void SaveGeometry();
+    void Dress();
 
     platform::TIniFile& ini_;
     TAdvancedInfoSystem& system_;
     bool isShowing_ = false;
     bool scrollPending_ = false;
+    // The bold captions and the header's colour are put on when the window is first shown:
+    // a bold font and a style sheet cost memory a window that stays hidden never needs.
+    QLabel* resultsCaption_ = nullptr;
+    QLabel* updatesCaption_ = nullptr;
+    bool dressed_ = false;
 };
 
 } // namespace pw::update

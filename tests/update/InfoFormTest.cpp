@@ -1,7 +1,9 @@
+#include "TestPaths.h"
 #include "platform/IniFile.h"
 #include "update/TInfoForm.h"
-#include "TestPaths.h"
 
+#include <QHeaderView>
+#include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSplitter>
@@ -158,5 +160,31 @@ TEST_F(FormFixture, NewestResultStandsOnTheTopLineOnceTheListIsFull)
     for (int i = fit; i < fit + 4; ++i)
         EXPECT_EQ(topLine(), add(i)) << i;
     EXPECT_EQ(form.ListBox1->item(0)->text(), first);
+    form.Toggle();
+}
+
+TEST_F(FormFixture, ShownWindowHasBoldCaptionsAndTheDarkHeader)
+{
+    update::TInfoForm form(ini, system);
+    form.Toggle();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    int bold = 0;
+    for (const auto* label : form.findChildren<QLabel*>()) {
+        if (label->text() == "Result Messages:" || label->text() == "Updates:") {
+            EXPECT_TRUE(label->font().bold()) << label->text().toStdString();
+            ++bold;
+        }
+    }
+    EXPECT_EQ(bold, 2);
+    // The header sections are shaded from the grid's dark colour, not from the button colour.
+    auto* header = form.StringGrid1->horizontalHeader();
+    const QImage shot = header->grab().toImage();
+    const QColor dark = form.StringGrid1->palette().color(QPalette::Dark);
+    ASSERT_FALSE(shot.isNull());
+    double total = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            total += qGray(shot.pixel(x, y));
+    EXPECT_NEAR(total / (shot.width() * shot.height()), qGray(dark.rgb()), 16);
     form.Toggle();
 }
