@@ -16,13 +16,14 @@ stage() { # closes the previous stage with its time and opens the next
   echo "== $* =="
 }
 
-# lld links the many test executables several times faster than ld.bfd.
-linker=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld)
+# lld links the many test executables several times faster than ld.bfd; precompiled Qt and
+# GoogleTest headers save about a third of the compile.
+speed=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld -DPANELWICK_PCH=ON)
 
 echo "== build (tests) =="
 # Line tables are enough for a test build's backtraces and halve what is compiled and linked.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
-  "${linker[@]}" -DPANELWICK_TESTS=ON >/dev/null
+  "${speed[@]}" -DPANELWICK_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
 counts=$(mktemp)
 trap 'rm -f "$counts"' EXIT
@@ -48,7 +49,7 @@ stage "build (clang, AddressSanitizer + UndefinedBehaviorSanitizer, fuzz targets
 fuzz=OFF
 [ -f fuzz/CMakeLists.txt ] && fuzz=ON
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" \
-  "${linker[@]}" -DPANELWICK_TESTS=ON -DPANELWICK_SANITIZE=ON -DPANELWICK_FUZZ=$fuzz >/dev/null
+  "${speed[@]}" -DPANELWICK_TESTS=ON -DPANELWICK_SANITIZE=ON -DPANELWICK_FUZZ=$fuzz >/dev/null
 cmake --build build-asan -j "$jobs"
 stage "tests (sanitizer build)"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan 600
