@@ -12,6 +12,11 @@ set(PW_PCH_WIDGETS <QAction> <QApplication> <QComboBox> <QDialog> <QLabel> <QLin
   <QMenu> <QPushButton> <QWidget>)
 set(PW_PCH_TEST <QTest>)
 set(PW_PCH_GTEST <gtest/gtest.h>)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  set(PW_PCH_MIN_FILES 6)
+else()
+  set(PW_PCH_MIN_FILES 2)
+endif()
 
 # Every target a target links, directly or through others (generator expressions skipped).
 function(pw_linked_closure target out)
@@ -65,13 +70,13 @@ function(pw_precompile_headers)
     if(NOT type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|EXECUTABLE)$")
       continue()
     endif()
-    # Making the header costs about what one file saves: a target of one source (a fuzz
-    # target, a small test) compiles faster without. A target of generated sources only
-    # (resources) would get no rule to build it at all.
+    # Each file saves about 1.6 s of CPU; making the header costs 3.5 s with clang and 7.5 s
+    # with GCC (whose header is 170 MB): a target of fewer files compiles faster without.
+    # A target of generated sources only (resources) would get no rule to build it at all.
     get_target_property(sources ${t} SOURCES)
     list(FILTER sources INCLUDE REGEX "\\.cpp$")
     list(LENGTH sources count)
-    if(count LESS 2)
+    if(count LESS PW_PCH_MIN_FILES)
       continue()
     endif()
     pw_linked_closure(${t} linked)
