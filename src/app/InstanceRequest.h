@@ -13,7 +13,7 @@ struct TInstanceRequest {
     enum class TKind {
         Show,      // a second start: come forward (and add the comic at Address or FeedFile)
         Strips,    // --batch-update stored new strips of the comic ComicName
-        Catalogue, // --add-comic changed the user's catalogue and choice
+        Catalogue, // --add-comic or --import-opml changed the user's catalogue and choice
     };
 
     TKind Kind = TKind::Show;

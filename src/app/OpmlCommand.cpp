@@ -3,6 +3,7 @@
 #include "app/ComicsOpml.h"
 #include "app/ConsoleRun.h"
 #include "app/RenameRepair.h"
+#include "app/SingleInstance.h"
 #include "comics/TComicsList.h"
 #include "platform/Exception.h"
 #include "platform/GuardedCoreApplication.h"
@@ -51,6 +52,12 @@ int OpmlCommand::Run(const TStartupOptions& options, QTextStream& out)
             ComicsOpml::Import(options.OpmlFile, all, options.Paths.UserCataloguePath, ini);
         if (!result.FileError.isEmpty())
             return Refuse(result.FileError);
+        if (!result.Imported.isEmpty()) {
+            // A window running beside takes the new comics in.
+            TInstanceRequest changed;
+            changed.Kind = TInstanceRequest::TKind::Catalogue;
+            SingleInstance::Tell(options.Paths, changed);
+        }
         // Titles come from the file: nothing raw reaches the terminal.
         out << platform::ShowableText(result.Text()) << Qt::endl;
         return 0;

@@ -18,7 +18,6 @@ namespace {
 constexpr qsizetype kMaxFieldChars = 1024 * 1024;
 constexpr int kMaxDepth = 256;
 constexpr std::size_t kMaxPictures = 200; // candidates per item
-constexpr qsizetype kMaxWordsChars = 4000;
 constexpr qsizetype kMaxNoteChars = 500;
 
 enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Enc, History, Xml, Other };
