@@ -12,8 +12,8 @@
 #include "sources/ItemChoice.h"
 #include "sources/PictureFormat.h"
 #include "sources/TextCharset.h"
-#include "update/ArchiveStore.h"
 #include "update/StripDay.h"
+#include "update/StripStoring.h"
 
 #include <QFile>
 #include <algorithm>
@@ -24,9 +24,6 @@
 namespace pw::update {
 
 namespace {
-
-// Enough of a picture's start to find its format and size.
-constexpr qint64 kHeadBytes = 256 * 1024;
 
 // A new file of our own, never through a link planted in the folder.
 int OpenPartFile(const QString& path)
@@ -46,7 +43,7 @@ bool TArchiveWalk::WantedDay(const QDate& day) const
     // A day stored without its items' identities (one a day, or by an older Panelwick)
     // counts as done, as it does for an update.
     return day.isValid() && (!newestDay_.isValid() || day < newestDay_) &&
-           (ArchiveStore::StripsOn(db_, comicName_, day) == 0 || memory_.KnowsStoredOn(day));
+           (StripStoring::StripsOn(db_, comicName_, day) == 0 || memory_.KnowsStoredOn(day));
 }
 
 bool TArchiveWalk::Wanted(const Pending& strip) const
@@ -128,7 +125,7 @@ void TArchiveWalk::FeedDocument(const sources::Feed& feed, bool first)
         // A day holding as many strips as the document has items for it is done, whatever
         // the memory still knows of them (it keeps the newest days' items only).
         if (!WantedDay(day->first) ||
-            ArchiveStore::StripsOn(db_, comicName_, day->first) >= static_cast<int>(day->second.size()))
+            StripStoring::StripsOn(db_, comicName_, day->first) >= static_cast<int>(day->second.size()))
             continue;
         for (const sources::ChosenItem* c : day->second) {
             if (memory_.HasStored(sources::ItemIdentity(c->Item)))
@@ -236,7 +233,7 @@ void TArchiveWalk::NextPending()
         if (!p.Pictures.isEmpty()) {
             // A leading dot keeps a half-done download out of the store's listings.
             partPath_ = db_.ComicFolder(comicName_) + QStringLiteral("/.") +
-                        ArchiveStore::NameFor(comicName_, p.Day, QStringLiteral(".part"));
+                        StripStoring::NameFor(comicName_, p.Day, QStringLiteral(".part"));
             const int fd = OpenPartFile(partPath_);
             part_ = std::make_unique<QFile>();
             if (fd < 0 ||
@@ -281,25 +278,17 @@ void TArchiveWalk::StorePicture()
     const qint64 size = part_->size();
     part_->close();
     part_.reset();
-    QByteArray head;
-    QFile read(partPath_);
-    if (read.open(QIODevice::ReadOnly))
-        head = read.read(kHeadBytes);
-    read.close();
-    const QString extension = sources::PictureExtension(head);
-    const QSize dimensions = sources::PictureSize(head);
-    if (extension.isEmpty() || size <= 0 ||
-        (dimensions.isValid() && (dimensions.width() <= 2 || dimensions.height() <= 2))) {
+    const StripStoring::Picture judged = StripStoring::Judge(partPath_, size);
+    if (!judged.IsStrip()) {
         QFile::remove(partPath_);
-        const QString format = sources::UnshowableFormatName(head);
-        p.Refusal =
-            format.isEmpty()
-                ? QStringLiteral("%1 is no GIF, JPEG or PNG picture").arg(address_)
-                : QStringLiteral("the strip is a %1 picture, which Panelwick cannot show").arg(format);
+        p.Refusal = judged.UnshowableFormat.isEmpty()
+                        ? QStringLiteral("%1 is no GIF, JPEG or PNG picture").arg(address_)
+                        : QStringLiteral("the strip is a %1 picture, which Panelwick cannot show")
+                              .arg(judged.UnshowableFormat);
         NextPending();
         return;
     }
-    const QString name = ArchiveStore::Store(db_, comicName_, p.Day, extension, partPath_);
+    const QString name = StripStoring::Store(db_, comicName_, p.Day, judged.Extension, partPath_);
     if (name.isEmpty()) {
         Finish(Stop::Failure, QStringLiteral("cannot write the strip of %1 into %2")
                                   .arg(p.Day.toString(Qt::ISODate), db_.ComicFolder(comicName_)));

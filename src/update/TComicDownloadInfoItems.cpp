@@ -8,26 +8,11 @@
 #include "net/THttpCli.h"
 #include "sources/PictureFormat.h"
 #include "update/StripNaming.h"
+#include "update/StripStoring.h"
 
 #include <QFile>
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 
 namespace pw::update {
-
-namespace {
-
-// Enough of a picture's start to find its size (a JPEG's frame header follows its
-// metadata) and its format.
-constexpr qint64 kHeadBytes = 256 * 1024;
-
-QString DatePartOf(const QDate& day)
-{
-    return StripFileNameFor(QString(), day.year(), day.month(), day.day(), QString());
-}
-
-} // namespace
 
 void TComicDownloadInfo::StartNextPending()
 {
@@ -121,51 +106,24 @@ void TComicDownloadInfo::StorePicture()
     stripFile_->close();
     const QString part = partPath_;
     stripFile_.reset();
-    QByteArray head;
-    QFile read(part);
-    if (read.open(QIODevice::ReadOnly))
-        head = read.read(kHeadBytes);
-    read.close();
-    const QString extension = sources::PictureExtension(head);
-    const QSize dimensions = sources::PictureSize(head);
-    if (extension.isEmpty() || size <= 0 ||
-        (dimensions.isValid() && (dimensions.width() <= 2 || dimensions.height() <= 2))) {
+    const StripStoring::Picture judged = StripStoring::Judge(part, size);
+    if (!judged.IsStrip()) {
         QFile::remove(part);
         // A tracking pixel is no strip, and no fault of the item either. A format the
         // program cannot show will not change by asking again; an error page may.
-        const QString format = sources::UnshowableFormatName(head);
-        if (extension.isEmpty() && !format.isEmpty()) {
-            strip.Refusal =
-                QStringLiteral("the strip is a %1 picture, which Panelwick cannot show").arg(format);
+        if (judged.Extension.isEmpty() && !judged.UnshowableFormat.isEmpty()) {
+            strip.Refusal = QStringLiteral("the strip is a %1 picture, which Panelwick cannot show")
+                                .arg(judged.UnshowableFormat);
             strip.Unshowable = true;
-        } else if (extension.isEmpty() && strip.Refusal.isEmpty()) {
+        } else if (judged.Extension.isEmpty() && strip.Refusal.isEmpty()) {
             strip.Refusal = QStringLiteral("the picture %1 is neither GIF, JPEG nor PNG").arg(picture);
         }
         StartNextPending();
         return;
     }
-    // The day's next free place: the first strip of a day keeps the plain name, later ones
-    // follow it in the order they were stored. An entry that appears meanwhile is never
-    // replaced; the strip takes the place after it.
-    const QString datePart = DatePartOf(strip.Day);
-    int ordinal = db_.LastOrdinalOn(comicName_, datePart) + 1;
-    errno = EEXIST; // a day without a free place fails as one whose places were all taken
-    QString name, target;
-    int renamed = -1;
-    for (int attempt = 0; attempt < 100 && ordinal <= comics::StripNameTail::kMaxOrdinal;
-         ++attempt, ++ordinal) {
-        name = StripFileNameFor(comicName_, strip.Day.year(), strip.Day.month(), strip.Day.day(), extension,
-                                ordinal);
-        target = db_.ComicFolder(comicName_) + QLatin1Char('/') + name;
-        renamed = ::renameat2(AT_FDCWD, QFile::encodeName(part).constData(), AT_FDCWD,
-                              QFile::encodeName(target).constData(), RENAME_NOREPLACE);
-        if (renamed == 0 || errno != EEXIST)
-            break;
-    }
-    if (renamed != 0 && (errno == EINVAL || errno == ENOSYS)) // a file system without it
-        renamed = std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData());
-    if (renamed != 0) {
-        QFile::remove(part);
+    QString target;
+    const QString name = StripStoring::Store(db_, comicName_, strip.Day, judged.Extension, part, &target);
+    if (name.isEmpty()) {
         FinishSources(QStringLiteral("cannot write %1").arg(target));
         return;
     }
