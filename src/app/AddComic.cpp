@@ -20,16 +20,6 @@
 
 namespace pw::app {
 
-namespace {
-
-int Refuse(const QString& text)
-{
-    platform::MessageBoxService::Error(text);
-    return 1;
-}
-
-} // namespace
-
 int AddComic::Main(int argc, char** argv, TStartupOptions options)
 {
     platform::GuardedCoreApplication app(argc, argv);
@@ -44,12 +34,14 @@ int AddComic::Run(const TStartupOptions& options, QTextStream& out)
     // A bare domain is tried as https, then as http.
     const QStringList candidates = sources::ComicAddressCandidates(typed);
     if (typed.isEmpty() || !sources::IsComicAddress(candidates.first()))
-        return Refuse(QStringLiteral("%1 is no http:// or https:// address (without blanks or control "
-                                     "characters).")
-                          .arg(typed));
+        return RefuseConsoleRun(
+            QStringLiteral("%1 is no http:// or https:// address (without blanks or control "
+                           "characters).")
+                .arg(typed));
     QString why;
     if (!options.AddName.isNull() && !comics::IsAcceptableComicName(options.AddName, &why))
-        return Refuse(QStringLiteral("The name \"%1\" cannot be used: %2.").arg(options.AddName, why));
+        return RefuseConsoleRun(
+            QStringLiteral("The name \"%1\" cannot be used: %2.").arg(options.AddName, why));
 
     options.Paths.MakeFolders();
     comics::TComicsList all;
@@ -61,17 +53,17 @@ int AddComic::Run(const TStartupOptions& options, QTextStream& out)
         all.LoadCatalogue(options.Paths.CataloguePath);
         all.LoadUserCatalogue(options.Paths.UserCataloguePath);
     } catch (const platform::Exception& e) {
-        return Refuse(QStringLiteral("Couldn't read the comic catalogue (%1).").arg(e.Message()));
+        return RefuseConsoleRun(QStringLiteral("Couldn't read the comic catalogue (%1).").arg(e.Message()));
     }
     // A name the catalogue already has, in any letter case (the configuration file's keys
     // ignore it), is refused before the site is asked; so is an address followed already.
     if (!options.AddName.isNull()) {
         if (const comics::TComicInfo* holder = all.FindByNameIgnoringCase(options.AddName))
-            return Refuse(comics::NameInUseText(holder->Name, options.AddName));
+            return RefuseConsoleRun(comics::NameInUseText(holder->Name, options.AddName));
     }
     for (const QString& candidate : candidates)
         if (const comics::TComicInfo* followed = all.FindByAddress(candidate))
-            return Refuse(QStringLiteral("Already followed as %1").arg(followed->Name));
+            return RefuseConsoleRun(QStringLiteral("Already followed as %1").arg(followed->Name));
 
     platform::TIniFile ini(options.Paths.IniPath);
     std::unique_ptr<update::TSourceProbe> probe;
@@ -88,25 +80,26 @@ int AddComic::Run(const TStartupOptions& options, QTextStream& out)
         }
     }
     if (!probe->Found())
-        return Refuse(probe->Error());
+        return RefuseConsoleRun(probe->Error());
 
     const update::TSourceFound& found = probe->Result();
     if (!probe->LinkedFeed().isEmpty())
         if (const comics::TComicInfo* followed = all.FindByAddress(probe->LinkedFeed()))
-            return Refuse(QStringLiteral("Already followed as %1").arg(followed->Name));
+            return RefuseConsoleRun(QStringLiteral("Already followed as %1").arg(followed->Name));
     QString name = options.AddName;
     if (name.isNull()) {
         const QString proposed = comics::ComicNameFromTitle(found.Title);
         if (proposed.isEmpty())
-            return Refuse(QStringLiteral("The %1 at %2 gives no title that can name the comic; give a name "
-                                         "with --name.")
-                              .arg(found.Kind, address));
+            return RefuseConsoleRun(
+                QStringLiteral("The %1 at %2 gives no title that can name the comic; give a name "
+                               "with --name.")
+                    .arg(found.Kind, address));
         // Another comic's name, in any letter case, would share its settings.
         name = comics::FreeComicName(
             proposed, [&all](const QString& n) { return all.FindByNameIgnoringCase(n) != nullptr; });
     }
     if (!comics::TUserCatalogue::Append(options.Paths.UserCataloguePath, name, found.Address, &why))
-        return Refuse(QStringLiteral("Couldn't add %1 to the catalogue: %2.").arg(name, why));
+        return RefuseConsoleRun(QStringLiteral("Couldn't add %1 to the catalogue: %2.").arg(name, why));
     ini.WriteBool(QStringLiteral("Comics"), name, true);
     // A window running beside takes the comic in.
     TInstanceRequest changed;

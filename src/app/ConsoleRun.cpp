@@ -18,4 +18,10 @@ void PrepareConsoleRun(TStartupOptions& options)
     options.DecidePaths(QCoreApplication::applicationFilePath());
 }
 
+int RefuseConsoleRun(const QString& text)
+{
+    platform::MessageBoxService::Error(text);
+    return 1;
+}
+
 } // namespace pw::app

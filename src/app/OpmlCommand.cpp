@@ -13,16 +13,6 @@
 
 namespace pw::app {
 
-namespace {
-
-int Refuse(const QString& text)
-{
-    platform::MessageBoxService::Error(text);
-    return 1;
-}
-
-} // namespace
-
 int OpmlCommand::Main(int argc, char** argv, TStartupOptions options)
 {
     platform::GuardedCoreApplication app(argc, argv);
@@ -31,7 +21,7 @@ int OpmlCommand::Main(int argc, char** argv, TStartupOptions options)
     try {
         return Run(options, out);
     } catch (const platform::Exception& e) { // a configuration file that cannot be written
-        return Refuse(e.Message());
+        return RefuseConsoleRun(e.Message());
     }
 }
 
@@ -45,13 +35,13 @@ int OpmlCommand::Run(const TStartupOptions& options, QTextStream& out)
         all.LoadCatalogue(options.Paths.CataloguePath);
         all.LoadUserCatalogue(options.Paths.UserCataloguePath);
     } catch (const platform::Exception& e) {
-        return Refuse(QStringLiteral("Couldn't read the comic catalogue (%1).").arg(e.Message()));
+        return RefuseConsoleRun(QStringLiteral("Couldn't read the comic catalogue (%1).").arg(e.Message()));
     }
     if (options.Mode == TStartupOptions::TMode::ImportOpml) {
         const TOpmlImport result =
             ComicsOpml::Import(options.OpmlFile, all, options.Paths.UserCataloguePath, ini);
         if (!result.FileError.isEmpty())
-            return Refuse(result.FileError);
+            return RefuseConsoleRun(result.FileError);
         if (!result.Imported.isEmpty()) {
             // A window running beside takes the new comics in.
             TInstanceRequest changed;
@@ -67,7 +57,7 @@ int OpmlCommand::Run(const TStartupOptions& options, QTextStream& out)
     all.SplitChosen(ini, chosen, notChosen);
     QString error;
     if (!ComicsOpml::Export(options.OpmlFile, chosen, options.Paths.ComicsDir(ini), &error))
-        return Refuse(error);
+        return RefuseConsoleRun(error);
     out << QStringLiteral("Exported %1 to %2")
                .arg(chosen.Count() == 1 ? QStringLiteral("1 comic")
                                         : QStringLiteral("%1 comics").arg(chosen.Count()),
