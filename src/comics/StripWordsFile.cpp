@@ -60,7 +60,8 @@ bool StripWordsFile::StoreAll(const QString& comicFolder, const StripWordsList& 
     const QString path = PathIn(comicFolder);
     StripWordsList list = Read(path);
     bool changed = false;
-    for (const auto& [fileName, words] : entries) {
+    for (const auto& [name, words] : entries) {
+        const QString& fileName = name; // a lambda cannot capture a structured binding in C++20
         changed |= std::erase_if(list, [&](const auto& e) { return e.first == fileName; }) > 0;
         const StripWords cleaned = words.Cleaned();
         if (!cleaned.IsEmpty()) {
