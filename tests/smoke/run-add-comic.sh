@@ -32,19 +32,21 @@ add=$(wait_window '^Add comic$')
 [ -n "$add" ] || fail "the first start opened no Add comic dialog"
 [ -z "$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null)" ] || fail "the settings dialog opened first"
 # Typed into the focused address field as a user does, without http://; Enter looks.
-xdotool windowactivate --sync "$add" 2>/dev/null || true
+wait_focus "$add" || fail "the Add comic dialog never got the focus"
 xdotool type --delay 20 "${base#http://}/feedfrogs/rss.xml"
 xdotool key Return
 # The newest strip shows as a preview in the comic's colour once the feed was read.
 found=0
-for _ in $(seq 300); do
-  import -window "$add" "$work/add.png" 2>/dev/null &&
-    convert "$work/add.png" -format %c histogram:info: | grep -qi 'D0F0E8' && { found=1; break; }
+end=$((SECONDS + 120))
+while [ $SECONDS -lt $end ]; do
+  has_colour "$add" D0F0E8 && { found=1; break; }
   sleep 0.1
 done
-[ "$found" = 1 ] || fail "the Add comic dialog showed no preview of the feed's newest strip"
+[ "$found" = 1 ] || fail "the Add comic dialog showed no preview of the feed's newest strip ($(cat "$work/panelwick.log"))"
+wait_focus "$add" || true
 press "$add" Return # after a successful look, Enter adds
-for _ in $(seq 100); do gone "$add" && break; sleep 0.1; done
+end=$((SECONDS + 60))
+while [ $SECONDS -lt $end ]; do gone "$add" && break; sleep 0.1; done
 gone "$add" || fail "Enter did not add the comic and close the Add comic dialog"
 
 grep -q "^Feed Frogs	$base/feedfrogs/rss.xml" "$prog/MyComics.urls" ||
@@ -52,7 +54,8 @@ grep -q "^Feed Frogs	$base/feedfrogs/rss.xml" "$prog/MyComics.urls" ||
 [ -s "$prog/Comics.urls" ] && fail "the shipped catalogue was written"
 wid=$(wait_window '^Panelwick$')
 [ -n "$wid" ] || fail "no Panelwick window after adding the comic"
-for _ in $(seq 300); do [ "$(strips_stored "$prog" "Feed Frogs")" -eq 1 ] && break; sleep 0.1; done
+end=$((SECONDS + 120))
+while [ $SECONDS -lt $end ]; do [ "$(strips_stored "$prog" "Feed Frogs")" -eq 1 ] && break; sleep 0.1; done
 [ "$(strips_stored "$prog" "Feed Frogs")" -eq 1 ] || fail "the update at start stored no strip of the added comic"
 wmctrl -i -c "$wid"
 wait_gone "$app" 30 || fail "panelwick did not end"

@@ -31,12 +31,6 @@ printf '[Comics]\r\nPixel Cats=1\r\nCurrentComic=Pixel Cats\r\n[Updates]\r\nUpda
 # WINDOW COLOUR: whether the window shows pixels of that colour. The histogram is read
 # whole before it is searched: "grep -q" would end the pipe early, which pipefail counts
 # as a failure.
-has_colour() {
-  local histogram
-  histogram=$(timeout 10 import -window "$1" png:- 2>/dev/null | convert png:- -format %c histogram:info: 2>/dev/null) || return 1
-  grep -qi "$2" <<<"$histogram"
-}
-
 # Started with an address and no window running: the window starts and opens Add comic
 # with it (the page's picture shows in Moon Diary's colour); Escape leaves it.
 "$bin" --program-folder "$prog" "$base/moondiary/index.html" >"$work/panelwick.log" 2>&1 &
@@ -64,7 +58,6 @@ done
 [ ! -e "$prog/MyComics.urls" ] || fail "a comic was added without the user's word"
 
 windows() { xdotool search --onlyvisible --name '^Panelwick$' 2>/dev/null | wc -l; }
-active() { xdotool getactivewindow 2>/dev/null || true; }
 pixels_of() { # COLOUR: how many pixels of the window have it
   timeout 10 import -window "$wid" "$work/shot.png" 2>/dev/null || { echo 0; return; }
   convert "$work/shot.png" -format %c histogram:info: | awk -v c="$1" 'toupper($0) ~ c {n += $1} END {print n + 0}'

@@ -68,14 +68,36 @@ private_home() {
   chmod 700 "$HOME" # the runtime folder must be private
 }
 
-wait_window() { # NAME-PATTERN: the first visible window of that name, waited for a while
-  local w=""
-  for _ in $(seq 100); do
+wait_window() { # NAME-PATTERN: the first visible window of that name, waited for up to a minute
+  local w="" end=$((SECONDS + 60))
+  while [ $SECONDS -lt $end ]; do
     w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
     [ -n "$w" ] && break
     sleep 0.1
   done
   echo "$w"
+}
+
+# WINDOW COLOUR: the window shows that colour somewhere. The histogram is read whole first:
+# grep -q ending the pipe early would fail the pipe under pipefail.
+has_colour() {
+  local histogram
+  histogram=$(timeout 10 import -window "$1" png:- 2>/dev/null | convert png:- -format %c histogram:info: 2>/dev/null) || return 1
+  grep -qi "$2" <<<"$histogram"
+}
+
+active() { xdotool getactivewindow 2>/dev/null || true; }
+
+# WINDOW: waits up to a minute until the window has the focus (keys sent while the focus
+# moves are lost).
+wait_focus() {
+  local end=$((SECONDS + 60))
+  while [ $SECONDS -lt $end ]; do
+    xdotool windowactivate --sync "$1" 2>/dev/null || true
+    [ "$(active)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 cpu_ticks() { # PID: user + system time used so far, in clock ticks
