@@ -32,7 +32,7 @@ QString TitleText(QStringView raw)
 
 QString Attribute(const QXmlStreamAttributes& attributes, QLatin1StringView name, bool* present = nullptr)
 {
-    // The specification spells xmlUrl so; older exporters wrote xmlurl or XMLURL.
+    // OPML 2.0 spells it xmlUrl; older exporters wrote xmlurl or XMLURL.
     for (const QXmlStreamAttribute& a : attributes) {
         if (a.qualifiedName().compare(name, Qt::CaseInsensitive) == 0) {
             if (present)
