@@ -8,7 +8,6 @@
 #include "comics/TComicsList.h"
 #include "comics/TUserCatalogue.h"
 #include "platform/Exception.h"
-#include "platform/GuardedCoreApplication.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "sources/AddressJoin.h"
@@ -22,10 +21,7 @@ namespace pw::app {
 
 int AddComic::Main(int argc, char** argv, TStartupOptions options)
 {
-    platform::GuardedCoreApplication app(argc, argv);
-    PrepareConsoleRun(options);
-    QTextStream out(stdout);
-    return Run(options, out);
+    return RunConsoleCommand(argc, argv, std::move(options), &AddComic::Run);
 }
 
 int AddComic::Run(const TStartupOptions& options, QTextStream& out)

@@ -1,10 +1,13 @@
 #include "app/ConsoleRun.h"
 
 #include "app/StartupOptions.h"
+#include "platform/Exception.h"
+#include "platform/GuardedCoreApplication.h"
 #include "platform/MessageBoxService.h"
 #include "platform/Tunables.h"
 
 #include <QCoreApplication>
+#include <QTextStream>
 #include <memory>
 
 namespace pw::app {
@@ -16,6 +19,19 @@ void PrepareConsoleRun(TStartupOptions& options)
     platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
     platform::Tunables::ReadEnvironment();
     options.DecidePaths(QCoreApplication::applicationFilePath());
+}
+
+int RunConsoleCommand(int argc, char** argv, TStartupOptions options,
+                      const std::function<int(const TStartupOptions&, QTextStream&)>& run)
+{
+    platform::GuardedCoreApplication app(argc, argv);
+    PrepareConsoleRun(options);
+    QTextStream out(stdout);
+    try {
+        return run(options, out);
+    } catch (const platform::Exception& e) { // e.g. a configuration file that cannot be written
+        return RefuseConsoleRun(e.Message());
+    }
 }
 
 int RefuseConsoleRun(const QString& text)

@@ -5,7 +5,6 @@
 #include "comics/TComicStripsDB.h"
 #include "comics/TComicsList.h"
 #include "platform/Exception.h"
-#include "platform/GuardedCoreApplication.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/TextEscapes.h"
@@ -18,10 +17,7 @@ namespace pw::app {
 
 int FetchOlder::Main(int argc, char** argv, TStartupOptions options)
 {
-    platform::GuardedCoreApplication app(argc, argv);
-    PrepareConsoleRun(options);
-    QTextStream out(stdout);
-    return Run(options, out);
+    return RunConsoleCommand(argc, argv, std::move(options), &FetchOlder::Run);
 }
 
 int FetchOlder::Run(const TStartupOptions& options, QTextStream& out)
@@ -34,15 +30,13 @@ int FetchOlder::Run(const TStartupOptions& options, QTextStream& out)
         all.LoadCatalogue(options.Paths.CataloguePath);
         all.LoadUserCatalogue(options.Paths.UserCataloguePath);
     } catch (const platform::Exception& e) {
-        platform::MessageBoxService::Error(QStringLiteral("Couldn't read the comic catalogue %1 (%2).")
-                                               .arg(options.Paths.CataloguePath, e.Message()));
-        return 1;
+        return RefuseConsoleRun(QStringLiteral("Couldn't read the comic catalogue %1 (%2).")
+                                    .arg(options.Paths.CataloguePath, e.Message()));
     }
     comics::TComicInfo* comic = all.FindByName(options.OlderComic);
     if (!comic) {
-        platform::MessageBoxService::Error(
+        return RefuseConsoleRun(
             QStringLiteral("No comic is named \"%1\" in the catalogue.").arg(options.OlderComic));
-        return 1;
     }
     if (comics::TComicStripsDB::IsUsableName(comic->Name) && !comic->Name.isEmpty())
         QDir().mkpath(db.ComicFolder(comic->Name));

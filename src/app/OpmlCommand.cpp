@@ -6,7 +6,6 @@
 #include "app/SingleInstance.h"
 #include "comics/TComicsList.h"
 #include "platform/Exception.h"
-#include "platform/GuardedCoreApplication.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxService.h"
 #include "platform/TextEscapes.h"
@@ -15,14 +14,7 @@ namespace pw::app {
 
 int OpmlCommand::Main(int argc, char** argv, TStartupOptions options)
 {
-    platform::GuardedCoreApplication app(argc, argv);
-    PrepareConsoleRun(options);
-    QTextStream out(stdout);
-    try {
-        return Run(options, out);
-    } catch (const platform::Exception& e) { // a configuration file that cannot be written
-        return RefuseConsoleRun(e.Message());
-    }
+    return RunConsoleCommand(argc, argv, std::move(options), &OpmlCommand::Run);
 }
 
 int OpmlCommand::Run(const TStartupOptions& options, QTextStream& out)
