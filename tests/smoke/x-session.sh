@@ -16,7 +16,16 @@ x_cleanup() {
   [ "${KEEP_SMOKE:-0}" = 1 ] || rm -rf "$work"
 }
 x_show_log() { if [ -f "$work/panelwick.log" ]; then cat "$work/panelwick.log" >&2; fi; }
-fail() { echo "FAIL: $*" >&2; x_show_log; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  x_show_log
+  # What the screen showed, for the one who reads the failure.
+  if [ -n "${DISPLAY:-}" ]; then
+    wmctrl -l >&2 2>/dev/null || true
+    timeout 10 import -window root "$work/failed.png" 2>/dev/null || true
+  fi
+  exit 1
+}
 
 # Starts Xvfb and openbox and exports DISPLAY. Xvfb picks a free display itself, so
 # parallel runs never share one; two servers starting at the same moment can still pick
