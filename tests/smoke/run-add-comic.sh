@@ -22,10 +22,6 @@ mkdir -p "$prog"
 app=$!
 pids+=($app)
 
-press() { # WINDOW KEY: the key, with its key-ups sent even when the window went away
-  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
-  xdotool key --window "$1" "$2" 2>/dev/null || true
-}
 gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 
 add=$(wait_window '^Add comic$')
@@ -44,7 +40,7 @@ while [ $SECONDS -lt $end ]; do
 done
 [ "$found" = 1 ] || fail "the Add comic dialog showed no preview of the feed's newest strip ($(cat "$work/panelwick.log"))"
 wait_focus "$add" || true
-press "$add" Return # after a successful look, Enter adds
+press_key "$add" Return # after a successful look, Enter adds
 end=$((SECONDS + 60))
 while [ $SECONDS -lt $end ]; do gone "$add" && break; sleep 0.1; done
 gone "$add" || fail "Enter did not add the comic and close the Add comic dialog"

@@ -42,7 +42,7 @@ wait_idle "$app" || fail "panelwick stays busy after the update"
 dialog=$(key_until_dialog "$wid" ctrl+s '^Settings$')
 [ -n "$dialog" ] || fail "Ctrl+S opened no settings dialog after the update"
 for _ in 1 2 3 4 5; do
-  xdotool key --window "$dialog" Escape 2>/dev/null || true
+  press_key "$dialog" Escape
   for _ in $(seq 30); do xwininfo -id "$dialog" 2>/dev/null | grep -q IsViewable || break 2; sleep 0.1; done
 done
 xwininfo -id "$dialog" 2>/dev/null | grep -q IsViewable && fail "Escape did not close the settings dialog"

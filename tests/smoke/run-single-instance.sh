@@ -49,8 +49,7 @@ done
 [ "$looked" = 1 ] || fail "the Add comic dialog did not look at the address the program was started with"
 adding_open() { [ -n "$(xdotool search --onlyvisible --name '^Add comic$' 2>/dev/null)" ]; }
 for _ in 1 2 3 4 5; do
-  xdotool windowactivate --sync "$add" 2>/dev/null || true
-  xdotool key --window "$add" Escape 2>/dev/null || true
+  press_key "$add" Escape
   for _ in $(seq 50); do adding_open || break; sleep 0.1; done
   adding_open || break
 done

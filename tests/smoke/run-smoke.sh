@@ -202,7 +202,7 @@ dialog=$(wait_window '^Settings$')
 # Enter presses "Ok"; "Start Panelwick when I log in" is on by default.
 for _ in $(seq 10); do
   sleep 0.3
-  xdotool key --window "$dialog" Return 2>/dev/null || true # the dialog may be gone before the key-up
+  press_key "$dialog" Return
   xwininfo -id "$dialog" 2>/dev/null | grep -q IsViewable || break
 done
 entry="$XDG_CONFIG_HOME/autostart/panelwick-autostart.desktop"
@@ -278,8 +278,7 @@ pdf="$HOME/Documents/Panelwick/Beta 2002-02-02.pdf" # the comic on screen since 
 # A key pressed while the dialog is still taking the focus can be lost on a busy machine:
 # press Enter again while the dialog is still there and nothing was written.
 for _ in 1 2 3; do
-  xdotool windowactivate --sync "$dlg" 2>/dev/null || xdotool windowfocus --sync "$dlg"
-  xdotool key --window "$dlg" Return
+  press_key "$dlg" Return
   for _ in $(seq 50); do [ -s "$pdf" ] && break; sleep 0.1; done
   [ -s "$pdf" ] && break
   xdotool search --onlyvisible --name '^PrintForm$' >/dev/null 2>&1 || break

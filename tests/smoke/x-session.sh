@@ -160,15 +160,22 @@ wait_gone() {
   return 1
 }
 
+# WINDOW KEYS: presses the keys (one combination, like ctrl+s) in the window. A key that
+# closes the window or moves the focus has "xdotool key --window" send its key-up with
+# XSendEvent, which the server never sees: the key stays down and auto-repeats into
+# whatever window has the focus next. The key-ups follow through XTEST as well.
+press_key() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
+  xdotool key --window "$1" "$2" 2>/dev/null || true
+  xdotool keyup ${2//+/ } 2>/dev/null || true
+}
+
 # WINDOW KEYS DIALOG-PATTERN: presses the keys in the window until a dialog of that name
 # shows (a key pressed while the focus moves can be lost on a busy machine); prints it.
 key_until_dialog() {
   local d=""
   for _ in 1 2 3 4 5; do
-    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
-    xdotool key --window "$1" "$2" 2>/dev/null || true
-    # The modal dialog takes the focus before the key-ups, which then miss the server.
-    xdotool keyup ${2//+/ } 2>/dev/null || true
+    press_key "$1" "$2"
     d=$(wait_window "$3")
     [ -n "$d" ] && break
   done
