@@ -7,6 +7,7 @@
 #include "sources/TextCharset.h"
 #include "sources/XmlShape.h"
 
+#include <QHash>
 #include <QXmlStreamReader>
 #include <array>
 #include <vector>
@@ -19,6 +20,8 @@ constexpr qsizetype kMaxFieldChars = 1024 * 1024;
 constexpr int kMaxDepth = 256;
 constexpr std::size_t kMaxPictures = 200; // candidates per item
 constexpr qsizetype kMaxNoteChars = 500;
+// A longer guid is no name anyone gives an item: it is not kept.
+constexpr qsizetype kMaxIdChars = 1000;
 
 enum class Ns { None, Atom, Rdf, Rss1, Content, Dc, Media, Enc, History, Xml, Other };
 
@@ -102,6 +105,7 @@ enum Field {
     Title,
     Link,
     Guid,
+    AtomId,
     PubDate,
     DcDate,
     Published,
@@ -132,7 +136,9 @@ struct ItemDraft {
     QString XhtmlLink;                        // the <a href> an XHTML <img> stands in
     std::size_t GroupStart = 0;               // where the open media:group's pictures begin
     bool InGroup = false;
+    bool GuidIsLink = true; // a guid is the item's page unless it says it is not
     QString AtomLink;
+    QString RdfAbout; // an RSS 1.0 item's own name for itself
 };
 
 class FeedParser {
@@ -187,6 +193,7 @@ private:
     void ItemElement(Ns ns, QStringView name);
     void FinishItem();
     void RankItems();
+    void ForgetSharedIds();
     void Refuse(const QString& why) { error_ = why; }
 
     HtmlEntities entities_;
@@ -300,6 +307,8 @@ void FeedParser::StartElement()
         }
         item_.emplace();
         itemDepth_ = stack_.size();
+        if (feed_.Kind == FeedKind::Rss1)
+            item_->RdfAbout = ForeignAttr(kRdfUri, QLatin1StringView("rdf:about"));
         return;
     }
     if (IsChannelTitle(ns, name) || IsChannelLink(ns, name)) {
@@ -412,8 +421,10 @@ void FeedParser::ItemElement(Ns ns, QStringView name)
         field = Title;
     else if (plain && name == u"link")
         field = Link;
-    else if (plain && name == u"guid" && Attr(QLatin1StringView("isPermaLink")) != QLatin1String("false"))
+    else if (plain && name == u"guid")
         field = Guid;
+    else if (ns == Ns::Atom && name == u"id")
+        field = AtomId;
     else if (plain && name == u"pubDate")
         field = PubDate;
     else if (ns == Ns::Dc && name == u"date")
@@ -424,6 +435,8 @@ void FeedParser::ItemElement(Ns ns, QStringView name)
         field = Updated;
     if (field == -2 || d.Seen[field])
         return;
+    if (field == Guid)
+        d.GuidIsLink = Attr(QLatin1StringView("isPermaLink")) != QLatin1String("false");
     if ((field == AtomContent || field == Summary) &&
         Attr(QLatin1StringView("type")) == QLatin1String("xhtml"))
         xhtmlDepth_ = stack_.size();
@@ -491,8 +504,11 @@ void FeedParser::FinishItem()
     FeedItem item;
     item.Title = d.Text[Title].simplified().left(1000);
     item.Link = !d.AtomLink.isEmpty() ? d.AtomLink : ResolveAddress(d.Base[Link], d.Text[Link]);
-    if (item.Link.isEmpty())
+    if (item.Link.isEmpty() && d.GuidIsLink)
         item.Link = ResolveAddress(d.Base[Guid], d.Text[Guid]);
+    item.Id = (d.Seen[Guid] ? d.Text[Guid] : d.Seen[AtomId] ? d.Text[AtomId] : d.RdfAbout).trimmed();
+    if (item.Id.size() > kMaxIdChars)
+        item.Id.clear();
     for (Field f : kDateTexts)
         if (d.Seen[f] && (item.Date = ParseFeedDate(d.Text[f])))
             break;
@@ -551,10 +567,24 @@ Feed FeedParser::Run()
         error_ = reader_.errorString();
     feed_.Error = error_;
     RankItems();
+    ForgetSharedIds();
     if (feed_.Error.isEmpty() && itemsFull_)
         feed_.Error = QStringLiteral("the feed holds more than %1 items; the rest were passed over")
                           .arg(Feed::kMaxItems);
     return std::move(feed_);
+}
+
+void FeedParser::ForgetSharedIds()
+{
+    // Some feeds give every item the same guid (the channel's address, say): such a guid
+    // tells no item from another.
+    QHash<QString, int> uses;
+    for (const FeedItem& item : feed_.Items)
+        if (!item.Id.isEmpty())
+            ++uses[item.Id];
+    for (FeedItem& item : feed_.Items)
+        if (!item.Id.isEmpty() && uses.value(item.Id) > 1)
+            item.Id.clear();
 }
 
 void FeedParser::RankItems()

@@ -26,6 +26,9 @@ struct FeedItem {
     std::vector<PictureCandidate> Candidates; // everything the item named, in its order
     std::optional<FeedDate> Date;
     QString Note; // the item's text as plain words, short
+    // The feed's own name for the item (RSS guid, Atom id, RSS 1.0 rdf:about); empty when
+    // it has none, or when another item of the feed has the same (then it names nothing).
+    QString Id;
 };
 
 // Where a feed's older entries are (RFC 5005): the next page of a paged feed and the

@@ -10,6 +10,11 @@ QString ItemIdentity(const FeedItem& item)
     return item.Pictures.isEmpty() ? item.Link : item.Pictures.first();
 }
 
+QString ItemIdKey(const FeedItem& item)
+{
+    return item.Id.isEmpty() ? QString() : QStringLiteral("id ") + item.Id;
+}
+
 QDate ItemDay(const FeedItem& item, const QDate& today)
 {
     return item.Date ? item.Date->Utc.toUTC().date() : today;
@@ -30,12 +35,15 @@ NewItems ChooseNewItems(const std::vector<FeedItem>& items, const QDate& after, 
         const QDateTime when = item.Date ? item.Date->Utc.toUTC() : QDateTime(today, QTime(0, 0), Qt::UTC);
         if (after.isValid() && when.date() <= after)
             continue;
-        const QString identity = ItemIdentity(item);
-        if (!identity.isEmpty()) {
-            if ((known && known(identity)) || seen.contains(identity))
-                continue;
-            seen.insert(identity);
-        }
+        const QString keys[] = {ItemIdentity(item), ItemIdKey(item)};
+        const bool old = std::any_of(std::begin(keys), std::end(keys), [&](const QString& key) {
+            return !key.isEmpty() && ((known && known(key)) || seen.contains(key));
+        });
+        if (old)
+            continue;
+        for (const QString& key : keys)
+            if (!key.isEmpty())
+                seen.insert(key);
         fresh.push_back({&item, when, i});
     }
     // Newest first.

@@ -417,8 +417,8 @@ void TArchiveWalk::SaveMemory(bool end)
         now.WaitUntil = memory_.WaitUntil;
     // Known by identity, so that the rest of a day is told apart later; the oldest days
     // give way first when the memory is full, never an update's newest.
-    for (const auto& [day, identity] : storedItems_)
-        now.Stored(day, identity);
+    for (const Pending& item : storedItems_)
+        now.Stored(item.Day, item.Identity, item.IdKey);
     storedItems_.clear();
     memory_.OlderFrom = now.OlderFrom;
     memory_.OlderEnd = now.OlderEnd;

@@ -84,6 +84,7 @@ private:
     struct Pending {
         QDate Day;
         QString Identity;     // what tells it from the day's other strips (sources::ItemIdentity)
+        QString IdKey;        // the feed's own name for it (sources::ItemIdKey)
         QStringList Pictures; // best first, each tried in turn
         QString Page;         // the item's page, asked when no picture is left
         bool PageAsked = false;
@@ -160,8 +161,8 @@ private:
     QSet<QString> visited_;
     QSet<QString> itemsSeen_; // of feed documents, so that a page repeating the last ends the walk
     QStringList storedFiles_;
-    QDate lastStoredDay_; // a run ends at its cap only between days: none is cut in two
-    std::vector<std::pair<QDate, QString>> storedItems_; // day and identity, for .source
+    QDate lastStoredDay_;              // a run ends at its cap only between days: none is cut in two
+    std::vector<Pending> storedItems_; // day, identity and id key, for .source
     // The stored strips' words not yet written: one rewrite of the file per document.
     std::vector<std::pair<QString, comics::StripWords>> words_;
     int failedItems_ = 0;

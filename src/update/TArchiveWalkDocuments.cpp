@@ -48,7 +48,7 @@ bool TArchiveWalk::WantedDay(const QDate& day) const
 
 bool TArchiveWalk::Wanted(const Pending& strip) const
 {
-    return WantedDay(strip.Day) && !memory_.HasStored(strip.Identity);
+    return WantedDay(strip.Day) && !memory_.HasStored(strip.Identity) && !memory_.HasStored(strip.IdKey);
 }
 
 void TArchiveWalk::SetNext(Step step, const QString& address)
@@ -128,12 +128,13 @@ void TArchiveWalk::FeedDocument(const sources::Feed& feed, bool first)
             StripStoring::StripsOn(db_, comicName_, day->first) >= static_cast<int>(day->second.size()))
             continue;
         for (const sources::ChosenItem* c : day->second) {
-            if (memory_.HasStored(sources::ItemIdentity(c->Item)))
-                continue;
             const sources::FeedItem& item = c->Item;
+            if (memory_.HasStored(sources::ItemIdentity(item)) || memory_.HasStored(sources::ItemIdKey(item)))
+                continue;
             Pending p;
             p.Day = c->Day;
             p.Identity = sources::ItemIdentity(item);
+            p.IdKey = sources::ItemIdKey(item);
             p.Pictures = item.Pictures + item.LastResortPictures;
             p.Page = item.Link;
             p.Words = {item.Title, item.PictureTitle, item.PictureAlt, item.Link, item.Note};
@@ -298,8 +299,12 @@ void TArchiveWalk::StorePicture()
     storedFiles_.append(name);
     lastStoredDay_ = p.Day;
     if (!p.Identity.isEmpty()) {
-        memory_.Stored(p.Day, p.Identity);
-        storedItems_.emplace_back(p.Day, p.Identity);
+        memory_.Stored(p.Day, p.Identity, p.IdKey);
+        Pending kept;
+        kept.Day = p.Day;
+        kept.Identity = p.Identity;
+        kept.IdKey = p.IdKey;
+        storedItems_.push_back(std::move(kept));
     }
     ++pendingIndex_;
     SetStatus(QStringLiteral("Getting older strip..."));

@@ -133,6 +133,7 @@ private:
         QString Refusal;          // why the last picture fetched could not be the strip
         bool Unshowable = false;  // ... because of its format: asking again will not help
         comics::StripWords Words; // kept beside the strip
+        QString IdKey;            // the feed's own name for the item (sources::ItemIdKey)
         // What tells the item from the day's others (sources::ItemIdentity).
         const QString& Identity() const { return FirstPicture.isEmpty() ? Page : FirstPicture; }
     };

@@ -136,7 +136,7 @@ void TComicDownloadInfo::StorePicture()
     if (pageFollowed_)
         memory_.Picture = picture;
     else
-        memory_.Stored(strip.Day, strip.Identity());
+        memory_.Stored(strip.Day, strip.Identity(), strip.IdKey);
     memoryChanged_ = true;
     ++pendingIndex_;
     StartNextPending();

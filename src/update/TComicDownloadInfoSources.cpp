@@ -272,6 +272,7 @@ TComicDownloadInfo::PendingStrip TComicDownloadInfo::PendingFor(const QDate& day
     p.FirstPicture = p.Pictures.value(0);
     p.Page = item.Link;
     p.Words = {item.Title, item.PictureTitle, item.PictureAlt, item.Link, item.Note};
+    p.IdKey = sources::ItemIdKey(item);
     return p;
 }
 

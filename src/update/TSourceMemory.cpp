@@ -151,23 +151,25 @@ void TSourceMemory::Failed(const QDate& day, const QString& picture, const QStri
         r->Page = page;
 }
 
-void TSourceMemory::Stored(const QDate& day, const QString& identity)
+void TSourceMemory::Stored(const QDate& day, const QString& identity, const QString& idKey)
 {
     Retries.erase(std::remove_if(Retries.begin(), Retries.end(),
                                  [&](const Retry& r) { return r.Day == day && r.Identity() == identity; }),
                   Retries.end());
-    if (identity.isEmpty())
-        return;
-    const QString key = KeyOf(identity);
-    StoredItems.erase(std::remove_if(StoredItems.begin(), StoredItems.end(),
-                                     [&](const StoredItem& s) { return s.Key == key; }),
-                      StoredItems.end());
-    // The oldest go first: those of the newest day are the ones the next update needs.
-    if (StoredItems.size() >= kMaxStoredItems)
-        StoredItems.erase(
-            std::min_element(StoredItems.begin(), StoredItems.end(),
-                             [](const StoredItem& a, const StoredItem& b) { return a.Day < b.Day; }));
-    StoredItems.push_back({day, key});
+    for (const QString& name : {identity, idKey}) {
+        if (name.isEmpty())
+            continue;
+        const QString key = KeyOf(name);
+        StoredItems.erase(std::remove_if(StoredItems.begin(), StoredItems.end(),
+                                         [&](const StoredItem& s) { return s.Key == key; }),
+                          StoredItems.end());
+        // The oldest go first: those of the newest day are the ones the next update needs.
+        if (StoredItems.size() >= kMaxStoredItems)
+            StoredItems.erase(
+                std::min_element(StoredItems.begin(), StoredItems.end(),
+                                 [](const StoredItem& a, const StoredItem& b) { return a.Day < b.Day; }));
+        StoredItems.push_back({day, key});
+    }
 }
 
 bool TSourceMemory::HasStored(const QString& identity) const

@@ -33,8 +33,9 @@ public:
     };
     static constexpr int kRetries = 3;
     static constexpr std::size_t kMaxRetries = 60;
-    // As many as a feed may hold items: every item of any one feed can be known.
-    static constexpr std::size_t kMaxStoredItems = 500;
+    // As many as a feed may hold items, each by its identity and its id: every item of
+    // any one feed can be known.
+    static constexpr std::size_t kMaxStoredItems = 1000;
 
     QString ETag;
     QString LastModified;
@@ -55,8 +56,9 @@ public:
     // One more failed attempt at that day's item with this picture, else this page
     // (permanent: no attempt is left).
     void Failed(const QDate& day, const QString& picture, const QString& page, bool permanent);
-    // The item with this identity, of that day, is stored: no longer tried again, and known.
-    void Stored(const QDate& day, const QString& identity);
+    // The item with this identity, of that day, is stored: no longer tried again, and known
+    // by it and by its id key (when it has one).
+    void Stored(const QDate& day, const QString& identity, const QString& idKey = QString());
     bool RetriesPending() const;
     // True when the item with this identity was stored, whatever its day.
     bool HasStored(const QString& identity) const;

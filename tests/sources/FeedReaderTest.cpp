@@ -1,5 +1,5 @@
-#include "sources/FeedPages.h"
 #include "sources/FeedReader.h"
+#include "sources/FeedPages.h"
 #include "sources/ItemChoice.h"
 
 #include "TestPaths.h"
@@ -263,7 +263,8 @@ TEST(FeedReader, WhereTheOlderEntriesAre)
     const PagingRow rows[] = {
         {"an Atom page and its next one, relative",
          "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link href=\"/\"/><link rel=\"next\" href=\"p2.xml\"/>"
-         "<link rel=\"next\" href=\"p3.xml\"/><entry><link rel=\"next\" href=\"/entry-next\"/></entry></feed>",
+         "<link rel=\"next\" href=\"p3.xml\"/><entry><link rel=\"next\" "
+         "href=\"/entry-next\"/></entry></feed>",
          "http://comics.test/feeds/p2.xml", "", false},
         {"RSS with atom:link prev-archive, IANA-written, beside its self link",
          "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\"><channel><atom:link rel=\"self\" href=\"/f\"/>"
@@ -271,11 +272,13 @@ TEST(FeedReader, WhereTheOlderEntriesAre)
          "<item><atom:link rel=\"next\" href=\"/item-next\"/></item></channel></rss>",
          "", "http://comics.test/2025/11.xml", false},
         {"a complete feed has nothing older, its links aside",
-         "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\" xmlns:fh=\"http://purl.org/syndication/history/1.0\">"
+         "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\" "
+         "xmlns:fh=\"http://purl.org/syndication/history/1.0\">"
          "<channel><fh:complete/><atom:link rel=\"next\" href=\"/n\"/></channel></rss>",
          "http://comics.test/n", "", true},
         {"no web address, no link",
-         "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link rel=\"prev-archive\" href=\"file:///etc/x\"/></feed>",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link rel=\"prev-archive\" "
+         "href=\"file:///etc/x\"/></feed>",
          "", "", false},
         {"the root's own link of an RSS feed is no paging link",
          "<rss><link rel=\"next\" href=\"/x\"/><channel><link>http://comics.test/</link></channel></rss>", "",
@@ -297,4 +300,51 @@ TEST(FeedReader, WhereTheOlderEntriesAre)
     EXPECT_EQ(PagedFeedNumber("https://comics.test/feed/"), 1);
     EXPECT_EQ(PagedFeedNumber("https://comics.test/feed/?paged=7"), 7);
     EXPECT_EQ(PagedFeedNumber("https://comics.test/feed/?paged=x"), 0);
+}
+
+TEST(FeedReader, TheFeedsOwnNamesForItsItems)
+{
+    const Feed rss =
+        ReadFeed("<rss version=\"2.0\"><channel><title>R</title>"
+                 "<item><guid isPermaLink=\"false\"> tag:r,2026:1 </guid>"
+                 "<enclosure url=\"/1.png\" type=\"image/png\"/></item>"
+                 "<item><guid>http://r.test/2</guid><enclosure url=\"/2.png\" type=\"image/png\"/></item>"
+                 "<item><guid>same</guid><enclosure url=\"/3.png\" type=\"image/png\"/></item>"
+                 "<item><guid>same</guid><enclosure url=\"/4.png\" type=\"image/png\"/></item>"
+                 "<item><guid>" +
+                     QByteArray(1001, 'x') +
+                     "</guid><enclosure url=\"/5.png\" type=\"image/png\"/></item>"
+                     "</channel></rss>",
+                 "http://r.test/feed");
+    ASSERT_EQ(rss.Items.size(), 5u);
+    EXPECT_EQ(rss.Items[0].Id, "tag:r,2026:1");
+    EXPECT_EQ(rss.Items[0].Link, ""); // a guid that says it is no address is no page
+    EXPECT_EQ(rss.Items[1].Id, "http://r.test/2");
+    EXPECT_EQ(rss.Items[1].Link, "http://r.test/2");
+    EXPECT_EQ(rss.Items[2].Id, ""); // shared: names no item
+    EXPECT_EQ(rss.Items[3].Id, "");
+    EXPECT_EQ(rss.Items[4].Id, "");
+    EXPECT_EQ(ItemIdKey(rss.Items[0]), "id tag:r,2026:1");
+    EXPECT_EQ(ItemIdKey(rss.Items[2]), "");
+
+    const Feed atom = ReadFeed("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>A</title>"
+                               "<entry><id>urn:uuid:1</id><link href=\"/a/1\"/></entry></feed>",
+                               "http://a.test/feed");
+    ASSERT_EQ(atom.Items.size(), 1u);
+    EXPECT_EQ(atom.Items[0].Id, "urn:uuid:1");
+    EXPECT_EQ(atom.Items[0].Link, "http://a.test/a/1");
+
+    const Feed rdf =
+        ReadFeed("<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+                 "xmlns=\"http://purl.org/rss/1.0/\"><channel><title>D</title></channel>"
+                 "<item rdf:about=\"http://d.test/7\"><title>7</title><link>http://d.test/7</link></item>"
+                 "</rdf:RDF>",
+                 "http://d.test/feed");
+    ASSERT_EQ(rdf.Items.size(), 1u);
+    EXPECT_EQ(rdf.Items[0].Id, "http://d.test/7");
+
+    // Two items known by one key are one item: the second is not taken again.
+    const NewItems chosen = ChooseNewItems(rss.Items, QDate(), QDate(2026, 12, 8), 10,
+                                           [](const QString& key) { return key == "id http://r.test/2"; });
+    EXPECT_EQ(chosen.Chosen.size(), 4u);
 }

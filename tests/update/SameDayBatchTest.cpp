@@ -23,6 +23,7 @@ QByteArray Png(int seed)
 struct Item {
     QString picture; // path on the server
     QDateTime when;
+    QString guid = {}; // none when empty
 };
 
 struct SameDayBatchTest : BatchTest {
@@ -32,14 +33,17 @@ struct SameDayBatchTest : BatchTest {
     void SetUp() override { ASSERT_TRUE(nginx.Start()) << nginx.Error().toStdString(); }
 
     // An RSS feed, newest item first, as feeds list them.
-    void ServeFeed(const QString& path, std::vector<Item> items)
+    void ServeFeed(const QString& path, std::vector<Item> items, const QString& query = QString())
     {
         std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.when > b.when; });
         QByteArray xml = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>T</title>";
         for (const Item& i : items)
             xml += "<item><title>" + i.picture.toUtf8() + "</title><pubDate>" +
-                   i.when.toString(Qt::RFC2822Date).toUtf8() + "</pubDate><enclosure url=\"" +
-                   nginx.Url(i.picture).toUtf8() + "\" type=\"image/png\"/></item>";
+                   i.when.toString(Qt::RFC2822Date).toUtf8() + "</pubDate>" +
+                   (i.guid.isEmpty() ? QByteArray()
+                                     : "<guid isPermaLink=\"false\">" + i.guid.toUtf8() + "</guid>") +
+                   "<enclosure url=\"" + nginx.Url(i.picture + query).toUtf8() +
+                   "\" type=\"image/png\"/></item>";
         xml += "</channel></rss>";
         ASSERT_TRUE(nginx.WriteFile(path, xml,
                                     QDateTime(QDate(2026, 11, 1), QTime(0, 0), Qt::UTC).addSecs(++served)));
@@ -141,4 +145,40 @@ TEST_F(SameDayBatchTest, AnUpdateTakesTheTenNewestAndNamesTheRest)
     EXPECT_EQ(stored, expected);
     EXPECT_EQ(ReadAll(Strip("Many", "Many20261113.png")), Png(3));
     EXPECT_EQ(ReadAll(Strip("Many", "Many20261122.png")), Png(12));
+}
+
+TEST_F(SameDayBatchTest, ItemsAreKnownByTheirGuidWhenTheirPictureAddressesChange)
+{
+    // Pictures behind a signing service: their addresses change at every fetch, the
+    // items' guids do not.
+    const std::vector<Item> signed_ = {{"/g/1.png", At(4, 8), "strip-1"},
+                                       {"/g/2.png", At(4, 12), "strip-2"},
+                                       {"/g/3.png", At(4, 18), "strip-3"}};
+    // A feed that gives every item the channel's address as its guid: that names no item.
+    const std::vector<Item> shared = {{"/s/1.png", At(4, 8), "http://shared.example/"},
+                                      {"/s/2.png", At(4, 12), "http://shared.example/"},
+                                      {"/s/3.png", At(4, 18), "http://shared.example/"}};
+    for (int i = 1; i <= 3; ++i) {
+        ServePicture(QStringLiteral("g/%1.png").arg(i), i);
+        ServePicture(QStringLiteral("s/%1.png").arg(i), 3 + i);
+    }
+    ServeFeed("g/feed.xml", signed_, "?sig=first");
+    ServeFeed("s/feed.xml", shared);
+    Choose("Signed", nginx.Url("/g/feed.xml"));
+    Choose("Shared", nginx.Url("/s/feed.xml"));
+
+    BatchTest::Result r = Run(nginx.Url(""));
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    EXPECT_EQ(Strips("Signed").size(), 3) << Strips("Signed").join(", ").toStdString();
+    EXPECT_EQ(Strips("Shared").size(), 3) << Strips("Shared").join(", ").toStdString();
+    EXPECT_EQ(ReadAll(Strip("Shared", "Shared20261104-3.png")), Png(6));
+
+    ServeFeed("g/feed.xml", signed_, "?sig=second");
+    ServeFeed("s/feed.xml", shared);
+    r = Run(nginx.Url(""));
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    EXPECT_EQ(r.lines.value(2), "0 updated, 2 didn't need a update, 0 failed.")
+        << r.lines.join("\n").toStdString();
+    EXPECT_EQ(Strips("Signed").size(), 3) << Strips("Signed").join(", ").toStdString();
+    EXPECT_EQ(Strips("Shared").size(), 3) << Strips("Shared").join(", ").toStdString();
 }
