@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comics/StripWords.h"
+#include "platform/FileStamp.h"
 #include "update/LastModified.h"
 #include "update/TSourceMemory.h"
 
@@ -11,6 +12,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QFile;
@@ -209,6 +211,9 @@ private:
     std::unique_ptr<sources::HtmlHead> awaitingHome_; // the page judged once the home page is known
     bool homeForComicPage_ = false;
     TSourceMemory memory_;
+    // The file memory_ was read from, as it was then: a walk through the comic's archive
+    // that wrote it meanwhile shows here.
+    std::optional<platform::FileStamp> memoryStamp_;
     TSourceMemory answer_; // the validators of this run's answer for the comic's address
     bool answerKnown_ = false;
     TSourceMemory feedAnswer_; // the same for the feed the comic's page links

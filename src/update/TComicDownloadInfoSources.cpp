@@ -64,6 +64,7 @@ bool TComicDownloadInfo::WaitingForSite()
     const QString path = MemoryPath();
     if (path.isEmpty() || folderIsNew_) // a new folder holds no memory of earlier runs
         return false;
+    memoryStamp_ = platform::FileStamp::Of(QFile::encodeName(path));
     memory_ = TSourceMemory::Load(path);
     if (!memory_.Waits(QDateTime::currentDateTimeUtc())) {
         if (memory_.WaitUntil.isValid()) { // over, or longer than any site may ask: forgotten
@@ -438,8 +439,13 @@ void TComicDownloadInfo::SaveMemory()
             memoryChanged_ = true;
         }
     }
-    if (memoryChanged_ && QFileInfo(db_.ComicFolder(comicName_)).isDir())
+    if (memoryChanged_ && QFileInfo(db_.ComicFolder(comicName_)).isDir()) {
+        // Fetch Older Strips may have run on the comic meanwhile (in the window, or beside
+        // it): where it goes on from and what it stored stay.
+        if (platform::FileStamp::Of(QFile::encodeName(path)) != memoryStamp_)
+            memory_.KeepWalk(TSourceMemory::Load(path));
         memory_.Save(path); // unwritten, the next update simply asks without validators
+    }
 }
 
 } // namespace pw::update

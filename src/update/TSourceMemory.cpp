@@ -156,20 +156,32 @@ void TSourceMemory::Stored(const QDate& day, const QString& identity, const QStr
     Retries.erase(std::remove_if(Retries.begin(), Retries.end(),
                                  [&](const Retry& r) { return r.Day == day && r.Identity() == identity; }),
                   Retries.end());
-    for (const QString& name : {identity, idKey}) {
-        if (name.isEmpty())
-            continue;
-        const QString key = KeyOf(name);
-        StoredItems.erase(std::remove_if(StoredItems.begin(), StoredItems.end(),
-                                         [&](const StoredItem& s) { return s.Key == key; }),
-                          StoredItems.end());
-        // The oldest go first: those of the newest day are the ones the next update needs.
-        if (StoredItems.size() >= kMaxStoredItems)
-            StoredItems.erase(
-                std::min_element(StoredItems.begin(), StoredItems.end(),
-                                 [](const StoredItem& a, const StoredItem& b) { return a.Day < b.Day; }));
-        StoredItems.push_back({day, key});
-    }
+    for (const QString& name : {identity, idKey})
+        if (!name.isEmpty())
+            KeepStored(day, KeyOf(name));
+}
+
+void TSourceMemory::KeepStored(const QDate& day, const QString& key)
+{
+    StoredItems.erase(std::remove_if(StoredItems.begin(), StoredItems.end(),
+                                     [&](const StoredItem& s) { return s.Key == key; }),
+                      StoredItems.end());
+    // The oldest go first: those of the newest day are the ones the next update needs.
+    if (StoredItems.size() >= kMaxStoredItems)
+        StoredItems.erase(
+            std::min_element(StoredItems.begin(), StoredItems.end(),
+                             [](const StoredItem& a, const StoredItem& b) { return a.Day < b.Day; }));
+    StoredItems.push_back({day, key});
+}
+
+void TSourceMemory::KeepWalk(const TSourceMemory& written)
+{
+    OlderFrom = written.OlderFrom;
+    OlderEnd = written.OlderEnd;
+    for (const StoredItem& item : written.StoredItems)
+        if (std::none_of(StoredItems.begin(), StoredItems.end(),
+                         [&](const StoredItem& s) { return s.Key == item.Key; }))
+            KeepStored(item.Day, item.Key);
 }
 
 bool TSourceMemory::HasStored(const QString& identity) const

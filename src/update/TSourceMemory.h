@@ -60,6 +60,9 @@ public:
     // by it and by its id key (when it has one).
     void Stored(const QDate& day, const QString& identity, const QString& idKey = QString());
     bool RetriesPending() const;
+    // Takes what a walk through the comic's archive wrote into the file since this memory
+    // was read: the point it goes on from, and the items it stored.
+    void KeepWalk(const TSourceMemory& written);
     // True when the item with this identity was stored, whatever its day.
     bool HasStored(const QString& identity) const;
     // True when some item of that day was stored with its identity kept: the day's other
@@ -77,6 +80,9 @@ public:
     static TSourceMemory Load(const QString& path);
     // Temporary file and rename; false when it could not be written.
     bool Save(const QString& path) const;
+
+private:
+    void KeepStored(const QDate& day, const QString& key);
 };
 
 // The moment a Retry-After value (seconds, or an HTTP date) names, at most a week

@@ -2,6 +2,7 @@
 // nginx serving archives of every shape: a long feed, an Atom feed paged by rel="next",
 // an RFC 5005 archive chain, WordPress's ?paged=N, and pages chained by rel="prev".
 #include "BatchTest.h"
+#include "MisbehavingServer.h"
 #include "NginxServer.h"
 #include "QStringPrinter.h"
 #include "TestPaths.h"
@@ -308,4 +309,40 @@ TEST_F(OlderStripsBatchTest, AWalkThatCannotGoOnSaysWhyAndKeepsWhatItStored)
         EXPECT_TRUE(r.errors.contains("Usage:")) << r.errors.toStdString();
     }
     EXPECT_EQ(QString(nginx.AccessLog()).count("GET /"), before);
+}
+
+// An update that ends while Fetch Older Strips ran on the same comic (in the window, or
+// beside it) keeps what the walk wrote: where it goes on from next time.
+TEST_F(BatchTest, AnUpdateKeepsWhereFetchOlderStripsGoesOnFrom)
+{
+    const QByteArray picture = ReadAll(test::FixturePath("images/quadrants.png"));
+    const QByteArray feed = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>W</title>"
+                            "<item><guid>w-1</guid><pubDate>" +
+                            Stamp(40).toLatin1() +
+                            "</pubDate><enclosure url=\"/w/1.png\" type=\"image/png\"/></item>"
+                            "</channel></rss>";
+    const QString source = folder.filePath("Comics/Walked/.source");
+    test::MisbehavingServer server;
+    server.SetScripts({test::MisbehavingServer::Respond(
+                           "HTTP/1.0 200 OK\r\nContent-Type: application/rss+xml\r\n\r\n" + feed),
+                       test::MisbehavingServer::Script()
+                           .ReadRequest()
+                           // The walk stores its place while the update waits for the strip.
+                           .Call([&] {
+                               QFile f(source);
+                               if (f.open(QIODevice::WriteOnly))
+                                   f.write("OlderFrom=http://walked.test/archive/7.xml\n");
+                           })
+                           .Send("HTTP/1.0 200 OK\r\nContent-Type: image/png\r\n\r\n" + picture)
+                           .Close()});
+    ASSERT_TRUE(server.Start());
+    Choose("Walked", server.Url("/w/feed.xml"));
+
+    const BatchTest::Result r = Run(server.Url(""));
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    EXPECT_EQ(r.lines.value(0), "Walked: New strip updated") << r.lines.join("\n").toStdString();
+    EXPECT_EQ(server.Connections(), 2);
+    const QByteArray kept = ReadAll(source);
+    EXPECT_TRUE(kept.contains("OlderFrom=http://walked.test/archive/7.xml\n")) << kept.toStdString();
+    EXPECT_EQ(kept.count("Stored="), 2) << kept.toStdString(); // the update's item, by picture and by guid
 }
