@@ -4,8 +4,10 @@
 #include "app/BatchUpdate.h"
 #include "app/FetchOlder.h"
 #include "app/OpmlCommand.h"
+#include "app/SingleInstance.h"
 #include "app/StartupOptions.h"
-#include "app/TStartup.h"
+#include "app/WindowModule.h"
+#include "platform/ProgramModule.h"
 
 #include <QStringList>
 #include <cstdio>
@@ -17,6 +19,26 @@ namespace {
 void Print(FILE* to, const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), to);
+}
+
+int RunWindow(int argc, char** argv, const TStartupOptions& options)
+{
+    // One window per user: a second start hands its request to the running window and
+    // ends, before it has loaded the window's code or connected to any display.
+    const SingleInstance::TClaim claim = SingleInstance::ClaimWindow(options);
+    if (claim.ExitCode)
+        return *claim.ExitCode;
+    QString error;
+    const auto module = platform::ProgramModule::Open(QString::fromLatin1(kWindowModuleFile), &error);
+    const auto entry =
+        module ? reinterpret_cast<WindowEntry>(module->Function(kWindowEntryName, &error)) : nullptr;
+    if (!entry) {
+        // No window, so no message box either: only the terminal can be told.
+        Print(stderr, QStringLiteral("panelwick: %1\n").arg(error));
+        SingleInstance::Release(claim);
+        return 1;
+    }
+    return entry(argc, argv, options, claim);
 }
 
 } // namespace
@@ -51,7 +73,7 @@ int ProgramEntry(int argc, char** argv)
     case TStartupOptions::TMode::Window:
         break;
     }
-    return RunPanelwick(argc, argv, *options);
+    return RunWindow(argc, argv, *options);
 }
 
 } // namespace pw::app

@@ -82,6 +82,16 @@ SingleInstance::TClaim SingleInstance::ClaimWindow(const TStartupOptions& given)
     return claim;
 }
 
+void SingleInstance::Release(const TClaim& claim)
+{
+    if (claim.ListenFd < 0)
+        return;
+    // Still listening, so the file is this run's own: nobody replaces a socket that answers.
+    if (!claim.SocketPath.isEmpty())
+        ::unlink(claim.SocketPath.constData());
+    ::close(claim.ListenFd);
+}
+
 void SingleInstance::Tell(const platform::TProgramPaths& paths, const TInstanceRequest& request)
 {
     const int fd = platform::LocalChannel::Reach(SocketPath(paths));

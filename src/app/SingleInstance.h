@@ -25,6 +25,9 @@ public:
         std::optional<int> ExitCode;
     };
     static TClaim ClaimWindow(const TStartupOptions& options);
+    // Gives up a claim whose window cannot run after all, so that the next start need not
+    // wait for it.
+    static void Release(const TClaim& claim);
 
     // Tells a running window of a change this process made to the shared files; does
     // nothing when none runs, and never waits.

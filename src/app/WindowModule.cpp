@@ -1,0 +1,15 @@
+#include "app/WindowModule.h"
+
+#include "app/TStartup.h"
+
+#include <type_traits>
+
+extern "C" __attribute__((visibility("default"))) int
+panelwick_run_window(int argc, char** argv, const pw::app::TStartupOptions& options,
+                     const pw::app::SingleInstance::TClaim& claim)
+{
+    return pw::app::RunPanelwick(argc, argv, options, claim);
+}
+
+// The executable calls it through this type.
+static_assert(std::is_same_v<decltype(&panelwick_run_window), pw::app::WindowEntry>);
