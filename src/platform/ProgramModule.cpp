@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #ifndef PANELWICK_MODULES_FROM_BIN
-#define PANELWICK_MODULES_FROM_BIN "../lib/panelwick"
+#define PANELWICK_MODULES_FROM_BIN "../lib/panelwick/modules"
 #endif
 
 namespace pw::platform {
