@@ -94,7 +94,12 @@ void SingleInstance::Release(const TClaim& claim)
 
 void SingleInstance::Tell(const platform::TProgramPaths& paths, const TInstanceRequest& request)
 {
-    const int fd = platform::LocalChannel::Reach(SocketPath(paths));
+    Tell(SocketPath(paths), request);
+}
+
+void SingleInstance::Tell(const QByteArray& socketPath, const TInstanceRequest& request)
+{
+    const int fd = platform::LocalChannel::Reach(socketPath);
     if (fd >= 0)
         platform::LocalChannel::Tell(fd, request.Encode());
 }
