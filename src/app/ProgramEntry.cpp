@@ -2,6 +2,7 @@
 
 #include "app/AddComic.h"
 #include "app/BatchUpdate.h"
+#include "app/BuildVersion.h"
 #include "app/FetchOlder.h"
 #include "app/OpmlCommand.h"
 #include "app/SingleInstance.h"
@@ -11,6 +12,7 @@
 
 #include <QStringList>
 #include <cstdio>
+#include <cstring>
 
 namespace pw::app {
 
@@ -30,8 +32,14 @@ int RunWindow(int argc, char** argv, const TStartupOptions& options)
         return *claim.ExitCode;
     QString error;
     const auto module = platform::ProgramModule::Open(QString::fromLatin1(kWindowModuleFile), &error);
-    const auto entry =
-        module ? reinterpret_cast<WindowEntry>(module->Function(kWindowEntryName, &error)) : nullptr;
+    const auto build =
+        module ? reinterpret_cast<WindowBuild>(module->Function(kWindowBuildName, &error)) : nullptr;
+    WindowEntry entry = nullptr;
+    if (build && std::strcmp(build(), kBuildVersion) != 0)
+        error = QStringLiteral("cannot load %1: it is of build %2, this program of build %3")
+                    .arg(module->Path(), QString::fromUtf8(build()), QString::fromUtf8(kBuildVersion));
+    else if (build)
+        entry = reinterpret_cast<WindowEntry>(module->Function(kWindowEntryName, &error));
     if (!entry) {
         // No window, so no message box either: only the terminal can be told.
         Print(stderr, QStringLiteral("panelwick: %1\n").arg(error));

@@ -1,5 +1,6 @@
 #include "app/WindowModule.h"
 
+#include "app/BuildVersion.h"
 #include "app/TStartup.h"
 
 #include <type_traits>
@@ -11,5 +12,11 @@ panelwick_run_window(int argc, char** argv, const pw::app::TStartupOptions& opti
     return pw::app::RunPanelwick(argc, argv, options, claim);
 }
 
-// The executable calls it through this type.
+extern "C" __attribute__((visibility("default"))) const char* panelwick_window_build()
+{
+    return pw::app::kBuildVersion;
+}
+
+// The executable calls them through these types.
 static_assert(std::is_same_v<decltype(&panelwick_run_window), pw::app::WindowEntry>);
+static_assert(std::is_same_v<decltype(&panelwick_window_build), pw::app::WindowBuild>);

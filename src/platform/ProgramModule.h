@@ -20,6 +20,9 @@ public:
     // it has none.
     void* Function(const char* name, QString* error) const;
 
+    // The file it was loaded from.
+    const QString& Path() const { return path_; }
+
     // Where a module is looked for: beside the executable (a build folder), then in the
     // program's own library folder of an installation.
     static QStringList Folders(const QString& executablePath);

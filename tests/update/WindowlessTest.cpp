@@ -100,4 +100,13 @@ TEST_F(BatchTest, WindowWithoutItsModuleEndsWithTheReason)
     EXPECT_EQ(unusable.exitCode, 1);
     EXPECT_TRUE(unusable.errors.startsWith("panelwick: cannot load " + beside + ": "))
         << unusable.errors.toStdString();
+
+    // One of another build, whose types may be laid out otherwise: never called.
+    ASSERT_TRUE(QFile::remove(beside));
+    ASSERT_TRUE(QFile::copy(PANELWICK_OTHER_BUILD_WINDOW, beside));
+    const BatchTest::Result other = RunProgram({}, "http://127.0.0.1:9", env);
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_TRUE(
+        other.errors.startsWith("panelwick: cannot load " + beside + ": it is of build 0.9+gitother, "))
+        << other.errors.toStdString();
 }
