@@ -26,6 +26,9 @@ QString ExecutablePath()
 
 QStringList ProgramModule::Folders(const QString& executablePath)
 {
+    // Never the current folder: a module is code, and the current folder may be anyone's.
+    if (executablePath.isEmpty())
+        return {};
     const QString own = QFileInfo(executablePath).absolutePath();
     return {own, QDir::cleanPath(own + QLatin1Char('/') + QLatin1String(PANELWICK_MODULES_FROM_BIN))};
 }
@@ -33,6 +36,11 @@ QStringList ProgramModule::Folders(const QString& executablePath)
 std::optional<ProgramModule> ProgramModule::Open(const QString& fileName, QString* error)
 {
     const QStringList folders = Folders(ExecutablePath());
+    if (folders.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("cannot load %1: the program's own folder is unknown").arg(fileName);
+        return std::nullopt;
+    }
     QString path;
     for (const QString& folder : folders) {
         path = folder + QLatin1Char('/') + fileName;
