@@ -18,7 +18,8 @@ stage() { # closes the previous stage with its time and opens the next
 
 # lld links the many test executables several times faster than ld.bfd; precompiled Qt and
 # GoogleTest headers save about a third of the compile.
-speed=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld -DPANELWICK_PCH=ON)
+speed=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld
+  -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld -DPANELWICK_PCH=ON)
 
 echo "== build (tests) =="
 # Line tables are enough for a test build's backtraces and halve what is compiled and linked.

@@ -87,6 +87,8 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
     update::TUpdateScheduler scheduler(ini, db, chosen, info, host);
     QEventLoop loop;
     int failed = 0;
+    // Found once: finding it reads the environment and resolves the folder's path.
+    const QByteArray windowSocket = SingleInstance::SocketPath(options.Paths);
     // The lines of the comics that end in one turn of the loop go out together, before
     // anything the loop does next (such as a message box on standard error).
     QObject flusher;
@@ -101,7 +103,7 @@ int BatchUpdate::Run(const TStartupOptions& options, QTextStream& out)
             TInstanceRequest stored;
             stored.Kind = TInstanceRequest::TKind::Strips;
             stored.ComicName = job.ComicName();
-            SingleInstance::Tell(options.Paths, stored);
+            SingleInstance::Tell(windowSocket, stored);
         }
         // Names and reasons may come from a hostile site: nothing raw reaches the terminal.
         out << platform::ShowableText(job.ComicName() + QStringLiteral(": ") + job.StatusText()) << '\n';

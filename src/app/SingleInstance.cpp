@@ -82,9 +82,24 @@ SingleInstance::TClaim SingleInstance::ClaimWindow(const TStartupOptions& given)
     return claim;
 }
 
+void SingleInstance::Release(const TClaim& claim)
+{
+    if (claim.ListenFd < 0)
+        return;
+    // Still listening, so the file is this run's own: nobody replaces a socket that answers.
+    if (!claim.SocketPath.isEmpty())
+        ::unlink(claim.SocketPath.constData());
+    ::close(claim.ListenFd);
+}
+
 void SingleInstance::Tell(const platform::TProgramPaths& paths, const TInstanceRequest& request)
 {
-    const int fd = platform::LocalChannel::Reach(SocketPath(paths));
+    Tell(SocketPath(paths), request);
+}
+
+void SingleInstance::Tell(const QByteArray& socketPath, const TInstanceRequest& request)
+{
+    const int fd = platform::LocalChannel::Reach(socketPath);
     if (fd >= 0)
         platform::LocalChannel::Tell(fd, request.Encode());
 }

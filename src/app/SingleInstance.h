@@ -25,10 +25,15 @@ public:
         std::optional<int> ExitCode;
     };
     static TClaim ClaimWindow(const TStartupOptions& options);
+    // Gives up a claim whose window cannot run after all, so that the next start need not
+    // wait for it.
+    static void Release(const TClaim& claim);
 
     // Tells a running window of a change this process made to the shared files; does
     // nothing when none runs, and never waits.
     static void Tell(const platform::TProgramPaths& paths, const TInstanceRequest& request);
+    // The same at a socket path found before with SocketPath (a run that tells often).
+    static void Tell(const QByteArray& socketPath, const TInstanceRequest& request);
 
     // How long a second start waits for the running window's answer.
     static constexpr int kAnswerTimeoutMs = 10000;

@@ -102,13 +102,8 @@ void TStartup::CreatePrintDialog()
     form1_->SetPrintHooks(std::make_unique<PrintDialogHooks>(*form1_));
 }
 
-int RunPanelwick(int argc, char** argv, TStartupOptions options)
+int RunPanelwick(int argc, char** argv, TStartupOptions options, const SingleInstance::TClaim& claim)
 {
-    // One window per user: a second start hands its request to the running window and
-    // ends, before it has connected to any display.
-    const SingleInstance::TClaim claim = SingleInstance::ClaimWindow(options);
-    if (claim.ExitCode)
-        return *claim.ExitCode;
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Panelwick"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.panelwick.Panelwick")); // menu entry and icon

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SingleInstance.h"
 #include "app/StartupOptions.h"
 
 #include <QStringList>
@@ -45,7 +46,8 @@ private:
     QStringList earlyLog_;
 };
 
-// The window mode: application object, message boxes, windows, message loop.
-int RunPanelwick(int argc, char** argv, TStartupOptions options);
+// The window mode, once this start has claimed the window: application object, message
+// boxes, windows, message loop.
+int RunPanelwick(int argc, char** argv, TStartupOptions options, const SingleInstance::TClaim& claim);
 
 } // namespace pw::app

@@ -560,7 +560,10 @@ void TCustomWSocket::InternalClose(bool bShut, std::uint16_t Error)
     }
     if (state_ == wsClosed)
         return;
-    if (bShut)
+    // A zero linger resets the connection at close whatever was sent before: a FIN first
+    // would only cost the call and a segment.
+    const bool resets = lingerOnOff_ == wsLingerOn && lingerTimeout_ == 0;
+    if (bShut && !resets)
         WSocketApi::Shutdown(hSocket_, SHUT_WR);
     const int rc = WSocketApi::CloseSocket(hSocket_);
     hSocket_ = INVALID_SOCKET;

@@ -103,6 +103,10 @@ int LocalChannel::Reach(const QByteArray& socketPath)
 {
     if (socketPath.isEmpty() || static_cast<size_t>(socketPath.size()) > kMaxSocketPath)
         return -1;
+    // Mostly nobody listens (a batch run tells every stored strip): one call to learn that.
+    struct stat st {};
+    if (::lstat(socketPath.constData(), &st) != 0)
+        return -1;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;

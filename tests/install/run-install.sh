@@ -26,6 +26,7 @@ for f in bin/panelwick share/panelwick/Comics.urls share/panelwick/Help/index.ht
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 [ -x "$prefix/bin/panelwick" ] || fail "bin/panelwick is not executable"
+[ -n "$(find "$prefix" -path '*/panelwick/modules/panelwick-window.so')" ] || fail "the window's module is not installed"
 for size in 32 64 128; do
   [ "$(identify -format '%wx%h' "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png")" = "${size}x${size}" ] ||
     fail "the ${size} px icon has another size"
@@ -108,6 +109,16 @@ set -e
 [ "$rc" = 0 ] || { cat "$work/out" "$work/err" >&2; fail "batch update exited $rc"; }
 strips=("$XDG_DATA_HOME/panelwick/Comics/Sun Porch/"Sun\ Porch*.png)
 [ -f "${strips[0]}" ] || { cat "$work/out" >&2; fail "no PNG strip under XDG_DATA_HOME"; }
+
+# The installed window finds its module: it gets as far as asking for a display platform,
+# which here is one that does not exist.
+ulimit -c 0
+set +e
+QT_QPA_PLATFORM=no-such-platform run_installed >"$work/out" 2>"$work/err"
+rc=$?
+set -e
+[ "$rc" != 0 ] && grep -q "no Qt platform plugin could be initialized" "$work/err" &&
+  ! grep -q "cannot load" "$work/err" || { cat "$work/err" >&2; fail "the installed window did not start (exit $rc)"; }
 
 snapshot >"$work/after"
 cmp -s "$work/before" "$work/after" || { diff "$work/before" "$work/after" >&2; fail "something under the prefix changed"; }

@@ -20,7 +20,7 @@ for lib in libqt6widgets6 libqt6gui6 libqt6core6 libgif7 libjpeg62-turbo libc6; 
 done
 [[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-wayland* ]] || fail "Recommends lacks qt6-wayland"
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
-for f in ./usr/bin/panelwick ./usr/share/applications/org.panelwick.Panelwick.desktop \
+for f in ./usr/bin/panelwick ./usr/lib/panelwick/modules/panelwick-window.so ./usr/share/applications/org.panelwick.Panelwick.desktop \
   ./usr/share/metainfo/org.panelwick.Panelwick.metainfo.xml ./usr/share/panelwick/Comics.urls \
   ./usr/share/panelwick/Help/index.html ./usr/share/man/man1/panelwick.1 \
   ./usr/share/icons/hicolor/scalable/apps/org.panelwick.Panelwick.svg; do
@@ -49,4 +49,13 @@ set -e
 # The shipped catalogue was found (no "Couldn't read"); nothing is chosen yet.
 grep -q "No comic is chosen in $XDG_CONFIG_HOME/panelwick/panelwick.ini" "$work/err" ||
   { cat "$work/err" >&2; fail "the packaged program does not find its files"; }
+# The packaged window finds its module: it gets as far as asking for a display platform,
+# which here is one that does not exist.
+ulimit -c 0
+set +e
+XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=no-such-platform "$work/root/usr/bin/panelwick" >/dev/null 2>"$work/err"
+rc=$?
+set -e
+[ "$rc" != 0 ] && grep -q "no Qt platform plugin could be initialized" "$work/err" &&
+  ! grep -q "cannot load" "$work/err" || { cat "$work/err" >&2; fail "the packaged window did not start (exit $rc)"; }
 echo "package: 1 passed, 0 failed"

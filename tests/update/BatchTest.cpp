@@ -65,7 +65,8 @@ BatchTest::Result BatchTest::RunProgram(const QStringList& arguments, const QStr
     for (const QString& kv : env)
         e.insert(kv.section('=', 0, 0), kv.section('=', 1));
     p.setProcessEnvironment(e);
-    p.start(BinaryDir() + "/panelwick", arguments + QStringList{"--program-folder", folder.path()});
+    p.start(program.isEmpty() ? BinaryDir() + "/panelwick" : program,
+            arguments + QStringList{"--program-folder", folder.path()});
     Result r;
     if (!p.waitForFinished(60000)) {
         p.kill();

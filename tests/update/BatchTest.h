@@ -24,6 +24,7 @@ struct BatchTest : ::testing::Test {
     };
 
     QTemporaryDir folder;
+    QString program; // the executable run; empty: the build's
     platform::TIniFile ini{folder.filePath("panelwick.ini")};
     QByteArray catalogue;
 
