@@ -27,31 +27,56 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAG
   "${speed[@]}" -DPANELWICK_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
 counts=$(mktemp)
-trap 'rm -f "$counts"' EXIT
+logs=$(mktemp -d)
+background=() # process groups started here, ended with the script
+cleanup() {
+  local group
+  for group in "${background[@]}"; do kill -- -"$group" 2>/dev/null || true; done
+  rm -rf "$counts" "$logs"
+}
+trap cleanup EXIT
+# COMMAND...: runs it in the background in a process group of its own; its pid in $!.
+in_background() {
+  set -m
+  "$@" &
+  set +m
+  background+=($!)
+}
 run_ctest() { # build dir, timeout; keeps ctest's summary for the closing line
   (cd "$1" && ctest --output-on-failure -j "$jobs" --timeout "$2") | tee -a "$counts"
 }
 closing_line() {
   awk '/tests passed, [0-9]+ tests failed out of/ {f += $4; t += $NF} END {printf "tests: %d passed, %d failed\n", t - f, f}' "$counts"
 }
-stage "tests (normal build)"
-run_ctest build 300
-
-if [ "${1:-}" = "--quick" ]; then
-  closing_line
-  exit 0
-fi
-
 # One build serves the sanitizer tests and the fuzz targets: clang with AddressSanitizer and
 # UndefinedBehaviorSanitizer, every object carrying libFuzzer's coverage and only the fuzz
 # targets linking libFuzzer. -O1 runs the tests several times faster than -O0 and keeps
 # the sanitizers' reports exact; asserts stay on.
-stage "build (clang, AddressSanitizer + UndefinedBehaviorSanitizer, fuzz targets)"
 fuzz=OFF
 [ -f fuzz/CMakeLists.txt ] && fuzz=ON
-CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" \
-  "${speed[@]}" -DPANELWICK_TESTS=ON -DPANELWICK_SANITIZE=ON -DPANELWICK_FUZZ=$fuzz >/dev/null
-cmake --build build-asan -j "$jobs"
+sanitizer_build() {
+  CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" \
+    "${speed[@]}" -DPANELWICK_TESTS=ON -DPANELWICK_SANITIZE=ON -DPANELWICK_FUZZ=$fuzz >/dev/null
+  cmake --build build-asan -j "$jobs"
+}
+
+if [ "${1:-}" = "--quick" ]; then
+  stage "tests (normal build)"
+  run_ctest build 300
+  closing_line
+  exit 0
+fi
+# The normal tests leave the processors idle while they wait for servers and windows: the
+# sanitizer build starts beside them (they hold on a loaded machine).
+stage "tests (normal build), beside the start of the sanitizer build"
+in_background sanitizer_build >"$logs/sanitizer-build" 2>&1
+sanitizer_pid=$!
+run_ctest build 300
+stage "build (clang, AddressSanitizer + UndefinedBehaviorSanitizer, fuzz targets): the rest"
+build_status=0
+wait "$sanitizer_pid" || build_status=$?
+tail -n 1 "$logs/sanitizer-build"
+[ "$build_status" -eq 0 ] || { tail -n 100 "$logs/sanitizer-build"; exit 1; }
 fuzz_one() { # target: runs it for its time on a copy of its seed corpus
   local target=$1 name seconds default_seconds corpus work status=0
   name=$(basename "$target")
@@ -104,12 +129,8 @@ run_fuzz_targets() { # every target, $jobs at a time; fails when one found a fau
 fuzz_pid=""
 if [ "$fuzz" = ON ]; then
   stage "tests (sanitizer build), beside the fuzz targets (libFuzzer, $jobs at a time)"
-  logs=$(mktemp -d)
-  trap 'rm -f "$counts"; rm -rf "$logs"; [ -z "$fuzz_pid" ] || kill -- -"$fuzz_pid" 2>/dev/null || true' EXIT
-  set -m # the fuzz runs in a process group of its own, which the trap can end whole
-  run_fuzz_targets >"$logs/all" 2>&1 &
+  in_background run_fuzz_targets >"$logs/fuzz" 2>&1
   fuzz_pid=$!
-  set +m
 else
   stage "tests (sanitizer build)"
 fi
@@ -118,8 +139,7 @@ if [ -n "$fuzz_pid" ]; then
   echo "   (sanitizer tests took $((SECONDS - stage_start)) s)"
   fuzz_status=0
   wait "$fuzz_pid" || fuzz_status=$?
-  fuzz_pid=""
-  cat "$logs/all"
+  cat "$logs/fuzz"
   [ "$fuzz_status" -eq 0 ] || exit 1
 fi
 echo "   (took $((SECONDS - stage_start)) s)"
