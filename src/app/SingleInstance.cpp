@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include "platform/LocalChannel.h"
+#include "platform/ProgramPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,13 +13,6 @@
 namespace pw::app {
 
 namespace {
-
-QString ExecutablePath()
-{
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return n > 0 ? QFile::decodeName(QByteArray(buffer, n)) : QString();
-}
 
 void Complain(const char* text)
 {
@@ -40,7 +34,7 @@ QByteArray SingleInstance::SocketPath(const platform::TProgramPaths& paths)
 SingleInstance::TClaim SingleInstance::ClaimWindow(const TStartupOptions& given)
 {
     TStartupOptions options = given;
-    options.DecidePaths(ExecutablePath());
+    options.DecidePaths(platform::TProgramPaths::RunningExecutable());
     TClaim claim;
     claim.SocketPath = SocketPath(options.Paths);
     TInstanceRequest request;

@@ -1,28 +1,17 @@
 #include "platform/ProgramModule.h"
 
+#include "platform/ProgramPaths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <dlfcn.h>
-#include <unistd.h>
 
 #ifndef PANELWICK_MODULES_FROM_BIN
 #define PANELWICK_MODULES_FROM_BIN "../lib/panelwick/modules"
 #endif
 
 namespace pw::platform {
-
-namespace {
-
-// No application object exists yet to ask.
-QString ExecutablePath()
-{
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return n > 0 ? QFile::decodeName(QByteArray(buffer, n)) : QString();
-}
-
-} // namespace
 
 QStringList ProgramModule::Folders(const QString& executablePath)
 {
@@ -35,7 +24,7 @@ QStringList ProgramModule::Folders(const QString& executablePath)
 
 std::optional<ProgramModule> ProgramModule::Open(const QString& fileName, QString* error)
 {
-    const QStringList folders = Folders(ExecutablePath());
+    const QStringList folders = Folders(TProgramPaths::RunningExecutable());
     if (folders.isEmpty()) {
         if (error)
             *error = QStringLiteral("cannot load %1: the program's own folder is unknown").arg(fileName);

@@ -3,7 +3,9 @@
 #include "platform/IniFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
 
 #ifndef PANELWICK_DATA_FROM_BIN
 #define PANELWICK_DATA_FROM_BIN "../share/panelwick"
@@ -34,6 +36,13 @@ QString XdgFolder(const QProcessEnvironment& env, const char* variable, const ch
 }
 
 } // namespace
+
+QString TProgramPaths::RunningExecutable()
+{
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? QFile::decodeName(QByteArray(buffer, n)) : QString();
+}
 
 TProgramPaths TProgramPaths::Decide(const QString& executablePath, const QString& programFolder,
                                     const QProcessEnvironment& env)

@@ -29,6 +29,10 @@ struct TProgramPaths {
     QString UserDataDir;
 
     // programFolder: the "--program-folder" argument, empty when there is none.
+    // The running executable's file, asked of the system (before, or without, any
+    // application object); empty when the system does not tell.
+    static QString RunningExecutable();
+
     static TProgramPaths Decide(const QString& executablePath, const QString& programFolder,
                                 const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 

@@ -6,65 +6,41 @@
 # Usage: run-older-strips.sh PANELWICK_BINARY SOURCE_DIR
 set -euo pipefail
 bin=$1
+src=$2
 # shellcheck source=x-session.sh
 . "$(dirname "$0")/x-session.sh"
 x_test_begin older-strips
 private_home
 x_session_start
 
+# The demo site serves the feed and its pictures from a folder of their own.
 site="$work/site"
-mkdir -p "$site/html/strips" "$site/logs" "$site/tmp"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-base="http://127.0.0.1:$port"
-convert -size 400x120 xc:'#A0C0F0' "PNG:$site/new.png"
-convert -size 400x120 xc:'#F0A0A0' "PNG:$site/old.png"
+base=$(PANELWICK_DEMO_INTERVAL=3600 bash "$src/tools/demo/site.sh" start "$site" | tail -n 1)
+trap 'bash "$src/tools/demo/site.sh" stop "$site" >/dev/null 2>&1 || true; x_cleanup' EXIT
+html="$site/html/backissues"
+mkdir -p "$html"
+convert -size 400x120 xc:'#A0C0F0' "PNG:$work/new.png"
+convert -size 400x120 xc:'#F0A0A0' "PNG:$work/old.png"
 {
   printf '<?xml version="1.0" encoding="UTF-8"?>\n<rss version="2.0"><channel>\n'
-  printf '<title>Back Issues</title><link>%s/</link><description>a feed</description>\n' "$base"
+  printf '<title>Back Issues</title><link>%s/backissues/</link><description>a feed</description>\n' "$base"
   for n in $(seq 0 12); do
     day=$(date -u -d "-$((n + 1)) days" +%F)
     picture=new.png
     [ "$n" -ge 10 ] && picture=old.png
-    cp "$site/$picture" "$site/html/strips/$day.png"
-    printf '<item><title>Strip of %s</title><link>%s/%s.html</link><pubDate>%s</pubDate>' \
+    cp "$work/$picture" "$html/$day.png"
+    printf '<item><title>Strip of %s</title><link>%s/backissues/%s.html</link><pubDate>%s</pubDate>' \
       "$day" "$base" "$day" "$(date -u -R -d "$day 12:00:00 UTC")"
-    printf '<enclosure url="%s/strips/%s.png" type="image/png" length="0"/></item>\n' "$base" "$day"
+    printf '<enclosure url="%s/backissues/%s.png" type="image/png" length="0"/></item>\n' "$base" "$day"
   done
   printf '</channel></rss>\n'
-} >"$site/html/rss.xml"
-user_line=""
-[ "$(id -u)" -eq 0 ] && user_line="user root;"
-cat >"$site/nginx.conf" <<CONF
-$user_line
-daemon off;
-worker_processes 1;
-pid $site/nginx.pid;
-error_log $site/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log $site/logs/access.log;
-  client_body_temp_path $site/tmp;
-  proxy_temp_path $site/tmp;
-  fastcgi_temp_path $site/tmp;
-  uwsgi_temp_path $site/tmp;
-  scgi_temp_path $site/tmp;
-  types { image/png png; application/rss+xml xml; }
-  server { listen 127.0.0.1:$port; root $site/html; }
-}
-CONF
-nginx -c "$site/nginx.conf" -p "$site" >"$site/logs/nginx.out" 2>&1 &
-pids+=($!)
-end=$((SECONDS + 60))
-until curl -fs -o /dev/null "$base/rss.xml"; do
-  [ $SECONDS -lt $end ] || fail "nginx did not answer"
-  sleep 0.1
-done
+} >"$html/rss.xml"
 
 prog="$work/prog"
 folder="$prog/Comics/Back Issues"
 mkdir -p "$prog"
 : >"$prog/Comics.urls"
-printf 'Back Issues\t%s/rss.xml\r\n' "$base" >"$prog/MyComics.urls"
+printf 'Back Issues\t%s/backissues/rss.xml\r\n' "$base" >"$prog/MyComics.urls"
 printf '[Comics]\r\nBack Issues=1\r\nCurrentComic=Back Issues\r\n[Updates]\r\nUpdateProgramStart=1\r\nOlderStripsPause=0\r\n[Misc]\r\nAutoStart=0\r\n' >"$prog/panelwick.ini"
 stored() { ls "$folder" 2>/dev/null | grep -Ec '^Back Issues[0-9]{8}(-[0-9]+)?\.png$' || true; }
 
