@@ -13,7 +13,7 @@ PKGS=(
   xvfb xdotool openbox wmctrl x11-utils xauth libx11-dev libxdamage-dev
   hsetroot xclip trayer
   poppler-utils cups-daemon cups-client
-  fonts-dejavu-core procps psmisc bc time
+  fonts-dejavu-core procps psmisc bc time valgrind
   dbus-daemon dbus-bin python3-dbus python3-gi nodejs
   weston qt6-wayland libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend dconf-service
   libxcb1-dev desktop-file-utils xdg-utils appstream groff-base dpkg-dev file

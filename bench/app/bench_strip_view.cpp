@@ -195,7 +195,7 @@ void BM_FitWidthRepaintAfterResize_1000x10000(benchmark::State& state)
         state.ResumeTiming();
     }
     const QSize copy = form.Image1->CopySize();
-    const QSize picture = form.Image1->pixmap().size();
+    const QSize picture = form.Image1->picture().size();
     state.counters["resize_to_paint_ms"] = benchmark::Counter(total, benchmark::Counter::kAvgIterations);
     state.counters["resize_to_copy_ms"] = benchmark::Counter(settled, benchmark::Counter::kAvgIterations);
     state.counters["picture_mb"] = picture.width() * picture.height() * 4.0 / (1024 * 1024);

@@ -10,7 +10,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPixmap>
 
 namespace pw::app {
 
@@ -58,10 +57,10 @@ void DesktopComponents::SetTrayMinimizeToTray(bool on)
 
 void DesktopComponents::CopyCurrentStrip()
 {
-    const QPixmap shown = form_.Image1->pixmap();
+    const QImage shown = form_.ShownPicture();
     if (shown.isNull())
         return; // a comic without strips: the clipboard keeps what it holds
-    QGuiApplication::clipboard()->setImage(shown.toImage());
+    QGuiApplication::clipboard()->setImage(shown);
 }
 
 void DesktopComponents::SetStripAsWallpaper(const std::optional<comics::TComicStrip>& strip)

@@ -38,12 +38,12 @@ StripPicture::StripPicture(QWidget* parent) : QWidget(parent)
     });
 }
 
-void StripPicture::setPixmap(const QPixmap& picture)
+void StripPicture::setPicture(const QImage& picture)
 {
     const bool fresh = picture.cacheKey() != source_.cacheKey();
     if (fresh) {
         source_ = picture;
-        copy_ = QPixmap();
+        copy_ = QImage();
         copyOf_ = 0;
         settle_.stop();
         update();
@@ -54,7 +54,7 @@ void StripPicture::setPixmap(const QPixmap& picture)
 
 void StripPicture::clear()
 {
-    setPixmap(QPixmap());
+    setPicture(QImage());
 }
 
 void StripPicture::SetScale(double scale)
@@ -107,7 +107,7 @@ void StripPicture::MakeCopy()
     const QSize device = DeviceSize(ratio);
     if (source_.isNull() || HowToDraw(device) != Drawing::Smooth)
         return;
-    copy_ = QPixmap(); // the old copy goes before the new one is made
+    copy_ = QImage(); // the old copy goes before the new one is made
     copy_ = source_.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     copy_.setDevicePixelRatio(ratio);
     copyOf_ = source_.cacheKey();
@@ -135,16 +135,16 @@ void StripPicture::paintEvent(QPaintEvent* event)
     }
     switch (how) {
     case Drawing::Direct:
-        painter.drawPixmap(target, source_, source_.rect());
+        painter.drawImage(target, source_, source_.rect());
         break;
     case Drawing::Copy:
-        painter.drawPixmap(target.topLeft(), copy_);
+        painter.drawImage(target.topLeft(), copy_);
         break;
     case Drawing::Smooth:
         // Only the exposed part is drawn, so this stays quick for a long strip.
         painter.setClipRect(event->rect());
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(target, source_, source_.rect());
+        painter.drawImage(target, source_, source_.rect());
         break;
     }
 }

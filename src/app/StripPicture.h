@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QPixmap>
+#include <QImage>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
@@ -9,15 +9,16 @@
 namespace pw::app {
 
 // The strip on a white ground, drawn at a scale and centred where it is smaller than the
-// widget. It keeps the decoded picture as it is (printing, the clipboard and the wallpaper
-// take that one) and at most one scaled copy, made once per scale, size and screen.
+// widget. It keeps the decoded picture as it is, in the decoder's format (an 8-bit GIF
+// strip stays 8-bit; a pixmap would make it 32-bit), and at most one scaled copy, made
+// once per scale, size and screen.
 class StripPicture : public QWidget {
     Q_OBJECT
 public:
     explicit StripPicture(QWidget* parent = nullptr);
 
-    const QPixmap& pixmap() const { return source_; }
-    void setPixmap(const QPixmap& picture);
+    const QImage& picture() const { return source_; }
+    void setPicture(const QImage& picture);
     void clear();
 
     void SetScale(double scale);
@@ -46,9 +47,9 @@ private:
     QSize DeviceSize(qreal ratio) const;
     void MakeCopy();
 
-    QPixmap source_;
+    QImage source_;
     double scale_ = 1.0;
-    QPixmap copy_; // the smooth copy at copyFor_ device pixels, with the screen's ratio
+    QImage copy_; // the smooth copy at copyFor_ device pixels, with the screen's ratio
     qint64 copyOf_ = 0;
     QSize copyFor_;
     // Large pictures are drawn smoothly from the original while the size still changes,

@@ -39,7 +39,7 @@ void StripView::SetZoom(const StripZoom& zoom)
 double StripView::Scale() const
 {
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
-    return zoom_.Scale(picture_->pixmap().size(), maximumViewportSize(), bar);
+    return zoom_.Scale(picture_->picture().size(), maximumViewportSize(), bar);
 }
 
 void StripView::PageStep(bool down)
@@ -55,7 +55,7 @@ void StripView::PictureChanged(bool fresh)
         return;
     }
     shown_.scrolled = {horizontalScrollBar()->value(), verticalScrollBar()->value()};
-    const qint64 key = picture_->pixmap().cacheKey();
+    const qint64 key = picture_->picture().cacheKey();
     const Place back = before_;
     before_ = shown_;
     shown_ = {key, {}};

@@ -9,8 +9,8 @@
 #include "comics/TComicsList.h"
 #include "platform/FileStamp.h"
 
+#include <QImage>
 #include <QMainWindow>
-#include <QPixmap>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -275,7 +275,7 @@ private:
     struct DrawnStrip {
         QString path;
         std::optional<platform::FileStamp> stamp; // Settled when set
-        QPixmap picture;
+        QImage picture;
     } drawn_;
     comics::StripWordsFile wordsFile_;
     comics::StripWords shownWords_;

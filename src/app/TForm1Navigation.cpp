@@ -17,7 +17,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
-#include <QPixmap>
 #include <exception>
 
 namespace pw::app {
@@ -27,13 +26,17 @@ void TForm1::SetPicture(const QImage& image)
     if (image.isNull())
         Image1->clear();
     else
-        Image1->setPixmap(QPixmap::fromImage(image));
+        Image1->setPicture(image);
 }
 
 QImage TForm1::ShownPicture() const
 {
-    const QPixmap& shown = Image1->pixmap();
-    return shown.isNull() ? QImage() : shown.toImage();
+    // Printing takes the picture in the 32-bit form it always had, whatever the decoder
+    // kept for the screen.
+    const QImage& shown = Image1->picture();
+    return shown.isNull() || shown.format() == QImage::Format_RGB32
+               ? shown
+               : shown.convertToFormat(QImage::Format_RGB32);
 }
 
 void TForm1::ShowComic(const QString& name)
@@ -106,14 +109,14 @@ void TForm1::DrawStripFile(const QString& path)
     // The stamp comes first: a change while decoding gives the file a later one.
     const auto stamp = platform::FileStamp::Of(QFile::encodeName(path));
     if (stamp && drawn_.stamp && path == drawn_.path && *stamp == *drawn_.stamp) {
-        Image1->setPixmap(drawn_.picture);
+        Image1->setPicture(drawn_.picture);
         return;
     }
     drawn_ = {};
     SetPicture(imaging::TStripDecoder::LoadFromFile(path));
     // Like a folder listing, the file's time stamp proves nothing until it has settled.
-    if (stamp && stamp->Settled() && !Image1->pixmap().isNull())
-        drawn_ = {path, stamp, Image1->pixmap()};
+    if (stamp && stamp->Settled() && !Image1->picture().isNull())
+        drawn_ = {path, stamp, Image1->picture()};
 }
 
 void TForm1::RedrawStrip()

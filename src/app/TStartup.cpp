@@ -89,8 +89,9 @@ TAboutBox& TStartup::AboutBox()
 
 void TStartup::CreateAdvancedInfoWindow()
 {
-    // The Advanced Info window is created here; once its slot grid exists it sends the
-    // main window the start-up message, synchronously, whose updates need the engine.
+    // The Advanced Info is set up here; once its slots exist it sends the main window
+    // the start-up message, synchronously, whose updates need the engine. Its window is
+    // made when first shown.
     auto engine = std::make_unique<UpdateEngine>(*form1_, *form2_);
     UpdateEngine& created = *engine;
     form1_->SetUpdateHooks(std::move(engine));

@@ -8,6 +8,7 @@
 #include "comics/TComicStripsDB.h"
 #include "platform/ExceptionGuard.h"
 #include "platform/MessageTarget.h"
+#include "update/SimDownloads.h"
 #include "update/TComicDownloadInfo.h"
 #include "update/TInfoForm.h"
 #include "update/TUpdateScheduler.h"
@@ -46,21 +47,25 @@ UpdateEngine::UpdateEngine(TForm1& form, TForm2& debugLog)
 
 UpdateEngine::~UpdateEngine()
 {
-    infoForm_ = nullptr;
-    ownedInfoForm_.reset();
+    infoForm_.reset();
     older_.reset();
     scheduler_.reset();
 }
 
 void UpdateEngine::CreateInfoForm()
 {
-    // The start-up message may already show the window (an update with ShowAdvancedInfo).
-    ownedInfoForm_ =
-        std::make_unique<update::TInfoForm>(form_.Ini(), info_, [this](update::TInfoForm& created) {
-            infoForm_ = &created;
-            form_.StartupTarget().Send(kStartupMessage);
-        });
-    infoForm_ = ownedInfoForm_.get();
+    info_.SetSlotCount(update::MaxSimDownloads(form_.Ini()));
+    info_.ClearResults();
+    // The start-up message may show the window at once (an update with ShowAdvancedInfo).
+    form_.StartupTarget().Send(kStartupMessage);
+}
+
+update::TInfoForm* UpdateEngine::InfoForm()
+{
+    if (!infoForm_)
+        infoForm_ =
+            std::make_unique<update::TInfoForm>(form_.Ini(), info_, update::TInfoForm::TTakeOver::Existing);
+    return infoForm_.get();
 }
 
 void UpdateEngine::UpdateAll()
@@ -98,8 +103,7 @@ void UpdateEngine::AbortAll()
 
 void UpdateEngine::ShowAdvancedInfo()
 {
-    if (infoForm_)
-        infoForm_->Toggle();
+    InfoForm()->Toggle();
 }
 
 void UpdateEngine::StartDailyTimer()
@@ -146,8 +150,8 @@ void UpdateEngine::SetUpdateCommandEnabled(bool enabled)
 
 void UpdateEngine::ShowAdvancedInfoWindow()
 {
-    if (infoForm_ && !infoForm_->IsShowing())
-        infoForm_->show();
+    if (update::TInfoForm* window = InfoForm(); !window->IsShowing())
+        window->show();
 }
 
 comics::TComicInfo* UpdateEngine::ShownComic() const

@@ -26,10 +26,12 @@ public:
     UpdateEngine(TForm1& form, TForm2& debugLog);
     ~UpdateEngine() override;
 
-    // Creates the Advanced Info window; its creation sends the main window the
-    // start-up message, so this engine must already be the window's hooks.
+    // Sets up the Advanced Info (its slots and an empty result list), then sends the main
+    // window the start-up message, so this engine must already be the window's hooks.
+    // The window itself is made when it is first shown: most runs never show it.
     void CreateInfoForm();
-    update::TInfoForm* InfoForm() const { return infoForm_; }
+    // The Advanced Info window, made now if it was not yet.
+    update::TInfoForm* InfoForm();
     update::TUpdateScheduler& Scheduler() const { return *scheduler_; }
 
     // UpdateHooks
@@ -63,8 +65,7 @@ private:
     update::TAdvancedInfoSystem info_;
     std::unique_ptr<update::TUpdateScheduler> scheduler_;
     std::unique_ptr<OlderStripsCommand> older_;
-    std::unique_ptr<update::TInfoForm> ownedInfoForm_;
-    update::TInfoForm* infoForm_ = nullptr; // set before the start-up message runs
+    std::unique_ptr<update::TInfoForm> infoForm_;
 };
 
 } // namespace pw::app

@@ -56,6 +56,9 @@ void StripListing::Refresh(const QString& folder, const QString& comicName, cons
                             static_cast<qsizetype>(name.size())});
         names_.append(name.data(), static_cast<qsizetype>(name.size()));
     });
+    // Kept for as long as the comic is shown: the room the appends grew into goes back.
+    entries_.shrink_to_fit();
+    names_.squeeze();
     if (keep)
         kept_ = now;
 }

@@ -17,8 +17,10 @@ QByteArray BmpFile::Encode(const QImage& image)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "BMP");
-    // Opaque colour: what the desktop shows is what the strip area shows.
-    if (!writer.write(image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32) : image))
+    // Opaque 24-bit colour whatever the decoder kept (an 8-bit GIF strip too): what the
+    // desktop shows is what the strip area shows, in the form wallpaper tools expect.
+    if (!writer.write(image.format() == QImage::Format_RGB32 ? image
+                                                             : image.convertToFormat(QImage::Format_RGB32)))
         return {};
     return bytes;
 }

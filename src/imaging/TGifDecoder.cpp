@@ -9,7 +9,6 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <vector>
 
 namespace pw::imaging {
 
@@ -78,11 +77,18 @@ int InterlacedRow(int n, int height)
     return -1;
 }
 
-void FillRect(QImage& image, int x, int y, int w, int h)
+// Paints the part of the screen the frame leaves uncovered: with the palette's white
+// where it has one, else on a 32-bit copy.
+void FillRect(QImage& image, int white, int x, int y, int w, int h)
 {
     for (int row = y; row < y + h; ++row) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
-        std::fill(line + x, line + x + w, kBackground);
+        if (image.format() == QImage::Format_Indexed8) {
+            uchar* line = image.scanLine(row);
+            std::fill(line + x, line + x + w, static_cast<uchar>(white));
+        } else {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+            std::fill(line + x, line + x + w, kBackground);
+        }
     }
 }
 
@@ -126,26 +132,31 @@ QImage DecodeFirstFrame(GifFileType* gif)
     if (transparentIndex >= 0 && transparentIndex < 256)
         palette[static_cast<size_t>(transparentIndex)] = kBackground;
 
-    // Pages of the canvas are touched only as rows arrive, so a huge frame whose data is
-    // cut short costs little.
-    QImage canvas(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    // A GIF frame has at most 256 colours: kept as they are, the picture is a quarter of
+    // its 32-bit size, and the window holds it for as long as the strip is shown. Pages of
+    // the canvas are touched only as rows arrive, so a huge frame whose data is cut short
+    // costs little.
+    QImage canvas(static_cast<int>(width), static_cast<int>(height), QImage::Format_Indexed8);
     if (canvas.isNull())
         return {};
-    std::vector<GifPixelType> line(static_cast<size_t>(desc.Width));
+    canvas.setColorTable(QList<QRgb>(palette.begin(), palette.end()));
     for (int n = 0; n < desc.Height; ++n) {
-        if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
-            return {};
         const int row = desc.Interlace ? InterlacedRow(n, desc.Height) : n;
-        auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(desc.Top + row)) + desc.Left;
-        for (int x = 0; x < desc.Width; ++x)
-            out[x] = palette[line[static_cast<size_t>(x)]];
+        if (DGifGetLine(gif, canvas.scanLine(desc.Top + row) + desc.Left, desc.Width) == GIF_ERROR)
+            return {};
     }
     const int w = static_cast<int>(width);
     const int h = static_cast<int>(height);
-    FillRect(canvas, 0, 0, w, desc.Top);
-    FillRect(canvas, 0, desc.Top + desc.Height, w, h - desc.Top - desc.Height);
-    FillRect(canvas, 0, desc.Top, desc.Left, desc.Height);
-    FillRect(canvas, desc.Left + desc.Width, desc.Top, w - desc.Left - desc.Width, desc.Height);
+    if (w == desc.Width && h == desc.Height)
+        return canvas;
+    const auto white = std::find(palette.begin(), palette.end(), kBackground);
+    if (white == palette.end())
+        canvas = canvas.convertToFormat(QImage::Format_RGB32);
+    const int whiteIndex = static_cast<int>(white - palette.begin());
+    FillRect(canvas, whiteIndex, 0, 0, w, desc.Top);
+    FillRect(canvas, whiteIndex, 0, desc.Top + desc.Height, w, h - desc.Top - desc.Height);
+    FillRect(canvas, whiteIndex, 0, desc.Top, desc.Left, desc.Height);
+    FillRect(canvas, whiteIndex, desc.Left + desc.Width, desc.Top, w - desc.Left - desc.Width, desc.Height);
     return canvas;
 }
 

@@ -98,11 +98,37 @@ void MakeBold(QLabel* label)
 
 } // namespace
 
+namespace {
+constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                                         Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint;
+}
+
 TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
                      const std::function<void(TInfoForm&)>& startupMessage, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      ini_(ini), system_(system)
+    : QWidget(parent, kWindowFlags), ini_(ini), system_(system)
+{
+    Build();
+    system_.SetSlotCount(MaxSimDownloads(ini_));
+    system_.ClearResults();
+    FitColumns();
+    if (startupMessage)
+        startupMessage(*this);
+}
+
+TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, TTakeOver, QWidget* parent)
+    : QWidget(parent, kWindowFlags), ini_(ini), system_(system)
+{
+    Build();
+    if (system_.RowCount() > 0)
+        MirrorGrid(TAdvancedInfoSystem::kAllRows);
+    if (!system_.Results().isEmpty()) {
+        ListBox1->addItems(system_.Results());
+        ScrollToLastResult();
+    }
+    FitColumns();
+}
+
+void TInfoForm::Build()
 {
     setWindowTitle(QStringLiteral("Advanced Info"));
     setGeometry(290, 229, 293, 393);
@@ -168,11 +194,6 @@ TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
 
     StringGrid1->setColumnWidth(0, 30);
     StringGrid1->setColumnWidth(1, 110);
-    system_.SetSlotCount(MaxSimDownloads(ini_));
-    system_.ClearResults();
-    FitColumns();
-    if (startupMessage)
-        startupMessage(*this);
 }
 
 TInfoForm::~TInfoForm()

@@ -26,6 +26,10 @@ public:
     // startupMessage (the main window's start-up step) once the grid exists.
     TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
               const std::function<void(TInfoForm&)>& startupMessage = {}, QWidget* parent = nullptr);
+    // Takes over a system that is already set up and in use, showing its slots and
+    // results as they are: the window made when it is first needed.
+    enum class TTakeOver { Existing };
+    TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, TTakeOver, QWidget* parent = nullptr);
     ~TInfoForm() override;
 
     TAdvancedInfoSystem& AdvancedInfoSystem() { return system_; }
@@ -46,6 +50,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void Build();
     void MirrorGrid(int changedRow);
     void MirrorRow(int row);
     void ScrollToLastResult();

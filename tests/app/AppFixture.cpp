@@ -134,8 +134,7 @@ bool TestProgram::Start(const app::TStartupOptions& options)
 
 QImage Shown(const app::TForm1& form)
 {
-    const QPixmap p = form.Image1->pixmap();
-    return p.isNull() ? QImage() : p.toImage();
+    return form.ShownPicture();
 }
 
 QColor ShownColour(const app::TForm1& form)

@@ -2,11 +2,14 @@
 // of the View menu, Home and End, and the strip's words.
 #include "AppFixture.h"
 #include "MessageBoxRecorder.h"
+#include "TestPaths.h"
 
 #include "app/StripPicture.h"
 #include "app/StripView.h"
+#include "app/TStartup.h"
 #include "app/TForm1.h"
 #include "comics/StripWordsFile.h"
+#include "imaging/TGifDecoder.h"
 #include "platform/DesktopShell.h"
 #include "platform/Timer.h"
 #include "platform/Tunables.h"
@@ -16,6 +19,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTest>
@@ -136,7 +140,7 @@ template <class Step, class Done> bool StepUntil(Step step, Done done, int tries
 TEST_F(StripArea, TheBottomOfATallStripIsReachedByPageDownAndTheWheel)
 {
     app::TForm1& f = Start();
-    ASSERT_EQ(f.Image1->pixmap().height(), 2000);
+    ASSERT_EQ(f.Image1->picture().height(), 2000);
     EXPECT_GT(CountColour(Area(), kRed), 1000) << "a new strip starts at its top";
     EXPECT_EQ(CountColour(Area(), kBlue), 0);
     EXPECT_TRUE(StepUntil([&] { Key(Qt::Key_PageDown); }, [&] { return CountColour(Area(), kBlue) > 1000; }))
@@ -150,7 +154,7 @@ TEST_F(StripArea, TheBottomOfATallStripIsReachedByPageDownAndTheWheel)
 TEST_F(StripArea, EveryPartOfALargeStripIsReachedByKeysWheelAndDragging)
 {
     app::TForm1& f = Start();
-    ASSERT_EQ(f.Image1->pixmap().height(), 2000);
+    ASSERT_EQ(f.Image1->picture().height(), 2000);
     EXPECT_GT(CountColour(Area(), kRed), 1000) << "a new strip starts at its top";
     EXPECT_EQ(CountColour(Area(), kBlue), 0);
 
@@ -167,9 +171,9 @@ TEST_F(StripArea, EveryPartOfALargeStripIsReachedByKeysWheelAndDragging)
 
     // The next strip starts at its top again; narrower than the area, it stays centred.
     Key(Qt::Key_Right);
-    ASSERT_EQ(f.Image1->pixmap().width(), 1200);
+    ASSERT_EQ(f.Image1->picture().width(), 1200);
     Key(Qt::Key_Right);
-    ASSERT_EQ(f.Image1->pixmap().width(), 250);
+    ASSERT_EQ(f.Image1->picture().width(), 250);
     EXPECT_EQ(Vertical()->value(), 0);
     EXPECT_GT(CountColour(Area(), kRed), 1000);
     const QRect shown = f.Image1->PictureRect();
@@ -177,7 +181,7 @@ TEST_F(StripArea, EveryPartOfALargeStripIsReachedByKeysWheelAndDragging)
 
     // Across: Shift with the wheel, and dragging with the left button.
     Key(Qt::Key_Down);
-    ASSERT_EQ(f.Image1->pixmap().width(), 2000);
+    ASSERT_EQ(f.Image1->picture().width(), 2000);
     EXPECT_TRUE(StepUntil([&] { Wheel(WheelTarget(), -120, Qt::ShiftModifier); },
                           [&] { return CountColour(Area(), kBlue) > 1000; }, 200))
         << "Shift with the wheel does not scroll across";
@@ -201,7 +205,7 @@ TEST_F(StripArea, EveryPartOfALargeStripIsReachedByKeysWheelAndDragging)
 
     // A strip smaller than the area looks as it always did: natural size, centred, on white.
     Key(Qt::Key_Down);
-    ASSERT_EQ(f.Image1->pixmap().width(), 40);
+    ASSERT_EQ(f.Image1->picture().width(), 40);
     EXPECT_FALSE(Vertical()->isVisible());
     EXPECT_FALSE(Horizontal()->isVisible());
     const QImage area = f.scrollStrip->viewport()->grab().toImage();
@@ -228,13 +232,13 @@ TEST_F(StripArea, ZoomIsChosenInTheViewMenuKeptForEveryStripAndRemembered)
     // Fit never enlarges a small strip.
     Key(Qt::Key_Down);
     Key(Qt::Key_Down);
-    ASSERT_EQ(f.Image1->pixmap().width(), 40);
+    ASSERT_EQ(f.Image1->picture().width(), 40);
     EXPECT_EQ(f.Image1->ScaledSize(), QSize(40, 20));
     Key(Qt::Key_Up);
     Key(Qt::Key_Up);
 
     Key(Qt::Key_Right); // 1200 x 3000: as wide as the area, scrolling down
-    ASSERT_EQ(f.Image1->pixmap().width(), 1200);
+    ASSERT_EQ(f.Image1->picture().width(), 1200);
     EXPECT_TRUE(f.FitToWindow1->isChecked()) << "the zoom stays from strip to strip";
     Key(Qt::Key_W);
     EXPECT_TRUE(f.FitWidth1->isChecked());
@@ -272,16 +276,16 @@ TEST_F(StripArea, HomeAndEndShowTheFirstAndNewestStrip)
 {
     app::TForm1& f = Start();
     const int comic = f.comboComics->currentIndex();
-    ASSERT_EQ(f.Image1->pixmap().width(), 300); // the unread first strip
+    ASSERT_EQ(f.Image1->picture().width(), 300); // the unread first strip
     Key(Qt::Key_End);
-    EXPECT_EQ(f.Image1->pixmap().width(), 250);
+    EXPECT_EQ(f.Image1->picture().width(), 250);
     Key(Qt::Key_End); // already the newest: the end-of-strips notice
     EXPECT_TRUE(f.NoStripsTimer->Enabled());
     Key(Qt::Key_Home); // ends the notice only
     EXPECT_FALSE(f.NoStripsTimer->Enabled());
-    EXPECT_EQ(f.Image1->pixmap().width(), 250);
+    EXPECT_EQ(f.Image1->picture().width(), 250);
     Key(Qt::Key_Home);
-    EXPECT_EQ(f.Image1->pixmap().width(), 300);
+    EXPECT_EQ(f.Image1->picture().width(), 300);
     EXPECT_EQ(f.comboComics->currentIndex(), comic) << "Home or End reached the comic selector";
 
     // A notice does not lose the reader's place in a long strip.
@@ -332,3 +336,60 @@ TEST_F(StripArea, AStripsWordsAreShownAndItsPageOpened)
 }
 
 } // namespace
+
+// A GIF strip is held with its own 256 colours: the strip area paints them as they are
+// at every zoom, and the clipboard gets the picture in full colour.
+TEST(GifStripArea, PaintsTheSameColoursAtEveryZoomAndCopiesThem)
+{
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    QFile gif(test::FixturePath(QStringLiteral("images/quadrants.gif"))); // 40 x 30, four colours
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    folder.WriteCatalogue("Quad\thttp://x/q/\r\n");
+    folder.AddFile("Quad", "Quad20040404.gif", gif.readAll());
+    folder.WriteIni("[Comics]\r\nQuad=1\r\nCurrentComic=Quad\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    app::TStartup program; // the real one: the clipboard is its desktop part's
+    ASSERT_TRUE(program.Start(folder.Options()));
+    app::TForm1& f = program.MainWindow();
+    f.resize(630, 470);
+    ASSERT_EQ(f.Image1->picture().size(), QSize(40, 30));
+    EXPECT_EQ(f.Image1->picture().format(), QImage::Format_Indexed8);
+
+    constexpr QRgb kGreen = qRgb(0, 255, 0);
+    constexpr QRgb kYellow = qRgb(255, 255, 0);
+    const auto area = [&] { return f.scrollStrip->viewport()->grab().toImage(); };
+    // Actual size: every picture pixel once, in its quadrant.
+    QImage shot = area();
+    for (const QRgb colour : {kRed, kGreen, kBlue, kYellow})
+        EXPECT_EQ(CountColour(shot, colour), 20 * 15) << std::hex << colour;
+    const QRect at = f.Image1->PictureRect();
+    const QPoint origin = f.Image1->mapTo(f.scrollStrip->viewport(), at.topLeft());
+    EXPECT_EQ(shot.pixel(origin + QPoint(2, 2)) & 0xffffff, kRed & 0xffffff);
+    EXPECT_EQ(shot.pixel(origin + QPoint(37, 27)) & 0xffffff, kYellow & 0xffffff);
+    EXPECT_EQ(shot.pixel(origin + QPoint(-2, 2)) & 0xffffff, 0xffffffu) << "the ground stays white";
+
+    // 150 %: a smooth copy; whole colours stay inside each quadrant.
+    f.ZoomIn1->trigger();
+    f.ZoomIn1->trigger();
+    ASSERT_EQ(f.Image1->ScaledSize(), QSize(60, 45));
+    shot = area();
+    for (const QRgb colour : {kRed, kGreen, kBlue, kYellow})
+        EXPECT_GT(CountColour(shot, colour), 28 * 20) << std::hex << colour;
+    // 200 %: each picture pixel a square of four.
+    f.ZoomIn1->trigger();
+    f.ZoomIn1->trigger();
+    ASSERT_EQ(f.Image1->ScaledSize(), QSize(80, 60));
+    shot = area();
+    for (const QRgb colour : {kRed, kGreen, kBlue, kYellow})
+        EXPECT_EQ(CountColour(shot, colour), 40 * 30) << std::hex << colour;
+
+    // The clipboard and printing get the same colours, 32 bits a pixel as ever.
+    f.CopyCurrentStrip1->trigger();
+    const QImage copied = QGuiApplication::clipboard()->image();
+    EXPECT_EQ(copied.format(), QImage::Format_RGB32);
+    EXPECT_TRUE(test::SameImage(
+        copied, imaging::TGifDecoder::GetGIFFile(folder.Path() + "Comics/Quad/Quad20040404.gif")));
+    EXPECT_EQ(copied.pixel(39, 0), kGreen);
+    EXPECT_EQ(f.ShownPicture().format(), QImage::Format_RGB32);
+    EXPECT_TRUE(boxes.Texts().isEmpty()) << boxes.Texts().join("; ").toStdString();
+}

@@ -30,7 +30,7 @@ TEST(GifDecoder, DecodesColoursAtTheirPlaces)
     const QImage img = TGifDecoder::GetGIFFile(Image("quadrants.gif"));
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.size(), QSize(40, 30));
-    EXPECT_EQ(img.format(), QImage::Format_RGB32);
+    EXPECT_EQ(img.format(), QImage::Format_Indexed8);
     EXPECT_EQ(img.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(img.pixel(19, 14), qRgb(255, 0, 0));
     EXPECT_EQ(img.pixel(20, 0), qRgb(0, 255, 0));

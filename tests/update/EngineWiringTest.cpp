@@ -193,7 +193,7 @@ TEST_F(WiringTest, AStripThatCannotBeDrawnAtStartCancelsNeitherTheUpdateNorTheDa
 
     EXPECT_EQ(form.ProgressLabel->text(), "1 updated, 0 didn't need a update, 0 failed.");
     EXPECT_EQ(form.CurrentComic()->CurrentStrip->FileName, "Web20011204.gif");
-    EXPECT_FALSE(form.Image1->pixmap().isNull()) << "the new strip is drawn";
+    EXPECT_FALSE(form.Image1->picture().isNull()) << "the new strip is drawn";
     EXPECT_EQ(comic.entryList(QDir::Files | QDir::Hidden, QDir::Name),
               (QStringList{"Web.unr", "Web20011203.jpg", "Web20011204.gif"}));
     EXPECT_EQ(QFileInfo(comic.filePath("Web.unr")).size(), 0) << "the new strip was shown, so read";

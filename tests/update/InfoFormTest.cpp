@@ -71,6 +71,30 @@ TEST_F(FormFixture, GridAndListFollowTheSystem)
     EXPECT_TRUE(form.StringGrid1->selectedItems().isEmpty());
 }
 
+TEST_F(FormFixture, WindowMadeLateShowsWhatTheSystemAlreadyHolds)
+{
+    // The window is made when first shown, after updates have filled slots and results.
+    system.SetSlotCount(2);
+    system.ClearResults();
+    system.AssignSlot("Alpha");
+    system.AssignSlot("Beta");
+    system.ShowStatus("Alpha", "New strip updated", 4);
+    update::TInfoForm form(ini, system, update::TInfoForm::TTakeOver::Existing);
+    ASSERT_EQ(form.StringGrid1->rowCount(), 2) << "the slots stay as they are, not the configured 3";
+    EXPECT_EQ(form.StringGrid1->horizontalHeaderItem(1)->text(), "Comic");
+    EXPECT_EQ(form.StringGrid1->item(0, 1)->text(), "Free");
+    EXPECT_EQ(form.StringGrid1->item(1, 1)->text(), "Beta");
+    ASSERT_EQ(form.ListBox1->count(), 1);
+    EXPECT_EQ(form.ListBox1->item(0)->text(), "Alpha: New strip updated");
+    // From then on it follows the system.
+    system.ShowStatus("Beta", "Looking for a new strip...", 1);
+    EXPECT_EQ(form.StringGrid1->item(1, 2)->text(), "Looking for a new strip...");
+    system.ShowStatus("Beta", "No updated strip found", 6);
+    ASSERT_EQ(form.ListBox1->count(), 2);
+    EXPECT_EQ(form.ListBox1->item(1)->text(), "Beta: No updated strip found");
+    EXPECT_FALSE(form.IsShowing());
+}
+
 TEST_F(FormFixture, ResultListKeepsTheNewestMessagesOfAVeryLargeUpdate)
 {
     update::TInfoForm form(ini, system);
