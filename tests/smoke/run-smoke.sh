@@ -41,7 +41,8 @@ start_panelwick() {
     sleep 0.1
   done
   [ -n "$wid" ] || fail "no Panelwick window appeared"
-  sleep 0.5
+  # Shown, its strip marked read, its place taken: the start is over once it is idle.
+  wait_idle "$app" || fail "panelwick stays busy after its start"
 }
 
 wait_exit() {
@@ -94,7 +95,7 @@ before=$(md5sum <"$prog/panelwick.ini")
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" Up
 xdotool windowmove "$wid" 300 300
-sleep 0.3
+wait_idle "$app" || fail "panelwick stays busy after the move"
 xdotool key --window "$wid" ctrl+x 2>/dev/null || true  # the window is gone before the key-ups
 wait_exit
 # Release them, or the server's auto-repeat types Ctrl+X into the next window.
@@ -273,7 +274,6 @@ xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "
 xdotool key --window "$wid" ctrl+p
 dlg=$(wait_window '^PrintForm$')
 [ -n "$dlg" ] || fail "Ctrl+P opened no print dialog"
-sleep 0.5
 pdf="$HOME/Documents/Panelwick/Beta 2002-02-02.pdf" # the comic on screen since the first run
 # A key pressed while the dialog is still taking the focus can be lost on a busy machine:
 # press Enter again while the dialog is still there and nothing was written.
@@ -346,7 +346,7 @@ for attempt in 1 2 3; do
   [ "$attempt" -lt 3 ] || fail "a click on the tray message did not bring the window back ($(xwininfo -root -children | grep -c Panelwick) windows)"
   echo "the tray message went away before the click was handled; starting again" >&2
 done
-sleep 0.3
+wait_idle "$app" || fail "panelwick stays busy after coming back"
 wmctrl -i -c "$wid"
 wait_exit
 prog="$news"
