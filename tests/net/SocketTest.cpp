@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QStringList>
 #include <memory>
 #include <stdexcept>
@@ -479,12 +478,6 @@ int SocketOption(int fd, int option)
     return value;
 }
 
-bool LibraryLoaded(const char* name)
-{
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
-}
-
 } // namespace
 
 TEST(Socket, KeepAliveIsAskedForUnlessTurnedOffAndAddressReuseOnlyForABind)
@@ -509,24 +502,4 @@ TEST(Socket, KeepAliveIsAskedForUnlessTurnedOffAndAddressReuseOnlyForABind)
 
     // The HTTP client's connections carry one request each.
     EXPECT_FALSE(THttpCli().Socket().KeepAlive());
-}
-
-TEST(Socket, PlainConnectionsNeverOpenTheTlsLibrary)
-{
-    PeerListener listener;
-    {
-        TWSocket s;
-        EventLog log(s);
-        ConnectTo(s, listener.PortText());
-        const int peer = listener.Accept();
-        ASSERT_TRUE(WaitFor([&] { return s.State() == wsConnected; }));
-        s.SendString("hello");
-        ASSERT_EQ(ReadPeer(peer, 5), QByteArray("hello"));
-        ASSERT_TRUE(SendAll(peer, "answer"));
-        ::close(peer);
-        ASSERT_TRUE(WaitFor([&] { return s.State() == wsClosed; }));
-        EXPECT_EQ(log.received, QByteArray("answer"));
-    }
-    EXPECT_FALSE(LibraryLoaded("libssl.so"));
-    EXPECT_FALSE(LibraryLoaded("libcrypto.so"));
 }
