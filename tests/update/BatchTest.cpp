@@ -50,14 +50,13 @@ BatchTest::Result BatchTest::Run(const QString& siteBase, const QStringList& env
     return RunProgram({"--batch-update"}, siteBase, env);
 }
 
-BatchTest::Result BatchTest::RunProgram(const QStringList& arguments, const QString& siteBase,
-                                        const QStringList& env)
+void BatchTest::StartProgram(QProcess& p, const QStringList& arguments, const QString& siteBase,
+                             const QStringList& env)
 {
     QFile f(folder.filePath("Comics.urls"));
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(catalogue);
     f.close();
-    QProcess p;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     e.insert("PANELWICK_SITE_BASE", siteBase);
     e.remove("DISPLAY"); // needs no display
@@ -67,6 +66,13 @@ BatchTest::Result BatchTest::RunProgram(const QStringList& arguments, const QStr
     p.setProcessEnvironment(e);
     p.start(program.isEmpty() ? BinaryDir() + "/panelwick" : program,
             arguments + QStringList{"--program-folder", folder.path()});
+}
+
+BatchTest::Result BatchTest::RunProgram(const QStringList& arguments, const QString& siteBase,
+                                        const QStringList& env)
+{
+    QProcess p;
+    StartProgram(p, arguments, siteBase, env);
     Result r;
     if (!p.waitForFinished(60000)) {
         p.kill();

@@ -3,6 +3,7 @@
 #include "platform/IniFile.h"
 
 #include <QByteArray>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -35,6 +36,9 @@ struct BatchTest : ::testing::Test {
     Result Run(const QString& siteBase, const QStringList& env = {});
     // The program with these arguments (and "--program-folder" this folder).
     Result RunProgram(const QStringList& arguments, const QString& siteBase, const QStringList& env = {});
+    // Writes the catalogue and starts the program on the folder, without waiting for it.
+    void StartProgram(QProcess& p, const QStringList& arguments, const QString& siteBase,
+                      const QStringList& env = {});
 };
 
 } // namespace pw::test

@@ -49,18 +49,9 @@ TEST_F(TwoProcesses, AStripStoredBesideAFailingDownloadOfTheSameStripStays)
                        MisbehavingServer::Respond(PageResponse()),
                        MisbehavingServer::Respond(ImageHeader(strip.size()) + strip)});
     Choose("Twice", server.Url("/twice.html"));
-    QFile urls(folder.filePath("Comics.urls"));
-    ASSERT_TRUE(urls.open(QIODevice::WriteOnly));
-    urls.write(catalogue);
-    urls.close();
 
     QProcess first;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PANELWICK_SITE_BASE", server.Url(""));
-    env.remove("DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
-    first.setProcessEnvironment(env);
-    first.start(test::BinaryDir() + "/panelwick", {"--batch-update", "--program-folder", folder.path()});
+    StartProgram(first, {"--batch-update"}, server.Url(""));
     ASSERT_TRUE(first.waitForStarted());
     // Its download has begun once its part file is there.
     QDeadlineTimer deadline(60000);
