@@ -63,8 +63,7 @@ void UpdateEngine::CreateInfoForm()
 update::TInfoForm* UpdateEngine::InfoForm()
 {
     if (!infoForm_)
-        infoForm_ =
-            std::make_unique<update::TInfoForm>(form_.Ini(), info_, update::TInfoForm::TTakeOver::Existing);
+        infoForm_ = std::make_unique<update::TInfoForm>(form_.Ini(), info_);
     return infoForm_.get();
 }
 

@@ -3,7 +3,6 @@
 #include "platform/ExceptionGuard.h"
 #include "platform/IniFile.h"
 #include "platform/WindowSystem.h"
-#include "update/SimDownloads.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -103,19 +102,7 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::WindowStaysOnTopHint |
                                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint;
 }
 
-TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
-                     const std::function<void(TInfoForm&)>& startupMessage, QWidget* parent)
-    : QWidget(parent, kWindowFlags), ini_(ini), system_(system)
-{
-    Build();
-    system_.SetSlotCount(MaxSimDownloads(ini_));
-    system_.ClearResults();
-    FitColumns();
-    if (startupMessage)
-        startupMessage(*this);
-}
-
-TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, TTakeOver, QWidget* parent)
+TInfoForm::TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, QWidget* parent)
     : QWidget(parent, kWindowFlags), ini_(ini), system_(system)
 {
     Build();

@@ -3,7 +3,6 @@
 #include "update/TAdvancedInfoSystem.h"
 
 #include <QWidget>
-#include <functional>
 
 class QLabel;
 class QListWidget;
@@ -22,14 +21,9 @@ namespace pw::update {
 class TInfoForm : public QWidget {
     Q_OBJECT
 public:
-    // Sets the slots to Downloads/MaxSimDownloads, clears the results, then calls
-    // startupMessage (the main window's start-up step) once the grid exists.
-    TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system,
-              const std::function<void(TInfoForm&)>& startupMessage = {}, QWidget* parent = nullptr);
-    // Takes over a system that is already set up and in use, showing its slots and
-    // results as they are: the window made when it is first needed.
-    enum class TTakeOver { Existing };
-    TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, TTakeOver, QWidget* parent = nullptr);
+    // Shows the system as it is (its slots and results so far) and follows it from then
+    // on: the window is made when it is first needed, while updates may already run.
+    TInfoForm(platform::TIniFile& ini, TAdvancedInfoSystem& system, QWidget* parent = nullptr);
     ~TInfoForm() override;
 
     TAdvancedInfoSystem& AdvancedInfoSystem() { return system_; }

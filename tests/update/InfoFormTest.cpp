@@ -1,5 +1,6 @@
 #include "TestPaths.h"
 #include "platform/IniFile.h"
+#include "update/SimDownloads.h"
 #include "update/TInfoForm.h"
 
 #include <QHeaderView>
@@ -20,24 +21,18 @@ struct FormFixture : ::testing::Test {
     QTemporaryDir dir;
     platform::TIniFile ini{dir.filePath("panelwick.ini")};
     update::TAdvancedInfoSystem system;
+    // As the engine sets it up at start, before any window is made.
+    FormFixture() { system.SetSlotCount(update::MaxSimDownloads(ini)); }
 };
 
 } // namespace
 
-TEST_F(FormFixture, StartupMessageComesOnceTheGridExists)
+TEST_F(FormFixture, AWindowShowsTheSlotsTheSystemWasSetUpWith)
 {
     ini.WriteInteger("Downloads", "MaxSimDownloads", 4);
-    int calls = 0;
-    int gridRowsAtStartup = -1;
-    QTableWidget* grid = nullptr;
-    update::TInfoForm created(ini, system, [&](update::TInfoForm& self) {
-        ++calls;
-        // The grid must already be filled when the main window's start-up step runs.
-        grid = self.StringGrid1;
-        gridRowsAtStartup = grid ? grid->rowCount() : -1;
-    });
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(gridRowsAtStartup, 4);
+    system.SetSlotCount(update::MaxSimDownloads(ini));
+    update::TInfoForm created(ini, system);
+    EXPECT_EQ(created.StringGrid1->rowCount(), 4);
     EXPECT_EQ(created.StringGrid1->horizontalHeaderItem(1)->text(), "Comic");
     EXPECT_EQ(created.StringGrid1->item(3, 1)->text(), "Free");
     EXPECT_EQ(created.windowTitle(), "Advanced Info");
@@ -79,7 +74,7 @@ TEST_F(FormFixture, WindowMadeLateShowsWhatTheSystemAlreadyHolds)
     system.AssignSlot("Alpha");
     system.AssignSlot("Beta");
     system.ShowStatus("Alpha", "New strip updated", 4);
-    update::TInfoForm form(ini, system, update::TInfoForm::TTakeOver::Existing);
+    update::TInfoForm form(ini, system);
     ASSERT_EQ(form.StringGrid1->rowCount(), 2) << "the slots stay as they are, not the configured 3";
     EXPECT_EQ(form.StringGrid1->horizontalHeaderItem(1)->text(), "Comic");
     EXPECT_EQ(form.StringGrid1->item(0, 1)->text(), "Free");
