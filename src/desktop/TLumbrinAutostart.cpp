@@ -72,14 +72,17 @@ bool TLumbrinAutostart::WriteEntry(Kind kind, TRootKey root, bool on)
 
 void TLumbrinAutostart::SetGlobal(bool on)
 {
-    // Write access to the machine's root, probed with a key of our own.
-    const QString probe = QStringLiteral("\\Software\\Panelwick\\test\\");
-    TRegistry machine(TRootKey::LocalMachine);
-    if (machine.OpenKey(probe, true)) {
-        machine.CloseKey();
-        machine.DeleteKey(probe);
-    } else {
-        on = false;
+    // Write access to the machine's root, probed with a key of our own. Only switching
+    // on needs it: every start switches off, and must not rewrite the machine's file.
+    if (on) {
+        const QString probe = QStringLiteral("\\Software\\Panelwick\\test\\");
+        TRegistry machine(TRootKey::LocalMachine);
+        if (machine.OpenKey(probe, true)) {
+            machine.CloseKey();
+            machine.DeleteKey(probe);
+        } else {
+            on = false;
+        }
     }
     if (on == global_)
         return;

@@ -69,6 +69,7 @@ TEST_F(Autostart, TheFirstWriteKeepsTheStateAndFollowsAMovedExecutable)
     ProgramStart(first);
     EXPECT_FALSE(first.autostart());
     EXPECT_FALSE(QFile::exists(Entry(user)));
+    EXPECT_TRUE(QDir(machine).isEmpty()); // nothing machine-wide, even for a user who may write there
     // The settings dialog's OK switches it on.
     first.SetAutostart(true);
     EXPECT_TRUE(first.autostart());
