@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -75,6 +76,9 @@ public:
     comics::TComicInfo* CurrentComic() const { return currentComic_; }
     // The picture in the strip display; null when none is shown.
     QImage ShownPicture() const;
+    // While on, a strip to draw is decoded on a thread of its own: the start-up goes on
+    // making the window meanwhile. Switching it off draws that strip, reporting a failure.
+    void DecodeAside(bool on);
     // Made at its first use: nothing on the first screen needs it.
     TfrmSettings& Settings();
     UnreadMarks& Unread() const { return *unread_; }
@@ -241,6 +245,8 @@ private:
     void SetPicture(const QImage& image);
     // Draws the strip file at path; throws when it cannot be decoded.
     void DrawStripFile(const QString& path);
+    void DrawDecoded(const QString& path, const std::optional<platform::FileStamp>& stamp,
+                     const QImage& picture);
     void RedrawStrip(); // the current strip again, quiet about a failure already reported
     void UpdateWallpaperCheck();
     void UpdateZoomChecks();
@@ -277,6 +283,13 @@ private:
         std::optional<platform::FileStamp> stamp; // Settled when set
         QImage picture;
     } drawn_;
+    bool decodeAside_ = false;
+    struct DecodingStrip {
+        QString path;
+        std::optional<platform::FileStamp> stamp;
+        std::future<QImage> picture;
+    };
+    std::optional<DecodingStrip> decoding_;
     comics::StripWordsFile wordsFile_;
     comics::StripWords shownWords_;
     QString latestArrival_; // "Comic – Title" of the newest strip with a title, for the tray hint

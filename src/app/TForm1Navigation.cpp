@@ -23,6 +23,7 @@ namespace pw::app {
 
 void TForm1::SetPicture(const QImage& image)
 {
+    decoding_.reset(); // a strip still being decoded would come after what is shown now
     if (image.isNull())
         Image1->clear();
     else
@@ -47,7 +48,7 @@ void TForm1::ShowComic(const QString& name)
     if (!currentComic_) {
         // Nothing to show (an empty selector): no strip, rather than a stale one.
         ShowWords(nullptr, std::nullopt);
-        Image1->clear();
+        SetPicture({});
         lblCurrentDate->setText(QStringLiteral("No strips yet"));
         return;
     }
@@ -62,7 +63,7 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
     comic.CurrentStrip = strip;
     ShowWords(&comic, strip);
     if (!strip) {
-        Image1->clear();
+        SetPicture({});
         lblCurrentDate->setText(QStringLiteral("No strips yet"));
         failedStrip_.clear();
         return;
@@ -106,6 +107,9 @@ void TForm1::ShowStrip(comics::TComicInfo& comic, const std::optional<comics::TC
 
 void TForm1::DrawStripFile(const QString& path)
 {
+    if (decoding_ && decoding_->path == path)
+        return;        // a resize while the window opens: the strip is still being decoded
+    decoding_.reset(); // waits for a decode no longer wanted
     // The stamp comes first: a change while decoding gives the file a later one.
     const auto stamp = platform::FileStamp::Of(QFile::encodeName(path));
     if (stamp && drawn_.stamp && path == drawn_.path && *stamp == *drawn_.stamp) {
@@ -113,10 +117,41 @@ void TForm1::DrawStripFile(const QString& path)
         return;
     }
     drawn_ = {};
-    SetPicture(imaging::TStripDecoder::LoadFromFile(path));
+    if (decodeAside_) {
+        decoding_ = DecodingStrip{path, stamp, std::async(std::launch::async, [path] {
+                                      return imaging::TStripDecoder::LoadFromFile(path);
+                                  })};
+        return;
+    }
+    DrawDecoded(path, stamp, imaging::TStripDecoder::LoadFromFile(path));
+}
+
+void TForm1::DrawDecoded(const QString& path, const std::optional<platform::FileStamp>& stamp,
+                         const QImage& picture)
+{
+    SetPicture(picture);
     // Like a folder listing, the file's time stamp proves nothing until it has settled.
     if (stamp && stamp->Settled() && !Image1->picture().isNull())
         drawn_ = {path, stamp, Image1->picture()};
+}
+
+void TForm1::DecodeAside(bool on)
+{
+    decodeAside_ = on;
+    if (on || !decoding_)
+        return;
+    DecodingStrip strip = std::move(*decoding_);
+    decoding_.reset();
+    // Reported as a strip that fails to draw at once would be, and start-up goes on.
+    platform::Guarded([&] {
+        try {
+            DrawDecoded(strip.path, strip.stamp, strip.picture.get());
+        } catch (...) {
+            Image1->clear();
+            failedStrip_ = strip.path;
+            throw;
+        }
+    });
 }
 
 void TForm1::RedrawStrip()

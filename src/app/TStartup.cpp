@@ -57,7 +57,9 @@ bool TStartup::Start(const TStartupOptions& options)
                                       "they share one key of the configuration file, so choosing one "
                                       "chooses both")
                            .arg(first, other));
-    // 3. The Advanced Info window; its creation sends the start-up message.
+    // 3. The Advanced Info window; its creation sends the start-up message. The strip it
+    // shows is decoded on another core while the window is made and shown.
+    form1_->DecodeAside(true);
     CreateAdvancedInfoWindow();
     // 4. The print dialog.
     CreatePrintDialog();
@@ -67,6 +69,7 @@ bool TStartup::Start(const TStartupOptions& options)
     // 6. Then the message loop, with the main window shown unless starting minimised.
     if (form1_->ShowAtStart())
         form1_->show();
+    form1_->DecodeAside(false);
     return true;
 }
 

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace pw::platform {
 
@@ -133,6 +135,16 @@ char AsciiLower(char c)
 bool IsAscii(std::string_view v)
 {
     return std::all_of(v.begin(), v.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// A name folded as FoldName folds it, as UTF-8 bytes.
+std::string FoldedBytes(std::string_view name)
+{
+    if (!IsAscii(name))
+        return FoldName(name).toStdString();
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower);
+    return folded;
 }
 
 // A name asked for, matched as it would be written, so that what one writes one can read.
@@ -478,20 +490,22 @@ std::vector<bool> TIniFile::ReadBools(const QString& section, const QStringList&
     const QByteArray text = ReadBytes();
     const std::vector<Line> lines =
         SplitLines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    QHash<QString, QString> values; // first occurrence of each folded key wins
+    // Keyed by folded bytes: a catalogue's thousand names are plain ASCII, and folding
+    // those needs no strings built.
+    std::unordered_map<std::string, std::string_view> values; // first occurrence of each key wins
+    values.reserve(static_cast<size_t>(keys.size()));
     ForEachLineInSection(text, lines, Name(section), [&](size_t, const Parsed& p, bool inSection) {
-        if (inSection && p.kind == Kind::Key) {
-            const QString k = FoldName(p.name);
-            if (!values.contains(k))
-                values.insert(k, DecodeValue(p.value));
-        }
+        if (inSection && p.kind == Kind::Key)
+            values.try_emplace(FoldedBytes(p.name), p.value);
         return true;
     });
     std::vector<bool> result;
     result.reserve(static_cast<size_t>(keys.size()));
     for (const QString& key : keys) {
-        const auto it = values.constFind(Name(key).folded);
-        result.push_back(it == values.cend() ? def : ParseInteger(*it, def ? 1 : 0) != 0);
+        const QByteArray name = EncodeName(key);
+        const auto it =
+            values.find(FoldedBytes(std::string_view(name.constData(), static_cast<size_t>(name.size()))));
+        result.push_back(it == values.end() ? def : ParseInteger(DecodeValue(it->second), def ? 1 : 0) != 0);
     }
     return result;
 }

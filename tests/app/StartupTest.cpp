@@ -116,6 +116,31 @@ TEST(Startup, CreatesTheHiddenDebugLogAndTheAboutBoxAndShowsTheWindow)
     EXPECT_EQ(startup.AboutBox().Version->text(), "v1.1");
 }
 
+TEST(Startup, AStripThatCannotBeDrawnIsReportedOnceAndTheStartGoesOn)
+{
+    // The first strip is decoded beside the window's making; its failure still shows, once.
+    MessageBoxRecorder boxes;
+    ProgramFolder folder;
+    folder.WriteCatalogue("Alpha\thttp://x/a/\r\n");
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    folder.AddGif("Alpha", "20010101", "red");
+    folder.AddFile("Alpha", "Alpha20010102.jpg", "not a jpeg at all");
+    app::TStartup startup;
+    ASSERT_TRUE(startup.Start(folder.Options()));
+    app::TForm1& form = startup.MainWindow();
+    EXPECT_TRUE(form.isVisible());
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].kind, platform::BoxKind::Error);
+    EXPECT_EQ(form.lblCurrentDate->text(),
+              QLocale::system().toString(QDate(2001, 1, 2), QLocale::ShortFormat));
+    EXPECT_TRUE(test::Shown(form).isNull());
+    form.resize(form.width() + 10, form.height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    test::Press(&form, Qt::Key_Left);
+    EXPECT_EQ(test::ShownColour(form), QColor(Qt::red));
+}
+
 TEST(Startup, ShowsTheRememberedComicAndRunsTheStartupTriggers)
 {
     MessageBoxRecorder boxes;
