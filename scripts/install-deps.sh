@@ -6,7 +6,7 @@ set -euo pipefail
 PKGS=(
   build-essential cmake ninja-build pkg-config clang clang-tidy clang-format libclang-rt-14-dev lld llvm
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libgif-dev libjpeg62-turbo-dev giflib-tools libjpeg-turbo-progs imagemagick
+  libfontconfig-dev libgif-dev libjpeg62-turbo-dev giflib-tools libjpeg-turbo-progs imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev openssl
   nginx-light tinyproxy dante-server libnss-wrapper apache2-utils curl

@@ -1,6 +1,7 @@
 #include "app/TStartup.h"
 
 #include "app/DesktopComponents.h"
+#include "app/FontConfigPreload.h"
 #include "app/GuardedApplication.h"
 #include "app/NoticePictures.h"
 #include "app/PrintDialogHooks.h"
@@ -108,6 +109,7 @@ void TStartup::CreatePrintDialog()
 
 int RunPanelwick(int argc, char** argv, TStartupOptions options, const SingleInstance::TClaim& claim)
 {
+    FontConfigPreload fonts; // beside the application object's making
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Panelwick"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.panelwick.Panelwick")); // menu entry and icon
@@ -125,6 +127,7 @@ int RunPanelwick(int argc, char** argv, TStartupOptions options, const SingleIns
             platform::MessageBoxService::Error(error);
     }
 
+    fonts.Wait(); // the window's first text needs it
     TStartup startup;
     bool started = false;
     // An error during start-up (a configuration file that cannot be written, say) ends
