@@ -9,6 +9,7 @@
 #include "app/TForm2.h"
 #include "app/TStartup.h"
 #include "app/TfrmSettings.h"
+#include "desktop/TLumbrinAutostart.h"
 #include "imaging/TGifDecoder.h"
 #include "platform/TRegistry.h"
 
@@ -50,6 +51,8 @@ struct Desktop : ::testing::Test {
 
     void SetUp() override
     {
+        // Each test is a program start of its own, whose first autostart write is to come.
+        desktop::TLumbrinAutostart::ProcessFirstWrite() = {};
         folder.WriteCatalogue("Alpha\thttp://x/a/\r\nBeta\thttp://x/b/\r\n");
         folder.AddGif("Alpha", "20010101", "red");
         folder.AddGif("Alpha", "20010102", "blue");         // the newest strip
