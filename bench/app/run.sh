@@ -30,7 +30,7 @@ make_folder() { # NAME ARGS...
   stamp="$*"
   if [ "$(cat "$dir.stamp" 2>/dev/null)" != "$stamp" ]; then
     echo "building $dir ($stamp)"
-    rm -rf "$dir" "$dir.stamp"
+    rm -rf "$dir" "$dir.stamp" "$dir.state"
     python3 "$root/bench/app/make-bench-folder.py" "$dir" "$gif" "$@"
     echo "$stamp" >"$dir.stamp"
   fi
@@ -39,6 +39,17 @@ mkdir -p "$folders"
 make_folder strips 1 1 10000 --link-all
 make_folder startup 1000 100 3650
 make_folder startup-unread10 1000 100 3650 --unread-in 10
+# A start marks the strip it shows read and a close saves the settings: each start begins
+# from the folder as it was made, or every run would measure a different state.
+keep_state() { # NAME
+  local dir=$folders/$1
+  rm -rf "$dir.state" && mkdir -p "$dir.state"
+  (cd "$dir" && find . \( -name '*.unr' -o -name panelwick.ini \) -print0 | xargs -0 cp --parents -t "$dir.state")
+}
+restore_state() { cp -a "$folders/$1.state/." "$folders/$1/"; }
+for name in startup startup-unread10; do
+  [ -d "$folders/$name.state" ] || keep_state "$name"
+done
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPANELWICK_BENCH=ON \
   -DPANELWICK_TESTS=OFF >/dev/null
@@ -52,14 +63,17 @@ bare=$(find "$build/bench" -name pw_bare_window -type f -perm -u+x | head -n1)
 
 # The program's per-user files go to a throw-away home.
 work=$(mktemp -d)
+# A desktop session's runtime folder is a tmpfs (/run/user/UID), where the program's
+# single-instance socket lives; on a disk, making the socket costs more than it would.
+runtime=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 xvfb_pid=""
 cleanup() {
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
+  rm -rf "$work" "$runtime"
 }
 trap cleanup EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share \
-  XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$work/runtime
+  XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$runtime
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
 echo "== load before the run: $(cut -d' ' -f1-3 /proc/loadavg) (2 cores shared)"
@@ -68,9 +82,11 @@ echo "== strip store alone: NextStrip on a folder of 10,000 strips"
 "$bench_comics" --benchmark_filter='(Next|Previous|Newest)Strip10000' 2>&1 | grep -E '^(BM_|-|Benchmark)'
 echo
 echo "== in-process, offscreen platform: nothing unread but in ten comics"
+restore_state startup-unread10
 PANELWICK_BENCH_STRIPS_FOLDER=$folders/strips PANELWICK_BENCH_STARTUP_FOLDER=$folders/startup-unread10 \
   QT_QPA_PLATFORM=offscreen "$bench_app" --benchmark_filter='Startup|RightKey' 2>&1
 echo "== in-process, offscreen platform: nothing unread at all (the older case)"
+restore_state startup
 PANELWICK_BENCH_STARTUP_FOLDER=$folders/startup \
   QT_QPA_PLATFORM=offscreen "$bench_app" --benchmark_filter='Startup|Space' 2>&1
 
@@ -94,16 +110,20 @@ export DISPLAY=:$display
 unset QT_QPA_PLATFORM
 # One untimed start of each warms the page cache, as for a user who has run the program before.
 "$probe" "Bare Qt window" "$bare" >/dev/null
+restore_state startup-unread10
 "$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup-unread10" >/dev/null
+restore_state startup
 "$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup" >/dev/null
 results=()
 for i in $(seq 1 "$runs"); do
   line=$("$probe" "Bare Qt window" "$bare")
   echo "run $i bare:           $line"
   results+=("bare $line")
+  restore_state startup-unread10
   line=$("$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup-unread10")
   echo "run $i unread in ten:  $line"
   results+=("main $line")
+  restore_state startup
   line=$("$probe" Panelwick "$build/panelwick" --program-folder "$folders/startup")
   echo "run $i nothing unread: $line"
   results+=("old $line")

@@ -94,10 +94,6 @@ void TForm1::CreateControls()
     comboComics->setEditable(false);
     comboComics->setMaxVisibleItems(30);
     comboComics->setFixedWidth(145);
-    // Its width is fixed: measuring every comic's name for a size hint nobody uses would
-    // cost the first show a text layout per chosen comic. No icons, so the height stays.
-    comboComics->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    comboComics->setIconSize(QSize(0, 0));
     bar->addWidget(comboComics);
 
     btnPrev = Named(new QPushButton(QStringLiteral("<---"), topBar), "btnPrev");
