@@ -1,12 +1,12 @@
 #include "app/TStartup.h"
 
 #include "app/DesktopComponents.h"
-#include "app/FontConfigPreload.h"
 #include "app/GuardedApplication.h"
 #include "app/NoticePictures.h"
 #include "app/PrintDialogHooks.h"
 #include "app/QtMessageBoxes.h"
 #include "app/SingleInstance.h"
+#include "app/StartupPreload.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
@@ -20,6 +20,7 @@
 #include "platform/Tunables.h"
 
 #include <QIcon>
+#include <QPixmap>
 #include <utility>
 
 namespace pw::app {
@@ -109,11 +110,12 @@ void TStartup::CreatePrintDialog()
 
 int RunPanelwick(int argc, char** argv, TStartupOptions options, const SingleInstance::TClaim& claim)
 {
-    FontConfigPreload fonts; // beside the application object's making
+    StartupPreload preload(
+        QString::fromLatin1(NoticePictures::IconPath())); // beside the application's making
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Panelwick"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.panelwick.Panelwick")); // menu entry and icon
-    QApplication::setWindowIcon(QIcon(QString::fromLatin1(NoticePictures::IconPath())));
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(preload.TakeIcon())));
     platform::MessageBoxService::Install(std::make_unique<QtMessageBoxes>());
     platform::MessageBoxService::SetCaption(QStringLiteral("Panelwick"));
     platform::Tunables::ReadEnvironment();
@@ -127,7 +129,6 @@ int RunPanelwick(int argc, char** argv, TStartupOptions options, const SingleIns
             platform::MessageBoxService::Error(error);
     }
 
-    fonts.Wait(); // the window's first text needs it
     TStartup startup;
     bool started = false;
     // An error during start-up (a configuration file that cannot be written, say) ends

@@ -66,6 +66,8 @@ ini_value() { # section key
 
 # First run: the unread strip is shown first and marked read; keys move; the frame's close saves.
 start_panelwick
+# The program's icon goes with its window, for the task bar and the window list.
+xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "the window has no icon"
 [ -s "$prog/Comics/Alpha/Alpha.unr" ] && fail "the unread strip was not marked read"
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" Right
