@@ -12,6 +12,8 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace pw::comics {
@@ -129,16 +131,27 @@ TComicInfo* TComicsList::FindByAddress(const QString& address) const
 std::vector<std::pair<QString, QString>> TComicsList::CaseClashes() const
 {
     std::vector<std::pair<QString, QString>> clashes;
-    QHash<QString, QString> first; // case-folded name -> the first name seen
+    std::unordered_map<std::string, const QString*> first; // folded name -> the first name seen
+    first.reserve(items_.size());
     QSet<QString> told;
     for (const TComicInfo* comic : items_) {
-        const QString folded = comic->Name.toCaseFolded();
-        const auto seen = first.constFind(folded);
-        if (seen == first.constEnd()) {
-            first.insert(folded, comic->Name);
-        } else if (*seen != comic->Name && !told.contains(comic->Name)) {
-            told.insert(comic->Name);
-            clashes.emplace_back(*seen, comic->Name);
+        const QString& name = comic->Name;
+        // Checked at every start over the whole catalogue: plain ASCII, the usual case,
+        // folds without Unicode's tables.
+        std::string folded;
+        if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+            folded.resize(static_cast<size_t>(name.size()));
+            std::transform(name.begin(), name.end(), folded.begin(), [](QChar c) {
+                const char16_t u = c.unicode();
+                return static_cast<char>(u >= u'A' && u <= u'Z' ? u - u'A' + u'a' : u);
+            });
+        } else {
+            folded = name.toCaseFolded().toStdString();
+        }
+        const auto [seen, added] = first.try_emplace(std::move(folded), &name);
+        if (!added && *seen->second != name && !told.contains(name)) {
+            told.insert(name);
+            clashes.emplace_back(*seen->second, name);
         }
     }
     return clashes;

@@ -416,7 +416,9 @@ TEST(Startup, NamesThatDifferOnlyInCaseAreLoggedOncePerPair)
     ProgramFolder folder;
     folder.WriteCatalogue(
         "Alpha\thttp://x/a/\r\nALPHA\thttp://x/A/\r\nBeta\thttp://x/b/\r\nALPHA\thttp://x/A2/\r\n"
-        "alpha\thttp://x/a2/\r\nAlpha\thttp://x/a3/\r\n");
+        "alpha\thttp://x/a2/\r\nAlpha\thttp://x/a3/\r\n\xc3\x9c"
+        "ber\thttp://x/u/\r\n\xc3\xbc"
+        "BER\thttp://x/u2/\r\n");
     folder.WriteIni("[Comics]\r\nBeta=1\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
     app::TStartup startup;
     ASSERT_TRUE(startup.Start(folder.Options()));
@@ -428,7 +430,12 @@ TEST(Startup, NamesThatDifferOnlyInCaseAreLoggedOncePerPair)
               (QStringList{"Catalogue: the comics \"Alpha\" and \"ALPHA\" differ only in letter case; they "
                            "share one key of the configuration file, so choosing one chooses both",
                            "Catalogue: the comics \"Alpha\" and \"alpha\" differ only in letter case; they "
-                           "share one key of the configuration file, so choosing one chooses both"}));
+                           "share one key of the configuration file, so choosing one chooses both",
+                           QString::fromUtf8("Catalogue: the comics \"\xc3\x9c"
+                                             "ber\" and \"\xc3\xbc"
+                                             "BER\" differ "
+                                             "only in letter case; they share one key of the configuration "
+                                             "file, so choosing one chooses both")}));
 }
 
 TEST(Startup, RelativeComicsDirMeansTheDefaultFolder)
