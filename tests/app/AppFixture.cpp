@@ -126,9 +126,11 @@ bool TestProgram::Start(const app::TStartupOptions& options)
 {
     if (!form.FormCreate(options))
         return false;
+    form.DecodeAside(true);
     form.StartupTarget().Send(app::kStartupMessage);
     if (form.ShowAtStart())
         form.show();
+    form.DecodeAside(false);
     return true;
 }
 
