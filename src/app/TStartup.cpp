@@ -21,6 +21,7 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <malloc.h>
 #include <utility>
 
 namespace pw::app {
@@ -110,8 +111,11 @@ void TStartup::CreatePrintDialog()
 
 int RunPanelwick(int argc, char** argv, TStartupOptions options, const SingleInstance::TClaim& claim)
 {
-    StartupPreload preload(
-        QString::fromLatin1(NoticePictures::IconPath())); // beside the application's making
+    // The window's few threads share one heap: a heap per start-up thread would keep
+    // what that thread freed, and the window would be larger for it.
+    mallopt(M_ARENA_MAX, 1);
+    // Beside the application's making.
+    StartupPreload preload(QString::fromLatin1(NoticePictures::IconPath()));
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Panelwick"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.panelwick.Panelwick")); // menu entry and icon
