@@ -46,7 +46,8 @@ profile() { # PROGRAM OUT: the calls of one start, up to the window idle
   # The window's own process id, once it is mapped; a while later it is idle (the button
   # icons come after the first paint).
   for _ in $(seq 1 1200); do
-    pid=$(xprop -name Panelwick _NET_WM_PID 2>/dev/null | awk '{print $3}') && [ -n "$pid" ] && break
+    # Qt's 1x1 helper windows share the title but carry no process id ("not found.").
+    pid=$(xprop -name Panelwick _NET_WM_PID 2>/dev/null | awk '$3 ~ /^[0-9]+$/ {print $3}') && [ -n "$pid" ] && break
     sleep 0.1
   done
   [ -n "$pid" ] || { echo "the window never showed" >&2; cat "$work/valgrind.log" >&2; exit 1; }

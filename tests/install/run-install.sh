@@ -27,6 +27,7 @@ for f in bin/panelwick share/panelwick/Comics.urls share/panelwick/Help/index.ht
 done
 [ -x "$prefix/bin/panelwick" ] || fail "bin/panelwick is not executable"
 [ -n "$(find "$prefix" -path '*/panelwick/modules/panelwick-window.so')" ] || fail "the window's module is not installed"
+[ -n "$(find "$prefix" -path '*/panelwick/modules/panelwick-print.so')" ] || fail "the print module is not installed"
 for size in 32 64 128; do
   [ "$(identify -format '%wx%h' "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png")" = "${size}x${size}" ] ||
     fail "the ${size} px icon has another size"

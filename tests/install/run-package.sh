@@ -20,7 +20,8 @@ for lib in libqt6widgets6 libqt6gui6 libqt6core6 libgif7 libjpeg62-turbo libc6; 
 done
 [[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-wayland* ]] || fail "Recommends lacks qt6-wayland"
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
-for f in ./usr/bin/panelwick ./usr/lib/panelwick/modules/panelwick-window.so ./usr/share/applications/org.panelwick.Panelwick.desktop \
+for f in ./usr/bin/panelwick ./usr/lib/panelwick/modules/panelwick-window.so \
+  ./usr/lib/panelwick/modules/panelwick-print.so ./usr/share/applications/org.panelwick.Panelwick.desktop \
   ./usr/share/metainfo/org.panelwick.Panelwick.metainfo.xml ./usr/share/panelwick/Comics.urls \
   ./usr/share/panelwick/Help/index.html ./usr/share/man/man1/panelwick.1 \
   ./usr/share/icons/hicolor/scalable/apps/org.panelwick.Panelwick.svg; do
@@ -58,4 +59,7 @@ rc=$?
 set -e
 [ "$rc" != 0 ] && grep -q "no Qt platform plugin could be initialized" "$work/err" &&
   ! grep -q "cannot load" "$work/err" || { cat "$work/err" >&2; fail "the packaged window did not start (exit $rc)"; }
+# The print module, opened at the first print, loads with what the package depends on.
+python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1]).panelwick_print_build' \
+  "$work/root/usr/lib/panelwick/modules/panelwick-print.so" || fail "the packaged print module does not load"
 echo "package: 1 passed, 0 failed"

@@ -42,8 +42,14 @@ void PrintDialogFixture::Start(const QByteArray& printing, const QString& comic)
                     "\r\n[Updates]\r\nUpdateProgramStart=0\r\n[Printing]\r\n" + printing);
     program = std::make_unique<TestProgram>();
     ASSERT_TRUE(program->Start(folder.Options()));
-    auto hooks = std::make_unique<app::PrintDialogHooks>(program->form);
-    dialog = &hooks->Dialog();
+    // The dialog's own code linked in, as the print module has it.
+    auto hooks = std::make_unique<app::PrintDialogHooks>(
+        program->form,
+        [](platform::TIniFile& ini, std::function<print::TPrintSource()> source, QWidget* parent, QString*) {
+            return new print::TPrintForm(ini, std::move(source), parent);
+        });
+    dialog = hooks->Dialog();
+    ASSERT_TRUE(dialog);
     program->form.SetPrintHooks(std::move(hooks));
     program->form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&program->form));

@@ -291,3 +291,29 @@ TEST_F(PrintDialog, HandEditedSettingsOpenWithSoundValuesAndPrintOnThePage)
 }
 
 } // namespace
+
+TEST_F(PrintDialog, WithoutItsModulePrintingSaysWhyAndTheWindowGoesOn)
+{
+    // The hooks the program installs, which open the print module at the first print:
+    // there is none beside this test nor in its library folder.
+    folder.AddGif("Alpha", "20240105", "red", 900, 300);
+    folder.WriteIni("[Comics]\r\nAlpha=1\r\nCurrentComic=Alpha\r\n[Updates]\r\nUpdateProgramStart=0\r\n");
+    program = std::make_unique<test::TestProgram>();
+    ASSERT_TRUE(program->Start(folder.Options()));
+    program->form.SetPrintHooks(std::make_unique<app::PrintDialogHooks>(program->form));
+    ASSERT_FALSE(test::Shown(program->form).isNull());
+    program->form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&program->form));
+    const QString module = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                           "/../lib/panelwick/modules/panelwick-print.so");
+    const QString expected = "Printing is not available: cannot load " + module +
+                             ": cannot open shared object file: No such file or directory";
+    program->form.PrintCurrentStrip1->trigger();
+    EXPECT_EQ(boxes.Texts(), QStringList({expected}));
+    // Asked again, it tries again and says so again.
+    boxes.Clear();
+    QTest::keyClick(&program->form, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(boxes.Texts(), QStringList({expected}));
+    EXPECT_TRUE(PdfFiles().isEmpty());
+    EXPECT_TRUE(program->form.isVisible());
+}

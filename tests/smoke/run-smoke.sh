@@ -272,12 +272,15 @@ wait_exit
 # file, so that no real printer ever gets a page) and the PDF lands in Documents/Panelwick.
 printf '[Printing]\r\nPrinter=Print to PDF file\r\n' >>"$prog/panelwick.ini"
 start_panelwick
+# Printing is a module of its own, with Qt's print library: loaded at the first print only.
+! grep -qE 'panelwick-print\.so|libQt6PrintSupport' "/proc/$app/maps" || fail "the start loaded printing"
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" ctrl+p
 # The print dialog takes the focus before the key-ups, which then miss the server.
 xdotool keyup ctrl p 2>/dev/null || true
 dlg=$(wait_window '^PrintForm$')
 [ -n "$dlg" ] || fail "Ctrl+P opened no print dialog"
+grep -q "$(dirname "$bin")/panelwick-print\.so" "/proc/$app/maps" || fail "the print dialog came from no print module"
 pdf="$HOME/Documents/Panelwick/Beta 2002-02-02.pdf" # the comic on screen since the first run
 # A key pressed while the dialog is still taking the focus can be lost on a busy machine:
 # press Enter again while the dialog is still there and nothing was written.
