@@ -206,9 +206,38 @@ TIniFile::TIniFile(QString path) : path_(std::move(path)), encodedPath_(QFile::e
 
 QByteArray TIniFile::ReadBytes() const
 {
-    // Every read asks the file, but a file that has not changed since the last read is
-    // not read again: a large update reads some settings per comic, and the file holds
-    // a line per chosen comic.
+    // Every read must see the file as it is now, but a large update reads some settings
+    // per comic, and the file holds a line per chosen comic: unchanged bytes are kept.
+    // Where the kernel reports changes, nothing else is asked of the file; elsewhere its
+    // stamp is compared.
+    if (!watch_)
+        watch_ = std::make_unique<FileChangeWatch>(encodedPath_);
+    if (watch_->Usable()) {
+        if (watched_ && !watch_->Changed())
+            return lastBytes_;
+        watched_ = false;
+        lastStamp_.reset();
+        lastBytes_.clear();
+        found_.clear();
+        // Changes from here on are reported: read after the reports were taken.
+        QFile file(path_);
+        bool known = false;
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            bytes = file.readAll();
+            known = file.error() == QFileDevice::NoError;
+        } else {
+            known = !file.exists(); // absent, as long as nothing is reported
+        }
+        watch_->CheckFile();
+        if (known && watch_->Usable()) {
+            watched_ = true;
+            lastBytes_ = bytes;
+            return bytes;
+        }
+        if (watch_->Usable())
+            return bytes;
+    }
     const std::optional<FileStamp> stamp = FileStamp::Of(encodedPath_);
     if (stamp && lastStamp_ && *stamp == *lastStamp_)
         return lastBytes_;
@@ -230,7 +259,7 @@ QByteArray TIniFile::ReadBytes() const
 std::optional<QString> TIniFile::Lookup(const QString& section, const QString& key) const
 {
     const QByteArray text = ReadBytes();
-    if (!lastStamp_) // bytes not kept: nothing to tie an answer to
+    if (!watched_ && !lastStamp_) // bytes not kept: nothing to tie an answer to
         return FindValue(text, section, key);
     // The same few settings are asked for by every job: while the file stays as it was
     // read, the answers are kept too.
