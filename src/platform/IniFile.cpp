@@ -202,7 +202,11 @@ QString CutString(QString s)
 
 } // namespace
 
-TIniFile::TIniFile(QString path) : path_(std::move(path)), encodedPath_(QFile::encodeName(path_)) {}
+TIniFile::TIniFile(QString path)
+    : path_(std::move(path)), encodedPath_(QFile::encodeName(path_)),
+      watch_(std::make_unique<FileChangeWatch>(encodedPath_))
+{
+}
 
 QByteArray TIniFile::ReadBytes() const
 {
@@ -210,8 +214,6 @@ QByteArray TIniFile::ReadBytes() const
     // per comic, and the file holds a line per chosen comic: unchanged bytes are kept.
     // Where the kernel reports changes, nothing else is asked of the file; elsewhere its
     // stamp is compared.
-    if (!watch_)
-        watch_ = std::make_unique<FileChangeWatch>(encodedPath_);
     if (watch_->Usable()) {
         if (watched_ && !watch_->Changed())
             return lastBytes_;

@@ -68,9 +68,8 @@ private:
 
     QString path_;
     QByteArray encodedPath_;
-    // Reports changes to the file, so that most reads need not look at it; made at the
-    // first read.
-    mutable std::unique_ptr<FileChangeWatch> watch_;
+    // Reports changes to the file, so that most reads need not look at it.
+    std::unique_ptr<FileChangeWatch> watch_;
     // The bytes of the last read, current while the watch reports no change (watched_),
     // else while the file keeps the stamp it had then (only once it had settled).
     mutable bool watched_ = false;
