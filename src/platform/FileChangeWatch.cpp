@@ -50,7 +50,8 @@ FileChangeWatch::FileChangeWatch(const QByteArray& encodedPath) : path_(encodedP
     constexpr std::uint32_t kEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
                                       IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF |
                                       IN_ONLYDIR;
-    if (::inotify_add_watch(fd_, folder.constData(), kEvents) < 0)
+    folderWatch_ = ::inotify_add_watch(fd_, folder.constData(), kEvents);
+    if (folderWatch_ < 0)
         Drop();
 }
 
@@ -64,19 +65,29 @@ void FileChangeWatch::Drop()
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    folderWatch_ = fileWatch_ = -1;
 }
 
-void FileChangeWatch::CheckFile()
+void FileChangeWatch::FollowFile()
 {
-    struct stat st {};
-    // A missing file is followed too: its creation is reported.
-    if (::lstat(path_.constData(), &st) != 0) {
-        if (errno != ENOENT)
-            Drop();
+    if (fd_ < 0)
+        return;
+    // The file itself is watched too: the folder hears nothing of a write made through
+    // another name of the file, nor of a name added to it.
+    const int previous = fileWatch_;
+    fileWatch_ =
+        ::inotify_add_watch(fd_, path_.constData(), IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DONT_FOLLOW);
+    const int error = errno;
+    if (previous >= 0 && previous != fileWatch_)
+        ::inotify_rm_watch(fd_, previous); // a file no longer under the name
+    if (fileWatch_ >= 0) {
+        struct stat st {};
+        if (::lstat(path_.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            Drop(); // a link to a file elsewhere: its folder is not watched
         return;
     }
-    if (!S_ISREG(st.st_mode) || st.st_nlink != 1)
-        Drop();
+    if (error != ENOENT)
+        Drop(); // a missing file is followed by the folder: its creation is reported
 }
 
 bool FileChangeWatch::Changed()
@@ -100,11 +111,15 @@ bool FileChangeWatch::Changed()
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             // The folder went away or was moved, or reports were lost: nothing is known.
-            if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT | IN_Q_OVERFLOW)) {
+            const bool folder = event->wd == folderWatch_;
+            if ((event->mask & IN_Q_OVERFLOW) ||
+                (folder && (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)))) {
                 Drop();
                 return true;
             }
-            if (event->len > 0 && std::strcmp(event->name, name_.constData()) == 0)
+            // Reports of a file no longer under the name (its watch given up) are stale.
+            if ((!folder && event->wd == fileWatch_) ||
+                (folder && event->len > 0 && std::strcmp(event->name, name_.constData()) == 0))
                 changed = true;
         }
         // Room was left for one more event of any name: the queue is empty.

@@ -222,6 +222,7 @@ QByteArray TIniFile::ReadBytes() const
         lastBytes_.clear();
         found_.clear();
         // Changes from here on are reported: read after the reports were taken.
+        watch_->FollowFile();
         QFile file(path_);
         bool known = false;
         QByteArray bytes;
@@ -231,7 +232,6 @@ QByteArray TIniFile::ReadBytes() const
         } else {
             known = !file.exists(); // absent, as long as nothing is reported
         }
-        watch_->CheckFile();
         if (known && watch_->Usable()) {
             watched_ = true;
             lastBytes_ = bytes;
