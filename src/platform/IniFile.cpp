@@ -215,7 +215,9 @@ QByteArray TIniFile::ReadBytes() const
     // Where the kernel reports changes, nothing else is asked of the file; elsewhere its
     // stamp is compared.
     if (watch_->Usable()) {
-        if (watched_ && !watch_->Changed())
+        // Taken at every read, so that no old report is left for a later one.
+        const bool changed = watch_->Changed();
+        if (watched_ && !changed)
             return lastBytes_;
         watched_ = false;
         lastStamp_.reset();
