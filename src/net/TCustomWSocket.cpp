@@ -306,6 +306,7 @@ void TCustomWSocket::SetRemotePort(std::uint16_t HostOrderPort)
 void TCustomWSocket::NewHandle(TSocket Handle)
 {
     hSocket_ = Handle;
+    peerEnded_ = false;
     ++cookie_; // notifications still queued for an earlier handle of the same number are stale
 }
 

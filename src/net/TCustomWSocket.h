@@ -237,6 +237,7 @@ private:
     int dispatchDepth_ = 0;
     bool delivering_ = false; // inside ASyncReceive
     bool drained_ = false;    // the last read of the socket itself took all it held
+    bool peerEnded_ = false;  // the peer's end came with nothing left: reads answer 0 unasked
     unsigned recvCalls_ = 0;  // Receive calls, to tell a handler that read
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // false once destroyed
     sockaddr_in sin_{};

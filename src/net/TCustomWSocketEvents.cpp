@@ -121,6 +121,11 @@ int TCustomWSocket::SendTo(const sockaddr_in& Dest, const void* Data, int Len, i
 
 int TCustomWSocket::DoRecv(void* Buffer, int BufferSize, int Flags)
 {
+    if (peerEnded_) {
+        if ((Flags & MSG_PEEK) == 0)
+            drained_ = true;
+        return 0;
+    }
     const int count = WSocketApi::Recv(hSocket_, Buffer, BufferSize, Flags);
     // A read that got less than it asked for took everything the socket held.
     if ((Flags & MSG_PEEK) == 0)
@@ -359,6 +364,10 @@ void TCustomWSocket::HandleSocketEvent(std::uintptr_t WParam, std::intptr_t LPar
             return;
     }
     if ((bits & FD_CLOSE) && state_ != wsConnecting) {
+        // An orderly end is reported only once the socket holds nothing more: the last
+        // reads need not ask it.
+        if (error == 0 && type_ == SOCK_STREAM)
+            peerEnded_ = true;
         ASyncReceive(0);
         if (!still())
             return;

@@ -214,13 +214,46 @@ QString CutString(QString s)
 
 } // namespace
 
-TIniFile::TIniFile(QString path) : path_(std::move(path)), encodedPath_(QFile::encodeName(path_)) {}
+TIniFile::TIniFile(QString path)
+    : path_(std::move(path)), encodedPath_(QFile::encodeName(path_)),
+      watch_(std::make_unique<FileChangeWatch>(encodedPath_))
+{
+}
 
 QByteArray TIniFile::ReadBytes() const
 {
-    // Every read asks the file, but a file that has not changed since the last read is
-    // not read again: a large update reads some settings per comic, and the file holds
-    // a line per chosen comic.
+    // Every read must see the file as it is now, but a large update reads some settings
+    // per comic, and the file holds a line per chosen comic: unchanged bytes are kept.
+    // Where the kernel reports changes, nothing else is asked of the file; elsewhere its
+    // stamp is compared.
+    if (watch_->Usable()) {
+        // Taken at every read, so that no old report is left for a later one.
+        const bool changed = watch_->Changed();
+        if (watched_ && !changed)
+            return lastBytes_;
+        watched_ = false;
+        lastStamp_.reset();
+        lastBytes_.clear();
+        found_.clear();
+        // Changes from here on are reported: read after the reports were taken.
+        watch_->FollowFile();
+        QFile file(path_);
+        bool known = false;
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            bytes = file.readAll();
+            known = file.error() == QFileDevice::NoError;
+        } else {
+            known = !file.exists(); // absent, as long as nothing is reported
+        }
+        if (known && watch_->Usable()) {
+            watched_ = true;
+            lastBytes_ = bytes;
+            return bytes;
+        }
+        if (watch_->Usable())
+            return bytes;
+    }
     const std::optional<FileStamp> stamp = FileStamp::Of(encodedPath_);
     if (stamp && lastStamp_ && *stamp == *lastStamp_)
         return lastBytes_;
@@ -242,7 +275,7 @@ QByteArray TIniFile::ReadBytes() const
 std::optional<QString> TIniFile::Lookup(const QString& section, const QString& key) const
 {
     const QByteArray text = ReadBytes();
-    if (!lastStamp_) // bytes not kept: nothing to tie an answer to
+    if (!watched_ && !lastStamp_) // bytes not kept: nothing to tie an answer to
         return FindValue(text, section, key);
     // The same few settings are asked for by every job: while the file stays as it was
     // read, the answers are kept too.

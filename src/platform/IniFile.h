@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileChangeWatch.h"
 #include "platform/FileStamp.h"
 
 #include <QByteArray>
@@ -7,14 +8,15 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace pw::platform {
 
-// The configuration file (private-profile semantics). Every read goes to the file (the
-// bytes of the last read are reused while the file is unchanged), every write changes
+// The configuration file (private-profile semantics). Every read sees the file as it is
+// (the bytes of the last read are reused while the file is unchanged), every write changes
 // one key in the file at once (through a temporary file and a rename, keeping the other
 // lines, their order and CR LF endings).
 // Section and key names match without regard to case. A refused write throws
@@ -66,7 +68,11 @@ private:
 
     QString path_;
     QByteArray encodedPath_;
-    // The bytes of the last read and the file's stamp then (only once it has settled).
+    // Reports changes to the file, so that most reads need not look at it.
+    std::unique_ptr<FileChangeWatch> watch_;
+    // The bytes of the last read, current while the watch reports no change (watched_),
+    // else while the file keeps the stamp it had then (only once it had settled).
+    mutable bool watched_ = false;
     mutable std::optional<FileStamp> lastStamp_;
     mutable QByteArray lastBytes_;
     // Answers found in those bytes, by section and key as asked.

@@ -65,7 +65,9 @@ bool TComicDownloadInfo::WaitingForSite()
     if (path.isEmpty() || folderIsNew_) // a new folder holds no memory of earlier runs
         return false;
     memoryStamp_ = platform::FileStamp::Of(QFile::encodeName(path));
-    memory_ = TSourceMemory::Load(path);
+    // Most comics have none; one that appears after the look is found by its stamp on
+    // saving, and kept.
+    memory_ = memoryStamp_ ? TSourceMemory::Load(path) : TSourceMemory();
     if (!memory_.Waits(QDateTime::currentDateTimeUtc())) {
         if (memory_.WaitUntil.isValid()) { // over, or longer than any site may ask: forgotten
             memory_.WaitUntil = QDateTime();

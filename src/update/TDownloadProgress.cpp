@@ -7,13 +7,22 @@
 
 namespace pw::update {
 
-TDownloadProgress::TDownloadProgress(IProgressDisplay& display,
-                                     std::function<std::vector<int>()> activeStates,
+TDownloadProgress::TDownloadProgress(IProgressDisplay& display, std::function<int()> runningCount,
                                      std::function<int()> queuedCount)
-    : display_(display), activeStates_(std::move(activeStates)), queuedCount_(std::move(queuedCount))
+    : display_(display), runningCount_(std::move(runningCount)), queuedCount_(std::move(queuedCount))
 {
     display_.SetProgressText(QString());
     Finish();
+}
+
+int TDownloadProgress::StateUnits(int state)
+{
+    return std::clamp(state, 0, 4);
+}
+
+void TDownloadProgress::JobMoved(int before, int after)
+{
+    running_ += StateUnits(after) - StateUnits(before);
 }
 
 void TDownloadProgress::AddComic(bool show)
@@ -47,15 +56,8 @@ void TDownloadProgress::Update(int result)
         ++updated_;
     else if (result == TComicDownloadInfo::kNoUpdate)
         ++unchanged_;
-    int partial = 0;
-    const std::vector<int> states = activeStates_();
-    for (int state : states) {
-        // Negative states are side steps (found, aborting, ...): they count as no
-        // progress rather than pulling the bar back.
-        partial += std::clamp(state, 0, 4);
-    }
-    done_ = total_ - queuedCount_() - static_cast<int>(states.size());
-    display_.SetProgressPosition(partial + done_ * 4);
+    done_ = total_ - queuedCount_() - runningCount_();
+    display_.SetProgressPosition(running_ + done_ * 4);
     RefreshLabel();
 }
 
@@ -66,7 +68,7 @@ void TDownloadProgress::Finish()
                                      .arg(updated_)
                                      .arg(unchanged_)
                                      .arg(total_ - updated_ - unchanged_));
-    total_ = done_ = updated_ = unchanged_ = 0;
+    total_ = done_ = updated_ = unchanged_ = running_ = 0;
     shownDone_ = shownTotal_ = -1;
     display_.SetProgressPosition(0);
 }

@@ -81,15 +81,7 @@ TDownloadProgress& TUpdateScheduler::EnsureProgress()
 {
     if (!progress_) {
         progress_ = std::make_unique<TDownloadProgress>(
-            host_,
-            [this] {
-                std::vector<int> states;
-                states.reserve(static_cast<std::size_t>(active_.Count()));
-                for (int i = 0; i < active_.Count(); ++i)
-                    states.push_back(active_.Items(i)->State());
-                return states;
-            },
-            [this] { return queued_.Count(); });
+            host_, [this] { return active_.Count(); }, [this] { return queued_.Count(); });
     }
     return *progress_;
 }
@@ -199,6 +191,7 @@ void TUpdateScheduler::StartJob(comics::TComicInfo& comic, bool folderIsNew)
         job->OnLog = [this](const QString& line) { host_.AppendDebugLog(line); };
     job->SetFolderIsNew(folderIsNew);
     active_.Add(job);
+    countedStates_.emplace(job, job->State());
     info_.AssignSlot(job->ComicName());
     job->Start();
 }
@@ -207,6 +200,15 @@ void TUpdateScheduler::DownloadStatusChanged(TComicDownloadInfo& job)
 {
     info_.ShowStatus(job.ComicName(), job.StatusText(), job.State());
     const int state = job.State();
+    if (const auto counted = countedStates_.find(&job); counted != countedStates_.end()) {
+        const bool ended = TComicDownloadInfo::IsFinal(state);
+        // An ending job leaves the running ones with the part it had in the bar.
+        progress_->JobMoved(counted->second, ended ? TComicDownloadInfo::kQueued : state);
+        if (ended)
+            countedStates_.erase(counted);
+        else
+            counted->second = state;
+    }
     if (!TComicDownloadInfo::IsFinal(state)) {
         if (state == TComicDownloadInfo::kLooking || state == TComicDownloadInfo::kGettingStrip)
             progress_->Update(-1);

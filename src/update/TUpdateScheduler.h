@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace pw::comics {
@@ -85,6 +86,8 @@ private:
     TComicDownloads active_;
     TComicQueue queued_;
     std::unique_ptr<TDownloadProgress> progress_;
+    // The state each running job was last counted with in the progress bar.
+    std::unordered_map<const TComicDownloadInfo*, int> countedStates_;
     bool addingAll_ = false; // a slice shows the new total once, at its end
     // The comics of "&Update Comics" not yet added, in list order. The entries belong to
     // the catalogue for the whole run, so the chosen list may be rebuilt meanwhile.

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using pw::platform::TIniFile;
 using namespace std::literals;
@@ -380,4 +381,59 @@ TEST(IniFileText, ManyKeysAtOnceLeaveTheFileAsOneKeyAtATimeWould)
             oneByOne = TIniFile::WithValue(oneByOne, "Comics", key, value);
         EXPECT_EQ(TIniFile::WithValues(text, "Comics", values), oneByOne) << text.toStdString();
     }
+}
+
+namespace {
+
+void Overwrite(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)); // in place: same file, same size
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+} // namespace
+
+// Kept answers must never hide a change, however it is made: by another object on the
+// same file (the window beside a batch run), in place through a link that leads to the
+// file from elsewhere, or by a new folder put where the program folder was.
+TEST(IniFileChanges, EveryWayOfChangingTheFileIsSeenAtTheNextRead)
+{
+    QTemporaryDir tmp;
+    const QString folder = tmp.filePath("program");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + "/panelwick.ini";
+    TIniFile batch(path);
+    TIniFile window(path);
+    window.WriteInteger("Downloads", "MaxSimDownloads", 3);
+    EXPECT_EQ(batch.ReadInteger("Downloads", "MaxSimDownloads", 0), 3);
+    window.WriteString("Wallpaper", "Comic", "Rain");
+    EXPECT_EQ(batch.ReadString("Wallpaper", "Comic", ""), "Rain");
+    window.WriteString("Wallpaper", "Comic", "Snow"); // same size, same moment
+    EXPECT_EQ(batch.ReadString("Wallpaper", "Comic", ""), "Snow");
+
+    // A second name for the file, elsewhere, written in place.
+    const QString elsewhere = tmp.filePath("elsewhere.ini");
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(elsewhere).constData()), 0);
+    EXPECT_EQ(batch.ReadString("Wallpaper", "Comic", ""), "Snow");
+    Overwrite(elsewhere, "[Downloads]\r\nMaxSimDownloads=7\r\n[Wallpaper]\r\nComic=Hail\r\n");
+    EXPECT_EQ(batch.ReadString("Wallpaper", "Comic", ""), "Hail");
+
+    // The settings kept as a link to a file elsewhere.
+    const QString target = tmp.filePath("dotfiles.ini");
+    Overwrite(target, "[Downloads]\r\nMaxSimDownloads=4\r\n");
+    TIniFile linked(tmp.filePath("linked/panelwick.ini"));
+    ASSERT_TRUE(QDir().mkpath(tmp.filePath("linked")));
+    ASSERT_TRUE(QFile::link(target, tmp.filePath("linked/panelwick.ini")));
+    EXPECT_EQ(linked.ReadInteger("Downloads", "MaxSimDownloads", 0), 4);
+    Overwrite(target, "[Downloads]\r\nMaxSimDownloads=5\r\n");
+    EXPECT_EQ(linked.ReadInteger("Downloads", "MaxSimDownloads", 0), 5);
+
+    // The whole program folder moved away and another put in its place.
+    TIniFile moved(path);
+    EXPECT_EQ(moved.ReadInteger("Downloads", "MaxSimDownloads", 0), 7);
+    ASSERT_TRUE(QDir().rename(folder, tmp.filePath("old")));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    Overwrite(path, "[Downloads]\r\nMaxSimDownloads=8\r\n");
+    EXPECT_EQ(moved.ReadInteger("Downloads", "MaxSimDownloads", 0), 8);
 }

@@ -19,9 +19,9 @@ struct FakeDisplay : IProgressDisplay {
 
 struct Batch {
     FakeDisplay display;
-    std::vector<int> active;
+    int running = 0;
     int queued = 0;
-    TDownloadProgress progress{display, [this] { return active; }, [this] { return queued; }};
+    TDownloadProgress progress{display, [this] { return running; }, [this] { return queued; }};
 };
 
 } // namespace
@@ -42,14 +42,21 @@ TEST(DownloadProgress, QuarterComicsAndLabel)
     EXPECT_EQ(b.display.text, "0 of 5 comics done.");
 
     // Three running (states 1, 3, 0), two waiting.
-    b.active = {1, 3, 0};
+    b.running = 3;
     b.queued = 2;
+    for (int state : {1, 3, 0})
+        b.progress.JobMoved(-1, state);
     b.progress.Update(-1);
     EXPECT_EQ(b.display.position, 4);
     EXPECT_EQ(b.display.text, "0 of 5 comics done.");
 
-    // Two finished: one new strip, one unchanged; a side state counts as no progress.
-    b.active = {2, -3};
+    // Two finished: one new strip, one unchanged; one moved on, one of the waiting started;
+    // a side state counts as no progress.
+    b.progress.JobMoved(1, -1);
+    b.progress.JobMoved(3, -1);
+    b.progress.JobMoved(0, 2);
+    b.progress.JobMoved(-1, -3);
+    b.running = 2;
     b.queued = 1;
     b.progress.Update(4);
     b.progress.Update(6);
@@ -63,7 +70,7 @@ TEST(DownloadProgress, SummaryAfterBatchThenReset)
     for (int i = 0; i < 5; ++i)
         b.progress.AddComic();
     b.queued = 0;
-    b.active = {};
+    b.running = 0;
     for (int result : {4, 4, 6, 6, 5})
         b.progress.Update(result);
     EXPECT_EQ(b.progress.Failed(), 1);
