@@ -21,7 +21,6 @@
 
 #include <QIcon>
 #include <QPixmap>
-#include <malloc.h>
 #include <utility>
 
 namespace pw::app {
@@ -111,9 +110,6 @@ void TStartup::CreatePrintDialog()
 
 int RunPanelwick(int argc, char** argv, TStartupOptions options, const SingleInstance::TClaim& claim)
 {
-    // The window's few threads share one heap: a heap per start-up thread would keep
-    // what that thread freed, and the window would be larger for it.
-    mallopt(M_ARENA_MAX, 1);
     // Beside the application's making.
     StartupPreload preload(QString::fromLatin1(NoticePictures::IconPath()));
     GuardedApplication app(argc, argv);
