@@ -41,6 +41,8 @@ start_panelwick() {
     sleep 0.1
   done
   [ -n "$wid" ] || fail "no Panelwick window appeared"
+  # Qt must know the program's main thread for its own, whatever the start-up threads do.
+  ! grep -q "not created in the main() thread" "$work/panelwick.log" || fail "Qt took another thread for the main one"
   # Shown, its strip marked read, its place taken: the start is over once it is idle.
   wait_idle "$app" || fail "panelwick stays busy after its start"
 }
