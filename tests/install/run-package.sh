@@ -63,7 +63,7 @@ set -e
 # A sanitizer build's module takes the sanitizer from the program that opens it, so only
 # the normal build can be opened here on its own.
 print_module=$work/root/usr/lib/panelwick/modules/panelwick-print.so
-if nm -D --undefined-only "$print_module" | grep -q ' __[a-z]*san_'; then
+if nm -D --undefined-only "$print_module" | grep ' __[a-z]*san_' >/dev/null; then
   echo "package: the print module is a sanitizer build's; opened alone in the normal build only"
 else
   python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1]).panelwick_print_build' "$print_module" ||
