@@ -136,19 +136,8 @@ std::vector<std::pair<QString, QString>> TComicsList::CaseClashes() const
     QSet<QString> told;
     for (const TComicInfo* comic : items_) {
         const QString& name = comic->Name;
-        // Checked at every start over the whole catalogue: plain ASCII, the usual case,
-        // folds without Unicode's tables.
-        std::string folded;
-        if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
-            folded.resize(static_cast<size_t>(name.size()));
-            std::transform(name.begin(), name.end(), folded.begin(), [](QChar c) {
-                const char16_t u = c.unicode();
-                return static_cast<char>(u >= u'A' && u <= u'Z' ? u - u'A' + u'a' : u);
-            });
-        } else {
-            folded = name.toCaseFolded().toStdString();
-        }
-        const auto [seen, added] = first.try_emplace(std::move(folded), &name);
+        // Names clash when the configuration file writes them under one key.
+        const auto [seen, added] = first.try_emplace(platform::TIniFile::FoldedKey(name), &name);
         if (!added && *seen->second != name && !told.contains(name)) {
             told.insert(name);
             clashes.emplace_back(*seen->second, name);

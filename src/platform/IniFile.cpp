@@ -535,12 +535,16 @@ std::vector<bool> TIniFile::ReadBools(const QString& section, const QStringList&
     std::vector<bool> result;
     result.reserve(static_cast<size_t>(keys.size()));
     for (const QString& key : keys) {
-        const QByteArray name = EncodeName(key);
-        const auto it =
-            values.find(FoldedBytes(std::string_view(name.constData(), static_cast<size_t>(name.size()))));
+        const auto it = values.find(FoldedKey(key));
         result.push_back(it == values.end() ? def : ParseInteger(DecodeValue(it->second), def ? 1 : 0) != 0);
     }
     return result;
+}
+
+std::string TIniFile::FoldedKey(const QString& name)
+{
+    const QByteArray bytes = EncodeName(name);
+    return FoldedBytes(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -57,6 +58,9 @@ public:
                                  const std::vector<std::pair<QString, QString>>& values);
     // Integer conventions of the file: decimal, "0x" hexadecimal, anything else gives def.
     static int ParseInteger(const QString& text, int def);
+    // A key as the file matches it, letter case folded: two names with the same one
+    // share a key.
+    static std::string FoldedKey(const QString& name);
 
 private:
     QByteArray ReadBytes() const;
